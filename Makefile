@@ -1,0 +1,37 @@
+# make run  : install what is missing, build, start the desktop tool
+# make test : install what is missing, build with sanitizers, run every test
+# make demo : the desktop tool against a simulated module on a pseudo-terminal
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+RUN_DIR := build/run
+TEST_DIR := build/test
+
+.PHONY: run test demo deps build build-test clean
+
+deps:
+	@scripts/install-deps
+
+$(RUN_DIR)/CMakeCache.txt: | deps
+	cmake -S . -B $(RUN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV6_BUILD_TESTS=OFF
+
+build: deps $(RUN_DIR)/CMakeCache.txt
+	cmake --build $(RUN_DIR) -j $(JOBS)
+
+run: build
+	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ] && [ -z "$$QT_QPA_PLATFORM" ]; then \
+	  echo "No display found: run it under a virtual one with 'xvfb-run make run'."; exit 1; fi
+	cd $(RUN_DIR)/src/app && ./korvel-kv6
+
+$(TEST_DIR)/CMakeCache.txt: | deps
+	cmake -S . -B $(TEST_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKV6_SANITIZE=ON -DKV6_BUILD_TESTS=ON
+
+build-test: deps $(TEST_DIR)/CMakeCache.txt
+	cmake --build $(TEST_DIR) -j $(JOBS)
+
+test: build-test
+	cd $(TEST_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+demo: build
+	scripts/demo $(RUN_DIR)
+
+clean:
+	rm -rf build

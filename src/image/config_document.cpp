@@ -1,0 +1,51 @@
+#include "image/config_document.h"
+
+namespace kv6::image {
+
+PageModel* ConfigDocument::page(std::string_view key) const {
+    for (PageModel* p : m_pages)
+        if (p->pageKey() == key) return p;
+    return nullptr;
+}
+
+void ConfigDocument::DecodeImage(DecodeSource source) {
+    if (m_enableWriteControls) m_enableWriteControls();
+    for (DecodeStep step : kDecodeSteps)
+        for (PageModel* p : m_pages) p->decode(step, m_workspace.ReceivedImage, source);
+    m_workspace.ConfigImage = m_workspace.ReceivedImage;
+    if (source == DecodeSource::FileLoad)
+        m_workspace.flags.SetAllSectionFlags();
+    else
+        m_workspace.flags.ClearSectionFlags();
+}
+
+void ConfigDocument::EncodeAll() {
+    for (PageModel* p : m_pages) p->encode(m_workspace, EncodeMode::EncodeAll);
+    rebuildOptionBits();
+}
+
+void ConfigDocument::EncodeForFile() {
+    m_workspace.flags.SetAllSectionFlags();
+    for (PageModel* p : m_pages) p->encode(m_workspace, EncodeMode::EncodeForFile);
+    rebuildOptionBits();
+}
+
+// The whole-image encoders rebuild byte 1508 from the pages' check boxes;
+// bits 4..7 become zero. Bits of pages not present keep what the image holds.
+void ConfigDocument::rebuildOptionBits() {
+    std::uint8_t bits = 0;
+    std::uint8_t owned = 0;
+    for (const PageModel* p : m_pages) p->contributeOptionBits(bits, owned);
+    std::uint8_t& target = m_workspace.ConfigImage[kOptionBitsOffset];
+    target = static_cast<std::uint8_t>((target & 0x0F & ~owned) | (bits & owned & 0x0F));
+}
+
+void ConfigDocument::queueWriteAllJobs() {
+    m_workspace.QueueWrite(0, 64);
+    m_workspace.QueueWrite(64, 64);
+    m_workspace.QueueWrite(128, 64);
+    m_workspace.QueueWrite(192, 54);
+    for (int i = 0; i < 16; ++i) m_workspace.QueueWrite(750 + 64 * i, 64);
+}
+
+}  // namespace kv6::image

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "common/prompts.h"
+#include "common/status_sink.h"
+#include "common/trace_sink.h"
+#include "image/page_model.h"
+
+namespace kv6::pages {
+class Configuration;
+}
+
+namespace kv6::io {
+
+// The one link to the module that a window (or a kv6ctl run) owns: the serial
+// port, the listening TCP socket, the timers Timer1 (250 ms), Timer2 (300 ms)
+// and Timer4 (1 s), the transfer engine and the remote session. It decides
+// which path each operation takes: remote while the socket listens, else the
+// serial port opened by OpenPort.
+class ModuleLink : public QObject {
+    Q_OBJECT
+public:
+    ModuleLink(pages::Configuration& configuration, StatusSink& status, Prompts& prompts,
+               TraceSink& trace, QObject* parent = nullptr);
+    ~ModuleLink() override;
+
+    // --- serial port ---
+    // The port as the port dialog and param2 keep it: a number 1..99 (COMN on
+    // Windows, /dev/ttyS(N-1) on Linux) or a device path.
+    void setPort(const QString& numberOrPath);
+    [[nodiscard]] QString port() const;
+    // The device the port setting names.
+    [[nodiscard]] QString deviceName() const;
+    // Opens and configures the port; shows the failure message boxes. Sets
+    // status panel 0 on success and enables Timer2.
+    bool OpenPort();
+
+    // --- remote access ---
+    // "Ожидание": (re)starts listening. Returns false (and reports) when the port cannot be bound.
+    bool startListening(quint16 tcpPort = 8099);
+    // "Разъединить".
+    void stopListening();
+    [[nodiscard]] bool remoteListening() const;
+    [[nodiscard]] bool remoteConnected() const;
+    // Hours subtracted from local time in the greeting (the chosen time zone, 0 = none).
+    void setTimeZoneHoursProvider(std::function<int()> provider);
+
+    // --- operations ---
+    // A ready link for a write or service command: listening socket, else OpenPort().
+    bool ensureLink();
+    // The read command after the password dialog: empty text is 0xFFFF.
+    void startRead(const QString& passwordText);
+    // After jobs were queued: WriteStep = 0, the head job goes out on the next tick.
+    void startWrite();
+    // Password change after the dialog (current must be 5 characters in the dialog;
+    // the command line passes numbers directly).
+    void sendPasswordChange(std::uint16_t current, std::uint16_t next);
+    void sendFactoryReset();
+
+    [[nodiscard]] bool readActive() const;
+    [[nodiscard]] bool writeQueueEmpty() const;
+
+signals:
+    // The whole image was read and decoded (serial or remote).
+    void readCompleted(kv6::image::DecodeSource source);
+    // A read stopped: password mismatch or no answer.
+    void readFailed(const QString& reason);
+    // The queue emptied: true on " Запись данных завершена", false on " Ошибка записи данных".
+    void writeFinished(bool ok);
+    // Module acknowledgements of service commands.
+    void passwordChanged(bool ok);
+    void factoryResetDone();
+    void remoteConnectedChanged(bool connected);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+}  // namespace kv6::io

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "common/trace_sink.h"
+#include "image/config_document.h"
+#include "image/workspace.h"
+
+namespace kv6::pages {
+
+// The whole configuration of one window (or one kv6ctl run): the workspace,
+// every page model, and the decode/encode pipelines over them, registered in
+// page order.
+class Configuration {
+public:
+    explicit Configuration(TraceSink* trace = nullptr);
+    Configuration(const Configuration&) = delete;
+    Configuration& operator=(const Configuration&) = delete;
+
+    image::Workspace workspace;
+    image::ConfigDocument document{workspace};
+};
+
+}  // namespace kv6::pages
