@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QStringList>
+
+// One function per kv6ctl command, each in its own file. `args` are the
+// arguments after the command word. Exit codes: 0 success, 1 the module
+// refused or did not answer, 2 bad arguments or an unreadable file.
+namespace kv6::ctl {
+
+int runRead(const QStringList& args);
+int runWriteAll(const QStringList& args);
+int runShow(const QStringList& args);
+int runSet(const QStringList& args);
+int runPassword(const QStringList& args);
+int runReset(const QStringList& args);
+
+}  // namespace kv6::ctl
