@@ -1,0 +1,310 @@
+#include "remote/remote_session.h"
+
+#include <algorithm>
+#include <ctime>
+
+#include "remote/object_identification.h"
+
+namespace kv6::remote {
+
+namespace {
+
+constexpr const char* kWaitingText = "Удалённый доступ -Ожидание-";
+constexpr const char* kConnectedText = "Удалённый доступ -Соединено-";
+constexpr const char* kDisconnectedText = "Удалённый доступ. Разъеденён";
+constexpr const char* kObjectPrefix = "Удалённый доступ. Объект ";
+constexpr const char* kPasswordChangedText = " Пароль на чтение изменён";
+constexpr const char* kPasswordRefusedText = " !!!ОШИБКА изменения пароля";
+constexpr const char* kResetDoneText = " Настройки модуля приведены к заводским";
+constexpr const char* kReadingText = " Чтение данных ";
+constexpr const char* kReadDoneText = " Чтение данных завершено";
+constexpr const char* kPasswordMismatchText = "!!! ОШИБКА чтение данных - Пароль не совпал";
+constexpr const char* kNotConnectedText = " Нет соединения с модулем";
+constexpr const char* kWriteFailedText = " Ошибка записи данных";
+
+std::string hex2(std::uint8_t byte) {
+    constexpr char kDigits[] = "0123456789ABCDEF";
+    return {kDigits[byte >> 4], kDigits[byte & 0x0F]};
+}
+
+std::string hex4(std::size_t value) { return hex2(static_cast<std::uint8_t>(value >> 8)) + hex2(value & 0xFF); }
+
+// Received text for the trace: what a text control would show, minus the
+// control bytes that would garble a log line.
+std::string printable(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u > 0x7E) c = '.';
+    }
+    return out;
+}
+
+LocalDateTime systemLocalTime() {
+    const std::time_t now = std::time(nullptr);
+    const std::tm* tm = std::localtime(&now);
+    if (tm == nullptr) return {};
+    return {tm->tm_year + 1900, tm->tm_mon + 1, tm->tm_mday, tm->tm_hour, tm->tm_min, tm->tm_sec};
+}
+
+}  // namespace
+
+RemoteSession::RemoteSession(image::Workspace& workspace, StatusSink& status, TraceSink& trace,
+                             RemoteSessionListener& listener)
+    : m_workspace(workspace),
+      m_status(status),
+      m_trace(trace),
+      m_listener(listener),
+      m_clock(systemLocalTime),
+      m_zoneHours([] { return 0; }) {}
+
+void RemoteSession::N18Click() {
+    const bool wasConnected = connected();
+    m_connections.clear();
+    setRemoteStatus({});
+    setOperationStatus({});
+    m_waiting = true;
+    m_listening = true;
+    if (wasConnected) m_listener.remoteConnectedChanged(false);
+}
+
+void RemoteSession::listenFailed(const std::string& reason) {
+    m_listening = false;
+    m_waiting = false;
+    m_connections.clear();
+    setOperationStatus(reason);
+}
+
+void RemoteSession::N19Click() {
+    const bool wasConnected = connected();
+    m_listening = false;
+    m_waiting = false;
+    m_connections.clear();
+    setRemoteStatus(kDisconnectedText);
+    if (wasConnected) m_listener.remoteConnectedChanged(false);
+}
+
+void RemoteSession::onConnected(int connectionId, std::uint16_t remotePort) {
+    if (!m_listening || find(connectionId) != nullptr) return;
+    const bool first = m_connections.empty();
+    m_connections.push_back(Connection{connectionId, {}});
+    const auto greeting = Greeting::build(m_clock(), m_zoneHours());
+    if (m_sink != nullptr) m_sink->sendBytes(connectionId, greeting);
+    traceLine("Connect^ " + std::to_string(remotePort));
+    if (!first) return;  // a later module gets the greeting only
+    m_waiting = false;
+    m_idleTicks = 0;
+    setRemoteStatus(kConnectedText);
+    m_listener.remoteConnectedChanged(true);
+}
+
+void RemoteSession::onData(int connectionId, std::span<const std::uint8_t> bytes) {
+    Connection* connection = find(connectionId);
+    if (connection == nullptr || bytes.empty()) return;
+    traceReceived(bytes);
+    // Only the module that gets the commands may answer them or rename the object.
+    if (connection == &m_connections.front()) {
+        for (const RemoteReply& reply : connection->assembler.feed(bytes)) {
+            if (m_connections.empty() || m_connections.front().id != connectionId) break;
+            handleReply(reply);
+        }
+        if (!m_connections.empty() && m_connections.front().id == connectionId) identify(bytes);
+    }
+    for (std::size_t i = 0; i < bytes.size(); ++i) traceLine(std::to_string(i) + " : " + hex2(bytes[i]));
+}
+
+void RemoteSession::onDisconnected(int connectionId) {
+    const auto it = std::find_if(m_connections.begin(), m_connections.end(),
+                                 [connectionId](const Connection& c) { return c.id == connectionId; });
+    if (it == m_connections.end()) return;
+    const bool wasPrimary = it == m_connections.begin();
+    m_connections.erase(it);
+    if (!wasPrimary) return;
+    if (m_connections.empty()) {
+        setRemoteStatus(kDisconnectedText);
+        m_listener.remoteConnectedChanged(false);
+    } else {
+        // The next oldest module now takes the commands.
+        setRemoteStatus(kConnectedText);
+    }
+}
+
+void RemoteSession::Timer4Timer() {
+    if (!m_listening) return;
+    for (Connection& connection : m_connections) connection.assembler.tick();
+    if (m_waiting) setRemoteStatus(m_remoteStatus.empty() ? std::string(kWaitingText) : std::string{});
+    if (!connected()) return;
+    if (m_readActive) {
+        stepRead();
+        return;
+    }
+    if (++m_idleTicks > kKeepAliveIdleTicks) {
+        send(RemoteFrame::keepAlive());
+        traceLine("Send ");
+    }
+}
+
+void RemoteSession::startRead(std::uint16_t readPassword) {
+    m_readPassword = readPassword;
+    m_readActive = true;
+    m_nextAddress = 0;
+    m_replyCountdown = 0;  // the next tick sends the first request
+}
+
+bool RemoteSession::sendPassword(std::uint16_t current, std::uint16_t next) {
+    if (!requireConnection()) return false;
+    const RemoteFrame frame = RemoteFrame::password(m_objectNumber, current, next);
+    send(frame);
+    traceLine("SendPSW ");
+    traceLine("SendCrc " + hex2(frame.checkByte()));
+    return true;
+}
+
+bool RemoteSession::sendReset() {
+    if (!requireConnection()) return false;
+    const RemoteFrame frame = RemoteFrame::reset(m_objectNumber);
+    send(frame);
+    traceLine("SendPSW ");
+    traceLine("SendCrc " + hex2(frame.checkByte()));
+    return true;
+}
+
+void RemoteSession::sendWriteJob(std::uint16_t address, std::span<const std::uint8_t> bytes) {
+    if (!requireConnection()) return;
+    const auto frame = RemoteFrame::write(m_objectNumber, address, bytes);
+    if (!frame) {
+        // Does not fit a frame; the engine's time-out then drops the queue.
+        traceLine("SendWr refused, " + std::to_string(bytes.size()) + " bytes at " + std::to_string(address));
+        setOperationStatus(kWriteFailedText);
+        return;
+    }
+    send(*frame);
+    traceLine("SendWr " + std::to_string(address));
+    traceLine("SendCrc " + hex2(frame->checkByte()));
+}
+
+std::size_t RemoteSession::pendingBytes(int connectionId) const {
+    for (const Connection& c : m_connections)
+        if (c.id == connectionId) return c.assembler.pendingSize();
+    return 0;
+}
+
+RemoteSession::Connection* RemoteSession::find(int connectionId) {
+    for (Connection& c : m_connections)
+        if (c.id == connectionId) return &c;
+    return nullptr;
+}
+
+bool RemoteSession::requireConnection() {
+    if (connected()) return true;
+    setOperationStatus(kNotConnectedText);
+    return false;
+}
+
+void RemoteSession::send(const RemoteFrame& frame) {
+    m_idleTicks = 0;
+    if (m_sink != nullptr && connected()) m_sink->sendBytes(m_connections.front().id, frame.bytes());
+}
+
+void RemoteSession::setRemoteStatus(const std::string& text) {
+    m_remoteStatus = text;
+    m_status.setStatus(StatusPanel::Remote, text);
+}
+
+void RemoteSession::setOperationStatus(const std::string& text) { m_status.setStatus(StatusPanel::Operation, text); }
+
+void RemoteSession::traceLine(const std::string& line) { m_trace.trace(TraceChannel::Remote, line); }
+
+void RemoteSession::stepRead() {
+    if (--m_replyCountdown > 0) return;  // a request is outstanding
+    if (m_nextAddress >= kReadEndAddress) {
+        m_readActive = false;
+        completeRead();
+        return;
+    }
+    auto& image = m_workspace.ReceivedImage;
+    if (m_nextAddress > kPasswordCheckAfter) {
+        const auto stored = static_cast<std::uint16_t>(image[kPasswordOffset] << 8 | image[kPasswordOffset + 1]);
+        if (stored != m_readPassword) {
+            std::fill_n(image.begin(), kPasswordBlockSize, std::uint8_t{0xFF});
+            setOperationStatus(kPasswordMismatchText);
+            m_readActive = false;
+            m_workspace.flags.ClearSectionFlags();
+            m_listener.remotePasswordMismatch();
+            return;
+        }
+    }
+    send(RemoteFrame::read(m_objectNumber, m_nextAddress));
+    m_replyCountdown = kReplyWaitTicks;
+    traceLine("SendREAD " + std::to_string(m_nextAddress));
+    setOperationStatus(kReadingText + std::string(m_nextAddress / kBlockSize, '*'));
+}
+
+void RemoteSession::completeRead() {
+    setOperationStatus(kReadDoneText);
+    const auto& image = m_workspace.ReceivedImage;
+    for (std::size_t a = 0; a < kImageDumpBytes; ++a)
+        m_trace.trace(TraceChannel::Image, hex4(a) + " : " + hex2(image[a]));
+    m_listener.remoteReadCompleted();
+}
+
+void RemoteSession::handleReply(const RemoteReply& reply) {
+    switch (reply.command) {
+        case RemoteFrame::kRead:
+            handleReadReply(reply);
+            break;
+        case RemoteFrame::kWrite:
+            m_listener.remoteWriteAcknowledged();
+            break;
+        case RemoteFrame::kPassword:
+            setOperationStatus(kPasswordChangedText);
+            m_listener.remotePasswordChanged(true);
+            break;
+        case RemoteFrame::kPasswordRefused:
+            setOperationStatus(kPasswordRefusedText);
+            m_listener.remotePasswordChanged(false);
+            break;
+        case RemoteFrame::kReset:
+            setOperationStatus(kResetDoneText);
+            m_listener.remoteResetDone();
+            break;
+        default:
+            break;
+    }
+}
+
+void RemoteSession::handleReadReply(const RemoteReply& reply) {
+    auto& image = m_workspace.ReceivedImage;
+    const std::size_t address = reply.address;
+    if (reply.bytes.size() != ReplyAssembler::kReadReplySize || address + kBlockSize > image.size()) {
+        traceLine("Read^ ignored, address " + std::to_string(address));
+        return;
+    }
+    std::copy_n(reply.bytes.begin() + RemoteFrame::kDataOffset, kBlockSize, image.begin() + address);
+    // Only the block asked for moves the read on: a late answer to a repeated
+    // request must not skip the next block.
+    if (reply.address == m_nextAddress) {
+        m_nextAddress = static_cast<std::uint16_t>(m_nextAddress + kBlockSize);
+        m_replyCountdown = 0;
+    }
+}
+
+void RemoteSession::identify(std::span<const std::uint8_t> bytes) {
+    const std::string_view text = ObjectIdentification::textOf(bytes);
+    if (auto number = ObjectIdentification::fromSr(text)) setObjectNumber(*number);
+    if (auto number = ObjectIdentification::fromAdm(text)) setObjectNumber(*number);
+}
+
+void RemoteSession::setObjectNumber(const std::string& number) {
+    m_objectNumber = number;
+    traceLine("ObjGet^ " + number);
+    setRemoteStatus(kObjectPrefix + number);
+}
+
+void RemoteSession::traceReceived(std::span<const std::uint8_t> bytes) {
+    const std::string length = "  L " + std::to_string(bytes.size());
+    traceLine("Read^ " + printable(ObjectIdentification::textOf(bytes)) + length);
+    traceLine(length);
+}
+
+}  // namespace kv6::remote
