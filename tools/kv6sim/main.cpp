@@ -1,1 +1,77 @@
-int main() { return 0; }
+// kv6sim: a simulated alarm transmission module for the configurator and its
+// tests. It answers the serial command protocol on a pseudo-terminal, or calls
+// the tool's remote access server as a module does. Its frame handling is its
+// own, written from the protocol tables, so that it checks the tool's frames
+// rather than mirroring them.
+
+#include "module_memory.h"
+#include "remote_simulator.h"
+#include "serial_simulator.h"
+#include "signal_watcher.h"
+#include "sim_options.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace {
+
+using namespace kv6::sim;
+
+constexpr int kExitBadUsage = 2;
+
+int saveMemory(const ModuleMemory& memory, const SimOptions& options, int exitCode) {
+  if (options.saveFile.isEmpty()) return exitCode;
+  const QString error = memory.saveFile(options.saveFile);
+  if (error.isEmpty()) return exitCode;
+  std::fprintf(stderr, "kv6sim: %s\n", qPrintable(error));
+  return exitCode == 0 ? 1 : exitCode;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  SignalWatcher::blockSignals();  // before Qt can start any thread
+  QCoreApplication app(argc, argv);
+
+  const ParsedOptions parsed = parseOptions(QCoreApplication::arguments());
+  if (parsed.kind == ParsedOptions::Kind::Help) {
+    std::fputs(qPrintable(usageText()), stdout);
+    return 0;
+  }
+  if (parsed.kind == ParsedOptions::Kind::Error) {
+    std::fprintf(stderr, "kv6sim: %s\n\n%s", qPrintable(parsed.error), qPrintable(usageText()));
+    return kExitBadUsage;
+  }
+  const SimOptions& options = parsed.options;
+
+  ModuleMemory memory(options.password);
+  if (!options.imageFile.isEmpty()) {
+    const QString error = memory.loadFile(options.imageFile);
+    if (!error.isEmpty()) {
+      std::fprintf(stderr, "kv6sim: %s\n", qPrintable(error));
+      return kExitBadUsage;
+    }
+  }
+
+  SignalWatcher watcher;
+  if (!watcher.isValid()) std::fprintf(stderr, "kv6sim: signals cannot be watched; --save only on a clean exit\n");
+  QObject::connect(&watcher, &SignalWatcher::terminationRequested, &app, [&app] { app.exit(0); });
+
+  if (options.serial) {
+    SerialSimulator serial(memory, options);
+    const QString error = serial.start();
+    if (!error.isEmpty()) {
+      std::fprintf(stderr, "kv6sim: cannot create the pseudo-terminal: %s\n", qPrintable(error));
+      return 1;
+    }
+    std::printf("%s\n", qPrintable(serial.slavePath()));
+    std::fflush(stdout);
+    return saveMemory(memory, options, app.exec());
+  }
+
+  RemoteSimulator remote(memory, options);
+  QObject::connect(&remote, &RemoteSimulator::finished, &app, [&app](int code) { app.exit(code); });
+  remote.start();
+  return saveMemory(memory, options, app.exec());
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+
+namespace kv6::sim {
+
+// The module's 4096-byte configuration memory. Addresses past the end read
+// as 0xFF and swallow writes, as the module's unmapped space does.
+class ModuleMemory {
+ public:
+  static constexpr int kSize = 4096;
+  static constexpr int kPasswordOffset = 244;  // high byte first
+
+  explicit ModuleMemory(quint16 password = 0);
+
+  // Replaces the first bytes with the file's; the rest keeps the factory image.
+  // Returns an empty text on success, otherwise what went wrong.
+  [[nodiscard]] QString loadFile(const QString& path);
+  // Writes all 4096 bytes; an empty text on success.
+  [[nodiscard]] QString saveFile(const QString& path) const;
+
+  [[nodiscard]] QByteArray read(int address, int count) const;
+  void write(int address, const QByteArray& bytes);
+
+  [[nodiscard]] quint16 password() const;
+  void setPassword(quint16 password);
+
+  // Factory settings, read password 0.
+  void factoryReset();
+
+  [[nodiscard]] QByteArray bytes() const;
+
+  [[nodiscard]] static std::array<std::uint8_t, kSize> factoryImage(quint16 password);
+
+ private:
+  std::array<std::uint8_t, kSize> m_bytes{};
+};
+
+}  // namespace kv6::sim

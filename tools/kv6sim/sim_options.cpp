@@ -1,0 +1,158 @@
+#include "sim_options.h"
+
+#include <QCommandLineParser>
+
+namespace kv6::sim {
+namespace {
+
+// Whole-string decimal in [low, high]; rejects signs, blanks and overflow.
+bool parseBounded(const QString& text, long long low, long long high, long long& value) {
+  if (text.isEmpty() || text.size() > 9) return false;
+  for (const QChar c : text)
+    if (c < QLatin1Char('0') || c > QLatin1Char('9')) return false;
+  value = text.toLongLong();
+  return value >= low && value <= high;
+}
+
+bool validObject(const QString& text) {
+  if (text.size() != 4) return false;
+  for (const QChar c : text)
+    if (!(c >= QLatin1Char('0') && c <= QLatin1Char('9')) &&
+        !(c >= QLatin1Char('A') && c <= QLatin1Char('Z')) &&
+        !(c >= QLatin1Char('a') && c <= QLatin1Char('z')))
+      return false;
+  return true;
+}
+
+ParsedOptions fail(const QString& text) {
+  ParsedOptions result;
+  result.kind = ParsedOptions::Kind::Error;
+  result.error = text;
+  return result;
+}
+
+}  // namespace
+
+QString usageText() {
+  return QStringLiteral(
+      "Usage: kv6sim --serial [options]\n"
+      "       kv6sim --connect HOST:PORT [--object NNNN] [options]\n"
+      "\n"
+      "A simulated alarm transmission module with 4096 bytes of memory.\n"
+      "\n"
+      "Modes (exactly one):\n"
+      "  --serial            create a pseudo-terminal and answer the serial command\n"
+      "                      protocol on it; the slave device path is the first\n"
+      "                      line printed on stdout\n"
+      "  --connect HOST:PORT connect to the tool's remote access server as a module\n"
+      "                      does and answer its 129-byte frames; exits 0 when the\n"
+      "                      tool closes the connection\n"
+      "\n"
+      "Options:\n"
+      "  --object NNNN       object number sent in the identification text\n"
+      "                      (four letters or digits, default 0001)\n"
+      "  --password N        read password 0..65535 stored at bytes 244-245 of the\n"
+      "                      factory image (default 0)\n"
+      "  --image FILE.prg    start from this image instead of the factory one (a\n"
+      "                      shorter file replaces only its own length)\n"
+      "  --save FILE.prg     write the 4096 bytes of memory to FILE on exit,\n"
+      "                      SIGINT and SIGTERM included\n"
+      "  --line-rate         serial: pace the output at 9600 baud\n"
+      "  --drop-every N      carry out every Nth complete frame but lose its answer\n"
+      "  --split             serial: send each answer in two pieces 400 ms apart (a\n"
+      "                      read answer is cut between ';' and the carriage return,\n"
+      "                      so the tool never sees the block end);\n"
+      "                      TCP: cut each answer across two writes 50 ms apart\n"
+      "  --garbage           serial: send noise a few hundred ms after each answer\n"
+      "  --delay MS          wait MS milliseconds before each answer\n"
+      "  --verbose           log every frame and answer to stderr in hex\n"
+      "  --help              show this text\n"
+      "\n"
+      "A factory reset (IP~KILL= or 'K') restores the factory image, the read\n"
+      "password included: it becomes 0, not the --password value.\n");
+}
+
+ParsedOptions parseOptions(const QStringList& arguments) {
+  QCommandLineParser parser;
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  const QCommandLineOption serial(QStringLiteral("serial"));
+  const QCommandLineOption connect(QStringLiteral("connect"), {}, QStringLiteral("HOST:PORT"));
+  const QCommandLineOption object(QStringLiteral("object"), {}, QStringLiteral("NNNN"));
+  const QCommandLineOption password(QStringLiteral("password"), {}, QStringLiteral("N"));
+  const QCommandLineOption image(QStringLiteral("image"), {}, QStringLiteral("FILE"));
+  const QCommandLineOption save(QStringLiteral("save"), {}, QStringLiteral("FILE"));
+  const QCommandLineOption lineRate(QStringLiteral("line-rate"));
+  const QCommandLineOption dropEvery(QStringLiteral("drop-every"), {}, QStringLiteral("N"));
+  const QCommandLineOption split(QStringLiteral("split"));
+  const QCommandLineOption garbage(QStringLiteral("garbage"));
+  const QCommandLineOption delay(QStringLiteral("delay"), {}, QStringLiteral("MS"));
+  const QCommandLineOption verbose(QStringLiteral("verbose"));
+  const QCommandLineOption help(QStringLiteral("help"));
+  parser.addOptions({serial, connect, object, password, image, save, lineRate, dropEvery, split,
+                     garbage, delay, verbose, help});
+
+  if (!parser.parse(arguments)) return fail(parser.errorText());
+  if (parser.isSet(help)) {
+    ParsedOptions result;
+    result.kind = ParsedOptions::Kind::Help;
+    return result;
+  }
+  if (!parser.positionalArguments().isEmpty())
+    return fail(QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first()));
+  // Repeating a value option is most likely a mistake in a script; refuse it.
+  for (const auto* option : {&connect, &object, &password, &image, &save, &dropEvery, &delay})
+    if (parser.values(*option).size() > 1)
+      return fail(QStringLiteral("--%1 given more than once").arg(option->names().first()));
+
+  SimOptions o;
+  o.serial = parser.isSet(serial);
+  if (o.serial == parser.isSet(connect))
+    return fail(QStringLiteral("give exactly one of --serial and --connect"));
+
+  if (parser.isSet(connect)) {
+    const QString target = parser.value(connect);
+    const qsizetype colon = target.lastIndexOf(QLatin1Char(':'));
+    long long port = 0;
+    if (colon <= 0 || !parseBounded(target.mid(colon + 1), 1, 65535, port))
+      return fail(QStringLiteral("--connect needs HOST:PORT, got \"%1\"").arg(target));
+    o.connectHost = target.left(colon);
+    o.connectPort = static_cast<quint16>(port);
+  }
+  if (parser.isSet(object)) {
+    if (!validObject(parser.value(object)))
+      return fail(QStringLiteral("--object needs four letters or digits, got \"%1\"")
+                      .arg(parser.value(object)));
+    o.object = parser.value(object);
+  }
+  long long number = 0;
+  if (parser.isSet(password)) {
+    if (!parseBounded(parser.value(password), 0, 65535, number))
+      return fail(QStringLiteral("--password needs a number 0..65535"));
+    o.password = static_cast<quint16>(number);
+  }
+  if (parser.isSet(dropEvery)) {
+    if (!parseBounded(parser.value(dropEvery), 1, 1000000, number))
+      return fail(QStringLiteral("--drop-every needs a number 1..1000000"));
+    o.dropEvery = static_cast<int>(number);
+  }
+  if (parser.isSet(delay)) {
+    if (!parseBounded(parser.value(delay), 0, 600000, number))
+      return fail(QStringLiteral("--delay needs milliseconds 0..600000"));
+    o.delayMs = static_cast<int>(number);
+  }
+  o.imageFile = parser.value(image);
+  o.saveFile = parser.value(save);
+  if ((parser.isSet(image) && o.imageFile.isEmpty()) || (parser.isSet(save) && o.saveFile.isEmpty()))
+    return fail(QStringLiteral("--image and --save need a file name"));
+  o.lineRate = parser.isSet(lineRate);
+  o.split = parser.isSet(split);
+  o.garbage = parser.isSet(garbage);
+  o.verbose = parser.isSet(verbose);
+
+  ParsedOptions result;
+  result.kind = ParsedOptions::Kind::Run;
+  result.options = o;
+  return result;
+}
+
+}  // namespace kv6::sim

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace kv6::sim {
+
+// Everything the command line can set. Parsed once in main, then read-only.
+struct SimOptions {
+  bool serial = false;
+  QString connectHost;  // set with --connect HOST:PORT
+  quint16 connectPort = 0;
+  QString object = QStringLiteral("0001");
+  quint16 password = 0;
+  QString imageFile;
+  QString saveFile;
+  bool lineRate = false;
+  int dropEvery = 0;  // 0 = never drop
+  bool split = false;
+  bool garbage = false;
+  int delayMs = 0;
+  bool verbose = false;
+};
+
+// Outcome of parsing: either options, a request for help, or an error text.
+struct ParsedOptions {
+  enum class Kind { Run, Help, Error };
+  Kind kind = Kind::Error;
+  SimOptions options;
+  QString error;
+};
+
+[[nodiscard]] ParsedOptions parseOptions(const QStringList& arguments);
+[[nodiscard]] QString usageText();
+
+}  // namespace kv6::sim
