@@ -2,6 +2,8 @@
 
 namespace kv6::pages {
 
-Configuration::Configuration(TraceSink* trace) : workspace(trace) {}
+Configuration::Configuration(TraceSink* trace) : workspace(trace) {
+    document.addPage(object);
+}
 
 }  // namespace kv6::pages

@@ -3,6 +3,7 @@
 #include "common/trace_sink.h"
 #include "image/config_document.h"
 #include "image/workspace.h"
+#include "pages/object_model.h"
 
 namespace kv6::pages {
 
@@ -17,6 +18,9 @@ public:
 
     image::Workspace workspace;
     image::ConfigDocument document{workspace};
+
+    // Page models, registered in page order.
+    ObjectModel object;
 };
 
 }  // namespace kv6::pages

@@ -1,13 +1,83 @@
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <cstdio>
+#include <string>
 
 #include "commands.h"
+#include "fields_file.h"
+#include "pages/configuration.h"
 
 namespace kv6::ctl {
 
-// Not built yet.
-int runShow(const QStringList&) {
-    std::fputs("kv6ctl: this command is not available yet\n", stderr);
-    return 2;
+namespace {
+
+// The printable decode keeps bytes 1..31, so a value read from a module may
+// hold line breaks or other control characters: each line stays one field.
+std::string escaped(const std::string& value) {
+    std::string out;
+    for (const char c : value) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", byte);
+            out += hex;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+void printText(const pages::Configuration& configuration) {
+    for (const image::PageModel* page : configuration.document.pages()) {
+        const std::string prefix = page->pageKey() + ".";
+        for (const image::PageField& field : page->fields()) {
+            const std::string line = prefix + field.key + " = " + escaped(field.value) + "\n";
+            std::fwrite(line.data(), 1, line.size(), stdout);
+        }
+    }
+}
+
+void printJson(const pages::Configuration& configuration) {
+    QJsonObject root;
+    for (const image::PageModel* page : configuration.document.pages()) {
+        QJsonObject fields;
+        for (const image::PageField& field : page->fields())
+            fields.insert(QString::fromStdString(field.key), QString::fromStdString(field.value));
+        root.insert(QString::fromStdString(page->pageKey()), fields);
+    }
+    const QByteArray json = QJsonDocument(root).toJson(QJsonDocument::Indented);
+    std::fwrite(json.constData(), 1, static_cast<std::size_t>(json.size()), stdout);
+}
+
+}  // namespace
+
+// kv6ctl show FILE.prg [--json]: every page's fields, in page order. In
+// text, control characters show as \xHH and a backslash as \\.
+int runShow(const QStringList& args) {
+    QString path;
+    bool json = false;
+    for (const QString& arg : args) {
+        if (arg == "--json") {
+            json = true;
+        } else if (arg.startsWith("--") || !path.isEmpty()) {
+            std::fprintf(stderr, "kv6ctl show: unexpected argument '%s'\nusage: kv6ctl show FILE.prg [--json]\n",
+                         qPrintable(arg));
+            return 2;
+        } else {
+            path = arg;
+        }
+    }
+    if (path.isEmpty()) {
+        std::fputs("usage: kv6ctl show FILE.prg [--json]\n", stderr);
+        return 2;
+    }
+    pages::Configuration configuration;
+    if (!loadFieldsFile(configuration, path)) return 2;
+    json ? printJson(configuration) : printText(configuration);
+    return 0;
 }
 
 }  // namespace kv6::ctl

@@ -1,0 +1,276 @@
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "app/dialog_provider.h"
+#include "app/link_control.h"
+#include "app/main_menu.h"
+#include "app/message_box_prompts.h"
+#include "app/module_link_control.h"
+#include "app/panel_status_bar.h"
+#include "app/standard_dialogs.h"
+#include "io/module_link.h"
+
+namespace kv6::app {
+
+namespace {
+
+struct SheetInfo {
+    int number;
+    const char* caption;
+    bool shown;
+};
+
+// PageControl1 in tab order; hidden sheets exist but have no tab.
+constexpr SheetInfo kSheets[] = {
+    {1, QT_TRANSLATE_NOOP("kv6::app::TForm1", "Объект"), true},
+    {2, QT_TRANSLATE_NOOP("kv6::app::TForm1", "GSM номера"), true},
+    {3, QT_TRANSLATE_NOOP("kv6::app::TForm1", "Коды и Разделы"), true},
+    {4, QT_TRANSLATE_NOOP("kv6::app::TForm1", "События"), false},
+    {5, QT_TRANSLATE_NOOP("kv6::app::TForm1", "Тревоги"), false},
+    {6, QT_TRANSLATE_NOOP("kv6::app::TForm1", "SMS сообщения"), true},
+    {7, "Extra", false},
+    {11, QT_TRANSLATE_NOOP("kv6::app::TForm1", "Характеристики"), true},
+    {8, QT_TRANSLATE_NOOP("kv6::app::TForm1", "Настройки "), true},
+    {9, QT_TRANSLATE_NOOP("kv6::app::TForm1", "Журнал событий"), true},
+    {10, "TabSheet10", false},
+};
+
+QString directoryOrDefault(const QString& directory, const QString& fallback) {
+    return directory.isEmpty() ? fallback : directory;
+}
+
+}  // namespace
+
+TForm1::TForm1(TForm1Options options, QWidget* parent)
+    : QMainWindow(parent),
+      m_configuration(&m_trace),
+      m_sideFiles(directoryOrDefault(options.programDirectory, QCoreApplication::applicationDirPath()),
+                  directoryOrDefault(options.fallbackDirectory, QDir::currentPath())) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Korvel_KV6"));
+
+    StatusBar1 = new PanelStatusBar(this);  // before the link, which may report at once
+    if (options.prompts) {
+        m_prompts = options.prompts;
+    } else {
+        m_ownPrompts = std::make_unique<MessageBoxPrompts>(this);
+        m_ownerlessPrompts = std::make_unique<MessageBoxPrompts>();
+        m_prompts = m_ownPrompts.get();
+    }
+    if (!options.dialogs) m_ownDialogs = std::make_unique<StandardDialogs>();
+    m_dialogs = options.dialogs ? options.dialogs : m_ownDialogs.get();
+    if (options.link) {
+        m_link = options.link;
+    } else {
+        Prompts& linkPrompts = m_ownerlessPrompts ? *m_ownerlessPrompts : *m_prompts;
+        m_moduleLink = std::make_unique<io::ModuleLink>(m_configuration, *this, linkPrompts, m_trace);
+        m_ownLink = std::make_unique<ModuleLinkControl>(*m_moduleLink);
+        m_link = m_ownLink.get();
+        connect(m_moduleLink.get(), &io::ModuleLink::readCompleted, this, &TForm1::configurationDecoded);
+    }
+    m_configuration.document.setWriteControlsEnabler([this] { SpeedButton5Click(); });
+
+    MainMenu1 = new MainMenu(menuBar());
+    Timer3 = new QTimer(this);
+    Timer3->setObjectName(QStringLiteral("Timer3"));
+    Timer3->setInterval(kTimer3Ms);
+    connect(Timer3, &QTimer::timeout, this, &TForm1::repeatedWriteTick);
+
+    buildPages();
+    connectMenu();
+    fixSizeAndCentre();
+
+    if (options.loadSideFilesOnStart) {
+        m_firstTick = new QTimer(this);
+        m_firstTick->setSingleShot(true);
+        connect(m_firstTick, &QTimer::timeout, this, &TForm1::loadSideFiles);
+        m_firstTick->start(kFirstTickMs);
+    }
+}
+
+// The link and the page widgets refer to the configuration: they go first.
+TForm1::~TForm1() {
+    m_moduleLink.reset();
+    delete takeCentralWidget();
+}
+
+void TForm1::buildPages() {
+    auto* central = new QWidget(this);
+    PageControl1 = new QTabWidget(central);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(PageControl1, 1);
+    layout->addWidget(StatusBar1);
+    setCentralWidget(central);
+
+    PopupMenu2 = new QMenu(this);
+    PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
+    PopupMenu2->addSeparator();
+    N13 = PopupMenu2->addAction(tr("Очистить журнал событий"));
+    N13->setObjectName(QStringLiteral("N13"));
+    N13->setEnabled(false);
+    connect(N13, &QAction::triggered, this, &TForm1::journalClearRequested);
+
+    for (const SheetInfo& info : kSheets) {
+        auto* sheet = new QWidget;
+        sheet->setObjectName(QStringLiteral("TabSheet%1").arg(info.number));
+        auto* sheetLayout = new QVBoxLayout(sheet);
+        sheetLayout->setContentsMargins(0, 0, 0, 0);
+        if (QWidget* content = createPageContent(info.number)) sheetLayout->addWidget(content);
+        const int index = PageControl1->addTab(sheet, tr(info.caption));
+        PageControl1->setTabVisible(index, info.shown);
+        m_sheets[static_cast<std::size_t>(info.number - 1)] = sheet;
+    }
+    PageControl1->setCurrentIndex(0);
+}
+
+// ---------------------------------------------------------------------------
+// THE PAGES. The one place where each TabSheet gets its content; until a
+// page's widget exists it shows an empty placeholder. A real page is wired
+// here, e.g. for "Объект":
+//   auto* page = new pages::ObjectPage(m_configuration.object, m_configuration.workspace,
+//                                      *m_prompts, writeLink());
+//   registerWriteControl(page->SpeedButton9);
+//   connect(this, &TForm1::advancedToggled, page, &pages::ObjectPage::setAdvancedVisible);
+//   connect(this, &TForm1::configurationDecoded, page, &pages::ObjectPage::refreshFromModel);
+//   return page;
+// Lists from the side files reach the pages through sideFilesLoaded().
+// ---------------------------------------------------------------------------
+QWidget* TForm1::createPageContent(int sheetNumber) {
+    switch (sheetNumber) {
+        case 9: {  // journal: the list and its context menu
+            ListView3 = new QTreeWidget;
+            ListView3->setObjectName(QStringLiteral("ListView3"));
+            ListView3->setRootIsDecorated(false);
+            ListView3->setHeaderLabels(
+                {tr("Время"), tr("Код"), tr("Событие"), tr("Раздел/Прибор"), tr("Зона/Код")});
+            attachJournalMenu(ListView3);
+            return ListView3;
+        }
+        default:
+            return nullptr;
+    }
+}
+
+void TForm1::connectMenu() {
+    MainMenu& m = *MainMenu1;
+    connect(m.N5, &QAction::triggered, this, &TForm1::N5Click);
+    connect(m.N7, &QAction::triggered, this, &TForm1::N7Click);
+    connect(m.N3, &QAction::triggered, this, &TForm1::N3Click);
+    connect(m.COM1, &QAction::triggered, this, &TForm1::COM1Click);
+    connect(m.N11, &QAction::toggled, this, &TForm1::N11Click);
+    connect(m.N16, &QAction::triggered, this, &TForm1::N16Click);
+    connect(m.N22, &QAction::triggered, this, &TForm1::N22Click);
+    connect(m.N25, &QAction::triggered, this, &TForm1::N25Click);
+    connect(m.N8, &QAction::triggered, this, &TForm1::N8Click);
+    connect(m.N15, &QAction::triggered, this, &TForm1::N15Click);
+    connect(m.N18, &QAction::triggered, this, &TForm1::N18Click);
+    connect(m.N19, &QAction::triggered, this, &TForm1::N19Click);
+    connect(m.dad1, &QAction::triggered, this, [this] {
+        if (Timer3->isActive())
+            Timer3->stop();
+        else
+            Timer3->start();
+    });
+}
+
+// The client area is 750 x 392 unless the platform font needs more; the
+// window is fixed at that and centred on the screen.
+void TForm1::fixSizeAndCentre() {
+    const QSize client = QSize(kClientWidth, kClientHeight).expandedTo(centralWidget()->minimumSizeHint());
+    setFixedSize(client.width(), client.height() + menuBar()->sizeHint().height());
+    setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+QWidget* TForm1::tabSheet(int number) const {
+    if (number < 1 || number > kSheetCount) return nullptr;
+    return m_sheets[static_cast<std::size_t>(number - 1)];
+}
+
+pages::WriteLink& TForm1::writeLink() { return *m_link; }
+
+void TForm1::setStatus(StatusPanel panel, const std::string& text) {
+    StatusBar1->setPanelText(static_cast<int>(panel), QCoreApplication::translate("kv6", text.c_str()));
+}
+
+void TForm1::registerWriteControl(QWidget* control) {
+    if (!control) return;
+    control->setEnabled(m_writeControlsEnabled);
+    m_writeControls.emplace_back(control);
+}
+
+void TForm1::attachJournalMenu(QWidget* list) {
+    if (!list) return;
+    list->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(list, &QWidget::customContextMenuRequested, this,
+            [this, list](const QPoint& pos) { PopupMenu2->popup(list->mapToGlobal(pos)); });
+}
+
+// Run at the start of every whole-image decode: from the first completed read
+// or file load on, the write commands stay usable.
+void TForm1::SpeedButton5Click() {
+    m_writeControlsEnabled = true;
+    MainMenu1->N16->setEnabled(true);
+    MainMenu1->N14->menuAction()->setEnabled(true);
+    N13->setEnabled(true);
+    for (const QPointer<QWidget>& control : m_writeControls)
+        if (control) control->setEnabled(true);
+}
+
+void TForm1::loadSideFiles() {
+    if (!m_firstTickPending) return;
+    m_sideFiles.loadAll();
+    if (!m_sideFiles.portLines().isEmpty())
+        m_trace.trace(TraceChannel::Link, m_sideFiles.portLines().constFirst().toStdString());
+    applyPortSetting();
+    m_firstTickPending = false;
+    emit sideFilesLoaded();
+}
+
+void TForm1::applyPortSetting() {
+    if (const std::optional<QString> port = m_sideFiles.portSetting()) m_link->setPort(*port);
+}
+
+QString TForm1::portLabel(const QString& port) {
+    bool isNumber = false;
+    port.toInt(&isNumber);
+    if (isNumber) return QStringLiteral("COM") + port;
+    return port.mid(port.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+void TForm1::N11Click(bool checked) { emit advancedToggled(checked); }
+
+void TForm1::N3Click() { close(); }
+
+// Leaving while write jobs wait would leave the module half-written: ask first.
+void TForm1::closeEvent(QCloseEvent* event) {
+    if (!m_configuration.workspace.queue.empty() &&
+        !m_prompts->message("Запись настроек в модуль не завершена: модуль останется записанным не полностью. "
+                            "Выйти ?",
+                            " Выход", MessageIcon::Exclamation, MessageButtons::OkCancel)) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+}  // namespace kv6::app

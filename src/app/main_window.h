@@ -1,0 +1,137 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "app/logging_trace_sink.h"
+#include "app/side_files.h"
+#include "common/prompts.h"
+#include "common/status_sink.h"
+#include "pages/configuration.h"
+#include "pages/write_link.h"
+
+class QAction;
+class QMenu;
+class QTabWidget;
+class QTimer;
+class QTreeWidget;
+
+namespace kv6::io {
+class ModuleLink;
+}
+
+namespace kv6::app {
+
+class DialogProvider;
+class LinkControl;
+class MainMenu;
+class PanelStatusBar;
+
+// What the window would otherwise make itself; tests pass scripted ones.
+struct TForm1Options {
+    Prompts* prompts = nullptr;         // null: message boxes
+    DialogProvider* dialogs = nullptr;  // null: the real dialogs
+    LinkControl* link = nullptr;        // null: the window's own ModuleLink
+    QString programDirectory;           // empty: the executable's directory
+    QString fallbackDirectory;          // empty: the current directory
+    bool loadSideFilesOnStart = true;   // the first Timer2 tick, 300 ms after start
+};
+
+// The main window: the pages, MainMenu1, StatusBar1, the side files and the
+// commands of the menus. It owns the configuration and the link for the run.
+class TForm1 final : public QMainWindow, public StatusSink {
+    Q_OBJECT
+public:
+    static constexpr int kClientWidth = 750;
+    static constexpr int kClientHeight = 392;
+    static constexpr int kSheetCount = 11;
+    static constexpr int kFirstTickMs = 300;
+    static constexpr int kTimer3Ms = 15000;
+
+    explicit TForm1(TForm1Options options = {}, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    void setStatus(StatusPanel panel, const std::string& text) override;
+
+    [[nodiscard]] pages::Configuration& configuration() { return m_configuration; }
+    [[nodiscard]] pages::WriteLink& writeLink();
+    [[nodiscard]] Prompts& prompts() { return *m_prompts; }
+    [[nodiscard]] const SideFiles& sideFiles() const { return m_sideFiles; }
+    // The real link; null when a test put another LinkControl in its place.
+    [[nodiscard]] io::ModuleLink* moduleLink() const { return m_moduleLink.get(); }
+    // TabSheet1 .. TabSheet11 by their number.
+    [[nodiscard]] QWidget* tabSheet(int number) const;
+    [[nodiscard]] bool writeControlsEnabled() const { return m_writeControlsEnabled; }
+
+    // A page's write button: disabled until the first read or file load.
+    void registerWriteControl(QWidget* control);
+    // Puts PopupMenu2 ("Очистить журнал событий") on the journal list.
+    void attachJournalMenu(QWidget* list);
+
+    QTabWidget* PageControl1 = nullptr;
+    PanelStatusBar* StatusBar1 = nullptr;
+    MainMenu* MainMenu1 = nullptr;
+    QMenu* PopupMenu2 = nullptr;     // context menu of the journal list
+    QAction* N13 = nullptr;          // "Очистить журнал событий", a write control
+    QTreeWidget* ListView3 = nullptr;  // journal list until the journal page takes its place
+    QTimer* Timer3 = nullptr;        // the hidden repeated write test, 15 s, off at start
+
+public slots:
+    // The first Timer2 tick's step: param2, parame, paramp, paramd.
+    void loadSideFiles();
+    void SpeedButton5Click();
+    void N5Click();
+    void N7Click();
+    void N3Click();
+    void COM1Click();
+    void N11Click(bool checked);
+    void N8Click();
+    void N15Click();
+    void N16Click();
+    void N22Click();
+    void N25Click();
+    void N18Click();
+    void N19Click();
+
+signals:
+    void advancedToggled(bool visible);
+    // After every whole-image decode (file load, completed read): pages refresh.
+    void configurationDecoded();
+    void sideFilesLoaded();
+    void journalClearRequested();
+    void repeatedWriteTick();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildPages();
+    QWidget* createPageContent(int sheetNumber);
+    void connectMenu();
+    void applyPortSetting();
+    void fixSizeAndCentre();
+    [[nodiscard]] static QString portLabel(const QString& port);
+
+    LoggingTraceSink m_trace;
+    pages::Configuration m_configuration;
+    std::unique_ptr<Prompts> m_ownPrompts;
+    std::unique_ptr<Prompts> m_ownerlessPrompts;  // the link's port errors stand alone
+    Prompts* m_prompts = nullptr;
+    std::unique_ptr<DialogProvider> m_ownDialogs;
+    DialogProvider* m_dialogs = nullptr;
+    std::unique_ptr<io::ModuleLink> m_moduleLink;
+    std::unique_ptr<LinkControl> m_ownLink;
+    LinkControl* m_link = nullptr;
+    SideFiles m_sideFiles;
+    bool m_firstTickPending = true;
+    QTimer* m_firstTick = nullptr;
+    std::array<QWidget*, kSheetCount> m_sheets{};
+    std::vector<QPointer<QWidget>> m_writeControls;
+    bool m_writeControlsEnabled = false;
+};
+
+}  // namespace kv6::app

@@ -1,0 +1,124 @@
+// The menu commands of TForm1 that talk to files and the module.
+#include <QDir>
+#include <QFileInfo>
+
+#include "app/dialog_provider.h"
+#include "app/link_control.h"
+#include "app/main_window.h"
+#include "app/panel_status_bar.h"
+#include "io/prg_file.h"
+
+namespace kv6::app {
+
+namespace {
+
+constexpr int kPasswordLength = 5;        // the current password must be typed in full
+constexpr int kPartitionStateOffset = 1161;
+
+QString fullName(const QString& path) { return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()); }
+
+}  // namespace
+
+// "Сохранить в файл". A file that cannot be written is reported and the
+// success text is not shown; QSaveFile keeps any earlier file intact.
+void TForm1::N5Click() {
+    const QString path = m_dialogs->saveFileName(this);
+    if (path.isEmpty()) return;
+    const QString reason = io::saveConfigurationFile(m_configuration, path);
+    if (!reason.isEmpty()) {
+        m_prompts->message(
+            tr("Не удалось сохранить файл %1\n%2").arg(fullName(path), reason).toStdString(), " Ошибка",
+            MessageIcon::Exclamation, MessageButtons::Ok);
+        return;
+    }
+    StatusBar1->setPanelText(1, tr(" Сохранение данных завершено. Файл ") + fullName(path));
+}
+
+// "Загрузить из файла". A file that cannot be read changes nothing; a file
+// of another size than the image is loaded as far as it goes, and said so.
+void TForm1::N7Click() {
+    const QString path = m_dialogs->openFileName(this);
+    if (path.isEmpty()) return;
+    const io::PrgLoadResult result = io::loadConfigurationFile(m_configuration, path);
+    if (!result.ok) {
+        m_prompts->message(
+            tr("Не удалось открыть файл %1\n%2").arg(fullName(path), result.error).toStdString(), " Ошибка",
+            MessageIcon::Exclamation, MessageButtons::Ok);
+        return;
+    }
+    QString text = tr(" Загрузка данных завершена. Файл ") + fullName(path);
+    if (result.fileSize != static_cast<qint64>(image::kImageSize))
+        text += tr(" (размер файла %1 байт)").arg(result.fileSize);
+    StatusBar1->setPanelText(1, text);
+    emit configurationDecoded();
+}
+
+// "COM порт": the saved port is shown, the chosen one is put in force and
+// written back to param2 (its other lines kept).
+void TForm1::COM1Click() {
+    if (m_sideFiles.loadPortLines()) applyPortSetting();
+    const QString typed = m_dialogs->port(this, m_link->port());
+    if (const std::optional<QString> port = SideFiles::parsePortLine(typed)) m_link->setPort(*port);
+    StatusBar1->setPanelText(0, portLabel(m_link->port()));
+    const QString reason = m_sideFiles.savePortLine(m_link->port());
+    if (!reason.isEmpty())
+        m_prompts->message(tr("Не удалось сохранить файл param2\n%1").arg(reason).toStdString(), " Ошибка",
+                           MessageIcon::Exclamation, MessageButtons::Ok);
+}
+
+// "Считать" -> "Настройки модуля".
+void TForm1::N8Click() {
+    const std::optional<PasswordEntry> entry = m_dialogs->password(this, false);
+    if (!entry) return;
+    if (!m_link->remoteListening() && m_sideFiles.loadPortLines()) applyPortSetting();
+    m_link->startRead(entry->current);
+}
+
+// "Записать" -> "Настройки модуля": everything but the event table.
+void TForm1::N15Click() {
+    if (!m_link->ensureLink()) return;
+    if (!m_prompts->message("Записать настройки модуля ?", " Запись", MessageIcon::Information,
+                            MessageButtons::OkCancel))
+        return;
+    m_configuration.document.EncodeAll();
+    m_configuration.document.queueWriteAllJobs();
+    m_link->startWrite();
+}
+
+// "Сменить пароль доступа". The current password must be typed with all five
+// digits; the new one is sent as its low 16 bits, and a text that is not a
+// number counts as 0, as the module's other tools do.
+void TForm1::N16Click() {
+    if (!m_link->ensureLink()) return;
+    const std::optional<PasswordEntry> entry = m_dialogs->password(this, true);
+    if (!entry) return;
+    StatusBar1->setPanelText(1, QString());
+    if (entry->current.size() != kPasswordLength) return;
+    bool ok = false;
+    const int current = entry->current.toInt(&ok, 10);
+    bool nextOk = false;
+    const int next = entry->next.toInt(&nextOk, 10);
+    m_link->sendPasswordChange(static_cast<std::uint16_t>(ok ? current & 0xFFFF : 0),
+                               static_cast<std::uint16_t>(nextOk ? next & 0xFFFF : 0));
+}
+
+// "Сброс настроек прибора".
+void TForm1::N22Click() {
+    if (!m_link->ensureLink()) return;
+    if (!m_prompts->message("Сброс настроек модуля", " Настройки", MessageIcon::Exclamation,
+                            MessageButtons::OkCancel))
+        return;
+    m_link->sendFactoryReset();
+}
+
+// "Сброс" -> "Состояние разделов": sends the state byte ConfigImage holds.
+void TForm1::N25Click() {
+    m_configuration.workspace.QueueWrite(kPartitionStateOffset, 1);
+    m_link->startWrite();
+}
+
+void TForm1::N18Click() { m_link->startListening(); }
+
+void TForm1::N19Click() { m_link->stopListening(); }
+
+}  // namespace kv6::app

@@ -1,0 +1,34 @@
+#include "app/message_box_prompts.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+
+namespace kv6::app {
+
+namespace {
+
+QString translated(const std::string& text) {
+    return QCoreApplication::translate("kv6", text.c_str());
+}
+
+QMessageBox::Icon toQt(MessageIcon icon) {
+    switch (icon) {
+        case MessageIcon::Information: return QMessageBox::Information;
+        case MessageIcon::Exclamation: return QMessageBox::Warning;
+        case MessageIcon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+bool MessageBoxPrompts::message(const std::string& text, const std::string& caption, MessageIcon icon,
+                                MessageButtons buttons) {
+    const QMessageBox::StandardButtons choice =
+        buttons == MessageButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok;
+    QMessageBox box(toQt(icon), translated(caption), translated(text), choice, m_owner.data());
+    box.setDefaultButton(QMessageBox::Ok);
+    return box.exec() == QMessageBox::Ok;
+}
+
+}  // namespace kv6::app

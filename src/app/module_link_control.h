@@ -1,0 +1,31 @@
+#pragma once
+
+#include "app/link_control.h"
+#include "io/module_link.h"
+
+namespace kv6::app {
+
+// LinkControl over the window's real ModuleLink.
+class ModuleLinkControl final : public LinkControl {
+public:
+    explicit ModuleLinkControl(io::ModuleLink& link) : m_link(link) {}
+
+    bool ensureLink() override { return m_link.ensureLink(); }
+    void startWrite() override { m_link.startWrite(); }
+    void setPort(const QString& numberOrPath) override { m_link.setPort(numberOrPath); }
+    [[nodiscard]] QString port() const override { return m_link.port(); }
+    [[nodiscard]] bool remoteListening() const override { return m_link.remoteListening(); }
+    void startRead(const QString& passwordText) override { m_link.startRead(passwordText); }
+    void sendPasswordChange(std::uint16_t current, std::uint16_t next) override {
+        m_link.sendPasswordChange(current, next);
+    }
+    void sendFactoryReset() override { m_link.sendFactoryReset(); }
+    // A failure to bind is reported by the link itself.
+    void startListening() override { (void)m_link.startListening(); }
+    void stopListening() override { m_link.stopListening(); }
+
+private:
+    io::ModuleLink& m_link;
+};
+
+}  // namespace kv6::app

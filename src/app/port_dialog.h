@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QDialog>
+#include <QStringList>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QSpinBox;
+
+namespace kv6::app {
+
+// TForm4, "Выбрать порт": the serial port as a number 1..99 or, beyond the
+// numbered ports, a device path typed or picked from the ports the system
+// reports (/dev/ttyUSB0, /dev/pts/3). Enter closes it.
+class TForm4 final : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kPortMin = 1;
+    static constexpr int kPortMax = 99;
+
+    explicit TForm4(QWidget* parent = nullptr);
+
+    // The port text shown in Edit1; a number also moves UpDown1.
+    void setPortText(const QString& text);
+    [[nodiscard]] QString portText() const;
+    // Refills Edit1's list with the serial ports present now (text kept).
+    void refreshPorts();
+    void setAvailablePorts(const QStringList& devices);
+
+    QLabel* Label1;        // "Последовательный порт: "
+    QComboBox* Edit1;      // the port as typed: a number or a device path
+    QSpinBox* UpDown1;     // the port number 1..99, kept in step with Edit1
+    QPushButton* BitBtn1;  // OK
+
+private:
+    void syncSpinnerFromText(const QString& text);
+};
+
+}  // namespace kv6::app

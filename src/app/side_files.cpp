@@ -1,0 +1,130 @@
+#include "app/side_files.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <algorithm>
+#include <string>
+
+#include "image/win1251.h"
+
+namespace kv6::app {
+
+namespace {
+
+constexpr int kPortMin = 1;
+constexpr int kPortMax = 99;
+
+QString decodeText(const QByteArray& bytes) {
+    const std::string raw = bytes.toStdString();
+    if (image::isValidUtf8(raw)) {
+        QString text = QString::fromUtf8(bytes);
+        if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
+        return text;
+    }
+    return QString::fromStdString(image::windows1251ToUtf8(raw));
+}
+
+// Lines as a Windows string list splits them: at CR, LF or CR LF; a final
+// line break does not add an empty line.
+QStringList splitLines(QString text) {
+    if (text.isEmpty()) return {};
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QStringList lines = text.split(QLatin1Char('\n'));
+    if (lines.last().isEmpty()) lines.removeLast();
+    return lines;
+}
+
+QString writeLines(const QString& path, const QStringList& lines) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return file.errorString();
+    QByteArray bytes;
+    for (const QString& line : lines) bytes += line.toUtf8() + '\n';
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return reason;
+    }
+    if (!file.commit()) return file.errorString();
+    return {};
+}
+
+}  // namespace
+
+SideFiles::SideFiles(QString programDirectory, QString fallbackDirectory)
+    : m_programDirectory(std::move(programDirectory)),
+      m_fallbackDirectory(std::move(fallbackDirectory)),
+      m_zoneTypes(presetZoneTypes()) {}
+
+QStringList SideFiles::presetZoneTypes() {
+    return {QStringLiteral("Вход/Выход"), QStringLiteral("Объём"), QStringLiteral("Периметр"),
+            QStringLiteral("24х часовая"), QStringLiteral("Пожарная")};
+}
+
+void SideFiles::loadAll() {
+    loadPortLines();
+    loadInto(QString::fromLatin1(kJournalFile), m_journalTexts);
+    if (loadInto(QString::fromLatin1(kZoneTypeFile), m_zoneTypes))
+        m_zoneTypes.append(QString::fromUtf8(kExtraZoneType));
+    loadInto(QString::fromLatin1(kDeviceTypeFile), m_deviceTypes);
+}
+
+bool SideFiles::loadPortLines() { return loadInto(QString::fromLatin1(kPortFile), m_portLines); }
+
+std::optional<QString> SideFiles::portSetting() const {
+    if (m_portLines.isEmpty()) return std::nullopt;
+    return parsePortLine(m_portLines.first());
+}
+
+std::optional<QString> SideFiles::parsePortLine(const QString& line) {
+    const QString text = line.trimmed();
+    if (text.isEmpty()) return std::nullopt;
+    bool ok = false;
+    const int number = text.toInt(&ok, 10);
+    if (ok) return QString::number(std::clamp(number, kPortMin, kPortMax));
+    if (text.startsWith(QLatin1Char('/'))) return text;
+    return std::nullopt;
+}
+
+QString SideFiles::savePortLine(const QString& line1) {
+    if (m_portLines.isEmpty()) m_portLines.append(QString());
+    m_portLines[0] = line1;
+    const QString name = QString::fromLatin1(kPortFile);
+    const QString reason = writeLines(QDir(m_programDirectory).filePath(name), m_portLines);
+    if (reason.isEmpty()) return {};
+    if (!m_fallbackDirectory.isEmpty() && QDir(m_fallbackDirectory) != QDir(m_programDirectory) &&
+        writeLines(QDir(m_fallbackDirectory).filePath(name), m_portLines).isEmpty())
+        return {};
+    return reason;
+}
+
+QString SideFiles::locate(const QString& name) const {
+    for (const QString& directory : {m_programDirectory, m_fallbackDirectory}) {
+        if (directory.isEmpty()) continue;
+        const QFileInfo info(QDir(directory).filePath(name));
+        if (info.isFile()) return info.filePath();
+    }
+    return {};
+}
+
+std::optional<QStringList> SideFiles::readLines(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    if (file.size() > kMaxFileSize) return std::nullopt;
+    const QByteArray bytes = file.read(kMaxFileSize + 1);
+    if (file.error() != QFileDevice::NoError || bytes.size() > kMaxFileSize) return std::nullopt;
+    return splitLines(decodeText(bytes));
+}
+
+bool SideFiles::loadInto(const QString& name, QStringList& target) const {
+    const QString path = locate(name);
+    if (path.isEmpty()) return false;
+    std::optional<QStringList> lines = readLines(path);
+    if (!lines) return false;
+    target = std::move(*lines);
+    return true;
+}
+
+}  // namespace kv6::app

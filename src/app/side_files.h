@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace kv6::app {
+
+// The tool's own settings in plain text files next to the executable, each
+// optional: param2 (line 1: the serial port), parame (journal texts), paramp
+// (zone types), paramd (device types). A file missing from the program
+// directory is looked for in the fallback directory (the current one).
+// Every failure while reading is silent: the list keeps what it held.
+class SideFiles {
+public:
+    static constexpr const char* kPortFile = "param2";
+    static constexpr const char* kJournalFile = "parame";
+    static constexpr const char* kZoneTypeFile = "paramp";
+    static constexpr const char* kDeviceTypeFile = "paramd";
+    // Appended to a loaded zone type list.
+    static constexpr const char* kExtraZoneType = "24х часовая\t000\t35";
+    // A side file larger than this is not a settings file; it is skipped.
+    static constexpr qint64 kMaxFileSize = 1 << 20;
+
+    SideFiles(QString programDirectory, QString fallbackDirectory);
+
+    // The first tick's step: param2, parame, paramp, paramd, in that order.
+    void loadAll();
+    // Reloads param2 into the port lines; false when it is missing or unreadable.
+    bool loadPortLines();
+
+    // Line 1 of param2 as a port setting, when it is one.
+    [[nodiscard]] std::optional<QString> portSetting() const;
+    // A number (clamped to 1..99, as the port dialog's spinner holds it) or a
+    // device path. Empty text, letters or an overflowing number give nothing.
+    [[nodiscard]] static std::optional<QString> parsePortLine(const QString& line);
+
+    // Replaces line 1 of the port lines (adding it when there is none) and
+    // writes param2 to the program directory, or to the fallback directory
+    // when that fails. Returns the reason when neither could be written.
+    QString savePortLine(const QString& line1);
+
+    // Where the file is read from: the program directory, else the fallback;
+    // empty when neither has it.
+    [[nodiscard]] QString locate(const QString& name) const;
+    // The lines of a text file: UTF-8 when valid, else Windows-1251.
+    [[nodiscard]] static std::optional<QStringList> readLines(const QString& path);
+
+    [[nodiscard]] const QStringList& portLines() const { return m_portLines; }
+    [[nodiscard]] const QStringList& journalTexts() const { return m_journalTexts; }
+    [[nodiscard]] const QStringList& zoneTypes() const { return m_zoneTypes; }
+    [[nodiscard]] const QStringList& deviceTypes() const { return m_deviceTypes; }
+    [[nodiscard]] static QStringList presetZoneTypes();
+
+private:
+    // Loads `name` into `target` when it can be read; the target stays otherwise.
+    bool loadInto(const QString& name, QStringList& target) const;
+
+    QString m_programDirectory;
+    QString m_fallbackDirectory;
+    QStringList m_portLines;
+    QStringList m_journalTexts;
+    QStringList m_zoneTypes;
+    QStringList m_deviceTypes;
+};
+
+}  // namespace kv6::app

@@ -1,0 +1,53 @@
+#include "app/standard_dialogs.h"
+
+#include <QCoreApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
+
+namespace kv6::app {
+
+namespace {
+
+QString prgFileName(QWidget* parent, QFileDialog::AcceptMode mode) {
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setNameFilter(QCoreApplication::translate("kv6::app::StandardDialogs",
+                                                     "Korvel Files (*.prg);;All Files (*.*)"));
+    dialog.setDefaultSuffix(QStringLiteral("prg"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+}  // namespace
+
+// The dialogs are children of the window that first asked; a QPointer is null
+// once that window took them down, and deleting a live child detaches it.
+StandardDialogs::~StandardDialogs() {
+    delete m_passwordDialog.data();
+    delete m_portDialog.data();
+}
+
+QString StandardDialogs::openFileName(QWidget* parent) { return prgFileName(parent, QFileDialog::AcceptOpen); }
+
+QString StandardDialogs::saveFileName(QWidget* parent) { return prgFileName(parent, QFileDialog::AcceptSave); }
+
+std::optional<PasswordEntry> StandardDialogs::password(QWidget* parent, bool withNewPassword) {
+    if (!m_passwordDialog) m_passwordDialog = new TPasswordDlg(parent);
+    m_passwordDialog->setNewPasswordVisible(withNewPassword);
+    m_passwordDialog->Password->setFocus();
+    if (m_passwordDialog->exec() != QDialog::Accepted) return std::nullopt;
+    return PasswordEntry{m_passwordDialog->currentText(), withNewPassword ? m_passwordDialog->newText() : QString()};
+}
+
+QString StandardDialogs::port(QWidget* parent, const QString& current) {
+    if (!m_portDialog) m_portDialog = new TForm4(parent);
+    m_portDialog->refreshPorts();
+    m_portDialog->setPortText(current);
+    m_portDialog->Edit1->setFocus();
+    m_portDialog->exec();  // closed by any means, the text counts
+    return m_portDialog->portText();
+}
+
+}  // namespace kv6::app

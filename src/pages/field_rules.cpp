@@ -1,0 +1,74 @@
+#include "pages/field_rules.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace kv6::pages::rules {
+
+namespace {
+
+bool isAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+bool isAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+}  // namespace
+
+std::optional<int> parseIntInRange(std::string_view text, int min, int max) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end || value < min || value > max)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<bool> parseBool(std::string_view text) {
+    if (text == "true" || text == "1") return true;
+    if (text == "false" || text == "0") return false;
+    return std::nullopt;
+}
+
+std::string boolText(bool value) { return value ? "true" : "false"; }
+
+bool isDigits(std::string_view text, std::size_t maxLength) {
+    return text.size() <= maxLength && std::all_of(text.begin(), text.end(), isAsciiDigit);
+}
+
+bool isLettersOrDigits(std::string_view text, std::size_t maxLength) {
+    return text.size() <= maxLength &&
+           std::all_of(text.begin(), text.end(), [](char c) { return isAsciiDigit(c) || isAsciiLetter(c); });
+}
+
+bool isDelimitedFieldText(std::string_view text, std::size_t maxCharacters) {
+    return text.size() <= maxCharacters && std::all_of(text.begin(), text.end(), [](char c) {
+               return c >= 0x20 && c <= 0x7E && c != ';';
+           });
+}
+
+std::optional<std::string> normaliseDottedIp(std::string_view text) {
+    if (text.empty()) return std::string();
+    std::string result;
+    std::size_t start = 0;
+    for (int group = 0; group < 4; ++group) {
+        const std::size_t dot = text.find('.', start);
+        const bool last = group == 3;
+        if (last != (dot == std::string_view::npos)) return std::nullopt;
+        const std::string_view digits = text.substr(start, last ? std::string_view::npos : dot - start);
+        if (digits.empty() || !isDigits(digits, 3)) return std::nullopt;
+        if (group > 0) result.push_back('.');
+        result.append(3 - digits.size(), '0');
+        result.append(digits);
+        start = dot + 1;
+    }
+    return result;
+}
+
+std::string invalidValue(std::string_view key, std::string_view value, std::string_view accepts) {
+    std::string message(key);
+    message += ": invalid value \"";
+    message += value;
+    message += "\"; accepts ";
+    message += accepts;
+    return message;
+}
+
+}  // namespace kv6::pages::rules

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Checks and conversions shared by the page models' setField: each accepts
+// exactly what the page's editor accepts.
+namespace kv6::pages::rules {
+
+// A decimal integer (optional leading '-') within [min, max], nothing else.
+[[nodiscard]] std::optional<int> parseIntInRange(std::string_view text, int min, int max);
+// "true"/"false"/"1"/"0".
+[[nodiscard]] std::optional<bool> parseBool(std::string_view text);
+[[nodiscard]] std::string boolText(bool value);
+
+// Up to maxLength ASCII digits (empty allowed).
+[[nodiscard]] bool isDigits(std::string_view text, std::size_t maxLength);
+// Up to maxLength ASCII letters or digits (empty allowed).
+[[nodiscard]] bool isLettersOrDigits(std::string_view text, std::size_t maxLength);
+// Up to maxCharacters printable ASCII characters other than ';' (the field
+// terminator) - what a semicolon-terminated field keeps through a round trip.
+[[nodiscard]] bool isDelimitedFieldText(std::string_view text, std::size_t maxCharacters);
+
+// The masked dotted form "000.000.000.000": four groups of three digits.
+// Accepts that form or groups of 1..3 digits ("10.0.0.1") and pads them with
+// leading zeros; an empty text stays empty. nullopt for anything else.
+[[nodiscard]] std::optional<std::string> normaliseDottedIp(std::string_view text);
+
+// "key: invalid value "v"; accepts ..." for setField failures.
+[[nodiscard]] std::string invalidValue(std::string_view key, std::string_view value,
+                                       std::string_view accepts);
+
+}  // namespace kv6::pages::rules

@@ -1,0 +1,146 @@
+#pragma once
+
+#include <QApplication>
+#include <QWidget>
+#include <QByteArray>
+#include <QFile>
+#include <QKeyEvent>
+#include <QVariant>
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/dialog_provider.h"
+#include "app/link_control.h"
+#include "common/prompts.h"
+
+// Readable QString values in test failures.
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+
+namespace kv6::app::test {
+
+// One QApplication for the whole test run (offscreen under ctest).
+inline QApplication& qtApp() {
+    static int argc = 1;
+    static char name[] = "app_tests";
+    static char* argv[] = {name, nullptr};
+    // Never destroyed: tearing Qt down in static destructors crashes.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
+
+// Records every message box and answers from a script (OK when it runs out).
+class ScriptedPrompts final : public Prompts {
+public:
+    struct Shown {
+        std::string text;
+        std::string caption;
+        MessageIcon icon;
+        MessageButtons buttons;
+    };
+    bool message(const std::string& text, const std::string& caption, MessageIcon icon,
+                 MessageButtons buttons) override {
+        shown.push_back({text, caption, icon, buttons});
+        if (answers.empty()) return true;
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    std::deque<bool> answers;
+    std::vector<Shown> shown;
+};
+
+class ScriptedDialogs final : public DialogProvider {
+public:
+    QString openFileName(QWidget*) override { return openName; }
+    QString saveFileName(QWidget*) override { return saveName; }
+    std::optional<PasswordEntry> password(QWidget*, bool withNew) override {
+        passwordShownWithNew.push_back(withNew);
+        return passwordAnswer;
+    }
+    QString port(QWidget*, const QString& current) override {
+        portShownWith = current;
+        return portAnswer;
+    }
+    QString openName;
+    QString saveName;
+    std::optional<PasswordEntry> passwordAnswer;
+    std::vector<bool> passwordShownWithNew;
+    QString portAnswer;
+    QString portShownWith;
+};
+
+// Records what the window asked of the link.
+class FakeLink final : public LinkControl {
+public:
+    bool ensureLink() override {
+        ++ensureCalls;
+        return linkReady;
+    }
+    void startWrite() override { ++writeStarts; }
+    void setPort(const QString& numberOrPath) override { currentPort = numberOrPath; }
+    QString port() const override { return currentPort; }
+    bool remoteListening() const override { return listening; }
+    void startRead(const QString& passwordText) override { readPasswords << passwordText; }
+    void sendPasswordChange(std::uint16_t current, std::uint16_t next) override {
+        passwordChanges.push_back({current, next});
+    }
+    void sendFactoryReset() override { ++resets; }
+    void startListening() override { listening = true; }
+    void stopListening() override { listening = false; }
+
+    bool linkReady = true;
+    bool listening = false;
+    int ensureCalls = 0;
+    int writeStarts = 0;
+    int resets = 0;
+    QString currentPort = QStringLiteral("1");
+    QStringList readPasswords;
+    std::vector<std::pair<std::uint16_t, std::uint16_t>> passwordChanges;
+};
+
+// Records the emissions of one signal (the arguments of a bool signal).
+class SignalRecorder {
+public:
+    template <typename Sender, typename... Args>
+    SignalRecorder(Sender* sender, void (Sender::*signal)(Args...)) {
+        QObject::connect(sender, signal, &m_context, [this](Args... args) {
+            values.push_back(QVariantList{QVariant::fromValue(args)...});
+        });
+    }
+    [[nodiscard]] int count() const { return static_cast<int>(values.size()); }
+    std::vector<QVariantList> values;
+
+private:
+    QObject m_context;
+};
+
+// Types text or presses one key into a widget, as the keyboard would.
+inline void typeText(QWidget* target, const QString& text) {
+    for (const QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(target, &press);
+    }
+}
+inline void pressKey(QWidget* target, Qt::Key key) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    QApplication::sendEvent(target, &release);
+}
+
+inline bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+inline QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+}  // namespace kv6::app::test

@@ -1,0 +1,109 @@
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "app/message_box_prompts.h"
+#include "app/password_dialog.h"
+#include "app/port_dialog.h"
+#include "app_test_support.h"
+
+namespace kv6::app::test {
+namespace {
+
+TEST(PasswordDialog, FieldsAndRows) {
+    qtApp();
+    TPasswordDlg dialog;
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Введите пароль"));
+    EXPECT_EQ(dialog.findChild<QLabel*>("Label1")->text(), QStringLiteral("Пароль на чтение"));
+    EXPECT_EQ(dialog.findChild<QLabel*>("Label2")->text(), QStringLiteral("Новый пароль (0...65535)"));
+    for (const char* name : {"Password", "Edit1"}) {
+        auto* edit = dialog.findChild<QLineEdit*>(name);
+        ASSERT_NE(edit, nullptr) << name;
+        EXPECT_EQ(edit->maxLength(), 5);
+        EXPECT_EQ(edit->echoMode(), QLineEdit::Password);
+    }
+    EXPECT_EQ(dialog.findChild<QPushButton*>("OKBtn")->text(), QStringLiteral("OK"));
+    EXPECT_EQ(dialog.findChild<QPushButton*>("CancelBtn")->text(), QStringLiteral("Cancel"));
+    dialog.show();
+    dialog.setNewPasswordVisible(false);
+    EXPECT_FALSE(dialog.Label2->isVisible());
+    EXPECT_FALSE(dialog.Edit1->isVisible());
+    dialog.setNewPasswordVisible(true);
+    EXPECT_TRUE(dialog.Edit1->isVisible());
+    typeText(dialog.Password, QStringLiteral("1234567"));
+    EXPECT_EQ(dialog.currentText(), QStringLiteral("12345"));
+}
+
+TEST(PortDialog, NumberAndSpinnerStayInStepAndPathsAreKept) {
+    qtApp();
+    TForm4 dialog;
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Выбрать порт"));
+    EXPECT_EQ(dialog.Label1->text(), QStringLiteral("Последовательный порт: "));
+    EXPECT_EQ(dialog.UpDown1->minimum(), 1);
+    EXPECT_EQ(dialog.UpDown1->maximum(), 99);
+    dialog.setPortText(QStringLiteral("12"));
+    EXPECT_EQ(dialog.UpDown1->value(), 12);
+    dialog.UpDown1->setValue(13);
+    EXPECT_EQ(dialog.portText(), QStringLiteral("13"));
+    dialog.setAvailablePorts({QStringLiteral("/dev/ttyUSB0"), QStringLiteral("/dev/ttyS0")});
+    EXPECT_EQ(dialog.portText(), QStringLiteral("13"));  // refreshing keeps the text
+    EXPECT_EQ(dialog.Edit1->count(), 2);
+    dialog.setPortText(QStringLiteral("/dev/pts/3"));
+    EXPECT_EQ(dialog.portText(), QStringLiteral("/dev/pts/3"));
+    EXPECT_EQ(dialog.UpDown1->value(), 13);
+}
+
+TEST(PortDialog, EnterClosesIt) {
+    qtApp();
+    TForm4 dialog;
+    dialog.setPortText(QString());
+    bool closedByEnter = false;
+    QTimer::singleShot(0, &dialog, [&] {
+        typeText(dialog.Edit1->lineEdit(), QStringLiteral("5"));
+        pressKey(dialog.Edit1->lineEdit(), Qt::Key_Return);
+        closedByEnter = !dialog.isVisible();
+        if (!closedByEnter) dialog.reject();
+    });
+    dialog.exec();
+    EXPECT_TRUE(closedByEnter);
+    EXPECT_EQ(dialog.portText(), QStringLiteral("5"));
+}
+
+// The real message box: caption, text, icon and which button means true.
+TEST(MessageBoxPrompts, ShowsTheTextAndReportsTheChoice) {
+    qtApp();
+    MessageBoxPrompts prompts;
+    struct Seen {
+        QString title, text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        bool hasCancel = false;
+    } seen;
+    auto answer = [&seen](QMessageBox::StandardButton button) {
+        QTimer::singleShot(0, [&seen, button] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            seen = {box->windowTitle(), box->text(), box->icon(), box->button(QMessageBox::Cancel) != nullptr};
+            box->button(button)->click();
+        });
+    };
+    answer(QMessageBox::Cancel);
+    EXPECT_FALSE(prompts.message("Записать настройки модуля ?", " Запись", MessageIcon::Information,
+                                 MessageButtons::OkCancel));
+    EXPECT_EQ(seen.title, QStringLiteral(" Запись"));
+    EXPECT_EQ(seen.text, QStringLiteral("Записать настройки модуля ?"));
+    EXPECT_EQ(seen.icon, QMessageBox::Information);
+    EXPECT_TRUE(seen.hasCancel);
+
+    answer(QMessageBox::Ok);
+    EXPECT_TRUE(prompts.message("Invalid Handle Value", "Vavovov1", MessageIcon::None, MessageButtons::Ok));
+    EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
+    EXPECT_FALSE(seen.hasCancel);
+}
+
+}  // namespace
+}  // namespace kv6::app::test

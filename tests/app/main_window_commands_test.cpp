@@ -1,0 +1,239 @@
+#include <QAction>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QMenu>
+
+#include "app/main_menu.h"
+#include "io/prg_file.h"
+#include "window_fixture.h"
+
+namespace kv6::app::test {
+namespace {
+
+using FileCommands = WindowTest;
+using ModuleCommands = WindowTest;
+
+QByteArray pattern(int size, int seed) {
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7 + seed) & 0xFF);
+    return bytes;
+}
+
+void expectAllFlagsButNine(const image::SectionFlags& flags) {
+    for (int entry = 0; entry < image::SectionFlags::kCount; ++entry)
+        EXPECT_EQ(flags.isSet(entry), entry != image::SectionFlags::kUnusedEntry) << entry;
+}
+
+// Loads of short, exact and long files: how much of the image they replace,
+// the flags, the status text and the write controls.
+TEST_F(FileCommands, LoadReplacesAsFarAsTheFileReaches) {
+    struct Case {
+        int size;
+        bool sizeNoted;
+    };
+    for (const Case& c : {Case{100, true}, Case{4096, false}, Case{5000, true}}) {
+        SCOPED_TRACE(c.size);
+        workspace().ReceivedImage.fill(0xAB);
+        const QByteArray bytes = pattern(c.size, c.size);
+        dialogs.openName = dir.filePath(QStringLiteral("in%1.prg").arg(c.size));
+        ASSERT_TRUE(writeFile(dialogs.openName, bytes));
+        SignalRecorder decoded(window.get(), &TForm1::configurationDecoded);
+        window->MainMenu1->N7->trigger();
+
+        const image::Image& image = workspace().ConfigImage;
+        const int used = std::min(c.size, 4096);
+        EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(image.data()), used), bytes.left(used));
+        if (c.size < 4096) {
+            EXPECT_EQ(image[static_cast<std::size_t>(c.size)], 0xAB);
+            EXPECT_EQ(image[4095], 0xAB);
+        }
+        expectAllFlagsButNine(workspace().flags);
+        const QString expected = QStringLiteral(" Загрузка данных завершена. Файл ") +
+                                 QFileInfo(dialogs.openName).absoluteFilePath();
+        if (c.sizeNoted)
+            EXPECT_EQ(panel(1), expected + QStringLiteral(" (размер файла %1 байт)").arg(c.size));
+        else
+            EXPECT_EQ(panel(1), expected);
+        EXPECT_EQ(decoded.count(), 1);
+        EXPECT_TRUE(window->writeControlsEnabled());
+        EXPECT_TRUE(window->MainMenu1->N14->menuAction()->isEnabled());
+    }
+    EXPECT_TRUE(prompts.shown.empty());
+}
+
+TEST_F(FileCommands, FailedLoadChangesNothing) {
+    workspace().ReceivedImage.fill(0x11);
+    workspace().ConfigImage.fill(0x22);
+    window->setStatus(StatusPanel::Operation, "before");
+    dialogs.openName = dir.filePath(QStringLiteral("missing.prg"));
+    window->N7Click();
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_NE(prompts.shown[0].text.find("missing.prg"), std::string::npos);
+    EXPECT_EQ(panel(1), QStringLiteral("before"));
+    EXPECT_EQ(workspace().ReceivedImage[0], 0x11);
+    EXPECT_EQ(workspace().ConfigImage[0], 0x22);
+    EXPECT_FALSE(workspace().flags.isSet(0));
+    EXPECT_FALSE(window->writeControlsEnabled());
+
+    dialogs.openName.clear();  // cancelled
+    window->N7Click();
+    EXPECT_EQ(prompts.shown.size(), 1u);
+}
+
+TEST_F(FileCommands, SavedFileLoadsBackByteForByte) {
+    dialogs.openName = dir.filePath(QStringLiteral("source.prg"));
+    ASSERT_TRUE(writeFile(dialogs.openName, pattern(4096, 3)));
+    window->N7Click();
+    dialogs.saveName = dir.filePath(QStringLiteral("copy.prg"));
+    window->N5Click();
+    EXPECT_EQ(panel(1), QStringLiteral(" Сохранение данных завершено. Файл ") +
+                            QFileInfo(dialogs.saveName).absoluteFilePath());
+    const QByteArray saved = readFile(dialogs.saveName);
+    ASSERT_EQ(saved.size(), 4096);
+
+    workspace().ConfigImage.fill(0);
+    dialogs.openName = dialogs.saveName;
+    window->N7Click();
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(workspace().ConfigImage.data()), 4096), saved);
+    window->N5Click();
+    EXPECT_EQ(readFile(dialogs.saveName), saved);
+    EXPECT_TRUE(prompts.shown.empty());
+}
+
+TEST_F(FileCommands, FailedSaveIsReportedAndNeverClaimedDone) {
+    window->setStatus(StatusPanel::Operation, "before");
+    dialogs.saveName = dir.filePath(QStringLiteral("no/such/dir/out.prg"));
+    window->N5Click();
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_NE(prompts.shown[0].text.find("out.prg"), std::string::npos);
+    EXPECT_EQ(panel(1), QStringLiteral("before"));
+    EXPECT_FALSE(QFile::exists(dialogs.saveName));
+
+    ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("plain")), "x"));
+    dialogs.saveName = dir.filePath(QStringLiteral("plain/out.prg"));  // parent is a file
+    window->N5Click();
+    EXPECT_EQ(prompts.shown.size(), 2u);
+    EXPECT_EQ(panel(1), QStringLiteral("before"));
+}
+
+TEST_F(FileCommands, FailedSaveInALockedDirectoryKeepsTheEarlierFile) {
+    window->setStatus(StatusPanel::Operation, "before");
+    const QString locked = dir.filePath(QStringLiteral("locked"));
+    ASSERT_TRUE(QDir().mkdir(locked));
+    dialogs.saveName = locked + QStringLiteral("/old.prg");
+    ASSERT_TRUE(writeFile(dialogs.saveName, "previous"));
+    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    window->N5Click();
+    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    if (prompts.shown.empty()) GTEST_SKIP() << "running with rights that ignore directory permissions";
+    EXPECT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(panel(1), QStringLiteral("before"));
+    EXPECT_EQ(readFile(dialogs.saveName), QByteArray("previous"));
+}
+
+TEST_F(ModuleCommands, WriteAllQueuesTheTwentyJobsAfterConfirmation) {
+    window->MainMenu1->N15->trigger();  // OK by default
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].text, "Записать настройки модуля ?");
+    EXPECT_EQ(prompts.shown[0].caption, " Запись");
+    EXPECT_EQ(prompts.shown[0].icon, MessageIcon::Information);
+    const auto& jobs = workspace().queue.jobs();
+    ASSERT_EQ(jobs.size(), 20u);
+    EXPECT_EQ(jobs[0], (image::WriteJob{0, 64}));
+    EXPECT_EQ(jobs[3], (image::WriteJob{192, 54}));
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(jobs[static_cast<std::size_t>(4 + i)], (image::WriteJob{static_cast<std::int16_t>(750 + 64 * i), 64}));
+    EXPECT_EQ(link.writeStarts, 1);
+}
+
+TEST_F(ModuleCommands, WriteAllStopsWithoutLinkOrOnCancel) {
+    link.linkReady = false;
+    window->N15Click();
+    EXPECT_TRUE(prompts.shown.empty());
+    link.linkReady = true;
+    prompts.answers = {false};
+    window->N15Click();
+    EXPECT_TRUE(workspace().queue.empty());
+    EXPECT_EQ(link.writeStarts, 0);
+}
+
+TEST_F(ModuleCommands, ReadAsksThePasswordWithoutTheNewRow) {
+    window->N8Click();  // cancelled
+    EXPECT_TRUE(link.readPasswords.isEmpty());
+    dialogs.passwordAnswer = PasswordEntry{QStringLiteral("01234"), {}};
+    window->N8Click();
+    EXPECT_EQ(dialogs.passwordShownWithNew, (std::vector<bool>{false, false}));
+    EXPECT_EQ(link.readPasswords, QStringList{"01234"});
+}
+
+TEST_F(ModuleCommands, PasswordChangeRules) {
+    window->setStatus(StatusPanel::Operation, "before");
+    dialogs.passwordAnswer = PasswordEntry{QStringLiteral("1234"), QStringLiteral("5")};
+    window->N16Click();  // four characters: nothing sent, panel cleared
+    EXPECT_EQ(dialogs.passwordShownWithNew, std::vector<bool>{true});
+    EXPECT_TRUE(link.passwordChanges.empty());
+    EXPECT_EQ(panel(1), QString());
+    EXPECT_TRUE(prompts.shown.empty());
+
+    dialogs.passwordAnswer = PasswordEntry{QStringLiteral("01234"), QStringLiteral("65535")};
+    window->N16Click();
+    dialogs.passwordAnswer = PasswordEntry{QStringLiteral("abcde"), QStringLiteral("0")};
+    window->N16Click();
+    ASSERT_EQ(link.passwordChanges.size(), 2u);
+    EXPECT_EQ(link.passwordChanges[0], (std::pair<std::uint16_t, std::uint16_t>{1234, 65535}));
+    EXPECT_EQ(link.passwordChanges[1], (std::pair<std::uint16_t, std::uint16_t>{0, 0}));
+
+    // The new password is sent as its low 16 bits; a text that is not a number counts as 0.
+    for (const char* next : {"65536", "99999", "", "12a"}) {
+        dialogs.passwordAnswer = PasswordEntry{QStringLiteral("01234"), QString::fromLatin1(next)};
+        window->N16Click();
+    }
+    ASSERT_EQ(link.passwordChanges.size(), 6u);
+    EXPECT_EQ(link.passwordChanges[2].second, 0);
+    EXPECT_EQ(link.passwordChanges[3].second, 99999 & 0xFFFF);
+    EXPECT_EQ(link.passwordChanges[4].second, 0);
+    EXPECT_EQ(link.passwordChanges[5].second, 0);
+    EXPECT_TRUE(prompts.shown.empty());
+
+    link.linkReady = false;
+    window->N16Click();
+    EXPECT_EQ(dialogs.passwordShownWithNew.size(), 7u);  // no dialog without a link
+}
+
+TEST_F(ModuleCommands, FactoryResetAsksAndPartitionResetQueuesOneByte) {
+    prompts.answers = {false, true};
+    window->N22Click();
+    EXPECT_EQ(link.resets, 0);
+    window->N22Click();
+    EXPECT_EQ(link.resets, 1);
+    EXPECT_EQ(prompts.shown[0].text, "Сброс настроек модуля");
+    EXPECT_EQ(prompts.shown[0].caption, " Настройки");
+    EXPECT_EQ(prompts.shown[0].icon, MessageIcon::Exclamation);
+
+    window->N25Click();
+    ASSERT_EQ(workspace().queue.size(), 1u);
+    EXPECT_EQ(workspace().queue.head(), (image::WriteJob{1161, 1}));
+    EXPECT_EQ(link.writeStarts, 1);
+    EXPECT_EQ(link.ensureCalls, 2);  // only the reset opened the link
+}
+
+TEST_F(ModuleCommands, ClosingAsksOnlyWhileJobsWait) {
+    QCloseEvent idle;
+    QCoreApplication::sendEvent(window.get(), &idle);
+    EXPECT_TRUE(idle.isAccepted());
+    EXPECT_TRUE(prompts.shown.empty());
+
+    window->N25Click();
+    prompts.answers = {false, true};
+    QCloseEvent kept;
+    QCoreApplication::sendEvent(window.get(), &kept);
+    EXPECT_FALSE(kept.isAccepted());
+    QCloseEvent closed;
+    QCoreApplication::sendEvent(window.get(), &closed);
+    EXPECT_TRUE(closed.isAccepted());
+    EXPECT_EQ(prompts.shown.size(), 2u);
+}
+
+}  // namespace
+}  // namespace kv6::app::test

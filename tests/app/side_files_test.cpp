@@ -1,0 +1,176 @@
+#include <QDir>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <random>
+
+#include "app/side_files.h"
+#include "app_test_support.h"
+#include "window_fixture.h"
+
+namespace kv6::app::test {
+namespace {
+
+class SideFilesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        QDir(dir.path()).mkdir(QStringLiteral("program"));
+        QDir(dir.path()).mkdir(QStringLiteral("current"));
+    }
+    [[nodiscard]] QString program(const QString& name = {}) const {
+        return dir.filePath(QStringLiteral("program/") + name);
+    }
+    [[nodiscard]] QString current(const QString& name = {}) const {
+        return dir.filePath(QStringLiteral("current/") + name);
+    }
+    [[nodiscard]] SideFiles files() const { return SideFiles(program(), current()); }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(SideFilesTest, NothingPresentKeepsThePresets) {
+    SideFiles side = files();
+    side.loadAll();
+    EXPECT_EQ(side.zoneTypes(),
+              (QStringList{"Вход/Выход", "Объём", "Периметр", "24х часовая", "Пожарная"}));
+    EXPECT_TRUE(side.deviceTypes().isEmpty());
+    EXPECT_TRUE(side.journalTexts().isEmpty());
+    EXPECT_FALSE(side.portSetting().has_value());
+}
+
+TEST_F(SideFilesTest, ZoneTypesGetTheExtraLineAndLinesSplitAsOnWindows) {
+    ASSERT_TRUE(writeFile(program("paramp"), "A\t001\t10\r\nB\t002\t20\r\nC\t003\t30\r\n"));
+    ASSERT_TRUE(writeFile(program("paramd"), "dev1\rdev2\n\nlast"));
+    SideFiles side = files();
+    side.loadAll();
+    EXPECT_EQ(side.zoneTypes(), (QStringList{"A\t001\t10", "B\t002\t20", "C\t003\t30", "24х часовая\t000\t35"}));
+    EXPECT_EQ(side.deviceTypes(), (QStringList{"dev1", "dev2", "", "last"}));
+}
+
+TEST_F(SideFilesTest, Windows1251AndUtf8TextsBothDecode) {
+    // "Объём" in Windows-1251, then the same word in UTF-8 with a BOM.
+    ASSERT_TRUE(writeFile(program("paramp"), QByteArray("\xCE\xE1\xFA\xB8\xEC\t001\t10\n")));
+    ASSERT_TRUE(writeFile(program("parame"), QByteArray("\xEF\xBB\xBF") + QStringLiteral("Объём\n").toUtf8()));
+    SideFiles side = files();
+    side.loadAll();
+    EXPECT_EQ(side.zoneTypes().value(0), QStringLiteral("Объём\t001\t10"));
+    EXPECT_EQ(side.journalTexts(), QStringList{"Объём"});
+}
+
+TEST_F(SideFilesTest, ProgramDirectoryFirstThenCurrent) {
+    ASSERT_TRUE(writeFile(current("param2"), "7\n"));
+    ASSERT_TRUE(writeFile(current("paramd"), "from current\n"));
+    ASSERT_TRUE(writeFile(program("paramd"), "from program\n"));
+    SideFiles side = files();
+    side.loadAll();
+    EXPECT_EQ(side.portSetting(), QStringLiteral("7"));
+    EXPECT_EQ(side.deviceTypes(), QStringList{"from program"});
+}
+
+TEST_F(SideFilesTest, PortLineParsing) {
+    EXPECT_EQ(SideFiles::parsePortLine(QStringLiteral("5")), QStringLiteral("5"));
+    EXPECT_EQ(SideFiles::parsePortLine(QStringLiteral(" 12 ")), QStringLiteral("12"));
+    EXPECT_EQ(SideFiles::parsePortLine(QStringLiteral("150")), QStringLiteral("99"));
+    EXPECT_EQ(SideFiles::parsePortLine(QStringLiteral("0")), QStringLiteral("1"));
+    EXPECT_EQ(SideFiles::parsePortLine(QStringLiteral("/dev/ttyUSB0")), QStringLiteral("/dev/ttyUSB0"));
+    for (const char* bad : {"", "   ", "COM3", "abc", "5x", "99999999999999999999"})
+        EXPECT_FALSE(SideFiles::parsePortLine(QString::fromLatin1(bad)).has_value()) << bad;
+}
+
+TEST_F(SideFilesTest, OversizedOrUnreadableFilesAreSkippedSilently) {
+    ASSERT_TRUE(writeFile(program("paramd"), QByteArray(SideFiles::kMaxFileSize + 1, 'x')));
+    ASSERT_TRUE(QDir(program()).mkdir(QStringLiteral("parame")));  // a directory, not a file
+    SideFiles side = files();
+    side.loadAll();
+    EXPECT_TRUE(side.deviceTypes().isEmpty());
+    EXPECT_TRUE(side.journalTexts().isEmpty());
+}
+
+TEST_F(SideFilesTest, SavingLineOneKeepsTheOthersAndFallsBackWhenTheProgramDirIsLocked) {
+    ASSERT_TRUE(writeFile(program("param2"), "3\nsecond\nthird\n"));
+    SideFiles side = files();
+    ASSERT_TRUE(side.loadPortLines());
+    EXPECT_TRUE(side.savePortLine(QStringLiteral("5")).isEmpty());
+    EXPECT_EQ(readFile(program("param2")), QByteArray("5\nsecond\nthird\n"));
+
+    SideFiles fresh(dir.filePath(QStringLiteral("missing")), current());
+    EXPECT_TRUE(fresh.savePortLine(QStringLiteral("/dev/pts/3")).isEmpty());
+    EXPECT_EQ(readFile(current("param2")), QByteArray("/dev/pts/3\n"));
+
+    SideFiles nowhere(dir.filePath(QStringLiteral("missing")), dir.filePath(QStringLiteral("missing2")));
+    EXPECT_FALSE(nowhere.savePortLine(QStringLiteral("4")).isEmpty());
+}
+
+// Side files come from anywhere: random bytes never crash the reader, and
+// whatever it returns is a list of lines without line breaks.
+TEST_F(SideFilesTest, FuzzedFilesNeverBreakTheReader) {
+    std::mt19937 random(20240611);
+    const char alphabet[] = {'\r', '\n', '\t', '5', '/', 'a', '\0', '\xFF', '\xD0', '\xB8', '\xEF', '\xBB', '\xBF'};
+    for (int round = 0; round < 2000; ++round) {
+        QByteArray bytes(static_cast<int>(random() % 64), '\0');
+        for (char& c : bytes)
+            c = random() % 2 ? alphabet[random() % sizeof alphabet] : static_cast<char>(random() % 256);
+        ASSERT_TRUE(writeFile(program("param2"), bytes));
+        ASSERT_TRUE(writeFile(program("paramp"), bytes));
+        SideFiles side = files();
+        side.loadAll();
+        for (const QString& line : side.portLines() + side.zoneTypes()) {
+            ASSERT_FALSE(line.contains(QLatin1Char('\n')));
+            ASSERT_FALSE(line.contains(QLatin1Char('\r')));
+        }
+        EXPECT_EQ(side.zoneTypes().constLast(), QStringLiteral("24х часовая\t000\t35"));
+        if (const std::optional<QString> port = side.portSetting()) {
+            bool number = false;
+            const int value = port->toInt(&number);
+            ASSERT_TRUE(port->startsWith(QLatin1Char('/')) || (number && value >= 1 && value <= 99)) << port->toStdString();
+        }
+    }
+}
+
+// The window's side of it: the first tick applies param2, the port dialog
+// shows the port, puts the chosen one in force and writes it back.
+using WindowSideFiles = WindowTest;
+
+TEST_F(WindowSideFiles, FirstTickAppliesThePortAndLettersLeaveItAlone) {
+    ASSERT_TRUE(writeFile(programDir() + QStringLiteral("/param2"), "abc\n"));
+    SignalRecorder loaded(window.get(), &TForm1::sideFilesLoaded);
+    window->loadSideFiles();
+    EXPECT_EQ(link.port(), QStringLiteral("1"));
+    EXPECT_EQ(loaded.count(), 1);
+
+    ASSERT_TRUE(writeFile(programDir() + QStringLiteral("/param2"), "8\n"));
+    window->loadSideFiles();  // only the first tick loads
+    EXPECT_EQ(link.port(), QStringLiteral("1"));
+    EXPECT_EQ(loaded.count(), 1);
+}
+
+TEST_F(WindowSideFiles, PortDialogWritesParam2KeepingOtherLines) {
+    const QString param2 = programDir() + QStringLiteral("/param2");
+    ASSERT_TRUE(writeFile(param2, "3\nkeep me\n"));
+    dialogs.portAnswer = QStringLiteral("5");
+    window->COM1Click();
+    EXPECT_EQ(dialogs.portShownWith, QStringLiteral("3"));
+    EXPECT_EQ(link.port(), QStringLiteral("5"));
+    EXPECT_EQ(panel(0), QStringLiteral("COM5"));
+    EXPECT_EQ(readFile(param2), QByteArray("5\nkeep me\n"));
+
+    dialogs.portAnswer = QStringLiteral("/dev/ttyUSB0");
+    window->COM1Click();
+    EXPECT_EQ(panel(0), QStringLiteral("ttyUSB0"));
+    EXPECT_EQ(readFile(param2), QByteArray("/dev/ttyUSB0\nkeep me\n"));
+
+    dialogs.portAnswer = QStringLiteral("nonsense");  // the port in force stays, and is what is saved
+    window->COM1Click();
+    EXPECT_EQ(link.port(), QStringLiteral("/dev/ttyUSB0"));
+    EXPECT_EQ(readFile(param2), QByteArray("/dev/ttyUSB0\nkeep me\n"));
+    EXPECT_TRUE(prompts.shown.empty());
+}
+
+TEST_F(WindowSideFiles, PortDialogCreatesParam2WhenMissing) {
+    dialogs.portAnswer = QStringLiteral("2");
+    window->COM1Click();
+    EXPECT_EQ(readFile(programDir() + QStringLiteral("/param2")), QByteArray("2\n"));
+}
+
+}  // namespace
+}  // namespace kv6::app::test
