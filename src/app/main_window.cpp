@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QTabWidget>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -21,6 +22,8 @@
 #include "app/panel_status_bar.h"
 #include "app/standard_dialogs.h"
 #include "io/module_link.h"
+#include "pages/extra_page.h"
+#include "pages/object_page.h"
 
 namespace kv6::app {
 
@@ -140,18 +143,21 @@ void TForm1::buildPages() {
 
 // ---------------------------------------------------------------------------
 // THE PAGES. The one place where each TabSheet gets its content; until a
-// page's widget exists it shows an empty placeholder. A real page is wired
-// here, e.g. for "Объект":
-//   auto* page = new pages::ObjectPage(m_configuration.object, m_configuration.workspace,
-//                                      *m_prompts, writeLink());
-//   registerWriteControl(page->SpeedButton9);
-//   connect(this, &TForm1::advancedToggled, page, &pages::ObjectPage::setAdvancedVisible);
-//   connect(this, &TForm1::configurationDecoded, page, &pages::ObjectPage::refreshFromModel);
-//   return page;
-// Lists from the side files reach the pages through sideFilesLoaded().
+// page's widget exists it shows an empty placeholder. Lists from the side
+// files reach the pages through sideFilesLoaded().
 // ---------------------------------------------------------------------------
 QWidget* TForm1::createPageContent(int sheetNumber) {
     switch (sheetNumber) {
+        case 1: {  // "Объект"
+            auto* page = new pages::ObjectPage(m_configuration.object, m_configuration.workspace,
+                                               *m_prompts, writeLink());
+            registerWriteControl(page->SpeedButton9);
+            connect(this, &TForm1::advancedToggled, page, &pages::ObjectPage::setAdvancedVisible);
+            connect(this, &TForm1::configurationDecoded, page, &pages::ObjectPage::refreshFromModel);
+            return page;
+        }
+        case 7:  // "Extra": never shown, holds no image field
+            return new pages::ExtraPage;
         case 9: {  // journal: the list and its context menu
             ListView3 = new QTreeWidget;
             ListView3->setObjectName(QStringLiteral("ListView3"));

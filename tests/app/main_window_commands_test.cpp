@@ -5,6 +5,7 @@
 #include <QMenu>
 
 #include "app/main_menu.h"
+#include "widgets/value_list_editor.h"
 #include "io/prg_file.h"
 #include "window_fixture.h"
 
@@ -233,6 +234,36 @@ TEST_F(ModuleCommands, ClosingAsksOnlyWhileJobsWait) {
     QCoreApplication::sendEvent(window.get(), &closed);
     EXPECT_TRUE(closed.isAccepted());
     EXPECT_EQ(prompts.shown.size(), 2u);
+}
+
+}  // namespace
+}  // namespace kv6::app::test
+
+namespace kv6::app::test {
+namespace {
+
+// A file made elsewhere shows on the "Объект" page, whose write button is
+// usable from then on.
+TEST_F(FileCommands, LoadedFileReachesTheObjectPage) {
+    auto* button = window->findChild<QWidget*>(QStringLiteral("SpeedButton9"));
+    ASSERT_NE(button, nullptr);
+    EXPECT_FALSE(button->isEnabled());
+
+    image::Image source{};
+    const char object[] = "123456AB120001";
+    std::copy(object, object + 14, source.begin());
+    dialogs.openName = dir.filePath(QStringLiteral("site.prg"));
+    ASSERT_TRUE(writeFile(dialogs.openName,
+                          QByteArray(reinterpret_cast<const char*>(source.data()), 4096)));
+    window->MainMenu1->N7->trigger();
+
+    EXPECT_TRUE(button->isEnabled());
+    EXPECT_EQ(window->configuration().object.values().objectNumber, "123456");
+    auto* grid = window->findChild<widgets::ValueListEditor*>(QStringLiteral("ValueListEditor1"));
+    ASSERT_NE(grid, nullptr);
+    EXPECT_EQ(grid->value(0), QStringLiteral("123456"));
+    EXPECT_EQ(grid->value(1), QStringLiteral("AB12"));
+    EXPECT_EQ(grid->value(2), QStringLiteral("0001"));
 }
 
 }  // namespace
