@@ -1,36 +1,145 @@
-// Placeholder until the serial link lands: every operation reports that no link is available.
 #include "io/module_link.h"
 
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QTimer>
+
+#include "io/serial_port.h"
+#include "link/engine_texts.h"
+#include "link/protocol.h"
+#include "link/read_password.h"
+#include "link/remote_write_path.h"
+#include "link/transfer_engine.h"
 #include "pages/configuration.h"
 
 namespace kv6::io {
 
-struct ModuleLink::Impl {
+namespace {
+
+constexpr int kTimer1Ms = 250;  // serial receiver
+constexpr int kTimer2Ms = 300;  // write jobs and read pacing
+
+QString translated(std::string_view text) {
+    return QCoreApplication::translate("kv6::link", std::string(text).c_str());
+}
+
+}  // namespace
+
+struct ModuleLink::Impl final : link::TransferListener {
+    Impl(ModuleLink& owner, pages::Configuration& configuration, StatusSink& status, Prompts& prompts,
+         TraceSink& trace)
+        : owner(owner),
+          configuration(configuration),
+          status(status),
+          serial(prompts, trace),
+          engine(configuration.workspace, serial, status, prompts, trace) {
+        engine.setListener(this);
+    }
+
+    void readCompleted() override {
+        configuration.document.DecodeImage(image::DecodeSource::SerialRead);
+        emit owner.readCompleted(image::DecodeSource::SerialRead);
+    }
+    void readFailed(link::ReadFailure reason) override {
+        emit owner.readFailed(translated(reason == link::ReadFailure::PasswordMismatch
+                                             ? link::texts::kPasswordMismatch
+                                             : link::texts::kReadError));
+    }
+    void writeFinished(bool ok) override { emit owner.writeFinished(ok); }
+    void passwordAcknowledged() override { emit owner.passwordChanged(true); }
+    void resetAcknowledged() override { emit owner.factoryResetDone(); }
+
+    // Hands the receiver at most one chunk; the rest waits for the next tick.
+    void receiverTick() {
+        if (received.isEmpty()) return;
+        const auto* data = reinterpret_cast<const std::uint8_t*>(received.constData());
+        const std::size_t taken = engine.Timer1Timer({data, static_cast<std::size_t>(received.size())});
+        received.remove(0, static_cast<qsizetype>(taken));
+    }
+
+    ModuleLink& owner;
+    pages::Configuration& configuration;
     StatusSink& status;
+    SerialPort serial;
+    link::TransferEngine engine;
+    link::NoRemotePath noRemote;
+    link::RemoteWritePath* remote = &noRemote;
+    QTimer timer1;
+    QTimer timer2;
+    QByteArray received;
     QString port = QStringLiteral("1");
 };
 
-ModuleLink::ModuleLink(pages::Configuration&, StatusSink& status, Prompts&, TraceSink&, QObject* parent)
-    : QObject(parent), m_impl(std::make_unique<Impl>(Impl{status})) {}
+ModuleLink::ModuleLink(pages::Configuration& configuration, StatusSink& status, Prompts& prompts, TraceSink& trace,
+                       QObject* parent)
+    : QObject(parent), m_impl(std::make_unique<Impl>(*this, configuration, status, prompts, trace)) {
+    Impl& d = *m_impl;
+    connect(&d.serial, &SerialPort::readyRead, this, [&d] { d.received += d.serial.readAll(); });
+    connect(&d.timer1, &QTimer::timeout, this, [&d] { d.receiverTick(); });
+    connect(&d.timer2, &QTimer::timeout, this, [&d] { d.engine.Timer2Timer(); });
+    d.timer1.start(kTimer1Ms);
+    d.timer2.start(kTimer2Ms);
+}
+
 ModuleLink::~ModuleLink() = default;
+
 void ModuleLink::setPort(const QString& numberOrPath) { m_impl->port = numberOrPath; }
 QString ModuleLink::port() const { return m_impl->port; }
-QString ModuleLink::deviceName() const { return m_impl->port; }
+QString ModuleLink::deviceName() const { return SerialPort::deviceFor(m_impl->port); }
+
 bool ModuleLink::OpenPort() {
-    m_impl->status.setStatus(StatusPanel::Operation, "Нет связи с модулем");
-    return false;
+    Impl& d = *m_impl;
+    // Bytes the closed handle had not yet handed over go with it.
+    d.received.clear();
+    if (!d.serial.OpenPort(d.port)) return false;
+    if (!d.timer2.isActive()) d.timer2.start(kTimer2Ms);
+    d.status.setStatus(StatusPanel::Port, SerialPort::panelText(d.port).toStdString());
+    return true;
 }
+
+// ---- remote access: the remote session plugs in here (lead) ----
 bool ModuleLink::startListening(quint16) { return false; }
 void ModuleLink::stopListening() {}
-bool ModuleLink::remoteListening() const { return false; }
+bool ModuleLink::remoteListening() const { return m_impl->remote->listening(); }
 bool ModuleLink::remoteConnected() const { return false; }
 void ModuleLink::setTimeZoneHoursProvider(std::function<int()>) {}
-bool ModuleLink::ensureLink() { return OpenPort(); }
-void ModuleLink::startRead(const QString&) { OpenPort(); }
-void ModuleLink::startWrite() {}
-void ModuleLink::sendPasswordChange(std::uint16_t, std::uint16_t) {}
-void ModuleLink::sendFactoryReset() {}
-bool ModuleLink::readActive() const { return false; }
-bool ModuleLink::writeQueueEmpty() const { return true; }
+void ModuleLink::setRemotePath(link::RemoteWritePath* remote) {
+    m_impl->remote = remote ? remote : &m_impl->noRemote;
+    m_impl->engine.setRemotePath(m_impl->remote);
+}
+link::TransferEngine& ModuleLink::transferEngine() { return m_impl->engine; }
+// ---- end of the remote part ----
+
+bool ModuleLink::ensureLink() { return remoteListening() || OpenPort(); }
+
+void ModuleLink::startRead(const QString& passwordText) {
+    Impl& d = *m_impl;
+    d.engine.setReadPassword(link::ParseReadPassword(passwordText.toStdString()));
+    if (remoteListening()) {
+        // Remote read: started by the remote session once it is plugged in.
+        return;
+    }
+    if (!OpenPort()) return;
+    d.engine.SpeedButton2Click();
+}
+
+void ModuleLink::startWrite() { m_impl->engine.startWrite(); }
+
+void ModuleLink::sendPasswordChange(std::uint16_t current, std::uint16_t next) {
+    Impl& d = *m_impl;
+    d.status.setStatus(StatusPanel::Operation, "");
+    d.engine.setReadPassword(current);
+    if (remoteListening()) return;  // remote 'P' frame: the remote session's part
+    d.serial.write(link::SendPasswordFrame(current, next));
+}
+
+void ModuleLink::sendFactoryReset() {
+    Impl& d = *m_impl;
+    if (!remoteListening()) d.serial.write(link::SendResetFrame());  // remote 'K' frame: the remote session's part
+    d.status.setStatus(StatusPanel::Operation, std::string(link::texts::kResetWaiting));
+}
+
+bool ModuleLink::readActive() const { return m_impl->engine.state().ReadActive; }
+bool ModuleLink::writeQueueEmpty() const { return m_impl->configuration.workspace.queue.empty(); }
 
 }  // namespace kv6::io

@@ -14,6 +14,10 @@
 namespace kv6::pages {
 class Configuration;
 }
+namespace kv6::link {
+class RemoteWritePath;
+class TransferEngine;
+}  // namespace kv6::link
 
 namespace kv6::io {
 
@@ -64,6 +68,12 @@ public:
 
     [[nodiscard]] bool readActive() const;
     [[nodiscard]] bool writeQueueEmpty() const;
+
+    // Where write jobs go while remote access listens (null: no remote path).
+    // The remote session plugs in here; the engine consults it on every tick.
+    void setRemotePath(link::RemoteWritePath* remote);
+    // The engine, for the remote session (a 'W' reply, the read password).
+    [[nodiscard]] link::TransferEngine& transferEngine();
 
 signals:
     // The whole image was read and decoded (serial or remote).

@@ -1,13 +1,25 @@
-#include <cstdio>
-
 #include "commands.h"
+#include "ctl_session.h"
 
 namespace kv6::ctl {
 
-// Not built yet.
-int runReset(const QStringList&) {
-    std::fputs("kv6ctl: this command is not available yet\n", stderr);
-    return 2;
+namespace {
+const char* const kUsage = "reset (--port DEV | --remote [--listen-port N] [--wait S])";
+constexpr int kAnswerMs = 10'000;
+}  // namespace
+
+int runReset(const QStringList& args) {
+    CtlOptions options = parseCtlOptions(args);
+    requireLinkChoice(options);
+    if (options.error.isEmpty() && !options.positional.isEmpty())
+        options.error = QStringLiteral("unexpected argument '%1'").arg(options.positional.first());
+    if (!options.error.isEmpty()) return usageError("reset", options.error, kUsage);
+
+    CtlSession session(options);
+    if (const int code = session.ensureLink()) return code;
+    QObject::connect(&session.link, &io::ModuleLink::factoryResetDone, [&session] { session.finish(0); });
+    session.link.sendFactoryReset();
+    return session.run(kAnswerMs, QStringLiteral("no answer from the module"));
 }
 
 }  // namespace kv6::ctl

@@ -1,13 +1,43 @@
 #include <cstdio>
 
 #include "commands.h"
+#include "ctl_session.h"
+#include "io/prg_file.h"
 
 namespace kv6::ctl {
 
-// Not built yet.
-int runWriteAll(const QStringList&) {
-    std::fputs("kv6ctl: this command is not available yet\n", stderr);
-    return 2;
+namespace {
+const char* const kUsage = "write-all (--port DEV | --remote [--listen-port N] [--wait S]) FILE.prg";
+// Twenty jobs, each at most five attempts of up to 60 ticks of 300 ms, fail
+// at the first job that stays unanswered; this only guards against a stall.
+constexpr int kWriteGuardMs = 600'000;
+}  // namespace
+
+int runWriteAll(const QStringList& args) {
+    CtlOptions options = parseCtlOptions(args);
+    requireLinkChoice(options);
+    if (options.error.isEmpty() && options.positional.size() != 1)
+        options.error = QStringLiteral("exactly one FILE.prg is needed");
+    if (options.error.isEmpty() && (options.password || !options.out.isEmpty() || options.oldPassword ||
+                                    options.newPassword))
+        options.error = QStringLiteral("write-all takes no --password, --out, --old or --new");
+    if (!options.error.isEmpty()) return usageError("write-all", options.error, kUsage);
+
+    CtlSession session(options);
+    const QString path = options.positional.first();
+    const io::PrgLoadResult loaded = io::loadConfigurationFile(session.configuration, path);
+    if (!loaded.ok) {
+        std::fprintf(stderr, "kv6ctl: cannot read %s: %s\n", qPrintable(path), qPrintable(loaded.error));
+        return 2;
+    }
+    if (const int code = session.ensureLink()) return code;
+    QObject::connect(&session.link, &io::ModuleLink::writeFinished,
+                     [&session](bool ok) { session.finish(ok ? 0 : 1); });
+    // "Записать" -> "Настройки модуля" without its question.
+    session.configuration.document.EncodeAll();
+    session.configuration.document.queueWriteAllJobs();
+    session.link.startWrite();
+    return session.run(kWriteGuardMs, QStringLiteral("the write did not finish"));
 }
 
 }  // namespace kv6::ctl

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+
+#include "common/prompts.h"
+#include "common/trace_sink.h"
+#include "link/byte_sink.h"
+
+namespace kv6::io {
+
+// The one serial port handle of a window: opened afresh by every cable
+// operation, 9600 8N1 without flow control, RTS and DTR raised. Received bytes
+// are announced by readyRead and fetched by the receiver tick.
+class SerialPort : public QObject, public link::ByteSink {
+    Q_OBJECT
+public:
+    SerialPort(Prompts& prompts, TraceSink& trace, QObject* parent = nullptr);
+
+    // A number N names COMN on Windows and /dev/ttyS(N-1) elsewhere; anything
+    // else is a device path used as it is.
+    [[nodiscard]] static QString deviceFor(const QString& numberOrPath);
+    // What status panel 0 shows: "COM" + number, or the device's name below /dev.
+    [[nodiscard]] static QString panelText(const QString& numberOrPath);
+
+    // Closes the previous handle, opens and configures the port; failures are
+    // shown through the prompts ("Invalid Handle Value", "DCB SET ERROR").
+    bool OpenPort(const QString& numberOrPath);
+    void close();
+    [[nodiscard]] bool isOpen() const { return m_port.isOpen(); }
+
+    void write(std::span<const std::uint8_t> bytes) override;
+    [[nodiscard]] QByteArray readAll();
+
+signals:
+    void readyRead();
+
+private:
+    void fail(const char* message, const QString& device);
+
+    Prompts& m_prompts;
+    TraceSink& m_trace;
+    QSerialPort m_port;
+};
+
+}  // namespace kv6::io

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace kv6::link {
+
+// Command words of the serial protocol: eight ASCII characters each.
+inline constexpr std::string_view kReadWord = "IP~BLRD=";
+inline constexpr std::string_view kWriteWord = "IP~BLWR=";
+inline constexpr std::string_view kPasswordWord = "IP~PSSW=";
+inline constexpr std::string_view kResetWord = "IP~KILL=";
+// The version query is part of the module's vocabulary; no operation sends it.
+inline constexpr std::string_view kVersionWord = "IP~SWVR?";
+
+inline constexpr std::uint8_t kCarriageReturn = 0x0D;
+inline constexpr std::uint8_t kSeparator = ',';
+inline constexpr std::uint8_t kReplyEnd = ';';
+
+// Acknowledgement texts looked for in a receiver chunk.
+inline constexpr std::string_view kPasswordAck = "PSSW";
+inline constexpr std::string_view kResetAck = "KILL";
+inline constexpr std::string_view kWriteAck = "~W=";
+
+using Frame = std::vector<std::uint8_t>;
+
+// Frame builders; addresses and passwords go high byte first, every frame ends
+// with one carriage return and carries no checksum.
+[[nodiscard]] Frame SendReadRequest(std::uint16_t address, std::uint8_t count);
+// `length` is capped to the bytes actually given, so the count byte always
+// matches the data that follow.
+[[nodiscard]] Frame SendWriteFrame(std::uint16_t address, std::span<const std::uint8_t> bytes,
+                                   std::uint8_t length);
+[[nodiscard]] Frame SendPasswordFrame(std::uint16_t current, std::uint16_t next);
+[[nodiscard]] Frame SendResetFrame();
+
+// What the acknowledgement tests found in one chunk (several may match).
+struct Acknowledgements {
+    bool password = false;
+    bool reset = false;
+    bool write = false;
+    friend bool operator==(const Acknowledgements&, const Acknowledgements&) = default;
+};
+
+[[nodiscard]] Acknowledgements FindAcknowledgements(std::span<const std::uint8_t> chunk);
+
+// The outcome of one receiver chunk.
+struct ChunkScan {
+    bool replyEnded = false;      // ';' then CR in this chunk ended the pending read reply
+    std::size_t dataBytes = 0;    // bytes handed to the data callback
+    Acknowledgements acks;        // only tested when no reply ended
+};
+
+// The read-reply grammar over one chunk. While `blockPending`, the bytes after
+// the first ',' are data (passed to `onData` in order, a later ',' included);
+// a CR whose predecessor in the same chunk is ';' ends the reply: `blockPending`
+// and `inData` drop and the rest of the chunk is ignored. A chunk that ends no
+// reply is tested for acknowledgements as a whole.
+ChunkScan ScanChunk(std::span<const std::uint8_t> chunk, bool& blockPending, bool& inData,
+                    const std::function<void(std::uint8_t)>& onData);
+
+}  // namespace kv6::link

@@ -1,0 +1,66 @@
+#include <QFileInfo>
+
+#include "kv6ctl_serial_fixture.h"
+
+using namespace kv6::e2e;
+
+namespace {
+
+// A module image whose read password is 40000 (bytes 244..245, high first).
+kv6::image::Image moduleImage() {
+    auto image = randomImage(7);
+    image[244] = 0x9C;
+    image[245] = 0x40;
+    return image;
+}
+
+}  // namespace
+
+TEST(Kv6ctlSerialRead, ReturnsTheModulesImage) {
+    QTemporaryDir dir;
+    const auto module = moduleImage();
+    writeFile(dir.filePath("module.prg"), module);
+    SerialSimulator sim({"--image", dir.filePath("module.prg")});
+    ASSERT_FALSE(sim.device().isEmpty());
+    const QString out = dir.filePath("read.prg");
+    const CtlResult r = runCtl({"read", "--port", sim.device(), "--password", "40000", "--out", out});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(" Чтение данных завершено"));
+    const QByteArray read = readFile(out);
+    ASSERT_EQ(read.size(), 4096);
+    EXPECT_EQ(read.left(2000), QByteArray(reinterpret_cast<const char*>(module.data()), 2000));
+    EXPECT_EQ(read.mid(2000), QByteArray(4096 - 2000, static_cast<char>(0xFF)));
+}
+
+TEST(Kv6ctlSerialRead, WrongPasswordWritesNoFile) {
+    QTemporaryDir dir;
+    writeFile(dir.filePath("module.prg"), moduleImage());
+    SerialSimulator sim({"--image", dir.filePath("module.prg")});
+    const QString out = dir.filePath("read.prg");
+    const CtlResult r = runCtl({"read", "--port", sim.device(), "--password", "4000", "--out", out});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("!!! ОШИБКА чтение данных - Пароль не совпал")) << r.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(out));
+}
+
+TEST(Kv6ctlSerialRead, UnopenablePortAndBadArguments) {
+    QTemporaryDir dir;
+    const QString out = dir.filePath("read.prg");
+    const CtlResult missing = runCtl({"read", "--port", "/nonexistent/ttyKV6", "--out", out});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(missing.err.contains("Invalid Handle Value")) << missing.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(out));
+
+    for (const QStringList& args : {QStringList{"read", "--out", out}, QStringList{"read", "--port", "1"},
+                                    QStringList{"read", "--port", "1", "--password", "65536", "--out", out},
+                                    QStringList{"read", "--port", "1", "--bogus", "--out", out},
+                                    QStringList{"password", "--port", "1", "--old", "1"},
+                                    QStringList{"reset", "--port"}, QStringList{"write-all", "--port", "1"}}) {
+        const CtlResult r = runCtl(args);
+        EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains("usage:")) << args.join(' ').toStdString();
+    }
+    const CtlResult remote = runCtl({"read", "--remote", "--listen-port", "8123", "--out", out});
+    EXPECT_EQ(remote.exitCode, 2);
+    EXPECT_TRUE(remote.err.contains("remote access is not available yet"));
+}

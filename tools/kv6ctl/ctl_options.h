@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace kv6::ctl {
+
+// The options the module commands share. Each command checks which it needs.
+struct CtlOptions {
+    QString port;                 // --port DEV
+    bool remote = false;          // --remote
+    quint16 listenPort = 8099;    // --listen-port N
+    int waitSeconds = 0;          // --wait S (0: the command's default)
+    bool trace = false;           // --trace
+    std::optional<QString> password;  // --password N
+    QString out;                  // --out FILE
+    std::optional<quint16> oldPassword;  // --old N
+    std::optional<quint16> newPassword;  // --new M
+    QStringList positional;
+    QString error;                // non-empty: the arguments were not usable
+};
+
+// Parses "--name value" and "--name=value" forms; unknown options, missing
+// values and numbers out of range set `error`.
+[[nodiscard]] CtlOptions parseCtlOptions(const QStringList& args);
+
+// Checks that exactly one of --port and --remote was given; sets `error` otherwise.
+void requireLinkChoice(CtlOptions& options);
+
+// A password number 0..65535, or nothing.
+[[nodiscard]] std::optional<quint16> parsePasswordArgument(const QString& text);
+
+// Prints "kv6ctl COMMAND: message" and the command's usage line; returns 2.
+int usageError(const char* command, const QString& message, const char* usage);
+
+}  // namespace kv6::ctl

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QEventLoop>
+#include <QString>
+#include <memory>
+
+#include "ctl_console.h"
+#include "ctl_options.h"
+#include "io/module_link.h"
+#include "pages/configuration.h"
+
+namespace kv6::ctl {
+
+// One module command's run: the configuration, the console and the link, and
+// an event loop that runs until the command finishes or its time runs out.
+class CtlSession {
+public:
+    explicit CtlSession(const CtlOptions& options);
+
+    // Prepares the link the options name. Returns 0 when ready, else the exit code.
+    [[nodiscard]] int prepareLink();
+    // A ready link for a write or service command (remote listening, else the
+    // serial port opened). Returns 0 when ready, else the exit code.
+    [[nodiscard]] int ensureLink();
+
+    // Runs the event loop until finish() or `timeoutMs`; a time-out prints
+    // `timeoutText` (if any) and gives exit code 1.
+    int run(int timeoutMs, const QString& timeoutText = {});
+    void finish(int exitCode);
+
+    CtlConsole console;
+    pages::Configuration configuration;
+    io::ModuleLink link;
+
+private:
+    const CtlOptions& m_options;
+    QEventLoop m_loop;
+    int m_exitCode = -1;
+};
+
+}  // namespace kv6::ctl
