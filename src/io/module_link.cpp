@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+#include "io/remote_server.h"
 #include "io/serial_port.h"
 #include "link/engine_texts.h"
 #include "link/protocol.h"
@@ -11,6 +12,8 @@
 #include "link/remote_write_path.h"
 #include "link/transfer_engine.h"
 #include "pages/configuration.h"
+#include "remote/remote_session.h"
+#include "remote/remote_session_listener.h"
 
 namespace kv6::io {
 
@@ -25,15 +28,18 @@ QString translated(std::string_view text) {
 
 }  // namespace
 
-struct ModuleLink::Impl final : link::TransferListener {
+struct ModuleLink::Impl final : link::TransferListener, remote::RemoteSessionListener {
     Impl(ModuleLink& owner, pages::Configuration& configuration, StatusSink& status, Prompts& prompts,
          TraceSink& trace)
         : owner(owner),
           configuration(configuration),
           status(status),
           serial(prompts, trace),
-          engine(configuration.workspace, serial, status, prompts, trace) {
+          engine(configuration.workspace, serial, status, prompts, trace),
+          session(configuration.workspace, status, trace, *this),
+          server(session) {
         engine.setListener(this);
+        engine.setRemotePath(&session);
     }
 
     void readCompleted() override {
@@ -49,6 +55,18 @@ struct ModuleLink::Impl final : link::TransferListener {
     void passwordAcknowledged() override { emit owner.passwordChanged(true); }
     void resetAcknowledged() override { emit owner.factoryResetDone(); }
 
+    // remote::RemoteSessionListener
+    void remoteReadCompleted() override {
+        engine.resetReadState();
+        configuration.document.DecodeImage(image::DecodeSource::RemoteRead);
+        emit owner.readCompleted(image::DecodeSource::RemoteRead);
+    }
+    void remotePasswordMismatch() override { emit owner.readFailed(translated(link::texts::kPasswordMismatch)); }
+    void remoteWriteAcknowledged() override { engine.remoteWriteAcknowledged(); }
+    void remotePasswordChanged(bool changed) override { emit owner.passwordChanged(changed); }
+    void remoteResetDone() override { emit owner.factoryResetDone(); }
+    void remoteConnectedChanged(bool connected) override { emit owner.remoteConnectedChanged(connected); }
+
     // Hands the receiver at most one chunk; the rest waits for the next tick.
     void receiverTick() {
         if (received.isEmpty()) return;
@@ -62,10 +80,12 @@ struct ModuleLink::Impl final : link::TransferListener {
     StatusSink& status;
     SerialPort serial;
     link::TransferEngine engine;
-    link::NoRemotePath noRemote;
-    link::RemoteWritePath* remote = &noRemote;
+    remote::RemoteSession session;
+    RemoteServer server;
+    link::RemoteWritePath* remote = &session;
     QTimer timer1;
     QTimer timer2;
+    QTimer* timer4 = nullptr;  // remote access: read pacing, blink, keep-alive
     QByteArray received;
     QString port = QStringLiteral("1");
 };
@@ -79,6 +99,7 @@ ModuleLink::ModuleLink(pages::Configuration& configuration, StatusSink& status, 
     connect(&d.timer2, &QTimer::timeout, this, [&d] { d.engine.Timer2Timer(); });
     d.timer1.start(kTimer1Ms);
     d.timer2.start(kTimer2Ms);
+    d.timer4 = d.server.createTimer4(this);
 }
 
 ModuleLink::~ModuleLink() = default;
@@ -97,14 +118,20 @@ bool ModuleLink::OpenPort() {
     return true;
 }
 
-// ---- remote access: the remote session plugs in here (lead) ----
-bool ModuleLink::startListening(quint16) { return false; }
-void ModuleLink::stopListening() {}
+// ---- remote access ----
+bool ModuleLink::startListening(quint16 tcpPort) { return m_impl->server.listen(tcpPort); }
+void ModuleLink::stopListening() { m_impl->server.close(); }
 bool ModuleLink::remoteListening() const { return m_impl->remote->listening(); }
-bool ModuleLink::remoteConnected() const { return false; }
-void ModuleLink::setTimeZoneHoursProvider(std::function<int()>) {}
+bool ModuleLink::remoteConnected() const { return m_impl->session.connected(); }
+quint16 ModuleLink::listeningPort() const { return m_impl->server.serverPort(); }
+QString ModuleLink::remoteObjectNumber() const {
+    return QString::fromStdString(m_impl->session.objectNumber());
+}
+void ModuleLink::setTimeZoneHoursProvider(std::function<int()> provider) {
+    m_impl->session.setTimeZoneHoursProvider(std::move(provider));
+}
 void ModuleLink::setRemotePath(link::RemoteWritePath* remote) {
-    m_impl->remote = remote ? remote : &m_impl->noRemote;
+    m_impl->remote = remote ? remote : &m_impl->session;
     m_impl->engine.setRemotePath(m_impl->remote);
 }
 link::TransferEngine& ModuleLink::transferEngine() { return m_impl->engine; }
@@ -116,7 +143,7 @@ void ModuleLink::startRead(const QString& passwordText) {
     Impl& d = *m_impl;
     d.engine.setReadPassword(link::ParseReadPassword(passwordText.toStdString()));
     if (remoteListening()) {
-        // Remote read: started by the remote session once it is plugged in.
+        d.session.startRead(d.engine.state().ReadPassword);
         return;
     }
     if (!OpenPort()) return;
@@ -129,17 +156,26 @@ void ModuleLink::sendPasswordChange(std::uint16_t current, std::uint16_t next) {
     Impl& d = *m_impl;
     d.status.setStatus(StatusPanel::Operation, "");
     d.engine.setReadPassword(current);
-    if (remoteListening()) return;  // remote 'P' frame: the remote session's part
-    d.serial.write(link::SendPasswordFrame(current, next));
+    if (remoteListening())
+        d.session.sendPassword(current, next);
+    else
+        d.serial.write(link::SendPasswordFrame(current, next));
 }
 
 void ModuleLink::sendFactoryReset() {
     Impl& d = *m_impl;
-    if (!remoteListening()) d.serial.write(link::SendResetFrame());  // remote 'K' frame: the remote session's part
+    if (remoteListening()) {
+        // With no module connected the session says so and nothing is awaited.
+        if (!d.session.sendReset()) return;
+    } else {
+        d.serial.write(link::SendResetFrame());
+    }
     d.status.setStatus(StatusPanel::Operation, std::string(link::texts::kResetWaiting));
 }
 
-bool ModuleLink::readActive() const { return m_impl->engine.state().ReadActive; }
+bool ModuleLink::readActive() const {
+    return m_impl->engine.state().ReadActive || m_impl->session.readActive();
+}
 bool ModuleLink::writeQueueEmpty() const { return m_impl->configuration.workspace.queue.empty(); }
 
 }  // namespace kv6::io

@@ -51,6 +51,10 @@ public:
     void stopListening();
     [[nodiscard]] bool remoteListening() const;
     [[nodiscard]] bool remoteConnected() const;
+    // The TCP port actually listened on (useful when 0 asked for any free port).
+    [[nodiscard]] quint16 listeningPort() const;
+    // The object number the connected module identified itself with ("" until it did).
+    [[nodiscard]] QString remoteObjectNumber() const;
     // Hours subtracted from local time in the greeting (the chosen time zone, 0 = none).
     void setTimeZoneHoursProvider(std::function<int()> provider);
 

@@ -45,6 +45,14 @@ void TransferEngine::SpeedButton2Click() {
     m_workspace.ReceivedImage.fill(0xFF);
 }
 
+void TransferEngine::resetReadState() {
+    m_state.ReadActive = false;
+    m_state.BlockPending = false;
+    m_state.InData = false;
+    m_state.ReadTicks = 0;
+    m_state.ByteCount = 0;
+}
+
 // --- receiver ---
 
 // A reply writes only inside its own block: the ';' that ends a full block

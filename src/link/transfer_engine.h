@@ -65,6 +65,8 @@ public:
     void setReadPassword(std::uint16_t password) { m_state.ReadPassword = password; }
     // Serial read start, after the port was opened.
     void SpeedButton2Click();
+    // Stops a serial read without a message (a remote read completed instead).
+    void resetReadState();
 
     // Receiver tick with the bytes received since the last one. Takes at most
     // kChunkSize of them and returns how many it took.

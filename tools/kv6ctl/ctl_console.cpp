@@ -17,6 +17,14 @@ void CtlConsole::endLine() {
 }
 
 void CtlConsole::setStatus(StatusPanel panel, const std::string& text) {
+    if (panel == StatusPanel::Remote) {
+        // Who connected matters to a remote run; the blink of the waiting text does not.
+        if (text.rfind("Удалённый доступ. Объект ", 0) == 0) {
+            endLine();
+            std::fprintf(stderr, "%s\n", text.c_str());
+        }
+        return;
+    }
     if (panel != StatusPanel::Operation || text == m_last) return;
     m_last = text;
     if (text.empty()) return;

@@ -1,5 +1,6 @@
 #include "ctl_session.h"
 
+#include <QDateTime>
 #include <QTimer>
 #include <cstdio>
 
@@ -10,13 +11,44 @@ CtlSession::CtlSession(const CtlOptions& options)
       m_options(options) {}
 
 int CtlSession::prepareLink() {
-    if (m_options.remote) {
-        // The remote session plugs in here: listen on m_options.listenPort and
-        // wait up to m_options.waitSeconds for the module to connect.
-        std::fputs("kv6ctl: remote access is not available yet\n", stderr);
-        return 2;
+    if (!m_options.remote) {
+        link.setPort(m_options.port);
+        return 0;
     }
-    link.setPort(m_options.port);
+    if (!link.startListening(m_options.listenPort)) {
+        console.endLine();
+        std::fputs("kv6ctl: cannot listen for the module\n", stderr);
+        return 1;
+    }
+    const int waitSeconds = m_options.waitSeconds > 0 ? m_options.waitSeconds : kDefaultWaitSeconds;
+    std::fprintf(stderr, "kv6ctl: waiting for the module on TCP port %u (at most %d s)\n",
+                 static_cast<unsigned>(link.listeningPort()), waitSeconds);
+    if (!link.remoteConnected()) {
+        QEventLoop wait;
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, &wait, &QEventLoop::quit);
+        QObject::connect(&link, &io::ModuleLink::remoteConnectedChanged, &wait, [&wait](bool connected) {
+            if (connected) wait.quit();
+        });
+        guard.start(waitSeconds * 1000);
+        wait.exec();
+    }
+    if (!link.remoteConnected()) {
+        console.endLine();
+        std::fprintf(stderr, "kv6ctl: no module connected within %d s\n", waitSeconds);
+        return 1;
+    }
+    // Frames carry the module's object number: give it a moment to identify itself.
+    QEventLoop identify;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &identify, [this, &identify, started = QDateTime::currentMSecsSinceEpoch()] {
+        if (!link.remoteObjectNumber().isEmpty() || !link.remoteConnected() ||
+            QDateTime::currentMSecsSinceEpoch() - started > kIdentificationWaitMs)
+            identify.quit();
+    });
+    poll.start(kPollMs);
+    identify.exec();
     return 0;
 }
 

@@ -15,6 +15,12 @@ namespace kv6::ctl {
 // an event loop that runs until the command finishes or its time runs out.
 class CtlSession {
 public:
+    // How long a remote command waits for a module to connect, unless --wait says otherwise.
+    static constexpr int kDefaultWaitSeconds = 120;
+    // How long a connected module may take to send its identification.
+    static constexpr int kIdentificationWaitMs = 5000;
+    static constexpr int kPollMs = 50;
+
     explicit CtlSession(const CtlOptions& options);
 
     // Prepares the link the options name. Returns 0 when ready, else the exit code.
