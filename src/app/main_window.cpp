@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QGuiApplication>
 #include <QMenu>
@@ -21,6 +22,7 @@
 #include "app/module_link_control.h"
 #include "app/panel_status_bar.h"
 #include "app/standard_dialogs.h"
+#include "image/time_zone.h"
 #include "io/module_link.h"
 #include "pages/extra_page.h"
 #include "pages/object_page.h"
@@ -82,6 +84,13 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
         m_ownLink = std::make_unique<ModuleLinkControl>(*m_moduleLink);
         m_link = m_ownLink.get();
         connect(m_moduleLink.get(), &io::ModuleLink::readCompleted, this, &TForm1::configurationDecoded);
+        // The greeting's time zone follows the computer's until the date and
+        // time page offers its own choice.
+        m_moduleLink->setTimeZoneHoursProvider(
+            [] {
+                return image::timeZoneHours(
+                    image::timeZoneItemFromUtcOffset(QDateTime::currentDateTime().offsetFromUtc() / 60));
+            });
     }
     m_configuration.document.setWriteControlsEnabler([this] { SpeedButton5Click(); });
 
