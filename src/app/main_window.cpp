@@ -9,7 +9,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QTabBar>
 #include <QTabWidget>
+#include <algorithm>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -206,7 +208,10 @@ void TForm1::connectMenu() {
 // The client area is 750 x 392 unless the platform font needs more; the
 // window is fixed at that and centred on the screen.
 void TForm1::fixSizeAndCentre() {
-    const QSize client = QSize(kClientWidth, kClientHeight).expandedTo(centralWidget()->minimumSizeHint());
+    // Every visible tab must show without scroll arrows, whatever the font.
+    const int tabsWidth = PageControl1->tabBar()->sizeHint().width() + kTabBarSlack;
+    const QSize client = QSize(std::max(kClientWidth, tabsWidth), kClientHeight)
+                             .expandedTo(centralWidget()->minimumSizeHint());
     setFixedSize(client.width(), client.height() + menuBar()->sizeHint().height());
     setWindowFlag(Qt::WindowMaximizeButtonHint, false);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {

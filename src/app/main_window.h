@@ -48,6 +48,7 @@ class TForm1 final : public QMainWindow, public StatusSink {
 public:
     static constexpr int kClientWidth = 750;
     static constexpr int kClientHeight = 392;
+    static constexpr int kTabBarSlack = 8;  // the tab widget frame around its bar
     static constexpr int kSheetCount = 11;
     static constexpr int kFirstTickMs = 300;
     static constexpr int kTimer3Ms = 15000;

@@ -1,6 +1,7 @@
 #include "widgets/value_list_editor.h"
 
 #include <QHeaderView>
+#include <algorithm>
 #include <QRegularExpression>
 
 #include "widgets/value_list_delegate.h"
@@ -10,11 +11,15 @@ namespace kv6::widgets {
 namespace {
 constexpr int kKeyColumn = 0;
 constexpr int kValueColumn = 1;
+constexpr int kRowPadding = 6;
 }  // namespace
 
 ValueListEditor::ValueListEditor(QWidget* parent) : QTableWidget(0, 2, parent) {
     setItemDelegateForColumn(kValueColumn, new ValueListDelegate(this));
     verticalHeader()->hide();
+    // Compact rows, as a name/value list: one line of text each.
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + kRowPadding);
     horizontalHeader()->setStretchLastSection(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
@@ -23,6 +28,24 @@ ValueListEditor::ValueListEditor(QWidget* parent) : QTableWidget(0, 2, parent) {
 
 void ValueListEditor::setTitles(const QString& keyTitle, const QString& valueTitle) {
     setHorizontalHeaderLabels({keyTitle, valueTitle});
+    setColumnWidth(kKeyColumn, std::max(columnWidth(kKeyColumn),
+                                        keyTitleWidth()));
+}
+
+int ValueListEditor::keyTitleWidth() const {
+    const QTableWidgetItem* title = horizontalHeaderItem(kKeyColumn);
+    return title ? horizontalHeader()->fontMetrics().horizontalAdvance(title->text()) + 4 * kRowPadding : 0;
+}
+
+// Tall enough for every row, so a short list never scrolls.
+QSize ValueListEditor::minimumSizeHint() const {
+    const int rowsHeight = verticalHeader()->defaultSectionSize() * rowCount();
+    const int height = horizontalHeader()->sizeHint().height() + rowsHeight + 2 * frameWidth();
+    return {QTableWidget::minimumSizeHint().width(), height};
+}
+
+QSize ValueListEditor::sizeHint() const {
+    return {QTableWidget::sizeHint().width(), minimumSizeHint().height()};
 }
 
 int ValueListEditor::addRow(const RowSpec& spec) {
@@ -38,6 +61,11 @@ int ValueListEditor::addRow(const RowSpec& spec) {
     if (!spec.readOnly) flags |= Qt::ItemIsEditable;
     valueItem->setFlags(flags);
     setItem(row, kValueColumn, valueItem);
+    // The key column is as wide as its longest key or title.
+    const int keyWidth = std::max(fontMetrics().horizontalAdvance(spec.key),
+                                  keyTitleWidth());
+    setColumnWidth(kKeyColumn, std::max(columnWidth(kKeyColumn), keyWidth + 2 * kRowPadding));
+    updateGeometry();
     return row;
 }
 

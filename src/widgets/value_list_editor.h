@@ -37,6 +37,8 @@ public:
 
     [[nodiscard]] const RowSpec& rowSpec(int row) const { return m_rows.at(row); }
     [[nodiscard]] const EditMask& editMask(int row) const { return m_masks.at(row); }
+    [[nodiscard]] QSize minimumSizeHint() const override;
+    [[nodiscard]] QSize sizeHint() const override;
     [[nodiscard]] QString key(int row) const;
     [[nodiscard]] QString value(int row) const;
     // Programmatic change: no valuesChanged.
@@ -57,6 +59,7 @@ signals:
     void editButtonClicked(int row);
 
 private:
+    [[nodiscard]] int keyTitleWidth() const;
     QList<RowSpec> m_rows;
     QList<EditMask> m_masks;
 };
