@@ -60,7 +60,4 @@ TEST(Kv6ctlSerialRead, UnopenablePortAndBadArguments) {
         EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString();
         EXPECT_TRUE(r.err.contains("usage:")) << args.join(' ').toStdString();
     }
-    const CtlResult remote = runCtl({"read", "--remote", "--listen-port", "8123", "--out", out});
-    EXPECT_EQ(remote.exitCode, 2);
-    EXPECT_TRUE(remote.err.contains("remote access is not available yet"));
 }
