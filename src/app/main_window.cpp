@@ -83,7 +83,7 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
     } else {
         Prompts& linkPrompts = m_ownerlessPrompts ? *m_ownerlessPrompts : *m_prompts;
         m_moduleLink = std::make_unique<io::ModuleLink>(m_configuration, *this, linkPrompts, m_trace);
-        m_ownLink = std::make_unique<ModuleLinkControl>(*m_moduleLink);
+        m_ownLink = std::make_unique<ModuleLinkControl>(*m_moduleLink, options.remotePort);
         m_link = m_ownLink.get();
         connect(m_moduleLink.get(), &io::ModuleLink::readCompleted, this, &TForm1::configurationDecoded);
         // The greeting's time zone follows the computer's until the date and

@@ -39,6 +39,7 @@ struct TForm1Options {
     QString programDirectory;           // empty: the executable's directory
     QString fallbackDirectory;          // empty: the current directory
     bool loadSideFilesOnStart = true;   // the first Timer2 tick, 300 ms after start
+    quint16 remotePort = 8099;          // "Удалённый доступ" listens here
 };
 
 // The main window: the pages, MainMenu1, StatusBar1, the side files and the

@@ -8,7 +8,7 @@ namespace kv6::app {
 // LinkControl over the window's real ModuleLink.
 class ModuleLinkControl final : public LinkControl {
 public:
-    explicit ModuleLinkControl(io::ModuleLink& link) : m_link(link) {}
+    ModuleLinkControl(io::ModuleLink& link, quint16 remotePort) : m_link(link), m_remotePort(remotePort) {}
 
     bool ensureLink() override { return m_link.ensureLink(); }
     void startWrite() override { m_link.startWrite(); }
@@ -21,11 +21,12 @@ public:
     }
     void sendFactoryReset() override { m_link.sendFactoryReset(); }
     // A failure to bind is reported by the link itself.
-    void startListening() override { (void)m_link.startListening(); }
+    void startListening() override { (void)m_link.startListening(m_remotePort); }
     void stopListening() override { m_link.stopListening(); }
 
 private:
     io::ModuleLink& m_link;
+    quint16 m_remotePort;
 };
 
 }  // namespace kv6::app

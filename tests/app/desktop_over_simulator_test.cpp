@@ -1,0 +1,151 @@
+// The desktop tool driven through its menus against the simulated module:
+// over the cable (pseudo-terminal) and over TCP, with the real module link.
+#include <QAction>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMenu>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+#include <functional>
+
+#include "app/main_menu.h"
+#include "app/main_window.h"
+#include "app/panel_status_bar.h"
+#include "app_test_support.h"
+
+namespace kv6::app::test {
+namespace {
+
+bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(10);
+    }
+    return true;
+}
+
+QByteArray moduleImage() {
+    QByteArray image(4096, '\0');
+    for (int i = 0; i < image.size(); ++i) image[i] = static_cast<char>((i * 31 + 7) & 0x7F);
+    image.replace(0, 14, "123456AB120001");
+    image[244] = 0;  // read password 0
+    image[245] = 0;
+    return image;
+}
+
+class DesktopOverSimulator : public ::testing::Test {
+protected:
+    void SetUp() override {
+        qtApp();
+        ASSERT_TRUE(dir.isValid());
+        QFile image(dir.filePath("module.prg"));
+        ASSERT_TRUE(image.open(QIODevice::WriteOnly));
+        image.write(moduleImage());
+    }
+    void TearDown() override {
+        window.reset();
+        if (sim.state() != QProcess::NotRunning) {
+            sim.terminate();
+            if (!sim.waitForFinished(5000)) sim.kill();
+        }
+    }
+
+    void makeWindow(quint16 remotePort = 8099) {
+        TForm1Options options;
+        options.prompts = &prompts;
+        options.dialogs = &dialogs;
+        options.programDirectory = dir.path();
+        options.fallbackDirectory = dir.path();
+        options.loadSideFilesOnStart = false;
+        options.remotePort = remotePort;
+        window = std::make_unique<TForm1>(options);
+    }
+    [[nodiscard]] QString panel(int index) const { return window->StatusBar1->panelText(index); }
+    [[nodiscard]] QByteArray savedMemory() {
+        sim.terminate();
+        sim.waitForFinished(5000);
+        QFile file(dir.filePath("after.prg"));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QTemporaryDir dir;
+    ScriptedPrompts prompts;
+    ScriptedDialogs dialogs;
+    QProcess sim;
+    std::unique_ptr<TForm1> window;
+};
+
+TEST_F(DesktopOverSimulator, ReadAndWriteAllOverTheCable) {
+    sim.start(QStringLiteral(KV6SIM_PATH),
+              {"--serial", "--image", dir.filePath("module.prg"), "--save", dir.filePath("after.prg")});
+    ASSERT_TRUE(sim.waitForReadyRead(5000));
+    const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
+    {
+        QFile param2(dir.filePath("param2"));  // the read command takes the port from here
+        ASSERT_TRUE(param2.open(QIODevice::WriteOnly));
+        param2.write(device.toLocal8Bit() + "\n");
+    }
+    makeWindow();
+
+    dialogs.passwordAnswer = PasswordEntry{QStringLiteral("0"), QString()};
+    window->MainMenu1->N8->trigger();
+    ASSERT_TRUE(waitUntil([&] { return panel(1) == QStringLiteral(" Чтение данных завершено"); }, 20000))
+        << panel(1).toStdString();
+    EXPECT_TRUE(window->findChild<QWidget*>(QStringLiteral("SpeedButton9"))->isEnabled());
+    EXPECT_EQ(window->configuration().object.values().objectNumber, "123456");
+    EXPECT_EQ(panel(0), device.section('/', 2));
+
+    window->configuration().object.values().objectNumber = "777777";
+    window->MainMenu1->N15->trigger();  // the question is answered OK
+    ASSERT_TRUE(waitUntil([&] { return panel(1) == QStringLiteral(" Запись данных завершена"); }, 30000))
+        << panel(1).toStdString();
+    EXPECT_EQ(prompts.shown.back().text, "Записать настройки модуля ?");
+    EXPECT_EQ(savedMemory().left(6), QByteArray("777777"));
+}
+
+TEST_F(DesktopOverSimulator, RemoteReadWriteAndResetFromTheMenus) {
+    quint16 port = 0;
+    {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        port = probe.serverPort();
+    }
+    makeWindow(port);
+    window->MainMenu1->N18->trigger();
+    sim.start(QStringLiteral(KV6SIM_PATH), {"--connect", QStringLiteral("127.0.0.1:%1").arg(port), "--object", "4321",
+                                            "--image", dir.filePath("module.prg"), "--save", dir.filePath("after.prg")});
+    ASSERT_TRUE(waitUntil([&] { return panel(2) == QStringLiteral("Удалённый доступ. Объект 4321"); }, 10000))
+        << panel(2).toStdString();
+
+    dialogs.passwordAnswer = PasswordEntry{QString(), QString()};  // empty: 0xFFFF, the module has 0
+    window->MainMenu1->N8->trigger();
+    ASSERT_TRUE(waitUntil(
+        [&] { return panel(1) == QStringLiteral("!!! ОШИБКА чтение данных - Пароль не совпал"); }, 10000));
+
+    dialogs.passwordAnswer = PasswordEntry{QStringLiteral("0"), QString()};
+    window->MainMenu1->N8->trigger();
+    ASSERT_TRUE(waitUntil([&] { return panel(1) == QStringLiteral(" Чтение данных завершено"); }, 30000))
+        << panel(1).toStdString();
+    EXPECT_EQ(window->configuration().object.values().objectNumber, "123456");
+
+    window->MainMenu1->N15->trigger();
+    ASSERT_TRUE(waitUntil([&] { return panel(1) == QStringLiteral(" Запись данных завершена"); }, 30000))
+        << panel(1).toStdString();
+
+    window->MainMenu1->N22->trigger();
+    ASSERT_TRUE(waitUntil(
+        [&] { return panel(1) == QStringLiteral(" Настройки модуля приведены к заводским"); }, 10000))
+        << panel(1).toStdString();
+
+    window->MainMenu1->N19->trigger();
+    EXPECT_EQ(panel(2), QStringLiteral("Удалённый доступ. Разъеденён"));
+}
+
+}  // namespace
+}  // namespace kv6::app::test
