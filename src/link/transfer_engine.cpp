@@ -202,8 +202,7 @@ void TransferEngine::SendJob() {
     const auto address = static_cast<std::uint16_t>(job.address);
     const auto bytes = m_workspace.jobBytes(job);
     if (m_remote->listening()) {
-        m_remote->sendWriteJob(address, bytes);
-        trace("SendWr " + std::to_string(address));
+        m_remote->sendWriteJob(address, bytes);  // traces "SendWr" and "SendCrc" itself
     } else {
         m_port.write(SendWriteFrame(address, bytes, job.length));
     }
