@@ -26,7 +26,8 @@ std::vector<RemoteReply> ReplyAssembler::feed(std::span<const std::uint8_t> byte
             if (available < kReadReplySize) break;
             length = kReadReplySize;
         } else {
-            const auto next = std::find(pos + kHeaderSize, end, RemoteFrame::kStart);
+            const auto fixed = static_cast<std::ptrdiff_t>(std::min(available, kFixedBytes));
+            const auto next = std::find(pos + fixed, end, RemoteFrame::kStart);
             length = std::min(static_cast<std::size_t>(next - pos), kMaxReplySize);
         }
         RemoteReply reply;

@@ -24,14 +24,16 @@ struct RemoteReply {
 //  - an 'R' reply is exactly 136 bytes and waits until all of them are in;
 //    what follows belongs to the next reply;
 //  - any other reply ('W', 'P', 'K', 0xE0, ...) runs from its '~' to the next
-//    '~' after its header, or to the end of the received data, and is cut at
-//    136 bytes;
+//    '~' after its eight fixed bytes (an address, length or check byte may be
+//    0x7E), or to the end of the received data, and is cut at 136 bytes;
 //  - a partial frame that gets no new bytes for kStaleTicks timer ticks is
 //    dropped: the module sends each reply at once, so it is a lost fragment.
 // After every call at most one partial frame (< 136 bytes) stays buffered.
 class ReplyAssembler {
 public:
     static constexpr std::size_t kHeaderSize = 4;
+    // '~', object number, command, address, length, check: never a frame start.
+    static constexpr std::size_t kFixedBytes = 8;
     static constexpr std::size_t kReadReplySize = 136;
     static constexpr std::size_t kMaxReplySize = 136;
     static constexpr int kStaleTicks = 2;

@@ -49,17 +49,23 @@ TEST(ReplyAssembler, SeveralRepliesAndGarbageInOneEvent) {
 
 TEST(ReplyAssembler, ShortRepliesEndAtTheNextStartMark) {
     ReplyAssembler assembler;
-    std::vector<std::uint8_t> event{'~', 0, 0, 'P'};  // only the header
+    std::vector<std::uint8_t> event = shortReply('P');
     const auto kill = shortReply('K');
     event.insert(event.end(), kill.begin(), kill.end());
     event.push_back('~');  // a lone start mark waits for its header
     const auto out = assembler.feed(event);
     ASSERT_EQ(out.size(), 2u);
     EXPECT_EQ(out[0].command, 'P');
-    EXPECT_EQ(out[0].bytes.size(), 4u);
+    EXPECT_EQ(out[0].bytes.size(), 8u);
     EXPECT_EQ(out[1].command, 'K');
     EXPECT_EQ(out[1].bytes.size(), 8u);
     EXPECT_EQ(assembler.pendingSize(), 1u);
+
+    // A reply of its header alone, at the end of the data, is still a reply.
+    ReplyAssembler bare;
+    const std::vector<std::uint8_t> header{'~', 0, 0, 'K'};
+    ASSERT_EQ(bare.feed(header).size(), 1u);
+    EXPECT_EQ(bare.pendingSize(), 0u);
 
     // A long non-'R' frame is cut at 136 bytes; its tail is no frame.
     ReplyAssembler other;
@@ -70,6 +76,31 @@ TEST(ReplyAssembler, ShortRepliesEndAtTheNextStartMark) {
     ASSERT_EQ(cut.size(), 1u);
     EXPECT_EQ(cut[0].bytes.size(), 136u);
     EXPECT_EQ(other.pendingSize(), 0u);
+}
+
+// The module echoes address, length and check byte; any of them may be 0x7E.
+// Taken for a start mark, the rest of the reply would be left behind and
+// swallow the next acknowledgement.
+TEST(ReplyAssembler, TildeInAnAcknowledgementsFixedBytesStartsNoFrame) {
+    ReplyAssembler assembler;
+    std::vector<std::uint8_t> first{'~', 0x12, 0x52, 'W', 0x04, 0x7E, 2, 0x7E};  // address 1150, check 0x7E
+    const auto firstOut = assembler.feed(first);
+    ASSERT_EQ(firstOut.size(), 1u);
+    EXPECT_EQ(firstOut[0].bytes, first);
+    EXPECT_EQ(firstOut[0].address, 1150);
+    EXPECT_EQ(assembler.pendingSize(), 0u);
+
+    const std::vector<std::uint8_t> second{'~', 0x12, 0x52, 'W', 0x04, 0x80, 2, 0x01};
+    const auto secondOut = assembler.feed(second);
+    ASSERT_EQ(secondOut.size(), 1u);
+    EXPECT_EQ(secondOut[0].command, 'W');
+
+    // Both in one event: still two replies.
+    std::vector<std::uint8_t> joined = first;
+    joined.insert(joined.end(), second.begin(), second.end());
+    const auto both = assembler.feed(joined);
+    ASSERT_EQ(both.size(), 2u);
+    EXPECT_EQ(both[1].bytes, second);
 }
 
 TEST(ReplyAssembler, StaleFragmentIsDroppedAfterTwoTicks) {
