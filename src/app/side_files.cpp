@@ -16,9 +16,11 @@ namespace {
 constexpr int kPortMin = 1;
 constexpr int kPortMax = 99;
 
-QString decodeText(const QByteArray& bytes) {
+QString decodeText(const QByteArray& bytes, bool* windows1251) {
     const std::string raw = bytes.toStdString();
-    if (image::isValidUtf8(raw)) {
+    const bool utf8 = image::isValidUtf8(raw);
+    if (windows1251) *windows1251 = !utf8;
+    if (utf8) {
         QString text = QString::fromUtf8(bytes);
         if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
         return text;
@@ -37,11 +39,17 @@ QStringList splitLines(QString text) {
     return lines;
 }
 
-QString writeLines(const QString& path, const QStringList& lines) {
+// Lines go back in the code page the file came in, so that lines the tool
+// does not use stay byte for byte as they were.
+QString writeLines(const QString& path, const QStringList& lines, bool windows1251) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return file.errorString();
     QByteArray bytes;
-    for (const QString& line : lines) bytes += line.toUtf8() + '\n';
+    for (const QString& line : lines) {
+        const QByteArray utf8 = line.toUtf8();
+        bytes += windows1251 ? QByteArray::fromStdString(image::utf8ToWindows1251(utf8.toStdString())) : utf8;
+        bytes += '\n';
+    }
     if (file.write(bytes) != bytes.size()) {
         const QString reason = file.errorString();
         file.cancelWriting();
@@ -71,7 +79,9 @@ void SideFiles::loadAll() {
     loadInto(QString::fromLatin1(kDeviceTypeFile), m_deviceTypes);
 }
 
-bool SideFiles::loadPortLines() { return loadInto(QString::fromLatin1(kPortFile), m_portLines); }
+bool SideFiles::loadPortLines() {
+    return loadInto(QString::fromLatin1(kPortFile), m_portLines, &m_portFileWindows1251);
+}
 
 std::optional<QString> SideFiles::portSetting() const {
     if (m_portLines.isEmpty()) return std::nullopt;
@@ -92,10 +102,10 @@ QString SideFiles::savePortLine(const QString& line1) {
     if (m_portLines.isEmpty()) m_portLines.append(QString());
     m_portLines[0] = line1;
     const QString name = QString::fromLatin1(kPortFile);
-    const QString reason = writeLines(QDir(m_programDirectory).filePath(name), m_portLines);
+    const QString reason = writeLines(QDir(m_programDirectory).filePath(name), m_portLines, m_portFileWindows1251);
     if (reason.isEmpty()) return {};
     if (!m_fallbackDirectory.isEmpty() && QDir(m_fallbackDirectory) != QDir(m_programDirectory) &&
-        writeLines(QDir(m_fallbackDirectory).filePath(name), m_portLines).isEmpty())
+        writeLines(QDir(m_fallbackDirectory).filePath(name), m_portLines, m_portFileWindows1251).isEmpty())
         return {};
     return reason;
 }
@@ -109,19 +119,19 @@ QString SideFiles::locate(const QString& name) const {
     return {};
 }
 
-std::optional<QStringList> SideFiles::readLines(const QString& path) {
+std::optional<QStringList> SideFiles::readLines(const QString& path, bool* windows1251) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
     if (file.size() > kMaxFileSize) return std::nullopt;
     const QByteArray bytes = file.read(kMaxFileSize + 1);
     if (file.error() != QFileDevice::NoError || bytes.size() > kMaxFileSize) return std::nullopt;
-    return splitLines(decodeText(bytes));
+    return splitLines(decodeText(bytes, windows1251));
 }
 
-bool SideFiles::loadInto(const QString& name, QStringList& target) const {
+bool SideFiles::loadInto(const QString& name, QStringList& target, bool* windows1251) const {
     const QString path = locate(name);
     if (path.isEmpty()) return false;
-    std::optional<QStringList> lines = readLines(path);
+    std::optional<QStringList> lines = readLines(path, windows1251);
     if (!lines) return false;
     target = std::move(*lines);
     return true;

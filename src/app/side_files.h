@@ -43,8 +43,9 @@ public:
     // Where the file is read from: the program directory, else the fallback;
     // empty when neither has it.
     [[nodiscard]] QString locate(const QString& name) const;
-    // The lines of a text file: UTF-8 when valid, else Windows-1251.
-    [[nodiscard]] static std::optional<QStringList> readLines(const QString& path);
+    // The lines of a text file: UTF-8 when valid, else Windows-1251 (then
+    // *windows1251 is set, when given).
+    [[nodiscard]] static std::optional<QStringList> readLines(const QString& path, bool* windows1251 = nullptr);
 
     [[nodiscard]] const QStringList& portLines() const { return m_portLines; }
     [[nodiscard]] const QStringList& journalTexts() const { return m_journalTexts; }
@@ -54,11 +55,12 @@ public:
 
 private:
     // Loads `name` into `target` when it can be read; the target stays otherwise.
-    bool loadInto(const QString& name, QStringList& target) const;
+    bool loadInto(const QString& name, QStringList& target, bool* windows1251 = nullptr) const;
 
     QString m_programDirectory;
     QString m_fallbackDirectory;
     QStringList m_portLines;
+    bool m_portFileWindows1251 = false;  // param2 is written back in the code page it came in
     QStringList m_journalTexts;
     QStringList m_zoneTypes;
     QStringList m_deviceTypes;

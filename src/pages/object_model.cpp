@@ -170,9 +170,10 @@ void ObjectModel::decode(DecodeStep step, const Image& received, image::DecodeSo
     }
     case DecodeStep::Zones: {
         v.attemptTimeSeconds = std::clamp<int>(received[kAttemptTime], kMinAttemptTime, kMaxAttemptTime);
+        // A nibble of 15 would mean 16 attempts; the spinners stop at 15.
         const auto [ip1, ip2] = image::unpackNibbles(received[kAttempts]);
-        v.attemptsIp1 = ip1 + 1;
-        v.attemptsIp2 = ip2 + 1;
+        v.attemptsIp1 = std::min(ip1 + 1, kMaxAttempts);
+        v.attemptsIp2 = std::min(ip2 + 1, kMaxAttempts);
         v.gprsChannelOff = (received[kOptionBits] & kGprsOffBit) != 0;
         v.programmingMessage = (received[kOptionBits] & kProgrammingMessageBit) != 0;
         break;

@@ -93,6 +93,13 @@ TEST_F(SideFilesTest, SavingLineOneKeepsTheOthersAndFallsBackWhenTheProgramDirIs
     EXPECT_TRUE(side.savePortLine(QStringLiteral("5")).isEmpty());
     EXPECT_EQ(readFile(program("param2")), QByteArray("5\nsecond\nthird\n"));
 
+    // A param2 made on Windows keeps its other lines in their code page.
+    const QByteArray windowsLine("\xCE\xE1\xFA\xB8\xEC");  // "Объём" in Windows-1251
+    ASSERT_TRUE(writeFile(program("param2"), "3\r\n" + windowsLine + "\r\n"));
+    ASSERT_TRUE(side.loadPortLines());
+    EXPECT_TRUE(side.savePortLine(QStringLiteral("6")).isEmpty());
+    EXPECT_EQ(readFile(program("param2")), "6\n" + windowsLine + "\n");
+
     SideFiles fresh(dir.filePath(QStringLiteral("missing")), current());
     EXPECT_TRUE(fresh.savePortLine(QStringLiteral("/dev/pts/3")).isEmpty());
     EXPECT_EQ(readFile(current("param2")), QByteArray("/dev/pts/3\n"));

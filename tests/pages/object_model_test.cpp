@@ -126,6 +126,10 @@ TEST_F(ObjectModelTest, OutOfRangeImageBytesDecodeToTheEditorLimits) {
     EXPECT_EQ(v.pollTimeMinutes, 32767);
     EXPECT_EQ(v.attemptTimeSeconds, 100);
     EXPECT_EQ(v.codeDigits, 255);
+    EXPECT_EQ(v.attemptsIp1, 15);
+    EXPECT_EQ(v.attemptsIp2, 15);
+    // What show prints, set takes back.
+    EXPECT_EQ(model.setField("attemptsIp1", std::to_string(v.attemptsIp1)), "");
     EXPECT_FALSE(v.pinEnabled);
     EXPECT_EQ(v.objectNumber, "");  // 0xFF fill never reaches an editor
     ws.ReceivedImage.fill(0);
@@ -172,6 +176,20 @@ TEST_F(ObjectModelTest, FileSaveKeepsPinBytesWhenNoPin) {
     model.values().pin = "9876";
     config.document.EncodeForFile();
     EXPECT_EQ(bytesAt(ws.ConfigImage, 1022, 4), "9876");
+}
+
+TEST_F(ObjectModelTest, FileSaveBeforeAnyReadHoldsTheFormDefaults) {
+    config.document.EncodeForFile();
+    const image::Image& c = ws.ConfigImage;
+    for (int offset : {134, 175, 196}) EXPECT_EQ(c[offset], ';') << offset;
+    EXPECT_EQ(c[765], 10);   // attempt time starts at 10 s
+    EXPECT_EQ(c[763], 0);    // one attempt on each address
+    EXPECT_EQ(c[1022], 0xFF);  // no PIN
+    EXPECT_EQ(c[1023], 0);   // the absent PIN's characters are not stored
+    EXPECT_EQ(c[1508], 0);
+    int nonZero = 0;
+    for (std::uint8_t b : c) nonZero += b != 0;
+    EXPECT_EQ(nonZero, 5);
 }
 
 TEST_F(ObjectModelTest, NonDigitStoredPinDecodesAsNoPin) {
