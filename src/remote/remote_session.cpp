@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ctime>
 
+#include "link/engine_texts.h"
 #include "remote/object_identification.h"
 
 namespace kv6::remote {
@@ -13,14 +14,8 @@ constexpr const char* kWaitingText = "Удалённый доступ -Ожид�
 constexpr const char* kConnectedText = "Удалённый доступ -Соединено-";
 constexpr const char* kDisconnectedText = "Удалённый доступ. Разъеденён";
 constexpr const char* kObjectPrefix = "Удалённый доступ. Объект ";
-constexpr const char* kPasswordChangedText = " Пароль на чтение изменён";
 constexpr const char* kPasswordRefusedText = " !!!ОШИБКА изменения пароля";
-constexpr const char* kResetDoneText = " Настройки модуля приведены к заводским";
-constexpr const char* kReadingText = " Чтение данных ";
-constexpr const char* kReadDoneText = " Чтение данных завершено";
-constexpr const char* kPasswordMismatchText = "!!! ОШИБКА чтение данных - Пароль не совпал";
 constexpr const char* kNotConnectedText = " Нет соединения с модулем";
-constexpr const char* kWriteFailedText = " Ошибка записи данных";
 
 std::string hex2(std::uint8_t byte) {
     constexpr char kDigits[] = "0123456789ABCDEF";
@@ -175,7 +170,7 @@ void RemoteSession::sendWriteJob(std::uint16_t address, std::span<const std::uin
     if (!frame) {
         // Does not fit a frame; the engine's time-out then drops the queue.
         traceLine("SendWr refused, " + std::to_string(bytes.size()) + " bytes at " + std::to_string(address));
-        setOperationStatus(kWriteFailedText);
+        setOperationStatus(std::string(link::texts::kWriteError));
         return;
     }
     send(*frame);
@@ -227,7 +222,7 @@ void RemoteSession::stepRead() {
         const auto stored = static_cast<std::uint16_t>(image[kPasswordOffset] << 8 | image[kPasswordOffset + 1]);
         if (stored != m_readPassword) {
             std::fill_n(image.begin(), kPasswordBlockSize, std::uint8_t{0xFF});
-            setOperationStatus(kPasswordMismatchText);
+            setOperationStatus(std::string(link::texts::kPasswordMismatch));
             m_readActive = false;
             m_workspace.flags.ClearSectionFlags();
             m_listener.remotePasswordMismatch();
@@ -237,11 +232,11 @@ void RemoteSession::stepRead() {
     send(RemoteFrame::read(m_objectNumber, m_nextAddress));
     m_replyCountdown = kReplyWaitTicks;
     traceLine("SendREAD " + std::to_string(m_nextAddress));
-    setOperationStatus(kReadingText + std::string(m_nextAddress / kBlockSize, '*'));
+    setOperationStatus(std::string(link::texts::kReadProgress) + std::string(m_nextAddress / kBlockSize, '*'));
 }
 
 void RemoteSession::completeRead() {
-    setOperationStatus(kReadDoneText);
+    setOperationStatus(std::string(link::texts::kReadDone));
     const auto& image = m_workspace.ReceivedImage;
     for (std::size_t a = 0; a < kImageDumpBytes; ++a)
         m_trace.trace(TraceChannel::Image, hex4(a) + " : " + hex2(image[a]));
@@ -257,7 +252,7 @@ void RemoteSession::handleReply(const RemoteReply& reply) {
             m_listener.remoteWriteAcknowledged();
             break;
         case RemoteFrame::kPassword:
-            setOperationStatus(kPasswordChangedText);
+            setOperationStatus(std::string(link::texts::kPasswordChanged));
             m_listener.remotePasswordChanged(true);
             break;
         case RemoteFrame::kPasswordRefused:
@@ -265,7 +260,7 @@ void RemoteSession::handleReply(const RemoteReply& reply) {
             m_listener.remotePasswordChanged(false);
             break;
         case RemoteFrame::kReset:
-            setOperationStatus(kResetDoneText);
+            setOperationStatus(std::string(link::texts::kResetDone));
             m_listener.remoteResetDone();
             break;
         default:
