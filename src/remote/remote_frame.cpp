@@ -39,12 +39,7 @@ std::optional<RemoteFrame> RemoteFrame::write(std::string_view objectNumber, std
     frame.m_bytes[4] = static_cast<std::uint8_t>(address >> 8);
     frame.m_bytes[5] = static_cast<std::uint8_t>(address & 0xFF);
     frame.m_bytes[6] = static_cast<std::uint8_t>(bytes.size());
-    std::uint8_t check = 0;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        frame.m_bytes[kDataOffset + i] = bytes[i];
-        check ^= bytes[i];
-    }
-    frame.m_bytes[7] = check;
+    frame.setData(bytes);
     return frame;
 }
 
@@ -53,13 +48,17 @@ RemoteFrame RemoteFrame::password(std::string_view objectNumber, std::uint16_t c
     const std::array<std::uint8_t, 4> data{
         static_cast<std::uint8_t>(current >> 8), static_cast<std::uint8_t>(current & 0xFF),
         static_cast<std::uint8_t>(next >> 8), static_cast<std::uint8_t>(next & 0xFF)};
+    frame.setData(data);
+    return frame;
+}
+
+void RemoteFrame::setData(std::span<const std::uint8_t> data) {
     std::uint8_t check = 0;
     for (std::size_t i = 0; i < data.size(); ++i) {
-        frame.m_bytes[kDataOffset + i] = data[i];
+        m_bytes[kDataOffset + i] = data[i];
         check ^= data[i];
     }
-    frame.m_bytes[7] = check;
-    return frame;
+    m_bytes[7] = check;
 }
 
 RemoteFrame RemoteFrame::reset(std::string_view objectNumber) { return RemoteFrame(objectNumber, kReset); }

@@ -52,6 +52,8 @@ public:
 
 private:
     RemoteFrame(std::string_view objectNumber, std::uint8_t command);
+    // Puts the data from byte 8 on and their XOR into the check byte 7.
+    void setData(std::span<const std::uint8_t> data);
 
     Bytes m_bytes{};
 };
