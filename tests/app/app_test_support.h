@@ -17,6 +17,7 @@
 #include "app/dialog_provider.h"
 #include "app/link_control.h"
 #include "common/prompts.h"
+#include "support/scripted_prompts.h"
 
 // Readable QString values in test failures.
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
@@ -33,26 +34,7 @@ inline QApplication& qtApp() {
     return *app;
 }
 
-// Records every message box and answers from a script (OK when it runs out).
-class ScriptedPrompts final : public Prompts {
-public:
-    struct Shown {
-        std::string text;
-        std::string caption;
-        MessageIcon icon;
-        MessageButtons buttons;
-    };
-    bool message(const std::string& text, const std::string& caption, MessageIcon icon,
-                 MessageButtons buttons) override {
-        shown.push_back({text, caption, icon, buttons});
-        if (answers.empty()) return true;
-        const bool answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-    std::deque<bool> answers;
-    std::vector<Shown> shown;
-};
+using kv6::test::ScriptedPrompts;
 
 class ScriptedDialogs final : public DialogProvider {
 public:

@@ -31,9 +31,9 @@ TEST(SerialPortOpen, OpensAPseudoTerminalTwiceAndCarriesBytes) {
     ScriptedPrompts prompts;
     Lines trace;
     SerialPort port(prompts, trace);
-    ASSERT_TRUE(port.OpenPort(master.slavePath())) << (prompts.texts.empty() ? "" : prompts.texts[0]);
-    ASSERT_TRUE(port.OpenPort(master.slavePath())) << (prompts.texts.empty() ? "" : prompts.texts[0]);
-    EXPECT_TRUE(prompts.texts.empty());
+    ASSERT_TRUE(port.OpenPort(master.slavePath())) << (prompts.shown.empty() ? "" : prompts.shown[0].text);
+    ASSERT_TRUE(port.OpenPort(master.slavePath())) << (prompts.shown.empty() ? "" : prompts.shown[0].text);
+    EXPECT_TRUE(prompts.shown.empty());
     ASSERT_EQ(trace.lines.size(), 2u);
     EXPECT_EQ(trace.lines[0], master.slavePath().toStdString() + " for Vavovov1 ");
 
@@ -54,11 +54,11 @@ TEST(SerialPortOpen, UnopenableDeviceSaysInvalidHandleValueWithTheReason) {
     Lines trace;
     SerialPort port(prompts, trace);
     EXPECT_FALSE(port.OpenPort("/nonexistent/ttyKV6"));
-    ASSERT_EQ(prompts.texts.size(), 1u);
-    EXPECT_EQ(prompts.texts[0].rfind("Invalid Handle Value\n/nonexistent/ttyKV6: ", 0), 0u) << prompts.texts[0];
-    EXPECT_GT(prompts.texts[0].size(), std::string("Invalid Handle Value\n/nonexistent/ttyKV6: ").size());
-    EXPECT_EQ(prompts.captions[0], "Vavovov1");
-    EXPECT_EQ(prompts.icons[0], kv6::MessageIcon::None);
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].text.rfind("Invalid Handle Value\n/nonexistent/ttyKV6: ", 0), 0u) << prompts.shown[0].text;
+    EXPECT_GT(prompts.shown[0].text.size(), std::string("Invalid Handle Value\n/nonexistent/ttyKV6: ").size());
+    EXPECT_EQ(prompts.shown[0].caption, "Vavovov1");
+    EXPECT_EQ(prompts.shown[0].icon, kv6::MessageIcon::None);
     // The trace line is written whether or not the open succeeded.
     EXPECT_EQ(trace.lines, std::vector<std::string>{"/nonexistent/ttyKV6 for Vavovov1 "});
     EXPECT_FALSE(port.isOpen());

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/prompts.h"
+#include "support/scripted_prompts.h"
 #include "common/status_sink.h"
 
 namespace kv6::io::test {
@@ -62,16 +63,7 @@ inline bool processUntil(const std::function<bool()>& done, int ms) {
     return done();
 }
 
-struct ScriptedPrompts final : Prompts {
-    std::vector<std::string> texts, captions;
-    std::vector<MessageIcon> icons;
-    bool message(const std::string& text, const std::string& caption, MessageIcon icon, MessageButtons) override {
-        texts.push_back(text);
-        captions.push_back(caption);
-        icons.push_back(icon);
-        return true;
-    }
-};
+using kv6::test::ScriptedPrompts;
 
 struct PanelStatus final : StatusSink {
     std::string port, operation;

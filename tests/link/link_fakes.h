@@ -11,6 +11,7 @@
 #include "link/byte_sink.h"
 #include "link/remote_write_path.h"
 #include "link/transfer_listener.h"
+#include "support/scripted_prompts.h"
 
 namespace kv6::link::test {
 
@@ -29,19 +30,7 @@ struct RecordingStatus final : StatusSink {
     [[nodiscard]] std::string last() const { return operation.empty() ? std::string() : operation.back(); }
 };
 
-struct RecordingPrompts final : Prompts {
-    struct Shown {
-        std::string text, caption;
-        MessageIcon icon;
-        MessageButtons buttons;
-    };
-    std::vector<Shown> shown;
-    bool message(const std::string& text, const std::string& caption, MessageIcon icon,
-                 MessageButtons buttons) override {
-        shown.push_back({text, caption, icon, buttons});
-        return true;
-    }
-};
+using RecordingPrompts = kv6::test::ScriptedPrompts;
 
 struct RecordingListener final : TransferListener {
     int completed = 0, passwordAcks = 0, resetAcks = 0;

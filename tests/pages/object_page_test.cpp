@@ -11,6 +11,7 @@
 #include <deque>
 
 #include "pages/configuration.h"
+#include "support/scripted_prompts.h"
 #include "pages/extra_page.h"
 #include "pages/object_page.h"
 #include "widgets/spin_edit.h"
@@ -22,22 +23,7 @@ namespace {
 using widgets::SpinEdit;
 using widgets::ValueListEditor;
 
-struct ScriptedPrompts : Prompts {
-    std::deque<bool> answers;
-    struct Asked {
-        std::string text, caption;
-        MessageIcon icon;
-        MessageButtons buttons;
-    };
-    std::vector<Asked> asked;
-    bool message(const std::string& text, const std::string& caption, MessageIcon icon,
-                 MessageButtons buttons) override {
-        asked.push_back({text, caption, icon, buttons});
-        const bool answer = answers.empty() ? false : answers.front();
-        if (!answers.empty()) answers.pop_front();
-        return answer;
-    }
-};
+using kv6::test::ScriptedPrompts;
 
 struct FakeLink : WriteLink {
     bool linkReady = true;
@@ -53,7 +39,7 @@ struct FakeLink : WriteLink {
 class ObjectPageTest : public ::testing::Test {
 protected:
     Configuration config;
-    ScriptedPrompts prompts;
+    ScriptedPrompts prompts{false};  // Cancel unless a test scripts OK
     FakeLink link;
     ObjectPage page{config.object, config.workspace, prompts, link};
 
@@ -215,11 +201,11 @@ TEST_F(ObjectPageTest, WriteButtonQueuesTheTenJobsAfterOk) {
     config.workspace.flags.ClearSectionFlags();  // the button writes the whole page anyway
     prompts.answers = {true};
     press();
-    ASSERT_EQ(prompts.asked.size(), 1u);
-    EXPECT_EQ(prompts.asked[0].text, "Сохранить изменения ?");
-    EXPECT_EQ(prompts.asked[0].caption, " Запись");
-    EXPECT_EQ(prompts.asked[0].icon, MessageIcon::Information);
-    EXPECT_EQ(prompts.asked[0].buttons, MessageButtons::OkCancel);
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].text, "Сохранить изменения ?");
+    EXPECT_EQ(prompts.shown[0].caption, " Запись");
+    EXPECT_EQ(prompts.shown[0].icon, MessageIcon::Information);
+    EXPECT_EQ(prompts.shown[0].buttons, MessageButtons::OkCancel);
     const std::vector<image::WriteJob> expected = {{0, 14},  {115, 19}, {134, 41}, {175, 42}, {768, 19},
                                                    {760, 1}, {1508, 1}, {1579, 2}, {763, 3},  {1022, 5}};
     EXPECT_EQ(config.workspace.queue.jobs(), expected);
@@ -231,7 +217,7 @@ TEST_F(ObjectPageTest, WriteButtonQueuesTheTenJobsAfterOk) {
 TEST_F(ObjectPageTest, CancelQueuesNothingAndLeavesEntriesSet) {
     prompts.answers = {false};
     press();
-    EXPECT_EQ(prompts.asked.size(), 1u);
+    EXPECT_EQ(prompts.shown.size(), 1u);
     EXPECT_TRUE(config.workspace.queue.empty());
     EXPECT_EQ(link.started, 0);
     for (int e : config.object.ownEntries()) EXPECT_TRUE(config.workspace.flags.isSet(e)) << e;
@@ -241,7 +227,7 @@ TEST_F(ObjectPageTest, NoLinkStopsBeforeAnything) {
     link.linkReady = false;
     press();
     EXPECT_EQ(link.ensured, 1);
-    EXPECT_TRUE(prompts.asked.empty());
+    EXPECT_TRUE(prompts.shown.empty());
     EXPECT_TRUE(config.workspace.queue.empty());
     EXPECT_FALSE(anyEntrySet());
     EXPECT_EQ(link.started, 0);
