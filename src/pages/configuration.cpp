@@ -4,6 +4,8 @@ namespace kv6::pages {
 
 Configuration::Configuration(TraceSink* trace) : workspace(trace) {
     document.addPage(object);
+    document.addPage(events);
+    document.addPage(zones);
 }
 
 }  // namespace kv6::pages

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "image/page_model.h"
+
+namespace kv6::pages {
+
+// What the routing dialog shows of one event entry: list indexes as the
+// combo boxes hold them (-1 = no selection) and the Contact ID code text.
+struct EventRouting {
+    std::string code;            // Edit1
+    int tclipTarget = 0;         // ComboBox1: 0 "Выкл.", 1..10 "GSM номер N"
+    int tclipKey = 0;            // ComboBox2: 0 "Ключ 1", 1 "Ключ 2"
+    int tclipRestoreTarget = 0;  // ComboBox4
+    int tclipRestoreKey = 0;     // ComboBox5
+    int smsTarget = 0;           // ComboBox3
+    int smsMessage = 0;          // ComboBox7: 0..19 "Сообщение №1".."№20"
+    int smsRestoreTarget = 0;    // ComboBox6
+    int smsRestoreMessage = 0;   // ComboBox8: 0..4
+    int infoType = 0;            // ComboBox9: "Нет", "Код", "Зона", "Устройство"
+};
+
+// The hidden "События" page: the event routing table (246..605, thirty
+// entries of twelve bytes), the LED indication mode (766) and the
+// indication partitions (989). The page keeps its own working copy of the
+// table; the journal reads the same bytes from the image on its own.
+class EventsModel final : public image::PageModel {
+public:
+    static constexpr int kTableOffset = 246;
+    static constexpr int kEntrySize = 12;
+    static constexpr int kEntryCount = 30;
+    static constexpr int kTableSize = kEntrySize * kEntryCount;
+    static constexpr int kLedModeOffset = 766;
+    static constexpr int kIndicationOffset = 989;
+
+    // SectionFlags entries of this page.
+    static constexpr int kEntryTable = 13;
+    static constexpr int kEntryFirstThird = 14;  // table entries 0..11; 15: 12..23; 16: 24..29
+    static constexpr int kEntryLedMode = 17;
+    static constexpr int kEntryIndication = 29;
+
+    static constexpr int kTargetCount = 11;       // "Выкл." and ten GSM numbers
+    static constexpr int kKeyCount = 2;
+    static constexpr int kMessageCount = 20;
+    static constexpr int kRestoreMessageCount = 5;
+    static constexpr int kInfoTypeCount = 4;
+    static constexpr int kCodeLength = 3;
+
+    using Entry = std::array<std::uint8_t, kEntrySize>;
+
+    [[nodiscard]] Entry entry(int index) const;
+    // The row caption: the code bytes up to the first zero (Windows-1251).
+    [[nodiscard]] std::string code(int index) const;
+    [[nodiscard]] static std::string codeOf(const Entry& entry);
+    // The "TCLIP" and "SMS" columns: "Да" when a target or restore target is set.
+    [[nodiscard]] bool tclipOn(int index) const;
+    [[nodiscard]] bool smsOn(int index) const;
+
+    // The dialog's view of an entry and its OK. A code text equal to the
+    // shown caption keeps the code bytes as they are.
+    [[nodiscard]] EventRouting routing(int index) const;
+    void applyRouting(int index, const EventRouting& routing);
+    // The SectionFlags entry of the third of the table an entry lies in.
+    [[nodiscard]] static int thirdEntryOf(int index);
+
+    [[nodiscard]] int ledMode() const { return m_ledMode; }
+    void setLedMode(int mode) { m_ledMode = mode; }
+    [[nodiscard]] std::uint8_t indicationPartitions() const { return m_indication; }
+    void setIndicationPartitions(std::uint8_t mask) { m_indication = mask; }
+
+    // A code the editors accept: up to three printable ASCII characters.
+    [[nodiscard]] static bool isAcceptableCode(const std::string& text);
+
+    [[nodiscard]] std::string pageKey() const override { return "events"; }
+    void decode(image::DecodeStep step, const image::Image& received, image::DecodeSource source) override;
+    void encode(image::Workspace& workspace, image::EncodeMode mode) override;
+    // None: the button sends only what was edited since the last write.
+    [[nodiscard]] std::vector<int> ownEntries() const override { return {}; }
+    void queuePageJobs(image::Workspace& workspace) override;
+    [[nodiscard]] std::vector<image::PageField> fields() const override;
+    std::string setField(const std::string& key, const std::string& value) override;
+
+private:
+    void storeTable(image::Image& image) const;
+
+    std::array<std::uint8_t, kTableSize> m_table{};
+    int m_ledMode = 0;  // ComboBox3 of the main window: 0 by the siren timer, 1 until disarmed
+    std::uint8_t m_indication = 0;
+};
+
+}  // namespace kv6::pages

@@ -1,0 +1,52 @@
+#include "pages/zone_type_list.h"
+
+#include "image/field_codec.h"
+#include "pages/field_rules.h"
+
+namespace kv6::pages {
+
+namespace {
+// A type number of the side file: decimal, as large as the type byte allows.
+constexpr int kMaxTypeNumber = 0x7FFFFFFF;
+}  // namespace
+
+ZoneTypeList::ZoneTypeList() : m_lines(presetLines()) {}
+
+std::vector<std::string> ZoneTypeList::presetLines() {
+    return {"Вход/Выход", "Объём", "Периметр", "24х часовая", "Пожарная"};
+}
+
+ZoneTypeList ZoneTypeList::fromFileLines(std::vector<std::string> fileLines) {
+    fileLines.emplace_back(kExtraLine);
+    return ZoneTypeList(std::move(fileLines));
+}
+
+std::string ZoneTypeList::field(int index, int n) const {
+    if (index < 0 || index >= size()) return "FALSE";
+    return image::DelimitedField(m_lines[static_cast<std::size_t>(index)], n, '\t');
+}
+
+std::string ZoneTypeList::name(int index) const { return field(index, 1); }
+std::string ZoneTypeList::code(int index) const { return field(index, 2); }
+
+std::optional<int> ZoneTypeList::number(int index) const {
+    return rules::parseIntInRange(field(index, 3), -kMaxTypeNumber, kMaxTypeNumber);
+}
+
+bool ZoneTypeList::hasNumbers() const {
+    for (int i = 0; i < size(); ++i)
+        if (number(i)) return true;
+    return false;
+}
+
+std::optional<int> ZoneTypeList::findType(int typeNumber) const {
+    int previous = kFirstFallbackNumber;
+    for (int i = 0; i < size(); ++i) {
+        const int n = number(i).value_or(previous);
+        if (n == typeNumber) return i;
+        previous = n;
+    }
+    return std::nullopt;
+}
+
+}  // namespace kv6::pages
