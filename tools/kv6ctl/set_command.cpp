@@ -3,6 +3,7 @@
 
 #include "commands.h"
 #include "fields_file.h"
+#include "zone_types_file.h"
 #include "io/prg_file.h"
 #include "pages/configuration.h"
 
@@ -10,7 +11,7 @@ namespace kv6::ctl {
 
 namespace {
 
-constexpr const char* kUsage = "usage: kv6ctl set FILE.prg page.key=VALUE ...\n";
+constexpr const char* kUsage = "usage: kv6ctl set FILE.prg [--paramp FILE] page.key=VALUE ...\n";
 
 // Applies one "page.key=VALUE"; returns the reason it was refused, or "".
 std::string applyAssignment(pages::Configuration& configuration, const std::string& assignment) {
@@ -36,13 +37,24 @@ std::string applyAssignment(pages::Configuration& configuration, const std::stri
 
 // kv6ctl set FILE.prg page.key=VALUE ...: all assignments or none; the file
 // is saved as the desktop tool saves it (EncodeForFile, atomic write).
-int runSet(const QStringList& args) {
+int runSet(const QStringList& arguments) {
+    QStringList args = arguments;
+    QString paramp;
+    QString error;
+    if (!takeParampOption(args, paramp, error)) {
+        std::fprintf(stderr, "kv6ctl set: %s\n", qPrintable(error));
+        return 2;
+    }
     if (args.size() < 2 || args.first().startsWith("--")) {
         std::fputs(kUsage, stderr);
         return 2;
     }
     const QString path = args.first();
     pages::Configuration configuration;
+    if (!applyZoneTypes(configuration, paramp, error)) {
+        std::fprintf(stderr, "kv6ctl set: %s\n", qPrintable(error));
+        return 2;
+    }
     if (!loadFieldsFile(configuration, path)) return 2;
     bool refused = false;
     for (const QString& arg : args.mid(1)) {

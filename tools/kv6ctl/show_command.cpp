@@ -5,6 +5,7 @@
 
 #include "commands.h"
 #include "fields_file.h"
+#include "zone_types_file.h"
 #include "pages/configuration.h"
 
 namespace kv6::ctl {
@@ -56,14 +57,21 @@ void printJson(const pages::Configuration& configuration) {
 
 // kv6ctl show FILE.prg [--json]: every page's fields, in page order. In
 // text, control characters show as \xHH and a backslash as \\.
-int runShow(const QStringList& args) {
+int runShow(const QStringList& arguments) {
+    QStringList args = arguments;
+    QString paramp;
+    QString error;
+    if (!takeParampOption(args, paramp, error)) {
+        std::fprintf(stderr, "kv6ctl show: %s\n", qPrintable(error));
+        return 2;
+    }
     QString path;
     bool json = false;
     for (const QString& arg : args) {
         if (arg == "--json") {
             json = true;
         } else if (arg.startsWith("--") || !path.isEmpty()) {
-            std::fprintf(stderr, "kv6ctl show: unexpected argument '%s'\nusage: kv6ctl show FILE.prg [--json]\n",
+            std::fprintf(stderr, "kv6ctl show: unexpected argument '%s'\nusage: kv6ctl show FILE.prg [--json] [--paramp FILE]\n",
                          qPrintable(arg));
             return 2;
         } else {
@@ -71,10 +79,14 @@ int runShow(const QStringList& args) {
         }
     }
     if (path.isEmpty()) {
-        std::fputs("usage: kv6ctl show FILE.prg [--json]\n", stderr);
+        std::fputs("usage: kv6ctl show FILE.prg [--json] [--paramp FILE]\n", stderr);
         return 2;
     }
     pages::Configuration configuration;
+    if (!applyZoneTypes(configuration, paramp, error)) {
+        std::fprintf(stderr, "kv6ctl show: %s\n", qPrintable(error));
+        return 2;
+    }
     if (!loadFieldsFile(configuration, path)) return 2;
     json ? printJson(configuration) : printText(configuration);
     return 0;
