@@ -26,8 +26,11 @@
 #include "app/standard_dialogs.h"
 #include "image/time_zone.h"
 #include "io/module_link.h"
+#include "pages/events_page.h"
 #include "pages/extra_page.h"
 #include "pages/object_page.h"
+#include "pages/tform5_dialog.h"
+#include "pages/zones_page.h"
 
 namespace kv6::app {
 
@@ -102,6 +105,7 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
     Timer3->setInterval(kTimer3Ms);
     connect(Timer3, &QTimer::timeout, this, &TForm1::repeatedWriteTick);
 
+    Form5 = new pages::TForm5(this);
     buildPages();
     connectMenu();
     fixSizeAndCentre();
@@ -165,6 +169,29 @@ QWidget* TForm1::createPageContent(int sheetNumber) {
             registerWriteControl(page->SpeedButton9);
             connect(this, &TForm1::advancedToggled, page, &pages::ObjectPage::setAdvancedVisible);
             connect(this, &TForm1::configurationDecoded, page, &pages::ObjectPage::refreshFromModel);
+            return page;
+        }
+        case 4: {  // "События": hidden, its write button usable from the start
+            auto* page = new pages::EventsPage(m_configuration.events, m_configuration.workspace, *m_prompts,
+                                               writeLink(), *Form5);
+            connect(this, &TForm1::configurationDecoded, page, &pages::EventsPage::refreshFromModel);
+            return page;
+        }
+        case 11: {  // "Характеристики"
+            auto* page = new pages::ZonesPage(m_configuration.zones, m_configuration.workspace, *m_prompts,
+                                              writeLink(), *Form5);
+            registerWriteControl(page->SpeedButton13);
+            connect(this, &TForm1::configurationDecoded, page, &pages::ZonesPage::refreshFromModel);
+            connect(this, &TForm1::sideFilesLoaded, page, [this] {
+                std::vector<std::string> lines;
+                for (const QString& line : m_sideFiles.zoneTypes()) lines.push_back(line.toStdString());
+                m_configuration.zones.setZoneTypes(pages::ZoneTypeList(std::move(lines)));
+                Form5->setZoneTypes(m_configuration.zones.zoneTypes());
+            });
+            connect(this, &TForm1::repeatedWriteTick, page, [this, page] {  // Timer3Timer
+                page->Timer3Timer(StatusBar1->panelText(1));
+                m_link->startWrite();
+            });
             return page;
         }
         case 7:  // "Extra": never shown, holds no image field

@@ -24,6 +24,10 @@ namespace kv6::io {
 class ModuleLink;
 }
 
+namespace kv6::pages {
+class TForm5;
+}
+
 namespace kv6::app {
 
 class DialogProvider;
@@ -81,6 +85,7 @@ public:
     QAction* N13 = nullptr;          // "Очистить журнал событий", a write control
     QTreeWidget* ListView3 = nullptr;  // journal list until the journal page takes its place
     QTimer* Timer3 = nullptr;        // the hidden repeated write test, 15 s, off at start
+    pages::TForm5* Form5 = nullptr;  // the routing dialog of the event table and the zone grid
 
 public slots:
     // The first Timer2 tick's step: param2, parame, paramp, paramd.

@@ -187,9 +187,14 @@ TEST_F(ObjectModelTest, FileSaveBeforeAnyReadHoldsTheFormDefaults) {
     EXPECT_EQ(c[1022], 0xFF);  // no PIN
     EXPECT_EQ(c[1023], 0);   // the absent PIN's characters are not stored
     EXPECT_EQ(c[1508], 0);
+    // The zones page's defaults: timers 10 s, anti-bounce 1, output modes unselected.
+    for (int offset : {1087, 1088, 1577}) EXPECT_EQ(c[offset], 10) << offset;
+    EXPECT_EQ(c[1641], 1);
+    EXPECT_EQ(c[1083], 0xFF);
+    EXPECT_EQ(c[1084], 0xFF);
     int nonZero = 0;
     for (std::uint8_t b : c) nonZero += b != 0;
-    EXPECT_EQ(nonZero, 5);
+    EXPECT_EQ(nonZero, 5 + 6);
 }
 
 TEST_F(ObjectModelTest, NonDigitStoredPinDecodesAsNoPin) {
@@ -263,6 +268,13 @@ TEST_F(ObjectModelTest, DecodeEncodeRoundTripKeepsTheBytes) {
     r[1579] = 0x2C;
     r[1580] = 0x01;
     r[1508] = 0b0000'0101;
+    // Bytes of the other pages hold values their editors can show.
+    r[766] = 1;
+    r[1049] = 1;
+    r[1050] = 2;
+    r[1083] = 3;
+    r[1084] = 4;
+    r[1641] = 50;
     config.document.DecodeImage(image::DecodeSource::FileLoad);
     const image::Image before = ws.ConfigImage;
     config.document.EncodeForFile();
