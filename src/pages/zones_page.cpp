@@ -271,7 +271,8 @@ void ZonesPage::ValueListEditor8EditButtonClick(int row) {
 }
 
 void ZonesPage::Timer3Timer(const QString& status) {
-    Memo5->appendPlainText(QString::number(Memo5->document()->lineCount()) + QStringLiteral(". ") + status);
+    const int lines = Memo5->toPlainText().isEmpty() ? 0 : Memo5->document()->blockCount();
+    Memo5->appendPlainText(QString::number(lines) + QStringLiteral(". ") + status);
     m_model.queueRepeatedWriteJobs(m_workspace);
 }
 
