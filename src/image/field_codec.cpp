@@ -70,8 +70,11 @@ std::string decodeText(const Image& image, int offset, int fieldLength) {
 void storeDelimitedText(Image& image, int offset, int fieldLength, std::string_view utf8Text) {
     std::string bytes = utf8ToWindows1251(utf8Text);
     if (fieldLength < 1) return;
-    if (static_cast<int>(bytes.size()) > fieldLength - 1) bytes.resize(fieldLength - 1);
-    bytes.push_back(';');
+    const auto length = static_cast<int>(bytes.size());
+    if (length > fieldLength) bytes.resize(fieldLength - 1);
+    // A text that fills the field exactly is what a field without ";" decodes
+    // to: it is kept whole, as the ";" would fall outside the field anyway.
+    if (length != fieldLength) bytes.push_back(';');
     StoreField(image, offset, asBytes(bytes), fieldLength, static_cast<int>(bytes.size()));
 }
 

@@ -34,8 +34,9 @@ void StoreFieldFilled(Image& image, int offset, std::span<const std::uint8_t> so
 void storeText(Image& image, int offset, int fieldLength, std::string_view utf8Text);
 [[nodiscard]] std::string decodeText(const Image& image, int offset, int fieldLength);
 
-// Semicolon-terminated text: text + ";" stored zero-padded; a text longer than
-// fieldLength - 1 is cut so that the ";" still fits.
+// Semicolon-terminated text: text + ";" stored zero-padded. A text of exactly
+// fieldLength bytes fills the field without ";" (the decode of such a field);
+// a longer one is cut so that the ";" still fits.
 void storeDelimitedText(Image& image, int offset, int fieldLength, std::string_view utf8Text);
 [[nodiscard]] std::string decodeDelimitedText(const Image& image, int offset, int fieldLength);
 

@@ -83,6 +83,16 @@ public:
     // Sets one field from text. Returns an empty string on success, otherwise a
     // message naming the key and what it accepts; the value is then unchanged.
     virtual std::string setField(const std::string& key, const std::string& value) = 0;
+
+    // Sets one field as `kv6ctl set` does. The value fields() shows for the
+    // key is the one the field already holds: it is taken as it stands and
+    // nothing changes, even where the image held what setField (the editors'
+    // rules) would refuse. Any other value goes through setField.
+    std::string assignField(const std::string& key, const std::string& value) {
+        for (const PageField& field : fields())
+            if (field.key == key) return field.value == value ? std::string() : setField(key, value);
+        return setField(key, value);
+    }
 };
 
 }  // namespace kv6::image

@@ -28,7 +28,16 @@ namespace kv6::pages::rules {
 // leading zeros; an empty text stays empty. nullopt for anything else.
 [[nodiscard]] std::optional<std::string> normaliseDottedIp(std::string_view text);
 
-// "key: invalid value "v"; accepts ..." for setField failures.
+// The one-line text form of a field value on the command line: a backslash
+// becomes "\\", bytes 0x00..0x1F and 0x7F become "\xHH"; every other byte
+// stays (UTF-8 passes through).
+[[nodiscard]] std::string escapedText(std::string_view value);
+// The reverse: "\\" and "\xHH" (either case) become their byte; any other
+// backslash stays as typed. unescapedText(escapedText(v)) == v for every v.
+[[nodiscard]] std::string unescapedText(std::string_view text);
+
+// "key: invalid value "v"; accepts ..." for setField failures; the value is
+// quoted in its escaped form.
 [[nodiscard]] std::string invalidValue(std::string_view key, std::string_view value,
                                        std::string_view accepts);
 

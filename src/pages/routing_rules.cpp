@@ -1,7 +1,5 @@
 #include "pages/routing_rules.h"
 
-#include <cstdio>
-
 #include "pages/field_rules.h"
 
 namespace kv6::pages::routing {
@@ -9,23 +7,6 @@ namespace kv6::pages::routing {
 namespace {
 
 constexpr int kPartitionCount = 8;
-
-std::string escaped(std::string_view text) {
-    std::string out;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '\\') {
-            out += "\\\\";
-        } else if (byte < 0x20 || byte == 0x7F) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02x", byte);
-            out += hex;
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
 
 }  // namespace
 
@@ -57,9 +38,7 @@ std::optional<std::uint8_t> parsePartitions(std::string_view text) {
 
 std::string choiceText(int value) { return value < 0 ? std::string() : std::to_string(value); }
 
-bool isShownValue(std::string_view value, std::string_view shown) {
-    return value == shown || value == escaped(shown);
-}
+bool isShownValue(std::string_view value, std::string_view shown) { return value == shown; }
 
 IndexedKey splitIndexedKey(std::string_view key) {
     std::size_t digits = key.size();

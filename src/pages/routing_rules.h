@@ -16,9 +16,8 @@ namespace kv6::pages::routing {
 // A list choice: its number, or "" when nothing is selected (value < 0).
 [[nodiscard]] std::string choiceText(int value);
 
-// True when `value` is the text a field shows now, either as it stands or
-// in the escaped \xHH form the command line prints it in: setting a field
-// to what it shows changes nothing.
+// True when `value` is the text a field shows now: setting a field to what
+// it shows changes nothing, even where the editors would refuse that text.
 [[nodiscard]] bool isShownValue(std::string_view value, std::string_view shown);
 
 // A key made of a name and a 1-based number ("cid7" -> "cid", 7); the

@@ -161,6 +161,15 @@ TEST_F(Kv6ctlShowSetTest, ControlCharactersStayInsideTheirLine) {
     const CtlResult json = kv6ctl({"show", m_file, "--json"});
     const QJsonObject root = QJsonDocument::fromJson(json.out.toUtf8()).object();
     EXPECT_EQ(root.value("object").toObject().value("objectNumber").toString(), "12\n4\\6");
+
+    // set takes the shown form back unchanged, though no editor would accept it;
+    // another value with a control character is refused and quoted escaped.
+    const CtlResult same = kv6ctl({"set", m_file, "object.objectNumber=12\\x0a4\\\\6"});
+    ASSERT_EQ(same.exitCode, 0) << same.err.toStdString();
+    EXPECT_EQ(readFile(m_file).left(6), "12\n4\\6");
+    const CtlResult other = kv6ctl({"set", m_file, "object.objectNumber=12\\x0a"});
+    EXPECT_EQ(other.exitCode, 2);
+    EXPECT_TRUE(other.err.contains("object.objectNumber: invalid value \"12\\x0a\"")) << other.err.toStdString();
 }
 
 TEST_F(Kv6ctlShowSetTest, MissingFileOrArgumentsExitWithTwo) {

@@ -68,6 +68,10 @@ TEST(DelimitedText, FieldsAndMissingFields) {
     EXPECT_EQ(decodeDelimitedText(image, 134, 41), std::string(40, 'x'));
     EXPECT_EQ(image[174], ';');
     EXPECT_EQ(image[175], 0x55);
+    // A text filling the field exactly (a field without ";" decodes so) is kept whole.
+    storeDelimitedText(image, 134, 41, std::string(41, 'y'));
+    EXPECT_EQ(decodeDelimitedText(image, 134, 41), std::string(41, 'y'));
+    EXPECT_EQ(image[175], 0x55);
 }
 
 TEST(Utf16Text, CyrillicAndFiller) {

@@ -6,6 +6,7 @@
 #include "zone_types_file.h"
 #include "io/prg_file.h"
 #include "pages/configuration.h"
+#include "pages/field_rules.h"
 
 namespace kv6::ctl {
 
@@ -27,7 +28,9 @@ std::string applyAssignment(pages::Configuration& configuration, const std::stri
         for (const image::PageModel* p : configuration.document.pages()) message += " " + p->pageKey();
         return message;
     }
-    const std::string error = page->setField(key, assignment.substr(equals + 1));
+    // Values come in the escaped form show prints; the value a field already
+    // shows is taken back unchanged.
+    const std::string error = page->assignField(key, pages::rules::unescapedText(assignment.substr(equals + 1)));
     if (error.empty()) return error;
     // "key: ..." becomes "page.key: ..."; other messages name the page.
     return pageKey + (error.rfind(key + ":", 0) == 0 ? "." : ": ") + error;

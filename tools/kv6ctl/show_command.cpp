@@ -7,35 +7,17 @@
 #include "fields_file.h"
 #include "zone_types_file.h"
 #include "pages/configuration.h"
+#include "pages/field_rules.h"
 
 namespace kv6::ctl {
 
 namespace {
 
-// The printable decode keeps bytes 1..31, so a value read from a module may
-// hold line breaks or other control characters: each line stays one field.
-std::string escaped(const std::string& value) {
-    std::string out;
-    for (const char c : value) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '\\') {
-            out += "\\\\";
-        } else if (byte < 0x20 || byte == 0x7F) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02x", byte);
-            out += hex;
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
 void printText(const pages::Configuration& configuration) {
     for (const image::PageModel* page : configuration.document.pages()) {
         const std::string prefix = page->pageKey() + ".";
         for (const image::PageField& field : page->fields()) {
-            const std::string line = prefix + field.key + " = " + escaped(field.value) + "\n";
+            const std::string line = prefix + field.key + " = " + pages::rules::escapedText(field.value) + "\n";
             std::fwrite(line.data(), 1, line.size(), stdout);
         }
     }
@@ -56,7 +38,9 @@ void printJson(const pages::Configuration& configuration) {
 }  // namespace
 
 // kv6ctl show FILE.prg [--json]: every page's fields, in page order. In
-// text, control characters show as \xHH and a backslash as \\.
+// text, control characters show as \xHH and a backslash as \\ (the printable
+// decode keeps bytes 1..31, so each value stays on its line); set takes that
+// form back.
 int runShow(const QStringList& arguments) {
     QStringList args = arguments;
     QString paramp;
