@@ -22,6 +22,8 @@ namespace kv6::pages {
 
 namespace {
 
+constexpr int kGridMinimumWidth = 260;
+
 QListWidget* checkList(const QString& name, const QStringList& items, QWidget* parent) {
     auto* list = new QListWidget(parent);
     list->setObjectName(name);
@@ -73,8 +75,8 @@ ZonesPage::ZonesPage(ZonesModel& model, image::Workspace& workspace, Prompts& pr
     SpeedButton13 = createWriteButton(QStringLiteral("SpeedButton13"));
     right->addWidget(SpeedButton13, 0, Qt::AlignRight);
     auto* layout = new QHBoxLayout(this);
-    layout->addWidget(buildZones(), 1);
-    layout->addLayout(right, 1);
+    layout->addWidget(buildZones(), 2);
+    layout->addLayout(right, 3);
     buildHidden()->hide();
     refreshFromModel();
 }
@@ -92,6 +94,7 @@ QWidget* ZonesPage::buildZones() {
         row.ellipsis = true;
         ValueListEditor8->addRow(row);
     }
+    ValueListEditor8->setMinimumWidth(kGridMinimumWidth);  // room for the type names
     (new QVBoxLayout(GroupBox16))->addWidget(ValueListEditor8);
     connect(ValueListEditor8, &widgets::ValueListEditor::editButtonClicked, this,
             &ZonesPage::ValueListEditor8EditButtonClick);

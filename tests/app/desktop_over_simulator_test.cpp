@@ -15,6 +15,13 @@
 #include "app/main_window.h"
 #include "app/panel_status_bar.h"
 #include "app_test_support.h"
+#include "pages/events_page.h"
+#include "pages/tform5_dialog.h"
+#include "pages/zones_page.h"
+#include <QComboBox>
+#include <QLineEdit>
+#include <QToolButton>
+#include <QTreeWidget>
 
 namespace kv6::app::test {
 namespace {
@@ -145,6 +152,56 @@ TEST_F(DesktopOverSimulator, RemoteReadWriteAndResetFromTheMenus) {
 
     window->MainMenu1->N19->trigger();
     EXPECT_EQ(panel(2), QStringLiteral("Удалённый доступ. Разъеденён"));
+}
+
+TEST_F(DesktopOverSimulator, RoutingAndZonesPagesWriteTheirEditsOverTheCable) {
+    sim.start(QStringLiteral(KV6SIM_PATH),
+              {"--serial", "--image", dir.filePath("module.prg"), "--save", dir.filePath("after.prg")});
+    ASSERT_TRUE(sim.waitForReadyRead(5000));
+    const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
+    {
+        QFile param2(dir.filePath("param2"));
+        ASSERT_TRUE(param2.open(QIODevice::WriteOnly));
+        param2.write(device.toLocal8Bit() + "\n");
+    }
+    makeWindow();
+    dialogs.passwordAnswer = PasswordEntry{QStringLiteral("0"), QString()};
+    window->MainMenu1->N8->trigger();
+    ASSERT_TRUE(waitUntil([&] { return panel(1) == QStringLiteral(" Чтение данных завершено"); }, 20000))
+        << panel(1).toStdString();
+
+    auto* events = window->tabSheet(4)->findChild<pages::EventsPage*>();
+    auto* zones = window->tabSheet(11)->findChild<pages::ZonesPage*>();
+    ASSERT_TRUE(events && zones);
+    window->Form5->setRunner([](pages::TForm5& d) {
+        d.Edit1->setText(QStringLiteral("130"));
+        d.ComboBox1->setCurrentIndex(2);
+        return true;
+    });
+    events->ListView1->setCurrentItem(events->ListView1->topLevelItem(13));
+    events->ListView1DblClick();
+    events->SpeedButton10->click();
+    ASSERT_TRUE(waitUntil([&] { return panel(1) == QStringLiteral(" Запись данных завершена"); }, 30000))
+        << panel(1).toStdString();
+
+    window->StatusBar1->setPanelText(1, QString());
+    window->Form5->setRunner([](pages::TForm5& d) {
+        d.Edit3->setText(QStringLiteral("602"));
+        d.ComboBox3->setCurrentIndex(4);
+        d.ComboBox7->setCurrentIndex(19);
+        return true;
+    });
+    zones->ValueListEditor8EditButtonClick(1);
+    zones->SpeedButton13->click();
+    ASSERT_TRUE(waitUntil([&] { return panel(1) == QStringLiteral(" Запись данных завершена"); }, 30000))
+        << panel(1).toStdString();
+    const QByteArray memory = savedMemory();
+    ASSERT_EQ(memory.size(), 4096);
+    EXPECT_EQ(memory.mid(402, 3), QByteArray("130"));
+    EXPECT_EQ(memory[402 + 7], 2);
+    EXPECT_EQ(memory.mid(1091, 2), QByteArray("\x06\x02", 2));
+    EXPECT_EQ(quint8(memory[1546]), 0x34);
+    EXPECT_EQ(quint8(memory[1276]) & 0xC0, 0x40);
 }
 
 }  // namespace
