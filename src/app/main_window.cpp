@@ -105,8 +105,11 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
     Timer3->setInterval(kTimer3Ms);
     connect(Timer3, &QTimer::timeout, this, &TForm1::repeatedWriteTick);
 
-    Form5 = new pages::TForm5(this);
+    Form5 = new pages::TForm5;
     buildPages();
+    // Owned by the window after the pages, so that a search for a control
+    // name finds the page's control before the dialog's of the same name.
+    Form5->setParent(this, Form5->windowFlags());
     connectMenu();
     fixSizeAndCentre();
 
