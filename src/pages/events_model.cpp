@@ -79,7 +79,7 @@ constexpr const char* kTargetAccepts = "a GSM number 0..10 (0 = off) or empty fo
 constexpr const char* kKeyAccepts = "a key 1..2, or 0 for not set";
 
 const std::array<RowField, 10> kRowFields = {{
-    {"code", "up to 3 printable ASCII characters", [](const Entry& e) { return EventsModel::codeOf(e); }, setCode},
+    {"code", "up to 3 ASCII characters (bytes 1..127)", [](const Entry& e) { return EventsModel::codeOf(e); }, setCode},
     {"tclipTarget", kTargetAccepts, [](const Entry& e) { return targetText(e[kTclipTarget]); },
      [](Entry& e, const std::string& s) { return setTarget(e[kTclipTarget], s); }},
     {"tclipKey", kKeyAccepts, [](const Entry& e) { return keyText(e[kTclipKey]); },
@@ -146,7 +146,7 @@ bool EventsModel::smsOn(int index) const {
 
 bool EventsModel::isAcceptableCode(const std::string& text) {
     return text.size() <= kCodeLength &&
-           std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x01 && c <= 0x7F; });
 }
 
 EventRouting EventsModel::routing(int index) const {

@@ -72,7 +72,8 @@ public:
     [[nodiscard]] std::uint8_t indicationPartitions() const { return m_indication; }
     void setIndicationPartitions(std::uint8_t mask) { m_indication = mask; }
 
-    // A code the editors accept: up to three printable ASCII characters.
+    // A code the editors accept: up to three ASCII characters; a zero would end
+    // it and a character above 127 would not read back as typed.
     [[nodiscard]] static bool isAcceptableCode(const std::string& text);
 
     [[nodiscard]] std::string pageKey() const override { return "events"; }

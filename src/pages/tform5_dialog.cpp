@@ -65,7 +65,7 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setMaxLength(EventsModel::kCodeLength);
     // Characters above 127 would not read back as typed.
-    Edit1->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[\\x20-\\x7E]*")), Edit1));
+    Edit1->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[\\x01-\\x7F]*")), Edit1));
     (new QVBoxLayout(GroupBox1))->addWidget(Edit1);
     GroupBox2 = group(QStringLiteral("GroupBox2"), tr("Тип информации"), this);
     ComboBox9 = combo(QStringLiteral("ComboBox9"), {tr("Нет"), tr("Код"), tr("Зона"), tr("Устройство")}, GroupBox2);
