@@ -146,7 +146,10 @@ bool EventsModel::smsOn(int index) const {
 
 bool EventsModel::isAcceptableCode(const std::string& text) {
     return text.size() <= kCodeLength &&
-           std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x01 && c <= 0x7F; });
+           std::all_of(text.begin(), text.end(), [](char c) {
+               const auto byte = static_cast<unsigned char>(c);
+               return byte >= 0x01 && byte <= 0x7F;
+           });
 }
 
 EventRouting EventsModel::routing(int index) const {
