@@ -142,7 +142,9 @@ void CodesPage::ValueListEditor9EditButtonClick(int rowIndex) {
     // The partitions and the bypass are kept in ReceivedImage; code 99's row value stays.
     m_model.setBypass(code, dialog.bypass());
     m_model.setPartitionMask(code, dialog.partitions());
-    if (!code99) {
+    if (code99) {
+        CheckListBox1->setMask(dialog.partitions());  // the hidden list shows the same byte 243
+    } else {
         m_model.values().codes[rowIndex] = ss(dialog.code());
         ValueListEditor9->setValue(rowIndex, dialog.code());
         raiseEntry(CodesModel::kEntryCodes);
