@@ -20,6 +20,8 @@ namespace {
 using widgets::ValueListEditor;
 
 constexpr int kCode99Row = CodesModel::kUserCodes;  // the row after "Код 24"
+// The grids scroll inside the window's fixed client area.
+constexpr int kGridMinimumHeight = 160;
 const QColor kRearmColour(0, 128, 0);
 
 QString qs(const std::string& text) { return QString::fromStdString(text); }
@@ -74,6 +76,7 @@ QWidget* CodesPage::buildCodes() {
         ValueListEditor9->addRow(row(tr("Код %1").arg(code), codeMask(4), true));
     ValueListEditor9->addRow(row(tr("Код 99"), {}, true));
     connect(ValueListEditor9, &ValueListEditor::editButtonClicked, this, &CodesPage::ValueListEditor9EditButtonClick);
+    ValueListEditor9->setMinimumHeight(kGridMinimumHeight);
     (new QVBoxLayout(group))->addWidget(ValueListEditor9);
     return group;
 }
@@ -86,6 +89,7 @@ QWidget* CodesPage::buildObjects() {
     for (int p = 1; p <= CodesModel::kPartitionObjects; ++p)
         ValueListEditor6->addRow(row(tr("Раздел %1").arg(p), QStringLiteral("0000"), false));
     connect(ValueListEditor6, &ValueListEditor::valuesChanged, this, &CodesPage::ValueListEditor6StringsChange);
+    ValueListEditor6->setMinimumHeight(kGridMinimumHeight);
     (new QVBoxLayout(group))->addWidget(ValueListEditor6);
     return group;
 }
