@@ -26,6 +26,7 @@
 #include "app/standard_dialogs.h"
 #include "image/time_zone.h"
 #include "io/module_link.h"
+#include "pages/codes_page.h"
 #include "pages/extra_page.h"
 #include "pages/object_page.h"
 
@@ -165,6 +166,15 @@ QWidget* TForm1::createPageContent(int sheetNumber) {
             registerWriteControl(page->SpeedButton9);
             connect(this, &TForm1::advancedToggled, page, &pages::ObjectPage::setAdvancedVisible);
             connect(this, &TForm1::configurationDecoded, page, &pages::ObjectPage::refreshFromModel);
+            return page;
+        }
+        case 3: {  // "Коды и Разделы"
+            auto* page = new pages::CodesPage(m_configuration.codes, m_configuration.workspace, *m_prompts,
+                                              writeLink());
+            // Byte 760 stays the "Объект" page's field; its hidden spinner sits here.
+            page->hostCodeDigits(PageControl1->findChild<QWidget*>(QStringLiteral("UpDown3")));
+            registerWriteControl(page->SpeedButton14);
+            connect(this, &TForm1::configurationDecoded, page, &pages::CodesPage::refreshFromModel);
             return page;
         }
         case 7:  // "Extra": never shown, holds no image field

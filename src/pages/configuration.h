@@ -3,6 +3,7 @@
 #include "common/trace_sink.h"
 #include "image/config_document.h"
 #include "image/workspace.h"
+#include "pages/codes_model.h"
 #include "pages/object_model.h"
 
 namespace kv6::pages {
@@ -21,6 +22,7 @@ public:
 
     // Page models, registered in page order.
     ObjectModel object;
+    CodesModel codes{workspace};
 };
 
 }  // namespace kv6::pages

@@ -189,7 +189,7 @@ TEST_F(ObjectModelTest, FileSaveBeforeAnyReadHoldsTheFormDefaults) {
     EXPECT_EQ(c[1508], 0);
     int nonZero = 0;
     for (std::uint8_t b : c) nonZero += b != 0;
-    EXPECT_EQ(nonZero, 5);
+    EXPECT_EQ(nonZero, 5 + 32);  // and the codes page's empty partition objects, 0xFF 0xFF each
 }
 
 TEST_F(ObjectModelTest, NonDigitStoredPinDecodesAsNoPin) {
@@ -215,13 +215,14 @@ TEST_F(ObjectModelTest, OptionByteSharing) {
     pressButton();
     EXPECT_EQ(ws.ConfigImage[1508], 0b1111'1011);
 
-    // The whole-image encoders rebuild the byte: bits 4..7 zero, bit 1 and 3
-    // (other pages, not registered here) kept, bits 0 and 2 from this page.
-    ws.ConfigImage[1508] = 0b1111'0011;
+    // The whole-image encoders rebuild the byte: bits 4..7 zero, bit 3 (a
+    // page not registered here) kept, bits 0 and 2 from this page, bit 1 from
+    // the codes page (four-digit codes).
+    ws.ConfigImage[1508] = 0b1111'1011;
     setOk("gprsChannelOff", "false");
     setOk("programmingMessage", "true");
     config.document.EncodeAll();
-    EXPECT_EQ(ws.ConfigImage[1508], 0b0000'0110);
+    EXPECT_EQ(ws.ConfigImage[1508], 0b0000'1100);
 
     ws.ReceivedImage[1508] = 0b0000'0101;
     config.document.DecodeImage(image::DecodeSource::SerialRead);
@@ -262,7 +263,8 @@ TEST_F(ObjectModelTest, DecodeEncodeRoundTripKeepsTheBytes) {
     r[765] = 30;
     r[1579] = 0x2C;
     r[1580] = 0x01;
-    r[1508] = 0b0000'0101;
+    r[1508] = 0b0000'0111;  // six-digit codes: the codes page keeps every code nibble
+    std::fill_n(r.begin() + 990, 32, 0x12);  // partition objects as the codes page writes them
     config.document.DecodeImage(image::DecodeSource::FileLoad);
     const image::Image before = ws.ConfigImage;
     config.document.EncodeForFile();
