@@ -27,9 +27,10 @@ JournalPage::JournalPage(JournalModel& model, image::Workspace& workspace, Promp
     ListView3->setRootIsDecorated(false);
     ListView3->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListView3->setHeaderLabels({tr("Время"), tr("Код"), tr("Событие"), tr("Раздел/Прибор"), tr("Зона/Код")});
-    ListView3->setColumnWidth(kTime, 120);
+    // Wide enough for a whole time in the platform's font.
+    ListView3->setColumnWidth(kTime, ListView3->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00 00-00-00")) + 16);
     ListView3->setColumnHidden(kCode, true);  // a column of width 0: there, but never seen
-    ListView3->setColumnWidth(kEvent, 300);
+    ListView3->setColumnWidth(kEvent, 250);
     ListView3->setColumnWidth(kPartition, 100);
     ListView3->setColumnWidth(kZone, 100);
 
@@ -45,6 +46,7 @@ JournalPage::JournalPage(JournalModel& model, image::Workspace& workspace, Promp
     palette.setColor(QPalette::Base, palette.color(QPalette::Button));
     palette.setColor(QPalette::Text, QColor(0, 0, 128));  // navy
     Memo7->setPalette(palette);
+    GroupBox26->setFixedWidth(170);
     auto* state = new QVBoxLayout(GroupBox26);
     state->addWidget(Memo7);
 
