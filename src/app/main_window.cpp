@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <QTimer>
 #include <QToolButton>
+#include <QDateEdit>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -28,7 +29,9 @@
 #include "io/module_link.h"
 #include "pages/codes_page.h"
 #include "pages/extra_page.h"
+#include "journal/journal_page.h"
 #include "pages/object_page.h"
+#include "pages/settings_page.h"
 
 namespace kv6::app {
 
@@ -87,15 +90,13 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
         m_ownLink = std::make_unique<ModuleLinkControl>(*m_moduleLink, options.remotePort);
         m_link = m_ownLink.get();
         connect(m_moduleLink.get(), &io::ModuleLink::readCompleted, this, &TForm1::configurationDecoded);
-        // The greeting's time zone follows the computer's until the date and
-        // time page offers its own choice.
-        m_moduleLink->setTimeZoneHoursProvider(
-            [] {
-                return image::timeZoneHours(
-                    image::timeZoneItemFromUtcOffset(QDateTime::currentDateTime().offsetFromUtc() / 60));
-            });
+        // The greeting subtracts the zone chosen on the date and time page.
+        m_moduleLink->setTimeZoneHoursProvider([this] { return m_configuration.settings.zoneHours(); });
     }
     m_configuration.document.setWriteControlsEnabler([this] { SpeedButton5Click(); });
+    // ComboBox18 starts at the computer's time zone.
+    m_configuration.settings.values().timeZoneItem =
+        image::timeZoneItemFromUtcOffset(QDateTime::currentDateTime().offsetFromUtc() / 60);
 
     MainMenu1 = new MainMenu(menuBar());
     Timer3 = new QTimer(this);
@@ -179,14 +180,34 @@ QWidget* TForm1::createPageContent(int sheetNumber) {
         }
         case 7:  // "Extra": never shown, holds no image field
             return new pages::ExtraPage;
-        case 9: {  // journal: the list and its context menu
-            ListView3 = new QTreeWidget;
-            ListView3->setObjectName(QStringLiteral("ListView3"));
-            ListView3->setRootIsDecorated(false);
-            ListView3->setHeaderLabels(
-                {tr("Время"), tr("Код"), tr("Событие"), tr("Раздел/Прибор"), tr("Зона/Код")});
+        case 8: {  // "Настройки "
+            auto* page = new pages::SettingsPage(m_configuration.settings, m_configuration.workspace, *m_prompts,
+                                                 writeLink(), *this);
+            registerWriteControl(page->SpeedButton16);
+            registerWriteControl(page->SpeedButton17);
+            connect(this, &TForm1::configurationDecoded, page, &pages::SettingsPage::refreshFromModel);
+            connect(this, &TForm1::sideFilesLoaded, page,
+                    [this, page] { page->setDeviceTypes(m_sideFiles.deviceTypes()); });
+            // A module connecting remotely: the date picker shows today before the greeting is built.
+            if (m_moduleLink)
+                m_moduleLink->setGreetingClock([page] {
+                    const QDateTime now = QDateTime::currentDateTime();
+                    page->DateTimePicker1->setDate(now.date());
+                    return remote::LocalDateTime{now.date().year(), now.date().month(), now.date().day(),
+                                                 now.time().hour(), now.time().minute(), now.time().second()};
+                });
+            return page;
+        }
+        case 9: {  // "Журнал событий": the list with its context menu, and the state view
+            auto* page = new journal::JournalPage(m_configuration.journal, m_configuration.workspace, *m_prompts,
+                                                  writeLink(), [this] { return m_configuration.settings.zoneHours(); });
+            ListView3 = page->ListView3;
             attachJournalMenu(ListView3);
-            return ListView3;
+            connect(this, &TForm1::journalClearRequested, page, &journal::JournalPage::N13Click);
+            connect(this, &TForm1::configurationDecoded, page, &journal::JournalPage::refreshFromModel);
+            connect(this, &TForm1::sideFilesLoaded, page,
+                    [this, page] { page->setDescriptions(m_sideFiles.journalTexts()); });
+            return page;
         }
         default:
             return nullptr;

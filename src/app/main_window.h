@@ -79,7 +79,7 @@ public:
     MainMenu* MainMenu1 = nullptr;
     QMenu* PopupMenu2 = nullptr;     // context menu of the journal list
     QAction* N13 = nullptr;          // "Очистить журнал событий", a write control
-    QTreeWidget* ListView3 = nullptr;  // journal list until the journal page takes its place
+    QTreeWidget* ListView3 = nullptr;  // the journal list of TabSheet9
     QTimer* Timer3 = nullptr;        // the hidden repeated write test, 15 s, off at start
 
 public slots:

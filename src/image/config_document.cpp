@@ -12,6 +12,7 @@ void ConfigDocument::DecodeImage(DecodeSource source) {
     if (m_enableWriteControls) m_enableWriteControls();
     for (DecodeStep step : kDecodeSteps)
         for (PageModel* p : m_pages) p->decode(step, m_workspace.ReceivedImage, source);
+    if (m_decodeJournal) m_decodeJournal(m_workspace.ReceivedImage, source);
     m_workspace.ConfigImage = m_workspace.ReceivedImage;
     if (source == DecodeSource::FileLoad)
         m_workspace.flags.SetAllSectionFlags();

@@ -130,6 +130,9 @@ QString ModuleLink::remoteObjectNumber() const {
 void ModuleLink::setTimeZoneHoursProvider(std::function<int()> provider) {
     m_impl->session.setTimeZoneHoursProvider(std::move(provider));
 }
+void ModuleLink::setGreetingClock(std::function<remote::LocalDateTime()> clock) {
+    m_impl->session.setClock(std::move(clock));
+}
 void ModuleLink::setRemotePath(link::RemoteWritePath* remote) {
     m_impl->remote = remote ? remote : &m_impl->session;
     m_impl->engine.setRemotePath(m_impl->remote);

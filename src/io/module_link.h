@@ -10,6 +10,7 @@
 #include "common/status_sink.h"
 #include "common/trace_sink.h"
 #include "image/page_model.h"
+#include "remote/greeting.h"
 
 namespace kv6::pages {
 class Configuration;
@@ -57,6 +58,8 @@ public:
     [[nodiscard]] QString remoteObjectNumber() const;
     // Hours subtracted from local time in the greeting (the chosen time zone, 0 = none).
     void setTimeZoneHoursProvider(std::function<int()> provider);
+    // The local date and time the greeting carries (default: the system clock).
+    void setGreetingClock(std::function<remote::LocalDateTime()> clock);
 
     // --- operations ---
     // A ready link for a write or service command: listening socket, else OpenPort().

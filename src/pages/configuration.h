@@ -3,8 +3,10 @@
 #include "common/trace_sink.h"
 #include "image/config_document.h"
 #include "image/workspace.h"
+#include "journal/journal_model.h"
 #include "pages/codes_model.h"
 #include "pages/object_model.h"
+#include "pages/settings_model.h"
 
 namespace kv6::pages {
 
@@ -23,6 +25,10 @@ public:
     // Page models, registered in page order.
     ObjectModel object;
     CodesModel codes{workspace};
+    SettingsModel settings;
+
+    // The event journal and module state: decoded with every image, never encoded.
+    journal::JournalModel journal;
 };
 
 }  // namespace kv6::pages

@@ -189,7 +189,8 @@ TEST_F(ObjectModelTest, FileSaveBeforeAnyReadHoldsTheFormDefaults) {
     EXPECT_EQ(c[1508], 0);
     int nonZero = 0;
     for (std::uint8_t b : c) nonZero += b != 0;
-    EXPECT_EQ(nonZero, 5 + 32);  // and the codes page's empty partition objects, 0xFF 0xFF each
+    // and the codes page's empty partition objects (0xFF 0xFF each) and the empty device list (sixteen 0xFF)
+    EXPECT_EQ(nonZero, 5 + 32 + 16);
 }
 
 TEST_F(ObjectModelTest, NonDigitStoredPinDecodesAsNoPin) {
@@ -249,6 +250,10 @@ TEST_F(ObjectModelTest, DecodeEncodeRoundTripKeepsTheBytes) {
     for (auto& b : r) b = static_cast<std::uint8_t>(rng());
     auto put = [&](int offset, const std::string& s) { std::copy(s.begin(), s.end(), r.begin() + offset); };
     put(0, "123456AB120001");
+    // The settings page keeps there only what a file it saved holds.
+    std::fill_n(r.begin() + 1509, 16, std::uint8_t{0xFF});
+    std::fill_n(r.begin() + 1529, 15, std::uint8_t{0});
+    std::fill_n(r.begin() + 1588, 15, std::uint8_t{0});
     put(115, "8099");
     put(119, "192.168.001.010");
     put(134, "internet;" + std::string(32, '\0'));

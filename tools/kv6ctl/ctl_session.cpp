@@ -4,11 +4,16 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "ctl_time_zone.h"
+
 namespace kv6::ctl {
 
 CtlSession::CtlSession(const CtlOptions& options)
     : console(options.trace), configuration(&console), link(configuration, console, console, console),
-      m_options(options) {}
+      m_options(options) {
+    applyRunTimeZone(configuration);
+    link.setTimeZoneHoursProvider([this] { return configuration.settings.zoneHours(); });
+}
 
 int CtlSession::prepareLink() {
     if (!m_options.remote) {

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "commands.h"
+#include "ctl_time_zone.h"
 #include "fields_file.h"
 #include "io/prg_file.h"
 #include "pages/configuration.h"
@@ -46,6 +47,7 @@ int runSet(const QStringList& args) {
     }
     const QString path = args.first();
     pages::Configuration configuration;
+    applyRunTimeZone(configuration);
     if (!loadFieldsFile(configuration, path)) return 2;
     bool refused = false;
     for (const QString& arg : args.mid(1)) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "commands.h"
+#include "ctl_time_zone.h"
 #include "fields_file.h"
 #include "pages/configuration.h"
 #include "pages/field_rules.h"
@@ -59,6 +60,7 @@ int runShow(const QStringList& args) {
         return 2;
     }
     pages::Configuration configuration;
+    applyRunTimeZone(configuration);
     if (!loadFieldsFile(configuration, path)) return 2;
     json ? printJson(configuration) : printText(configuration);
     return 0;
