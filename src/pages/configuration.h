@@ -3,7 +3,9 @@
 #include "common/trace_sink.h"
 #include "image/config_document.h"
 #include "image/workspace.h"
+#include "pages/gsm_model.h"
 #include "pages/object_model.h"
+#include "pages/sms_model.h"
 
 namespace kv6::pages {
 
@@ -21,6 +23,8 @@ public:
 
     // Page models, registered in page order.
     ObjectModel object;
+    GsmModel gsm;
+    SmsModel sms;
 };
 
 }  // namespace kv6::pages
