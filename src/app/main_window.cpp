@@ -27,7 +27,9 @@
 #include "image/time_zone.h"
 #include "io/module_link.h"
 #include "pages/extra_page.h"
+#include "pages/gsm_page.h"
 #include "pages/object_page.h"
+#include "pages/sms_page.h"
 
 namespace kv6::app {
 
@@ -165,6 +167,18 @@ QWidget* TForm1::createPageContent(int sheetNumber) {
             registerWriteControl(page->SpeedButton9);
             connect(this, &TForm1::advancedToggled, page, &pages::ObjectPage::setAdvancedVisible);
             connect(this, &TForm1::configurationDecoded, page, &pages::ObjectPage::refreshFromModel);
+            return page;
+        }
+        case 2: {  // "GSM номера"
+            auto* page = new pages::GsmPage(m_configuration.gsm, m_configuration.workspace, *m_prompts, writeLink());
+            registerWriteControl(page->SpeedButton12);
+            connect(this, &TForm1::configurationDecoded, page, &pages::GsmPage::refreshFromModel);
+            return page;
+        }
+        case 6: {  // "SMS сообщения"
+            auto* page = new pages::SmsPage(m_configuration.sms, m_configuration.workspace, *m_prompts, writeLink());
+            registerWriteControl(page->SpeedButton11);
+            connect(this, &TForm1::configurationDecoded, page, &pages::SmsPage::refreshFromModel);
             return page;
         }
         case 7:  // "Extra": never shown, holds no image field
