@@ -53,9 +53,16 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
     UpDown2 = new widgets::SpinEdit(QStringLiteral("UpDown2"), QStringLiteral("Edit3"), this);
     UpDown2->setRange(GsmModel::kMinCode, GsmModel::kMaxCode);
     UpDown2->edit()->setReadOnly(true);
-    // The spinner covers the label's digits.
-    grid->addWidget(Label4, 3, 0, 1, 2);
-    grid->addWidget(UpDown2, 3, 0, 1, 2, Qt::AlignRight);
+    // The spinner lies over the label's digits: with it the user sees "Код:"
+    // and the code, without it the fixed "Код:    99".
+    auto* codeRow = new QWidget(this);
+    Label4->setParent(codeRow);
+    UpDown2->setParent(codeRow);
+    Label4->move(0, (UpDown2->sizeHint().height() - Label4->sizeHint().height()) / 2);
+    UpDown2->move(Label4->fontMetrics().horizontalAdvance(tr("Код:    ")), 0);
+    UpDown2->resize(UpDown2->sizeHint());
+    codeRow->setMinimumSize(UpDown2->x() + UpDown2->width(), UpDown2->height());
+    grid->addWidget(codeRow, 3, 0, 1, 2);
 
     BitBtn1 = new QPushButton(tr("OK"), this);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));

@@ -147,6 +147,8 @@ void GsmPage::ValueListEditor3DrawKeys() {
         key->setText(text);
         key->setForeground(QBrush(colour));
     }
+    // The key column grows to the longest label.
+    ValueListEditor3->resizeColumnToContents(0);
 }
 
 void GsmPage::refreshFromModel() {
