@@ -6,7 +6,6 @@
 
 #include "image/page_model.h"
 #include "pages/field_rules.h"
-#include "pages/shown_value.h"
 
 namespace kv6::pages {
 
@@ -32,15 +31,13 @@ template <typename Values>
     return fields;
 }
 
-// Sets the field named `key`. The value it already shows is taken back
-// unchanged; anything else must pass the field's rule. A refused value
-// leaves `values` as it was.
+// Sets the field named `key` by the field's rule; a refused value leaves
+// `values` as it was.
 template <typename Values>
 std::string setFieldEntry(const FieldList<Values>& list, Values& values, const std::string& key,
                           const std::string& value) {
     for (const auto& f : list) {
         if (key != f.key) continue;
-        if (isCurrentValue(value, f.get(values))) return {};
         Values candidate = values;
         if (!f.set(candidate, value)) return rules::invalidValue(key, value, f.accepts);
         values = std::move(candidate);

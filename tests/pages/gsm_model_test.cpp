@@ -112,14 +112,14 @@ TEST_F(GsmModelTest, UnlistedFunctionByteSurvivesUntilTheDialogIsConfirmed) {
     config.document.EncodeAll();
     EXPECT_EQ(ws.ConfigImage[752], 3);
     EXPECT_EQ(model.fields()[11].value, "3");  // gsm.function2
-    EXPECT_EQ(model.setField("function2", "3"), "");
+    EXPECT_EQ(model.assignField("function2", "3"), "");
     EXPECT_NE(model.setField("function2", "5"), "");
 
     confirm(2, "", 0);
     pressButton();
     EXPECT_EQ(ws.ConfigImage[752], 0);
     EXPECT_EQ(ws.ConfigImage[1030], 6);  // partition kept
-    EXPECT_NE(model.setField("function2", "3"), "");  // no longer the stored byte
+    EXPECT_NE(model.assignField("function2", "3"), "");  // no longer the stored byte
 }
 
 TEST_F(GsmModelTest, CountryCodeAndInputsThroughFileSave) {
@@ -163,10 +163,11 @@ TEST_F(GsmModelTest, SetFieldAcceptsWhatTheEditorsAcceptAndTheShownValue) {
     EXPECT_EQ(model.setField("code10", "24"), "");
     EXPECT_EQ(model.setField("input2AlarmNumber", ""), "");
 
-    // A control character read from a module is taken back in its shown form.
+    // A control character read from a module is taken back as it stands, not typed anew.
     put(34, "1\x01");
     loadFile();
-    EXPECT_EQ(model.setField("number3", "1\\x01"), "");
+    EXPECT_EQ(model.assignField("number3", "1\x01"), "");
+    EXPECT_NE(model.setField("number4", "1\x01"), "");
     EXPECT_EQ(model.values().numbers[2], "1\x01");
 }
 
