@@ -30,8 +30,10 @@
 #include "pages/codes_page.h"
 #include "pages/extra_page.h"
 #include "journal/journal_page.h"
+#include "pages/gsm_page.h"
 #include "pages/object_page.h"
 #include "pages/settings_page.h"
+#include "pages/sms_page.h"
 
 namespace kv6::app {
 
@@ -169,6 +171,12 @@ QWidget* TForm1::createPageContent(int sheetNumber) {
             connect(this, &TForm1::configurationDecoded, page, &pages::ObjectPage::refreshFromModel);
             return page;
         }
+        case 2: {  // "GSM номера"
+            auto* page = new pages::GsmPage(m_configuration.gsm, m_configuration.workspace, *m_prompts, writeLink());
+            registerWriteControl(page->SpeedButton12);
+            connect(this, &TForm1::configurationDecoded, page, &pages::GsmPage::refreshFromModel);
+            return page;
+        }
         case 3: {  // "Коды и Разделы"
             auto* page = new pages::CodesPage(m_configuration.codes, m_configuration.workspace, *m_prompts,
                                               writeLink());
@@ -176,6 +184,12 @@ QWidget* TForm1::createPageContent(int sheetNumber) {
             page->hostCodeDigits(PageControl1->findChild<QWidget*>(QStringLiteral("UpDown3")));
             registerWriteControl(page->SpeedButton14);
             connect(this, &TForm1::configurationDecoded, page, &pages::CodesPage::refreshFromModel);
+            return page;
+        }
+        case 6: {  // "SMS сообщения"
+            auto* page = new pages::SmsPage(m_configuration.sms, m_configuration.workspace, *m_prompts, writeLink());
+            registerWriteControl(page->SpeedButton11);
+            connect(this, &TForm1::configurationDecoded, page, &pages::SmsPage::refreshFromModel);
             return page;
         }
         case 7:  // "Extra": never shown, holds no image field

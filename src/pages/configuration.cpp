@@ -4,7 +4,9 @@ namespace kv6::pages {
 
 Configuration::Configuration(TraceSink* trace) : workspace(trace) {
     document.addPage(object);
+    document.addPage(gsm);
     document.addPage(codes);
+    document.addPage(sms);
     document.addPage(settings);
     document.setJournalDecoder(
         [this](const image::Image& received, image::DecodeSource source) { journal.decode(received, source); });

@@ -5,8 +5,10 @@
 #include "image/workspace.h"
 #include "journal/journal_model.h"
 #include "pages/codes_model.h"
+#include "pages/gsm_model.h"
 #include "pages/object_model.h"
 #include "pages/settings_model.h"
+#include "pages/sms_model.h"
 
 namespace kv6::pages {
 
@@ -24,7 +26,9 @@ public:
 
     // Page models, registered in page order.
     ObjectModel object;
+    GsmModel gsm;
     CodesModel codes{workspace};
+    SmsModel sms;
     SettingsModel settings;
 
     // The event journal and module state: decoded with every image, never encoded.
