@@ -173,6 +173,11 @@ void ModuleLink::sendFactoryReset() {
     d.status.setStatus(StatusPanel::Operation, std::string(link::texts::kResetWaiting));
 }
 
+void ModuleLink::flush(int timeoutMs) {
+    m_impl->serial.flush(timeoutMs);
+    m_impl->server.flush(timeoutMs);
+}
+
 bool ModuleLink::readActive() const {
     return m_impl->engine.state().ReadActive || m_impl->session.readActive();
 }

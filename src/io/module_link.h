@@ -70,6 +70,11 @@ public:
     void sendPasswordChange(std::uint16_t current, std::uint16_t next);
     void sendFactoryReset();
 
+    // Puts every frame sent so far on the wire (serial and remote), waiting at
+    // most `timeoutMs`: a program that ends right after a tick would otherwise
+    // lose what that tick sent.
+    void flush(int timeoutMs);
+
     [[nodiscard]] bool readActive() const;
     [[nodiscard]] bool writeQueueEmpty() const;
 

@@ -10,6 +10,10 @@ CtlSession::CtlSession(const CtlOptions& options)
     : console(options.trace), configuration(&console), link(configuration, console, console, console),
       m_options(options) {}
 
+// The tick that ends a command may have sent a frame (a completed read also
+// sends the request for address 2000): it must reach the port before exit.
+CtlSession::~CtlSession() { link.flush(kFlushMs); }
+
 int CtlSession::prepareLink() {
     if (!m_options.remote) {
         link.setPort(m_options.port);
