@@ -24,7 +24,7 @@ QString fullName(const QString& path) { return QDir::toNativeSeparators(QFileInf
 void TForm1::N5Click() {
     const QString path = m_dialogs->saveFileName(this);
     if (path.isEmpty()) return;
-    const QString reason = io::saveConfigurationFile(m_configuration, path);
+    const QString reason = io::saveConfigurationFile(m_configuration, path, &m_trace);
     if (!reason.isEmpty()) {
         m_prompts->message(
             tr("Не удалось сохранить файл %1\n%2").arg(fullName(path), reason).toStdString(), " Ошибка",
