@@ -74,6 +74,23 @@ TEST(PortDialog, EnterClosesIt) {
     EXPECT_EQ(dialog.portText(), QStringLiteral("5"));
 }
 
+// Enter keeps what the dialog shows, as OK does, whatever ports the system lists.
+TEST(PortDialog, EnterKeepsTheShownPort) {
+    qtApp();
+    TForm4 dialog;
+    dialog.setAvailablePorts({QStringLiteral("/dev/ttyS0"), QStringLiteral("/dev/ttyS1")});
+    dialog.setPortText(QStringLiteral("7"));
+    dialog.Edit1->setFocus();
+    QTimer::singleShot(0, &dialog, [&] {
+        // The combo box has the focus; its line edit is only its proxy.
+        pressKey(dialog.findChild<QComboBox*>(QStringLiteral("Edit1")), Qt::Key_Return);
+        if (dialog.isVisible()) dialog.reject();
+    });
+    EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+    EXPECT_EQ(dialog.portText(), QStringLiteral("7"));
+    EXPECT_EQ(dialog.findChild<QSpinBox*>(QStringLiteral("UpDown1"))->value(), 7);
+}
+
 // The real message box: caption, text, icon and which button means true.
 TEST(MessageBoxPrompts, ShowsTheTextAndReportsTheChoice) {
     qtApp();
