@@ -93,7 +93,10 @@ void TForm1::N16Click() {
     const std::optional<PasswordEntry> entry = m_dialogs->password(this, true);
     if (!entry) return;
     StatusBar1->setPanelText(1, QString());
-    if (entry->current.size() != kPasswordLength) return;
+    if (entry->current.size() != kPasswordLength) {
+        m_link->setReadPassword(0);  // nothing is sent, but the typed password no longer counts
+        return;
+    }
     bool ok = false;
     const int current = entry->current.toInt(&ok, 10);
     bool nextOk = false;

@@ -4,13 +4,17 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include "app/main_window.h"
 #include "app/message_box_prompts.h"
 #include "app/password_dialog.h"
 #include "app/port_dialog.h"
 #include "app_test_support.h"
+#include "io/module_link.h"
+#include "link/transfer_engine.h"
 
 namespace kv6::app::test {
 namespace {
@@ -37,6 +41,9 @@ TEST(PasswordDialog, FieldsAndRows) {
     EXPECT_TRUE(dialog.Edit1->isVisible());
     typeText(dialog.Password, QStringLiteral("1234567"));
     EXPECT_EQ(dialog.currentText(), QStringLiteral("12345"));
+    EXPECT_EQ(dialog.findChild<QLineEdit*>("Password")->displayText(), QStringLiteral("*****"));
+    typeText(dialog.Edit1, QStringLiteral("12"));
+    EXPECT_EQ(dialog.findChild<QLineEdit*>("Edit1")->displayText(), QStringLiteral("**"));
 }
 
 TEST(PortDialog, NumberAndSpinnerStayInStepAndPathsAreKept) {
@@ -120,6 +127,51 @@ TEST(MessageBoxPrompts, ShowsTheTextAndReportsTheChoice) {
     EXPECT_TRUE(prompts.message("Invalid Handle Value", "Vavovov1", MessageIcon::None, MessageButtons::Ok));
     EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
     EXPECT_FALSE(seen.hasCancel);
+}
+
+// The engine's two failure boxes belong to the main window (centred on it,
+// modal to it), with the module's three-line text.
+TEST(EngineFailureBoxes, AreOwnedByTheMainWindow) {
+    qtApp();
+    QTemporaryDir dir;
+    TForm1Options options;
+    options.programDirectory = dir.path();
+    options.fallbackDirectory = dir.path();
+    options.loadSideFilesOnStart = false;
+    TForm1 window(options);
+    window.show();
+    link::TransferEngine& engine = window.moduleLink()->transferEngine();
+    struct Seen {
+        QWidget* owner;
+        QString title, text;
+    };
+    std::vector<Seen> seen;
+    auto answerTheBox = [&] {
+        QTimer::singleShot(0, &window, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            seen.push_back({box->parentWidget(), box->windowTitle(), box->text()});
+            box->button(QMessageBox::Ok)->click();
+        });
+    };
+
+    ASSERT_TRUE(window.configuration().workspace.QueueWrite(0, 4));  // nobody answers it
+    engine.startWrite();
+    answerTheBox();
+    for (int tick = 0; tick < 4 * 30 + 5; ++tick) engine.Timer2Timer();
+    engine.SpeedButton2Click();
+    answerTheBox();
+    for (int tick = 0; tick < 5 * 21 + 5; ++tick) engine.Timer2Timer();
+
+    const QString noAnswer = QStringLiteral(
+        " Модуль не отвечает.\n Проверьте соединение и настройки порта.\n Перегрузите модуль.");
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].owner, &window);
+    EXPECT_EQ(seen[0].title, QStringLiteral(" Ошибка записи данных"));
+    EXPECT_EQ(seen[0].text, noAnswer);
+    EXPECT_EQ(seen[1].owner, &window);
+    EXPECT_EQ(seen[1].title, QStringLiteral(" Ошибка чтения данных"));
+    EXPECT_EQ(seen[1].text, noAnswer);
 }
 
 }  // namespace

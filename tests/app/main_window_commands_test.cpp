@@ -180,9 +180,10 @@ TEST_F(ModuleCommands, ReadAsksThePasswordWithoutTheNewRow) {
 TEST_F(ModuleCommands, PasswordChangeRules) {
     window->setStatus(StatusPanel::Operation, "before");
     dialogs.passwordAnswer = PasswordEntry{QStringLiteral("1234"), QStringLiteral("5")};
-    window->N16Click();  // four characters: nothing sent, panel cleared
+    window->N16Click();  // four characters: nothing sent, panel cleared, ReadPassword 0
     EXPECT_EQ(dialogs.passwordShownWithNew, std::vector<bool>{true});
     EXPECT_TRUE(link.passwordChanges.empty());
+    EXPECT_EQ(link.readPassword, std::optional<std::uint16_t>(0));
     EXPECT_EQ(panel(1), QString());
     EXPECT_TRUE(prompts.shown.empty());
 
