@@ -1,15 +1,20 @@
 #include <QComboBox>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 #include "app/main_window.h"
 #include "app/message_box_prompts.h"
+#include "app/qt_translation.h"
+#include "app/standard_dialogs.h"
 #include "app/password_dialog.h"
 #include "app/port_dialog.h"
 #include "app_test_support.h"
@@ -96,6 +101,58 @@ TEST(PortDialog, EnterKeepsTheShownPort) {
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
     EXPECT_EQ(dialog.portText(), QStringLiteral("7"));
     EXPECT_EQ(dialog.findChild<QSpinBox*>(QStringLiteral("UpDown1"))->value(), 7);
+}
+
+// Under "All Files (*.*)" a file without a dot is listed too.
+TEST(PrgFileDialog, AllFilesShowsEveryFile) {
+    qtApp();
+    QTemporaryDir dir;
+    for (const char* name : {"site.prg", "noext", "notes.txt"}) ASSERT_TRUE(writeFile(dir.filePath(name), "x"));
+    QFileDialog dialog;
+    StandardDialogs::preparePrgDialog(dialog, QFileDialog::AcceptOpen);
+    dialog.setDirectory(dir.path());
+    dialog.show();
+    EXPECT_EQ(dialog.nameFilters(), (QStringList{"Korvel Files (*.prg)", "All Files (*.*)"}));
+    EXPECT_EQ(dialog.defaultSuffix(), QStringLiteral("prg"));
+    auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    auto* files = dialog.findChild<QFileSystemModel*>();
+    ASSERT_NE(types, nullptr);
+    ASSERT_NE(files, nullptr);
+    auto listed = [&] {
+        QStringList names;
+        const QModelIndex folder = files->index(dir.path());
+        for (int row = 0; row < files->rowCount(folder); ++row) names << files->index(row, 0, folder).data().toString();
+        names.sort();
+        return names;
+    };
+    auto waitFor = [&](const QStringList& expected) {
+        for (int i = 0; i < 150 && listed() != expected; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        return listed();
+    };
+    EXPECT_EQ(waitFor({"site.prg"}), QStringList{"site.prg"});
+    pressKey(types, Qt::Key_Down);  // the user picks the second entry
+    EXPECT_EQ(types->currentText(), QStringLiteral("All Files (*.*)"));
+    EXPECT_EQ(waitFor({"noext", "notes.txt", "site.prg"}), (QStringList{"noext", "notes.txt", "site.prg"}));
+}
+
+// Qt's own dialogs and buttons speak Russian, as the rest of the tool does.
+TEST(QtTranslation, StandardDialogTextsAreRussian) {
+    qtApp();
+    QTranslator* translator = installQtTranslation(*QCoreApplication::instance());
+    ASSERT_NE(translator, nullptr) << "qtbase_ru.qm (package qt6-translations-l10n) is missing";
+    QString cancel, lookIn;
+    {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral(" Запись"), QStringLiteral("?"),
+                        QMessageBox::Ok | QMessageBox::Cancel);
+        cancel = box.button(QMessageBox::Cancel)->text();
+        QFileDialog dialog;
+        StandardDialogs::preparePrgDialog(dialog, QFileDialog::AcceptOpen);
+        lookIn = dialog.findChild<QLabel*>(QStringLiteral("lookInLabel"))->text();
+    }
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
+    EXPECT_EQ(cancel, QStringLiteral("Отмена"));
+    EXPECT_EQ(lookIn, QStringLiteral("Перейти к:"));
 }
 
 // The real message box: caption, text, icon and which button means true.
