@@ -87,8 +87,9 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
     if (options.link) {
         m_link = options.link;
     } else {
-        Prompts& linkPrompts = m_ownerlessPrompts ? *m_ownerlessPrompts : *m_prompts;
-        m_moduleLink = std::make_unique<io::ModuleLink>(m_configuration, *this, linkPrompts, m_trace);
+        // The port's failure boxes stand alone; the engine's belong to the window.
+        Prompts& portPrompts = m_ownerlessPrompts ? *m_ownerlessPrompts : *m_prompts;
+        m_moduleLink = std::make_unique<io::ModuleLink>(m_configuration, *this, *m_prompts, portPrompts, m_trace);
         m_ownLink = std::make_unique<ModuleLinkControl>(*m_moduleLink, options.remotePort);
         m_link = m_ownLink.get();
         connect(m_moduleLink.get(), &io::ModuleLink::readCompleted, this, &TForm1::configurationDecoded);

@@ -24,7 +24,7 @@ QString fullName(const QString& path) { return QDir::toNativeSeparators(QFileInf
 void TForm1::N5Click() {
     const QString path = m_dialogs->saveFileName(this);
     if (path.isEmpty()) return;
-    const QString reason = io::saveConfigurationFile(m_configuration, path);
+    const QString reason = io::saveConfigurationFile(m_configuration, path, &m_trace);
     if (!reason.isEmpty()) {
         m_prompts->message(
             tr("Не удалось сохранить файл %1\n%2").arg(fullName(path), reason).toStdString(), " Ошибка",
@@ -93,7 +93,10 @@ void TForm1::N16Click() {
     const std::optional<PasswordEntry> entry = m_dialogs->password(this, true);
     if (!entry) return;
     StatusBar1->setPanelText(1, QString());
-    if (entry->current.size() != kPasswordLength) return;
+    if (entry->current.size() != kPasswordLength) {
+        m_link->setReadPassword(0);  // nothing is sent, but the typed password no longer counts
+        return;
+    }
     bool ok = false;
     const int current = entry->current.toInt(&ok, 10);
     bool nextOk = false;

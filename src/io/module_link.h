@@ -32,6 +32,11 @@ class ModuleLink : public QObject {
 public:
     ModuleLink(pages::Configuration& configuration, StatusSink& status, Prompts& prompts,
                TraceSink& trace, QObject* parent = nullptr);
+    // The same, with the serial port's own failure boxes ("Invalid Handle
+    // Value", ...) shown through `portPrompts`: they stand alone, while the
+    // engine's boxes belong to the window behind `prompts`.
+    ModuleLink(pages::Configuration& configuration, StatusSink& status, Prompts& prompts, Prompts& portPrompts,
+               TraceSink& trace, QObject* parent = nullptr);
     ~ModuleLink() override;
 
     // --- serial port ---
@@ -72,6 +77,13 @@ public:
     // the command line passes numbers directly).
     void sendPasswordChange(std::uint16_t current, std::uint16_t next);
     void sendFactoryReset();
+    // ReadPassword, as a password change sets it.
+    void setReadPassword(std::uint16_t password);
+
+    // Puts every frame sent so far on the wire (serial and remote), waiting at
+    // most `timeoutMs`: a program that ends right after a tick would otherwise
+    // lose what that tick sent.
+    void flush(int timeoutMs);
 
     [[nodiscard]] bool readActive() const;
     [[nodiscard]] bool writeQueueEmpty() const;

@@ -15,6 +15,10 @@ CtlSession::CtlSession(const CtlOptions& options)
     link.setTimeZoneHoursProvider([this] { return configuration.settings.zoneHours(); });
 }
 
+// The tick that ends a command may have sent a frame (a completed read also
+// sends the request for address 2000): it must reach the port before exit.
+CtlSession::~CtlSession() { link.flush(kFlushMs); }
+
 int CtlSession::prepareLink() {
     if (!m_options.remote) {
         link.setPort(m_options.port);
