@@ -38,6 +38,11 @@ for library in libqt6core6 libqt6widgets6 libqt6serialport6 libqt6network6; do
 done
 
 dpkg-deb --extract "$deb" "$work/root"
+# --version needs no display, the desktop tool's included.
+for program in korvel-kv6 kv6ctl kv6sim; do
+    said=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$work/root/usr/bin/$program" --version 2>&1) || true
+    [[ $said == "$program $version" ]] || { echo "$program --version says: $said"; failed=1; }
+done
 desktop-file-validate "$work/root/usr/share/applications/korvel-kv6.desktop" || failed=1
 # The pages come from the programs' own --help.
 zcat "$work/root/usr/share/man/man1/kv6ctl.1.gz" | grep -q 'protocol trace' ||
