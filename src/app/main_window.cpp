@@ -60,8 +60,14 @@ constexpr SheetInfo kSheets[] = {
     {10, "TabSheet10", false},
 };
 
-QString directoryOrDefault(const QString& directory, const QString& fallback) {
-    return directory.isEmpty() ? fallback : directory;
+// The running program's side-file folders, with those the options name instead.
+SideFileLocations sideFileLocations(const TForm1Options& options) {
+    SideFileLocations locations = SideFileLocations::forRunningProgram();
+    if (!options.programDirectory.isEmpty()) locations.programDirectory = options.programDirectory;
+    if (!options.fallbackDirectory.isEmpty()) locations.currentDirectory = options.fallbackDirectory;
+    if (!options.configDirectories.isEmpty()) locations.configDirectories = options.configDirectories;
+    if (!options.dataDirectories.isEmpty()) locations.dataDirectories = options.dataDirectories;
+    return locations;
 }
 
 }  // namespace
@@ -69,8 +75,7 @@ QString directoryOrDefault(const QString& directory, const QString& fallback) {
 TForm1::TForm1(TForm1Options options, QWidget* parent)
     : QMainWindow(parent),
       m_configuration(&m_trace),
-      m_sideFiles(directoryOrDefault(options.programDirectory, QCoreApplication::applicationDirPath()),
-                  directoryOrDefault(options.fallbackDirectory, QDir::currentPath())) {
+      m_sideFiles(sideFileLocations(options)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Korvel_KV6"));
 

@@ -38,6 +38,8 @@ struct TForm1Options {
     LinkControl* link = nullptr;        // null: the window's own ModuleLink
     QString programDirectory;           // empty: the executable's directory
     QString fallbackDirectory;          // empty: the current directory
+    QStringList configDirectories;      // empty: the user's and the system's configuration folders
+    QStringList dataDirectories;        // empty: the installed data folders (the shipped parame)
     bool loadSideFilesOnStart = true;   // the first Timer2 tick, 300 ms after start
     quint16 remotePort = 8099;          // "Удалённый доступ" listens here
 };

@@ -61,9 +61,12 @@ void TForm1::COM1Click() {
     if (const std::optional<QString> port = SideFiles::parsePortLine(typed)) m_link->setPort(*port);
     StatusBar1->setPanelText(0, portLabel(m_link->port()));
     const QString reason = m_sideFiles.savePortLine(m_link->port());
-    if (!reason.isEmpty())
+    if (!reason.isEmpty()) {
+        // The port stays in force for this run only: say so where it lasts.
+        StatusBar1->setPanelText(1, tr(" Порт не сохранён: не удалось записать файл param2"));
         m_prompts->message(tr("Не удалось сохранить файл param2\n%1").arg(reason).toStdString(), " Ошибка",
                            MessageIcon::Exclamation, MessageButtons::Ok);
+    }
 }
 
 // "Считать" -> "Настройки модуля".
