@@ -1,11 +1,12 @@
 # make run  : install what is missing, build, start the desktop tool
 # make test : install what is missing, build with sanitizers, run every test
 # make demo : the desktop tool against a simulated module on a pseudo-terminal
+# make package : the Debian package korvel-kv6_<version>_<arch>.deb, here
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 RUN_DIR := build/run
 TEST_DIR := build/test
 
-.PHONY: run test demo deps build build-test clean
+.PHONY: run test demo package deps build build-test clean
 
 deps:
 	@scripts/install-deps
@@ -32,6 +33,12 @@ test: build-test
 
 demo: build
 	scripts/demo $(RUN_DIR)
+
+# Packs the run build (stripped); the .deb lands in this folder.
+package: build
+	rm -f $(RUN_DIR)/korvel-kv6_*.deb
+	cd $(RUN_DIR) && cpack -G DEB
+	cp $(RUN_DIR)/korvel-kv6_*.deb .
 
 clean:
 	rm -rf build

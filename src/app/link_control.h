@@ -18,6 +18,8 @@ public:
     [[nodiscard]] virtual bool remoteListening() const = 0;
     virtual void startRead(const QString& passwordText) = 0;
     virtual void sendPasswordChange(std::uint16_t current, std::uint16_t next) = 0;
+    // The password the next reads compare with the module's (ReadPassword).
+    virtual void setReadPassword(std::uint16_t password) = 0;
     virtual void sendFactoryReset() = 0;
     virtual void startListening() = 0;
     virtual void stopListening() = 0;

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <QTimer>
 #include <QToolButton>
+#include <QDateEdit>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -26,9 +27,14 @@
 #include "app/standard_dialogs.h"
 #include "image/time_zone.h"
 #include "io/module_link.h"
+#include "pages/codes_page.h"
 #include "pages/events_page.h"
 #include "pages/extra_page.h"
+#include "journal/journal_page.h"
+#include "pages/gsm_page.h"
 #include "pages/object_page.h"
+#include "pages/settings_page.h"
+#include "pages/sms_page.h"
 #include "pages/tform5_dialog.h"
 #include "pages/zones_page.h"
 
@@ -57,8 +63,14 @@ constexpr SheetInfo kSheets[] = {
     {10, "TabSheet10", false},
 };
 
-QString directoryOrDefault(const QString& directory, const QString& fallback) {
-    return directory.isEmpty() ? fallback : directory;
+// The running program's side-file folders, with those the options name instead.
+SideFileLocations sideFileLocations(const TForm1Options& options) {
+    SideFileLocations locations = SideFileLocations::forRunningProgram();
+    if (!options.programDirectory.isEmpty()) locations.programDirectory = options.programDirectory;
+    if (!options.fallbackDirectory.isEmpty()) locations.currentDirectory = options.fallbackDirectory;
+    if (!options.configDirectories.isEmpty()) locations.configDirectories = options.configDirectories;
+    if (!options.dataDirectories.isEmpty()) locations.dataDirectories = options.dataDirectories;
+    return locations;
 }
 
 }  // namespace
@@ -66,8 +78,7 @@ QString directoryOrDefault(const QString& directory, const QString& fallback) {
 TForm1::TForm1(TForm1Options options, QWidget* parent)
     : QMainWindow(parent),
       m_configuration(&m_trace),
-      m_sideFiles(directoryOrDefault(options.programDirectory, QCoreApplication::applicationDirPath()),
-                  directoryOrDefault(options.fallbackDirectory, QDir::currentPath())) {
+      m_sideFiles(sideFileLocations(options)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Korvel_KV6"));
 
@@ -84,20 +95,19 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
     if (options.link) {
         m_link = options.link;
     } else {
-        Prompts& linkPrompts = m_ownerlessPrompts ? *m_ownerlessPrompts : *m_prompts;
-        m_moduleLink = std::make_unique<io::ModuleLink>(m_configuration, *this, linkPrompts, m_trace);
+        // The port's failure boxes stand alone; the engine's belong to the window.
+        Prompts& portPrompts = m_ownerlessPrompts ? *m_ownerlessPrompts : *m_prompts;
+        m_moduleLink = std::make_unique<io::ModuleLink>(m_configuration, *this, *m_prompts, portPrompts, m_trace);
         m_ownLink = std::make_unique<ModuleLinkControl>(*m_moduleLink, options.remotePort);
         m_link = m_ownLink.get();
         connect(m_moduleLink.get(), &io::ModuleLink::readCompleted, this, &TForm1::configurationDecoded);
-        // The greeting's time zone follows the computer's until the date and
-        // time page offers its own choice.
-        m_moduleLink->setTimeZoneHoursProvider(
-            [] {
-                return image::timeZoneHours(
-                    image::timeZoneItemFromUtcOffset(QDateTime::currentDateTime().offsetFromUtc() / 60));
-            });
+        // The greeting subtracts the zone chosen on the date and time page.
+        m_moduleLink->setTimeZoneHoursProvider([this] { return m_configuration.settings.zoneHours(); });
     }
     m_configuration.document.setWriteControlsEnabler([this] { SpeedButton5Click(); });
+    // ComboBox18 starts at the computer's time zone.
+    m_configuration.settings.values().timeZoneItem =
+        image::timeZoneItemFromUtcOffset(QDateTime::currentDateTime().offsetFromUtc() / 60);
 
     MainMenu1 = new MainMenu(menuBar());
     Timer3 = new QTimer(this);
@@ -174,6 +184,27 @@ QWidget* TForm1::createPageContent(int sheetNumber) {
             connect(this, &TForm1::configurationDecoded, page, &pages::ObjectPage::refreshFromModel);
             return page;
         }
+        case 2: {  // "GSM номера"
+            auto* page = new pages::GsmPage(m_configuration.gsm, m_configuration.workspace, *m_prompts, writeLink());
+            registerWriteControl(page->SpeedButton12);
+            connect(this, &TForm1::configurationDecoded, page, &pages::GsmPage::refreshFromModel);
+            return page;
+        }
+        case 3: {  // "Коды и Разделы"
+            auto* page = new pages::CodesPage(m_configuration.codes, m_configuration.workspace, *m_prompts,
+                                              writeLink());
+            // Byte 760 stays the "Объект" page's field; its hidden spinner sits here.
+            page->hostCodeDigits(PageControl1->findChild<QWidget*>(QStringLiteral("UpDown3")));
+            registerWriteControl(page->SpeedButton14);
+            connect(this, &TForm1::configurationDecoded, page, &pages::CodesPage::refreshFromModel);
+            return page;
+        }
+        case 6: {  // "SMS сообщения"
+            auto* page = new pages::SmsPage(m_configuration.sms, m_configuration.workspace, *m_prompts, writeLink());
+            registerWriteControl(page->SpeedButton11);
+            connect(this, &TForm1::configurationDecoded, page, &pages::SmsPage::refreshFromModel);
+            return page;
+        }
         case 4: {  // "События": hidden, its write button usable from the start
             auto* page = new pages::EventsPage(m_configuration.events, m_configuration.workspace, *m_prompts,
                                                writeLink(), *Form5);
@@ -199,14 +230,34 @@ QWidget* TForm1::createPageContent(int sheetNumber) {
         }
         case 7:  // "Extra": never shown, holds no image field
             return new pages::ExtraPage;
-        case 9: {  // journal: the list and its context menu
-            ListView3 = new QTreeWidget;
-            ListView3->setObjectName(QStringLiteral("ListView3"));
-            ListView3->setRootIsDecorated(false);
-            ListView3->setHeaderLabels(
-                {tr("Время"), tr("Код"), tr("Событие"), tr("Раздел/Прибор"), tr("Зона/Код")});
+        case 8: {  // "Настройки "
+            auto* page = new pages::SettingsPage(m_configuration.settings, m_configuration.workspace, *m_prompts,
+                                                 writeLink(), *this);
+            registerWriteControl(page->SpeedButton16);
+            registerWriteControl(page->SpeedButton17);
+            connect(this, &TForm1::configurationDecoded, page, &pages::SettingsPage::refreshFromModel);
+            connect(this, &TForm1::sideFilesLoaded, page,
+                    [this, page] { page->setDeviceTypes(m_sideFiles.deviceTypes()); });
+            // A module connecting remotely: the date picker shows today before the greeting is built.
+            if (m_moduleLink)
+                m_moduleLink->setGreetingClock([page] {
+                    const QDateTime now = QDateTime::currentDateTime();
+                    page->DateTimePicker1->setDate(now.date());
+                    return remote::LocalDateTime{now.date().year(), now.date().month(), now.date().day(),
+                                                 now.time().hour(), now.time().minute(), now.time().second()};
+                });
+            return page;
+        }
+        case 9: {  // "Журнал событий": the list with its context menu, and the state view
+            auto* page = new journal::JournalPage(m_configuration.journal, m_configuration.workspace, *m_prompts,
+                                                  writeLink(), [this] { return m_configuration.settings.zoneHours(); });
+            ListView3 = page->ListView3;
             attachJournalMenu(ListView3);
-            return ListView3;
+            connect(this, &TForm1::journalClearRequested, page, &journal::JournalPage::N13Click);
+            connect(this, &TForm1::configurationDecoded, page, &journal::JournalPage::refreshFromModel);
+            connect(this, &TForm1::sideFilesLoaded, page,
+                    [this, page] { page->setDescriptions(m_sideFiles.journalTexts()); });
+            return page;
         }
         default:
             return nullptr;

@@ -42,6 +42,8 @@ struct TForm1Options {
     LinkControl* link = nullptr;        // null: the window's own ModuleLink
     QString programDirectory;           // empty: the executable's directory
     QString fallbackDirectory;          // empty: the current directory
+    QStringList configDirectories;      // empty: the user's and the system's configuration folders
+    QStringList dataDirectories;        // empty: the installed data folders (the shipped parame)
     bool loadSideFilesOnStart = true;   // the first Timer2 tick, 300 ms after start
     quint16 remotePort = 8099;          // "Удалённый доступ" listens here
 };
@@ -83,7 +85,7 @@ public:
     MainMenu* MainMenu1 = nullptr;
     QMenu* PopupMenu2 = nullptr;     // context menu of the journal list
     QAction* N13 = nullptr;          // "Очистить журнал событий", a write control
-    QTreeWidget* ListView3 = nullptr;  // journal list until the journal page takes its place
+    QTreeWidget* ListView3 = nullptr;  // the journal list of TabSheet9
     QTimer* Timer3 = nullptr;        // the hidden repeated write test, 15 s, off at start
     pages::TForm5* Form5 = nullptr;  // the routing dialog of the event table and the zone grid
 

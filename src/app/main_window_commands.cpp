@@ -24,7 +24,7 @@ QString fullName(const QString& path) { return QDir::toNativeSeparators(QFileInf
 void TForm1::N5Click() {
     const QString path = m_dialogs->saveFileName(this);
     if (path.isEmpty()) return;
-    const QString reason = io::saveConfigurationFile(m_configuration, path);
+    const QString reason = io::saveConfigurationFile(m_configuration, path, &m_trace);
     if (!reason.isEmpty()) {
         m_prompts->message(
             tr("Не удалось сохранить файл %1\n%2").arg(fullName(path), reason).toStdString(), " Ошибка",
@@ -61,9 +61,12 @@ void TForm1::COM1Click() {
     if (const std::optional<QString> port = SideFiles::parsePortLine(typed)) m_link->setPort(*port);
     StatusBar1->setPanelText(0, portLabel(m_link->port()));
     const QString reason = m_sideFiles.savePortLine(m_link->port());
-    if (!reason.isEmpty())
+    if (!reason.isEmpty()) {
+        // The port stays in force for this run only: say so where it lasts.
+        StatusBar1->setPanelText(1, tr(" Порт не сохранён: не удалось записать файл param2"));
         m_prompts->message(tr("Не удалось сохранить файл param2\n%1").arg(reason).toStdString(), " Ошибка",
                            MessageIcon::Exclamation, MessageButtons::Ok);
+    }
 }
 
 // "Считать" -> "Настройки модуля".
@@ -93,7 +96,10 @@ void TForm1::N16Click() {
     const std::optional<PasswordEntry> entry = m_dialogs->password(this, true);
     if (!entry) return;
     StatusBar1->setPanelText(1, QString());
-    if (entry->current.size() != kPasswordLength) return;
+    if (entry->current.size() != kPasswordLength) {
+        m_link->setReadPassword(0);  // nothing is sent, but the typed password no longer counts
+        return;
+    }
     bool ok = false;
     const int current = entry->current.toInt(&ok, 10);
     bool nextOk = false;

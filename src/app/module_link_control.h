@@ -19,6 +19,7 @@ public:
     void sendPasswordChange(std::uint16_t current, std::uint16_t next) override {
         m_link.sendPasswordChange(current, next);
     }
+    void setReadPassword(std::uint16_t password) override { m_link.setReadPassword(password); }
     void sendFactoryReset() override { m_link.sendFactoryReset(); }
     // A failure to bind is reported by the link itself.
     void startListening() override { (void)m_link.startListening(m_remotePort); }

@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <algorithm>
 
 namespace kv6::app {
 
@@ -39,6 +40,15 @@ QColor PanelStatusBar::panelColor(int panel) {
     }
 }
 
+QRect PanelStatusBar::panelRect(int panel) const {
+    if (panel < 0 || panel >= kPanelCount) return {};
+    int x = 0;
+    for (int i = 0; i < panel; ++i) x += kPanelWidths[static_cast<std::size_t>(i)] + kPanelGap;
+    const int width = panel == kPanelCount - 1 ? std::max(0, this->width() - x)
+                                               : kPanelWidths[static_cast<std::size_t>(panel)];
+    return {x, 0, width, height()};
+}
+
 QSize PanelStatusBar::sizeHint() const {
     const QFontMetrics metrics(boldFont(font()));
     int width = 0;
@@ -49,9 +59,8 @@ QSize PanelStatusBar::sizeHint() const {
 void PanelStatusBar::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setFont(boldFont(font()));
-    int x = 0;
     for (int i = 0; i < kPanelCount; ++i) {
-        const QRect rect(x, 0, kPanelWidths[static_cast<std::size_t>(i)], height());
+        const QRect rect = panelRect(i);
         painter.fillRect(rect, palette().window());
         painter.setPen(palette().color(QPalette::Mid));
         painter.drawRect(rect.adjusted(0, 0, -1, -1));
@@ -61,7 +70,6 @@ void PanelStatusBar::paintEvent(QPaintEvent*) {
         painter.drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
                          m_texts[static_cast<std::size_t>(i)]);
         painter.setClipping(false);
-        x += rect.width() + kPanelGap;
     }
 }
 

@@ -15,6 +15,8 @@ QLineEdit* passwordEdit(QWidget* parent, const QString& name) {
     edit->setObjectName(name);
     edit->setMaxLength(TPasswordDlg::kMaxLength);
     edit->setEchoMode(QLineEdit::Password);
+    // Typed characters show as '*', not as the platform's dot.
+    edit->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
     return edit;
 }
 }  // namespace

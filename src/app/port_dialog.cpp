@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -34,7 +35,8 @@ TForm4::TForm4(QWidget* parent) : QDialog(parent) {
     BitBtn1->setDefault(true);
 
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
-    connect(Edit1->lineEdit(), &QLineEdit::returnPressed, this, &QDialog::accept);
+    Edit1->installEventFilter(this);
+    Edit1->lineEdit()->installEventFilter(this);
     connect(Edit1, &QComboBox::editTextChanged, this, &TForm4::syncSpinnerFromText);
     connect(UpDown1, &QSpinBox::valueChanged, this, [this](int value) {
         const QSignalBlocker blocker(Edit1);
@@ -49,6 +51,20 @@ TForm4::TForm4(QWidget* parent) : QDialog(parent) {
     layout->addLayout(row);
     layout->addWidget(BitBtn1, 0, Qt::AlignHCenter);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+// Edit1KeyPress: Enter closes the dialog with the port as shown, as OK does.
+// Left to the combo box, Enter would first replace the text with the current
+// entry of the system's port list.
+bool TForm4::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && (watched == Edit1 || watched == Edit1->lineEdit())) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            accept();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TForm4::setPortText(const QString& text) {

@@ -33,6 +33,9 @@ public:
     QSpinBox* UpDown1;     // the port number 1..99, kept in step with Edit1
     QPushButton* BitBtn1;  // OK
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void syncSpinnerFromText(const QString& text);
 };

@@ -59,12 +59,26 @@ QString writeLines(const QString& path, const QStringList& lines, bool windows12
     return {};
 }
 
+QString existingFile(const QString& directory, const QString& name) {
+    if (directory.isEmpty()) return {};
+    const QFileInfo info(QDir(directory).filePath(name));
+    return info.isFile() ? info.filePath() : QString();
+}
+
+// A save writes a new file beside the old one and renames it: both the file
+// and its folder must be writable.
+bool canReplace(const QString& path) {
+    const QFileInfo info(path);
+    return info.isWritable() && QFileInfo(info.absolutePath()).isWritable();
+}
+
 }  // namespace
 
+SideFiles::SideFiles(SideFileLocations locations)
+    : m_locations(std::move(locations)), m_zoneTypes(presetZoneTypes()) {}
+
 SideFiles::SideFiles(QString programDirectory, QString fallbackDirectory)
-    : m_programDirectory(std::move(programDirectory)),
-      m_fallbackDirectory(std::move(fallbackDirectory)),
-      m_zoneTypes(presetZoneTypes()) {}
+    : SideFiles(SideFileLocations{std::move(programDirectory), {}, std::move(fallbackDirectory), {}}) {}
 
 QStringList SideFiles::presetZoneTypes() {
     return {QStringLiteral("Вход/Выход"), QStringLiteral("Объём"), QStringLiteral("Периметр"),
@@ -80,7 +94,13 @@ void SideFiles::loadAll() {
 }
 
 bool SideFiles::loadPortLines() {
-    return loadInto(QString::fromLatin1(kPortFile), m_portLines, &m_portFileWindows1251);
+    const QString path = locate(QString::fromLatin1(kPortFile));
+    if (path.isEmpty()) return false;
+    std::optional<QStringList> lines = readLines(path, &m_portFileWindows1251);
+    if (!lines) return false;
+    m_portLines = std::move(*lines);
+    m_portFilePath = path;
+    return true;
 }
 
 std::optional<QString> SideFiles::portSetting() const {
@@ -102,21 +122,38 @@ QString SideFiles::savePortLine(const QString& line1) {
     if (m_portLines.isEmpty()) m_portLines.append(QString());
     m_portLines[0] = line1;
     const QString name = QString::fromLatin1(kPortFile);
-    const QString reason = writeLines(QDir(m_programDirectory).filePath(name), m_portLines, m_portFileWindows1251);
-    if (reason.isEmpty()) return {};
-    if (!m_fallbackDirectory.isEmpty() && QDir(m_fallbackDirectory) != QDir(m_programDirectory) &&
-        writeLines(QDir(m_fallbackDirectory).filePath(name), m_portLines, m_portFileWindows1251).isEmpty())
-        return {};
-    return reason;
+    const QString userDirectory = m_locations.userConfigDirectory();
+    const QString userPath = userDirectory.isEmpty() ? QString() : QDir::cleanPath(QDir(userDirectory).filePath(name));
+    QStringList targets;
+    if (!m_portFilePath.isEmpty()) targets << QDir::cleanPath(m_portFilePath);
+    if (!m_locations.programDirectory.isEmpty())
+        targets << QDir::cleanPath(QDir(m_locations.programDirectory).filePath(name));
+    if (!userPath.isEmpty()) targets << userPath;
+    targets.removeDuplicates();
+    QStringList reasons;
+    for (const QString& path : targets) {
+        if (path == userPath) QDir().mkpath(userDirectory);
+        const QString reason = writeLines(path, m_portLines, m_portFileWindows1251);
+        if (reason.isEmpty()) {
+            m_portFilePath = path;
+            return {};
+        }
+        reasons << QDir::toNativeSeparators(path) + QStringLiteral(": ") + reason;
+    }
+    if (reasons.isEmpty()) return QStringLiteral("no folder to write %1 to").arg(name);
+    return reasons.join(QLatin1Char('\n'));
 }
 
 QString SideFiles::locate(const QString& name) const {
-    for (const QString& directory : {m_programDirectory, m_fallbackDirectory}) {
-        if (directory.isEmpty()) continue;
-        const QFileInfo info(QDir(directory).filePath(name));
-        if (info.isFile()) return info.filePath();
+    QString found;
+    for (const QString& directory : m_locations.searchOrder()) {
+        found = existingFile(directory, name);
+        if (!found.isEmpty()) break;
     }
-    return {};
+    if (name != QLatin1String(kPortFile) || found.isEmpty() || canReplace(found)) return found;
+    if (QFileInfo(found).dir() != QDir(m_locations.programDirectory)) return found;
+    const QString own = existingFile(m_locations.userConfigDirectory(), name);
+    return own.isEmpty() ? found : own;
 }
 
 std::optional<QStringList> SideFiles::readLines(const QString& path, bool* windows1251) {

@@ -4,13 +4,15 @@
 #include <QStringList>
 #include <optional>
 
+#include "app/side_file_locations.h"
+
 namespace kv6::app {
 
-// The tool's own settings in plain text files next to the executable, each
-// optional: param2 (line 1: the serial port), parame (journal texts), paramp
-// (zone types), paramd (device types). A file missing from the program
-// directory is looked for in the fallback directory (the current one).
-// Every failure while reading is silent: the list keeps what it held.
+// The tool's own settings in plain text files, each optional: param2 (line 1:
+// the serial port), parame (journal texts), paramp (zone types), paramd
+// (device types). Each is read from the first folder of SideFileLocations'
+// search order that has it. Every failure while reading is silent: the list
+// keeps what it held.
 class SideFiles {
 public:
     static constexpr const char* kPortFile = "param2";
@@ -22,6 +24,8 @@ public:
     // A side file larger than this is not a settings file; it is skipped.
     static constexpr qint64 kMaxFileSize = 1 << 20;
 
+    explicit SideFiles(SideFileLocations locations);
+    // Only the program directory, then the fallback one (the current directory).
     SideFiles(QString programDirectory, QString fallbackDirectory);
 
     // The first tick's step: param2, parame, paramp, paramd, in that order.
@@ -36,12 +40,17 @@ public:
     [[nodiscard]] static std::optional<QString> parsePortLine(const QString& line);
 
     // Replaces line 1 of the port lines (adding it when there is none) and
-    // writes param2 to the program directory, or to the fallback directory
-    // when that fails. Returns the reason when neither could be written.
+    // writes param2 where it was read from, else next to the executable, else
+    // into the user's configuration folder (made when missing). Returns the
+    // reasons, one line per place tried, when none could be written.
     QString savePortLine(const QString& line1);
+    // Where param2 was last read from or written to; empty before either.
+    [[nodiscard]] QString portFilePath() const { return m_portFilePath; }
 
-    // Where the file is read from: the program directory, else the fallback;
-    // empty when neither has it.
+    // Where the file is read from: the first folder of the search order that
+    // has it; empty when none does. A param2 beside the executable that the
+    // user cannot replace gives way to the user's own copy, so that a port
+    // choice saved there survives a restart.
     [[nodiscard]] QString locate(const QString& name) const;
     // The lines of a text file: UTF-8 when valid, else Windows-1251 (then
     // *windows1251 is set, when given).
@@ -57,9 +66,9 @@ private:
     // Loads `name` into `target` when it can be read; the target stays otherwise.
     bool loadInto(const QString& name, QStringList& target, bool* windows1251 = nullptr) const;
 
-    QString m_programDirectory;
-    QString m_fallbackDirectory;
+    SideFileLocations m_locations;
     QStringList m_portLines;
+    QString m_portFilePath;
     bool m_portFileWindows1251 = false;  // param2 is written back in the code page it came in
     QStringList m_journalTexts;
     QStringList m_zoneTypes;

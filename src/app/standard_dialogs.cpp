@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLineEdit>
 
 namespace kv6::app {
@@ -11,16 +12,30 @@ namespace {
 
 QString prgFileName(QWidget* parent, QFileDialog::AcceptMode mode) {
     QFileDialog dialog(parent);
-    dialog.setAcceptMode(mode);
-    dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog.setNameFilter(QCoreApplication::translate("kv6::app::StandardDialogs",
-                                                     "Korvel Files (*.prg);;All Files (*.*)"));
-    dialog.setDefaultSuffix(QStringLiteral("prg"));
+    StandardDialogs::preparePrgDialog(dialog, mode);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return dialog.selectedFiles().constFirst();
 }
 
 }  // namespace
+
+void StandardDialogs::preparePrgDialog(QFileDialog& dialog, QFileDialog::AcceptMode mode) {
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    const QString allFiles = QCoreApplication::translate("kv6::app::StandardDialogs", "All Files (*.*)");
+    dialog.setNameFilters({QCoreApplication::translate("kv6::app::StandardDialogs", "Korvel Files (*.prg)"), allFiles});
+    dialog.setDefaultSuffix(QStringLiteral("prg"));
+#ifndef Q_OS_WIN
+    // Here "*.*" needs a dot in the name; under that entry every file is
+    // shown, as where the filter comes from. Qt's own dialog lets the pattern
+    // be replaced once the entry is chosen.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, allFiles](const QString& filter) {
+        if (filter != allFiles) return;
+        if (auto* files = dialog.findChild<QFileSystemModel*>()) files->setNameFilters({QStringLiteral("*")});
+    });
+#endif
+}
 
 // The dialogs are children of the window that first asked; a QPointer is null
 // once that window took them down, and deleting a live child detaches it.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFileDialog>
 #include <QPointer>
 
 #include "app/dialog_provider.h"
@@ -21,6 +22,10 @@ public:
     [[nodiscard]] QString saveFileName(QWidget* parent) override;
     [[nodiscard]] std::optional<PasswordEntry> password(QWidget* parent, bool withNewPassword) override;
     [[nodiscard]] QString port(QWidget* parent, const QString& current) override;
+
+    // The open and save dialog of .prg files: "Korvel Files (*.prg)" and
+    // "All Files (*.*)", default extension "prg".
+    static void preparePrgDialog(QFileDialog& dialog, QFileDialog::AcceptMode mode);
 
 private:
     QPointer<TPasswordDlg> m_passwordDialog;

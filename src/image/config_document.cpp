@@ -12,6 +12,7 @@ void ConfigDocument::DecodeImage(DecodeSource source) {
     if (m_enableWriteControls) m_enableWriteControls();
     for (DecodeStep step : kDecodeSteps)
         for (PageModel* p : m_pages) p->decode(step, m_workspace.ReceivedImage, source);
+    if (m_decodeJournal) m_decodeJournal(m_workspace.ReceivedImage, source);
     m_workspace.ConfigImage = m_workspace.ReceivedImage;
     if (source == DecodeSource::FileLoad)
         m_workspace.flags.SetAllSectionFlags();
@@ -31,13 +32,15 @@ void ConfigDocument::EncodeForFile() {
 }
 
 // The whole-image encoders rebuild byte 1508 from the pages' check boxes;
-// bits 4..7 become zero. Bits of pages not present keep what the image holds.
+// bits 4..7 become zero unless a page owns them (the codes page keeps bit 4,
+// code 99's bypass, as its dialog set it). Bits 0..3 of pages not present
+// keep what the image holds.
 void ConfigDocument::rebuildOptionBits() {
     std::uint8_t bits = 0;
     std::uint8_t owned = 0;
     for (const PageModel* p : m_pages) p->contributeOptionBits(bits, owned);
     std::uint8_t& target = m_workspace.ConfigImage[kOptionBitsOffset];
-    target = static_cast<std::uint8_t>((target & 0x0F & ~owned) | (bits & owned & 0x0F));
+    target = static_cast<std::uint8_t>((target & 0x0F & ~owned) | (bits & owned));
 }
 
 void ConfigDocument::queueWriteAllJobs() {

@@ -23,6 +23,10 @@ public:
 
     // Called as the first decode step (enables the write controls).
     void setWriteControlsEnabler(std::function<void()> enabler) { m_enableWriteControls = std::move(enabler); }
+    // Runs after the pages' steps of every whole-image decode (the journal).
+    void setJournalDecoder(std::function<void(const Image&, DecodeSource)> decoder) {
+        m_decodeJournal = std::move(decoder);
+    }
 
     // Decodes ReceivedImage into every page, copies it into ConfigImage, then
     // clears (serial/remote read) or sets (file load) every SectionFlags entry.
@@ -45,6 +49,7 @@ private:
     Workspace& m_workspace;
     std::vector<PageModel*> m_pages;
     std::function<void()> m_enableWriteControls;
+    std::function<void(const Image&, DecodeSource)> m_decodeJournal;
 };
 
 }  // namespace kv6::image

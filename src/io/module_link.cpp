@@ -30,11 +30,11 @@ QString translated(std::string_view text) {
 
 struct ModuleLink::Impl final : link::TransferListener, remote::RemoteSessionListener {
     Impl(ModuleLink& owner, pages::Configuration& configuration, StatusSink& status, Prompts& prompts,
-         TraceSink& trace)
+         Prompts& portPrompts, TraceSink& trace)
         : owner(owner),
           configuration(configuration),
           status(status),
-          serial(prompts, trace),
+          serial(portPrompts, trace),
           engine(configuration.workspace, serial, status, prompts, trace),
           session(configuration.workspace, status, trace, *this),
           server(session) {
@@ -92,7 +92,11 @@ struct ModuleLink::Impl final : link::TransferListener, remote::RemoteSessionLis
 
 ModuleLink::ModuleLink(pages::Configuration& configuration, StatusSink& status, Prompts& prompts, TraceSink& trace,
                        QObject* parent)
-    : QObject(parent), m_impl(std::make_unique<Impl>(*this, configuration, status, prompts, trace)) {
+    : ModuleLink(configuration, status, prompts, prompts, trace, parent) {}
+
+ModuleLink::ModuleLink(pages::Configuration& configuration, StatusSink& status, Prompts& prompts,
+                       Prompts& portPrompts, TraceSink& trace, QObject* parent)
+    : QObject(parent), m_impl(std::make_unique<Impl>(*this, configuration, status, prompts, portPrompts, trace)) {
     Impl& d = *m_impl;
     connect(&d.serial, &SerialPort::readyRead, this, [&d] { d.received += d.serial.readAll(); });
     connect(&d.timer1, &QTimer::timeout, this, [&d] { d.receiverTick(); });
@@ -130,6 +134,9 @@ QString ModuleLink::remoteObjectNumber() const {
 void ModuleLink::setTimeZoneHoursProvider(std::function<int()> provider) {
     m_impl->session.setTimeZoneHoursProvider(std::move(provider));
 }
+void ModuleLink::setGreetingClock(std::function<remote::LocalDateTime()> clock) {
+    m_impl->session.setClock(std::move(clock));
+}
 void ModuleLink::setRemotePath(link::RemoteWritePath* remote) {
     m_impl->remote = remote ? remote : &m_impl->session;
     m_impl->engine.setRemotePath(m_impl->remote);
@@ -162,6 +169,8 @@ void ModuleLink::sendPasswordChange(std::uint16_t current, std::uint16_t next) {
         d.serial.write(link::SendPasswordFrame(current, next));
 }
 
+void ModuleLink::setReadPassword(std::uint16_t password) { m_impl->engine.setReadPassword(password); }
+
 void ModuleLink::sendFactoryReset() {
     Impl& d = *m_impl;
     if (remoteListening()) {
@@ -171,6 +180,11 @@ void ModuleLink::sendFactoryReset() {
         d.serial.write(link::SendResetFrame());
     }
     d.status.setStatus(StatusPanel::Operation, std::string(link::texts::kResetWaiting));
+}
+
+void ModuleLink::flush(int timeoutMs) {
+    m_impl->serial.flush(timeoutMs);
+    m_impl->server.flush(timeoutMs);
 }
 
 bool ModuleLink::readActive() const {

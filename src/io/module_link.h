@@ -10,6 +10,7 @@
 #include "common/status_sink.h"
 #include "common/trace_sink.h"
 #include "image/page_model.h"
+#include "remote/greeting.h"
 
 namespace kv6::pages {
 class Configuration;
@@ -30,6 +31,11 @@ class ModuleLink : public QObject {
     Q_OBJECT
 public:
     ModuleLink(pages::Configuration& configuration, StatusSink& status, Prompts& prompts,
+               TraceSink& trace, QObject* parent = nullptr);
+    // The same, with the serial port's own failure boxes ("Invalid Handle
+    // Value", ...) shown through `portPrompts`: they stand alone, while the
+    // engine's boxes belong to the window behind `prompts`.
+    ModuleLink(pages::Configuration& configuration, StatusSink& status, Prompts& prompts, Prompts& portPrompts,
                TraceSink& trace, QObject* parent = nullptr);
     ~ModuleLink() override;
 
@@ -57,6 +63,8 @@ public:
     [[nodiscard]] QString remoteObjectNumber() const;
     // Hours subtracted from local time in the greeting (the chosen time zone, 0 = none).
     void setTimeZoneHoursProvider(std::function<int()> provider);
+    // The local date and time the greeting carries (default: the system clock).
+    void setGreetingClock(std::function<remote::LocalDateTime()> clock);
 
     // --- operations ---
     // A ready link for a write or service command: listening socket, else OpenPort().
@@ -69,6 +77,13 @@ public:
     // the command line passes numbers directly).
     void sendPasswordChange(std::uint16_t current, std::uint16_t next);
     void sendFactoryReset();
+    // ReadPassword, as a password change sets it.
+    void setReadPassword(std::uint16_t password);
+
+    // Puts every frame sent so far on the wire (serial and remote), waiting at
+    // most `timeoutMs`: a program that ends right after a tick would otherwise
+    // lose what that tick sent.
+    void flush(int timeoutMs);
 
     [[nodiscard]] bool readActive() const;
     [[nodiscard]] bool writeQueueEmpty() const;

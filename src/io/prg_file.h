@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "common/trace_sink.h"
 #include "image/image.h"
 
 namespace kv6::pages {
@@ -23,8 +24,10 @@ struct PrgLoadResult {
 PrgLoadResult loadPrg(const QString& path, image::Image& image);
 
 // Writes the 4096 bytes atomically: a failed save leaves any previous file as
-// it was. Returns the reason on failure, an empty text on success.
-QString savePrg(const QString& path, const image::Image& image);
+// it was. A folder that refuses the temporary file (read-only, while the file
+// itself may be written) gets the file written in place instead, which the
+// trace says. Returns the reason on failure, an empty text on success.
+QString savePrg(const QString& path, const image::Image& image, TraceSink* trace = nullptr);
 
 // The file load of the desktop tool: into ReceivedImage, then the whole-image
 // decode for a file load (copy into ConfigImage, every SectionFlags entry set).
@@ -32,6 +35,7 @@ QString savePrg(const QString& path, const image::Image& image);
 PrgLoadResult loadConfigurationFile(pages::Configuration& configuration, const QString& path);
 
 // The file save of the desktop tool: EncodeForFile, then the 4096 bytes.
-QString saveConfigurationFile(pages::Configuration& configuration, const QString& path);
+QString saveConfigurationFile(pages::Configuration& configuration, const QString& path,
+                              TraceSink* trace = nullptr);
 
 }  // namespace kv6::io

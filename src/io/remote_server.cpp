@@ -1,5 +1,6 @@
 #include "io/remote_server.h"
 
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QTcpSocket>
 #include <QTimer>
@@ -49,6 +50,14 @@ void RemoteServer::sendBytes(int connectionId, std::span<const std::uint8_t> byt
     const auto it = m_sockets.find(connectionId);
     if (it == m_sockets.end()) return;
     it->second->write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+}
+
+void RemoteServer::flush(int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    for (auto& [id, socket] : m_sockets)
+        while (socket->bytesToWrite() > 0 && clock.elapsed() < timeoutMs)
+            if (!socket->waitForBytesWritten(static_cast<int>(timeoutMs - clock.elapsed()))) break;
 }
 
 void RemoteServer::onNewConnection() {

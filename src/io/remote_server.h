@@ -49,6 +49,9 @@ public:
     // A running one-second timer that drives session.Timer4Timer(); owned by `parent`.
     [[nodiscard]] QTimer* createTimer4(QObject* parent);
 
+    // Hands every frame sent so far to the network, waiting at most `timeoutMs`.
+    void flush(int timeoutMs);
+
     // remote::FrameSink
     void sendBytes(int connectionId, std::span<const std::uint8_t> bytes) override;
 

@@ -1,6 +1,7 @@
 #include "io/serial_port.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -84,6 +85,13 @@ void SerialPort::close() {
 void SerialPort::write(std::span<const std::uint8_t> bytes) {
     if (!m_port.isOpen() || bytes.empty()) return;
     m_port.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+}
+
+void SerialPort::flush(int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (m_port.isOpen() && m_port.bytesToWrite() > 0 && clock.elapsed() < timeoutMs)
+        if (!m_port.waitForBytesWritten(static_cast<int>(timeoutMs - clock.elapsed()))) break;
 }
 
 QByteArray SerialPort::readAll() { return m_port.isOpen() ? m_port.readAll() : QByteArray(); }

@@ -33,6 +33,8 @@ public:
 
     void write(std::span<const std::uint8_t> bytes) override;
     [[nodiscard]] QByteArray readAll();
+    // Hands every byte written so far to the driver, waiting at most `timeoutMs`.
+    void flush(int timeoutMs);
 
 signals:
     void readyRead();

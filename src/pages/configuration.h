@@ -3,8 +3,13 @@
 #include "common/trace_sink.h"
 #include "image/config_document.h"
 #include "image/workspace.h"
+#include "journal/journal_model.h"
+#include "pages/codes_model.h"
 #include "pages/events_model.h"
+#include "pages/gsm_model.h"
 #include "pages/object_model.h"
+#include "pages/settings_model.h"
+#include "pages/sms_model.h"
 #include "pages/zones_model.h"
 
 namespace kv6::pages {
@@ -23,8 +28,15 @@ public:
 
     // Page models, registered in page order.
     ObjectModel object;
+    GsmModel gsm;
+    CodesModel codes{workspace};
     EventsModel events;
+    SmsModel sms;
     ZonesModel zones{workspace};
+    SettingsModel settings;
+
+    // The event journal and module state: decoded with every image, never encoded.
+    journal::JournalModel journal;
 };
 
 }  // namespace kv6::pages

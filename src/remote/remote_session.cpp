@@ -82,13 +82,13 @@ void RemoteSession::N19Click() {
 void RemoteSession::onConnected(int connectionId, std::uint16_t remotePort) {
     if (!m_listening || find(connectionId) != nullptr) return;
     const bool first = m_connections.empty();
-    m_connections.push_back(Connection{connectionId, {}});
+    m_connections.push_back(Connection{connectionId, {}, std::nullopt});
     const auto greeting = Greeting::build(m_clock(), m_zoneHours());
     if (m_sink != nullptr) m_sink->sendBytes(connectionId, greeting);
     traceLine("Connect^ " + std::to_string(remotePort));
     if (!first) return;  // a later module gets the greeting only
+    // The keep-alive count goes on: only frames reset it, and the greeting is none.
     m_waiting = false;
-    m_idleTicks = 0;
     setRemoteStatus(kConnectedText);
     m_listener.remoteConnectedChanged(true);
 }
@@ -97,14 +97,15 @@ void RemoteSession::onData(int connectionId, std::span<const std::uint8_t> bytes
     Connection* connection = find(connectionId);
     if (connection == nullptr || bytes.empty()) return;
     traceReceived(bytes);
-    // Only the module that gets the commands may answer them or rename the object.
+    // Only the module that gets the commands may answer them; every module's
+    // identification is kept for when it takes the commands over.
     if (connection == &m_connections.front()) {
         for (const RemoteReply& reply : connection->assembler.feed(bytes)) {
             if (m_connections.empty() || m_connections.front().id != connectionId) break;
             handleReply(reply);
         }
-        if (!m_connections.empty() && m_connections.front().id == connectionId) identify(bytes);
     }
+    if (Connection* still = find(connectionId)) identify(*still, bytes);
     for (std::size_t i = 0; i < bytes.size(); ++i) traceLine(std::to_string(i) + " : " + hex2(bytes[i]));
 }
 
@@ -119,9 +120,19 @@ void RemoteSession::onDisconnected(int connectionId) {
         setRemoteStatus(kDisconnectedText);
         m_listener.remoteConnectedChanged(false);
     } else {
-        // The next oldest module now takes the commands.
-        setRemoteStatus(kConnectedText);
+        promoteNextConnection();
     }
+}
+
+// The next oldest module now takes the commands, under the object number it
+// gave itself (none yet: frames carry 00 00 until it identifies).
+void RemoteSession::promoteNextConnection() {
+    const Connection& next = m_connections.front();
+    m_objectNumber = next.objectNumber.value_or(std::string{});
+    if (next.objectNumber)
+        setRemoteStatus(kObjectPrefix + m_objectNumber);
+    else
+        setRemoteStatus(kConnectedText);
 }
 
 void RemoteSession::Timer4Timer() {
@@ -276,18 +287,25 @@ void RemoteSession::handleReadReply(const RemoteReply& reply) {
         return;
     }
     std::copy_n(reply.bytes.begin() + RemoteFrame::kDataOffset, kBlockSize, image.begin() + address);
-    // Only the block asked for moves the read on: a late answer to a repeated
-    // request must not skip the next block.
+    // Any 'R' reply is stored at its own address, but only the block asked
+    // for moves the read on. Counting every reply would let a late answer to a
+    // repeated request, or a reply for another address, skip the next block:
+    // the read would then finish with a block never received (0xFF or an
+    // earlier read's bytes) decoded into the pages as if the module had sent it.
     if (reply.address == m_nextAddress) {
         m_nextAddress = static_cast<std::uint16_t>(m_nextAddress + kBlockSize);
         m_replyCountdown = 0;
     }
 }
 
-void RemoteSession::identify(std::span<const std::uint8_t> bytes) {
+void RemoteSession::identify(Connection& connection, std::span<const std::uint8_t> bytes) {
     const std::string_view text = ObjectIdentification::textOf(bytes);
-    if (auto number = ObjectIdentification::fromSr(text)) setObjectNumber(*number);
-    if (auto number = ObjectIdentification::fromAdm(text)) setObjectNumber(*number);
+    const bool primary = &connection == &m_connections.front();
+    for (auto number : {ObjectIdentification::fromSr(text), ObjectIdentification::fromAdm(text)}) {
+        if (!number) continue;
+        connection.objectNumber = *number;
+        if (primary) setObjectNumber(*number);
+    }
 }
 
 void RemoteSession::setObjectNumber(const std::string& number) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -27,8 +28,10 @@ namespace kv6::remote {
 //    +----N19Click-------+----- onDisconnected ----+       password mismatch
 //
 // Commands always go to the oldest open connection (the primary); any later
-// module gets the greeting and nothing else. The read flag survives a
-// disconnection: the next module to connect resumes at the next address.
+// module gets the greeting and nothing else, but its identification is kept:
+// when the primary leaves, the next one takes the commands under its own
+// object number. The read flag survives a disconnection: the next module to
+// connect resumes at the next address.
 class RemoteSession final : public link::RemoteWritePath {
 public:
     static constexpr int kReplyWaitTicks = 15;       // ticks before an unanswered request is repeated
@@ -84,6 +87,7 @@ private:
     struct Connection {
         int id = 0;
         ReplyAssembler assembler;
+        std::optional<std::string> objectNumber;  // from its last identification text
     };
 
     [[nodiscard]] Connection* find(int connectionId);
@@ -96,7 +100,8 @@ private:
     void completeRead();
     void handleReply(const RemoteReply& reply);
     void handleReadReply(const RemoteReply& reply);
-    void identify(std::span<const std::uint8_t> bytes);
+    void identify(Connection& connection, std::span<const std::uint8_t> bytes);
+    void promoteNextConnection();
     void setObjectNumber(const std::string& number);
     void traceReceived(std::span<const std::uint8_t> bytes);
 

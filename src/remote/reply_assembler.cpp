@@ -15,9 +15,11 @@ std::vector<RemoteReply> ReplyAssembler::feed(std::span<const std::uint8_t> byte
     const auto begin = m_buffer.begin();
     const auto end = m_buffer.end();
     auto pos = begin;
-    while (true) {
-        pos = std::find(pos, end, RemoteFrame::kStart);
-        if (pos == end) break;
+    while (pos != end) {
+        if (*pos != RemoteFrame::kStart) {
+            pos = end;  // not at a frame start: the rest of this event is no frame
+            break;
+        }
         const auto available = static_cast<std::size_t>(end - pos);
         if (available < kHeaderSize) break;
         const std::uint8_t command = pos[3];

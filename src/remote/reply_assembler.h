@@ -18,7 +18,10 @@ struct RemoteReply {
 // Cuts the TCP byte stream of one connection into replies. TCP keeps no
 // message boundaries, so one receive event may hold part of a reply or
 // several replies. The rules:
-//  - bytes before a '~' belong to no frame and are dropped;
+//  - a frame starts only where a receive event starts with '~' or where the
+//    previous complete frame ended; anything else (a text such as
+//    "OK text ~12W...", or what follows a frame without a '~') is no frame and
+//    is dropped here (the session still reads it for identification);
 //  - a frame's header is its first 4 bytes; a header cut by the end of the
 //    received data waits for the next receive event;
 //  - an 'R' reply is exactly 136 bytes and waits until all of them are in;

@@ -69,6 +69,12 @@ int ValueListEditor::addRow(const RowSpec& spec) {
     return row;
 }
 
+void ValueListEditor::setEditMask(int row, const QString& delphiMask) {
+    if (row < 0 || row >= m_rows.size()) return;
+    m_rows[row].editMask = delphiMask;
+    m_masks[row] = EditMask(delphiMask);
+}
+
 QString ValueListEditor::key(int row) const {
     const QTableWidgetItem* it = item(row, kKeyColumn);
     return it ? it->text() : QString();

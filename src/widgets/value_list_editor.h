@@ -37,6 +37,8 @@ public:
 
     [[nodiscard]] const RowSpec& rowSpec(int row) const { return m_rows.at(row); }
     [[nodiscard]] const EditMask& editMask(int row) const { return m_masks.at(row); }
+    // Gives a row another edit mask (a mask that follows a setting).
+    void setEditMask(int row, const QString& delphiMask);
     [[nodiscard]] QSize minimumSizeHint() const override;
     [[nodiscard]] QSize sizeHint() const override;
     [[nodiscard]] QString key(int row) const;

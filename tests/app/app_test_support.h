@@ -71,6 +71,7 @@ public:
     void sendPasswordChange(std::uint16_t current, std::uint16_t next) override {
         passwordChanges.push_back({current, next});
     }
+    void setReadPassword(std::uint16_t password) override { readPassword = password; }
     void sendFactoryReset() override { ++resets; }
     void startListening() override { listening = true; }
     void stopListening() override { listening = false; }
@@ -80,6 +81,7 @@ public:
     int ensureCalls = 0;
     int writeStarts = 0;
     int resets = 0;
+    std::optional<std::uint16_t> readPassword;
     QString currentPort = QStringLiteral("1");
     QStringList readPasswords;
     std::vector<std::pair<std::uint16_t, std::uint16_t>> passwordChanges;

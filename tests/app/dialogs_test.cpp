@@ -1,16 +1,25 @@
 #include <QComboBox>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTranslator>
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include "app/main_window.h"
 #include "app/message_box_prompts.h"
+#include "app/qt_translation.h"
+#include "app/standard_dialogs.h"
 #include "app/password_dialog.h"
 #include "app/port_dialog.h"
 #include "app_test_support.h"
+#include "io/module_link.h"
+#include "link/transfer_engine.h"
 
 namespace kv6::app::test {
 namespace {
@@ -37,6 +46,9 @@ TEST(PasswordDialog, FieldsAndRows) {
     EXPECT_TRUE(dialog.Edit1->isVisible());
     typeText(dialog.Password, QStringLiteral("1234567"));
     EXPECT_EQ(dialog.currentText(), QStringLiteral("12345"));
+    EXPECT_EQ(dialog.findChild<QLineEdit*>("Password")->displayText(), QStringLiteral("*****"));
+    typeText(dialog.Edit1, QStringLiteral("12"));
+    EXPECT_EQ(dialog.findChild<QLineEdit*>("Edit1")->displayText(), QStringLiteral("**"));
 }
 
 TEST(PortDialog, NumberAndSpinnerStayInStepAndPathsAreKept) {
@@ -74,6 +86,75 @@ TEST(PortDialog, EnterClosesIt) {
     EXPECT_EQ(dialog.portText(), QStringLiteral("5"));
 }
 
+// Enter keeps what the dialog shows, as OK does, whatever ports the system lists.
+TEST(PortDialog, EnterKeepsTheShownPort) {
+    qtApp();
+    TForm4 dialog;
+    dialog.setAvailablePorts({QStringLiteral("/dev/ttyS0"), QStringLiteral("/dev/ttyS1")});
+    dialog.setPortText(QStringLiteral("7"));
+    dialog.Edit1->setFocus();
+    QTimer::singleShot(0, &dialog, [&] {
+        // The combo box has the focus; its line edit is only its proxy.
+        pressKey(dialog.findChild<QComboBox*>(QStringLiteral("Edit1")), Qt::Key_Return);
+        if (dialog.isVisible()) dialog.reject();
+    });
+    EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+    EXPECT_EQ(dialog.portText(), QStringLiteral("7"));
+    EXPECT_EQ(dialog.findChild<QSpinBox*>(QStringLiteral("UpDown1"))->value(), 7);
+}
+
+// Under "All Files (*.*)" a file without a dot is listed too.
+TEST(PrgFileDialog, AllFilesShowsEveryFile) {
+    qtApp();
+    QTemporaryDir dir;
+    for (const char* name : {"site.prg", "noext", "notes.txt"}) ASSERT_TRUE(writeFile(dir.filePath(name), "x"));
+    QFileDialog dialog;
+    StandardDialogs::preparePrgDialog(dialog, QFileDialog::AcceptOpen);
+    dialog.setDirectory(dir.path());
+    dialog.show();
+    EXPECT_EQ(dialog.nameFilters(), (QStringList{"Korvel Files (*.prg)", "All Files (*.*)"}));
+    EXPECT_EQ(dialog.defaultSuffix(), QStringLiteral("prg"));
+    auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    auto* files = dialog.findChild<QFileSystemModel*>();
+    ASSERT_NE(types, nullptr);
+    ASSERT_NE(files, nullptr);
+    auto listed = [&] {
+        QStringList names;
+        const QModelIndex folder = files->index(dir.path());
+        for (int row = 0; row < files->rowCount(folder); ++row) names << files->index(row, 0, folder).data().toString();
+        names.sort();
+        return names;
+    };
+    auto waitFor = [&](const QStringList& expected) {
+        for (int i = 0; i < 150 && listed() != expected; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        return listed();
+    };
+    EXPECT_EQ(waitFor({"site.prg"}), QStringList{"site.prg"});
+    pressKey(types, Qt::Key_Down);  // the user picks the second entry
+    EXPECT_EQ(types->currentText(), QStringLiteral("All Files (*.*)"));
+    EXPECT_EQ(waitFor({"noext", "notes.txt", "site.prg"}), (QStringList{"noext", "notes.txt", "site.prg"}));
+}
+
+// Qt's own dialogs and buttons speak Russian, as the rest of the tool does.
+TEST(QtTranslation, StandardDialogTextsAreRussian) {
+    qtApp();
+    QTranslator* translator = installQtTranslation(*QCoreApplication::instance());
+    ASSERT_NE(translator, nullptr) << "qtbase_ru.qm (package qt6-translations-l10n) is missing";
+    QString cancel, lookIn;
+    {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral(" Запись"), QStringLiteral("?"),
+                        QMessageBox::Ok | QMessageBox::Cancel);
+        cancel = box.button(QMessageBox::Cancel)->text();
+        QFileDialog dialog;
+        StandardDialogs::preparePrgDialog(dialog, QFileDialog::AcceptOpen);
+        lookIn = dialog.findChild<QLabel*>(QStringLiteral("lookInLabel"))->text();
+    }
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
+    EXPECT_EQ(cancel, QStringLiteral("Отмена"));
+    EXPECT_EQ(lookIn, QStringLiteral("Перейти к:"));
+}
+
 // The real message box: caption, text, icon and which button means true.
 TEST(MessageBoxPrompts, ShowsTheTextAndReportsTheChoice) {
     qtApp();
@@ -103,6 +184,51 @@ TEST(MessageBoxPrompts, ShowsTheTextAndReportsTheChoice) {
     EXPECT_TRUE(prompts.message("Invalid Handle Value", "Vavovov1", MessageIcon::None, MessageButtons::Ok));
     EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
     EXPECT_FALSE(seen.hasCancel);
+}
+
+// The engine's two failure boxes belong to the main window (centred on it,
+// modal to it), with the module's three-line text.
+TEST(EngineFailureBoxes, AreOwnedByTheMainWindow) {
+    qtApp();
+    QTemporaryDir dir;
+    TForm1Options options;
+    options.programDirectory = dir.path();
+    options.fallbackDirectory = dir.path();
+    options.loadSideFilesOnStart = false;
+    TForm1 window(options);
+    window.show();
+    link::TransferEngine& engine = window.moduleLink()->transferEngine();
+    struct Seen {
+        QWidget* owner;
+        QString title, text;
+    };
+    std::vector<Seen> seen;
+    auto answerTheBox = [&] {
+        QTimer::singleShot(0, &window, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            seen.push_back({box->parentWidget(), box->windowTitle(), box->text()});
+            box->button(QMessageBox::Ok)->click();
+        });
+    };
+
+    ASSERT_TRUE(window.configuration().workspace.QueueWrite(0, 4));  // nobody answers it
+    engine.startWrite();
+    answerTheBox();
+    for (int tick = 0; tick < 4 * 30 + 5; ++tick) engine.Timer2Timer();
+    engine.SpeedButton2Click();
+    answerTheBox();
+    for (int tick = 0; tick < 5 * 21 + 5; ++tick) engine.Timer2Timer();
+
+    const QString noAnswer = QStringLiteral(
+        " Модуль не отвечает.\n Проверьте соединение и настройки порта.\n Перегрузите модуль.");
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].owner, &window);
+    EXPECT_EQ(seen[0].title, QStringLiteral(" Ошибка записи данных"));
+    EXPECT_EQ(seen[0].text, noAnswer);
+    EXPECT_EQ(seen[1].owner, &window);
+    EXPECT_EQ(seen[1].title, QStringLiteral(" Ошибка чтения данных"));
+    EXPECT_EQ(seen[1].text, noAnswer);
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
+#include <csignal>
+#include <sys/resource.h>
 
 #include "app/main_menu.h"
 #include "widgets/value_list_editor.h"
@@ -118,19 +120,26 @@ TEST_F(FileCommands, FailedSaveIsReportedAndNeverClaimedDone) {
     EXPECT_EQ(panel(1), QStringLiteral("before"));
 }
 
-TEST_F(FileCommands, FailedSaveInALockedDirectoryKeepsTheEarlierFile) {
+// The disk fills up half-way through the save (a file size limit that binds
+// root too): the earlier file must survive whole.
+TEST_F(FileCommands, SaveThatFailsHalfWayKeepsTheEarlierFile) {
     window->setStatus(StatusPanel::Operation, "before");
-    const QString locked = dir.filePath(QStringLiteral("locked"));
-    ASSERT_TRUE(QDir().mkdir(locked));
-    dialogs.saveName = locked + QStringLiteral("/old.prg");
-    ASSERT_TRUE(writeFile(dialogs.saveName, "previous"));
-    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    dialogs.saveName = dir.filePath(QStringLiteral("old.prg"));
+    const QByteArray earlier = pattern(4096, 9);
+    ASSERT_TRUE(writeFile(dialogs.saveName, earlier));
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 1000;
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     window->N5Click();
-    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    if (prompts.shown.empty()) GTEST_SKIP() << "running with rights that ignore directory permissions";
-    EXPECT_EQ(prompts.shown.size(), 1u);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_NE(prompts.shown[0].text.find("old.prg"), std::string::npos) << prompts.shown[0].text;
     EXPECT_EQ(panel(1), QStringLiteral("before"));
-    EXPECT_EQ(readFile(dialogs.saveName), QByteArray("previous"));
+    EXPECT_EQ(readFile(dialogs.saveName), earlier);
 }
 
 TEST_F(ModuleCommands, WriteAllQueuesTheTwentyJobsAfterConfirmation) {
@@ -171,9 +180,10 @@ TEST_F(ModuleCommands, ReadAsksThePasswordWithoutTheNewRow) {
 TEST_F(ModuleCommands, PasswordChangeRules) {
     window->setStatus(StatusPanel::Operation, "before");
     dialogs.passwordAnswer = PasswordEntry{QStringLiteral("1234"), QStringLiteral("5")};
-    window->N16Click();  // four characters: nothing sent, panel cleared
+    window->N16Click();  // four characters: nothing sent, panel cleared, ReadPassword 0
     EXPECT_EQ(dialogs.passwordShownWithNew, std::vector<bool>{true});
     EXPECT_TRUE(link.passwordChanges.empty());
+    EXPECT_EQ(link.readPassword, std::optional<std::uint16_t>(0));
     EXPECT_EQ(panel(1), QString());
     EXPECT_TRUE(prompts.shown.empty());
 

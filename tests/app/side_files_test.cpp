@@ -16,6 +16,7 @@ protected:
         ASSERT_TRUE(dir.isValid());
         QDir(dir.path()).mkdir(QStringLiteral("program"));
         QDir(dir.path()).mkdir(QStringLiteral("current"));
+        for (const char* folder : {"config", "xdg", "share"}) QDir(dir.path()).mkdir(QString::fromLatin1(folder));
     }
     [[nodiscard]] QString program(const QString& name = {}) const {
         return dir.filePath(QStringLiteral("program/") + name);
@@ -23,7 +24,11 @@ protected:
     [[nodiscard]] QString current(const QString& name = {}) const {
         return dir.filePath(QStringLiteral("current/") + name);
     }
+    [[nodiscard]] QString path(const QString& relative) const { return dir.filePath(relative); }
     [[nodiscard]] SideFiles files() const { return SideFiles(program(), current()); }
+    [[nodiscard]] SideFileLocations locations() const {
+        return {program(), {path("config"), path("xdg")}, current(), {path("share")}};
+    }
 
     QTemporaryDir dir;
 };
@@ -57,14 +62,78 @@ TEST_F(SideFilesTest, Windows1251AndUtf8TextsBothDecode) {
     EXPECT_EQ(side.journalTexts(), QStringList{"Объём"});
 }
 
-TEST_F(SideFilesTest, ProgramDirectoryFirstThenCurrent) {
-    ASSERT_TRUE(writeFile(current("param2"), "7\n"));
+// Installed, the program's folder is /usr/bin: the user's configuration
+// folder and the package's data folder stand in for it.
+TEST_F(SideFilesTest, SearchOrderIsProgramConfigCurrentThenData) {
+    SideFiles side(locations());
+    ASSERT_TRUE(writeFile(path("share/parame"), "1130\tshipped\n"));
+    ASSERT_TRUE(writeFile(path("xdg/parame"), "1130\tsystem\n"));
+    ASSERT_TRUE(writeFile(current("parame"), "1130\tcurrent\n"));
+    ASSERT_TRUE(writeFile(path("config/paramd"), "from config\n"));
     ASSERT_TRUE(writeFile(current("paramd"), "from current\n"));
-    ASSERT_TRUE(writeFile(program("paramd"), "from program\n"));
-    SideFiles side = files();
+    ASSERT_TRUE(writeFile(current("param2"), "7\n"));
+    ASSERT_TRUE(writeFile(program("paramp"), "from program\n"));
+    ASSERT_TRUE(writeFile(path("config/paramp"), "from config\n"));
     side.loadAll();
+    EXPECT_EQ(side.journalTexts(), QStringList{"1130\tsystem"});
+    EXPECT_EQ(side.deviceTypes(), QStringList{"from config"});
     EXPECT_EQ(side.portSetting(), QStringLiteral("7"));
-    EXPECT_EQ(side.deviceTypes(), QStringList{"from program"});
+    EXPECT_EQ(side.zoneTypes().value(0), QStringLiteral("from program"));
+
+    ASSERT_TRUE(QFile::remove(path("xdg/parame")));
+    ASSERT_TRUE(QFile::remove(current("parame")));
+    SideFiles onlyShipped(locations());
+    onlyShipped.loadAll();
+    EXPECT_EQ(onlyShipped.journalTexts(), QStringList{"1130\tshipped"});
+}
+
+TEST_F(SideFilesTest, PortIsSavedWhereFoundElseBesideTheProgramElseInTheUsersFolder) {
+    ASSERT_TRUE(writeFile(current("param2"), "3\n"));
+    SideFiles found(locations());
+    ASSERT_TRUE(found.loadPortLines());
+    EXPECT_TRUE(found.savePortLine(QStringLiteral("4")).isEmpty());
+    EXPECT_EQ(readFile(current("param2")), QByteArray("4\n"));
+    EXPECT_FALSE(QFile::exists(program("param2")));
+
+    ASSERT_TRUE(QFile::remove(current("param2")));
+    SideFiles fresh(locations());
+    EXPECT_TRUE(fresh.savePortLine(QStringLiteral("5")).isEmpty());
+    EXPECT_EQ(readFile(program("param2")), QByteArray("5\n"));
+
+    // An executable folder the user cannot write: the port goes to the user's
+    // folder, made on the way, and the next start finds it there.
+    SideFileLocations locked = locations();
+    locked.programDirectory = path("plain-file/bin");
+    ASSERT_TRUE(writeFile(path("plain-file"), "not a folder"));
+    ASSERT_TRUE(QDir(path("config")).removeRecursively());
+    SideFiles installed(locked);
+    EXPECT_TRUE(installed.savePortLine(QStringLiteral("/dev/ttyUSB0")).isEmpty());
+    EXPECT_EQ(readFile(path("config/param2")), QByteArray("/dev/ttyUSB0\n"));
+    SideFiles restarted(locked);
+    restarted.loadAll();
+    EXPECT_EQ(restarted.portSetting(), QStringLiteral("/dev/ttyUSB0"));
+
+    locked.configDirectories = {path("plain-file/config")};
+    SideFiles nowhere(locked);
+    const QString reason = nowhere.savePortLine(QStringLiteral("6"));
+    EXPECT_TRUE(reason.contains(QStringLiteral("plain-file/bin/param2"))) << reason.toStdString();
+    EXPECT_TRUE(reason.contains(QStringLiteral("plain-file/config/param2"))) << reason.toStdString();
+}
+
+// A param2 beside the executable that the user cannot replace would hide the
+// port saved in the user's folder at every start.
+TEST_F(SideFilesTest, ReadOnlyParam2BesideTheProgramGivesWayToTheUsersCopy) {
+    ASSERT_TRUE(writeFile(program("param2"), "3\n"));
+    ASSERT_TRUE(writeFile(path("config/param2"), "8\n"));
+    QFile::setPermissions(program("param2"), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    QFile::setPermissions(program(), QFile::ReadOwner | QFile::ExeOwner);
+    const bool lockHolds = !QFileInfo(program("param2")).isWritable();
+    SideFiles side(locations());
+    side.loadAll();
+    QFile::setPermissions(program(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (!lockHolds) GTEST_SKIP() << "this user writes read-only files (root)";
+    EXPECT_EQ(side.portSetting(), QStringLiteral("8"));
+    EXPECT_EQ(side.portFilePath(), path("config/param2"));
 }
 
 TEST_F(SideFilesTest, PortLineParsing) {
@@ -86,7 +155,7 @@ TEST_F(SideFilesTest, OversizedOrUnreadableFilesAreSkippedSilently) {
     EXPECT_TRUE(side.journalTexts().isEmpty());
 }
 
-TEST_F(SideFilesTest, SavingLineOneKeepsTheOthersAndFallsBackWhenTheProgramDirIsLocked) {
+TEST_F(SideFilesTest, SavingLineOneKeepsTheOthersInTheirCodePage) {
     ASSERT_TRUE(writeFile(program("param2"), "3\nsecond\nthird\n"));
     SideFiles side = files();
     ASSERT_TRUE(side.loadPortLines());
@@ -99,13 +168,6 @@ TEST_F(SideFilesTest, SavingLineOneKeepsTheOthersAndFallsBackWhenTheProgramDirIs
     ASSERT_TRUE(side.loadPortLines());
     EXPECT_TRUE(side.savePortLine(QStringLiteral("6")).isEmpty());
     EXPECT_EQ(readFile(program("param2")), "6\n" + windowsLine + "\n");
-
-    SideFiles fresh(dir.filePath(QStringLiteral("missing")), current());
-    EXPECT_TRUE(fresh.savePortLine(QStringLiteral("/dev/pts/3")).isEmpty());
-    EXPECT_EQ(readFile(current("param2")), QByteArray("/dev/pts/3\n"));
-
-    SideFiles nowhere(dir.filePath(QStringLiteral("missing")), dir.filePath(QStringLiteral("missing2")));
-    EXPECT_FALSE(nowhere.savePortLine(QStringLiteral("4")).isEmpty());
 }
 
 // Side files come from anywhere: random bytes never crash the reader, and
@@ -177,6 +239,26 @@ TEST_F(WindowSideFiles, PortDialogCreatesParam2WhenMissing) {
     dialogs.portAnswer = QStringLiteral("2");
     window->COM1Click();
     EXPECT_EQ(readFile(programDir() + QStringLiteral("/param2")), QByteArray("2\n"));
+}
+
+TEST_F(WindowSideFiles, PortChoiceThatCannotBeSavedSaysSoInPanel1) {
+    ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("plain-file")), "not a folder"));
+    TForm1Options options;
+    options.prompts = &prompts;
+    options.dialogs = &dialogs;
+    options.link = &link;
+    options.programDirectory = dir.filePath(QStringLiteral("plain-file/bin"));
+    options.fallbackDirectory = dir.filePath(QStringLiteral("current"));
+    options.configDirectories = {dir.filePath(QStringLiteral("plain-file/config"))};
+    options.dataDirectories = {dir.filePath(QStringLiteral("share"))};
+    options.loadSideFilesOnStart = false;
+    TForm1 locked(options);
+    dialogs.portAnswer = QStringLiteral("4");
+    locked.COM1Click();
+    EXPECT_EQ(link.port(), QStringLiteral("4"));
+    EXPECT_EQ(locked.StatusBar1->panelText(1), QStringLiteral(" Порт не сохранён: не удалось записать файл param2"));
+    ASSERT_EQ(prompts.shown.size(), 1U);
+    EXPECT_EQ(prompts.shown.front().caption, " Ошибка");
 }
 
 }  // namespace

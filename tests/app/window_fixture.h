@@ -26,6 +26,8 @@ protected:
         options.link = &link;
         options.programDirectory = programDir();
         options.fallbackDirectory = dir.filePath(QStringLiteral("current"));
+        options.configDirectories = {dir.filePath(QStringLiteral("config"))};
+        options.dataDirectories = {dir.filePath(QStringLiteral("share"))};
         options.loadSideFilesOnStart = false;
         window = std::make_unique<TForm1>(options);
     }

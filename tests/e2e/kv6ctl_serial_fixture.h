@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QStringList>
@@ -42,6 +43,14 @@ public:
     SerialSimulator& operator=(const SerialSimulator&) = delete;
 
     [[nodiscard]] QString device() const { return m_device; }
+    // With --verbose: waits until the simulator's log holds `needle` (or `ms` pass).
+    bool logContains(const QByteArray& needle, int ms) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!(m_log += m_process.readAllStandardError()).contains(needle) && clock.elapsed() < ms)
+            m_process.waitForReadyRead(50);
+        return m_log.contains(needle);
+    }
     void stop() {
         if (m_process.state() == QProcess::NotRunning) return;
         m_process.terminate();
@@ -52,6 +61,7 @@ public:
 private:
     QProcess m_process;
     QString m_device;
+    QByteArray m_log;
 };
 
 struct CtlResult {

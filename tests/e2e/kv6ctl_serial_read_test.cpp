@@ -1,6 +1,7 @@
 #include <QFileInfo>
 
 #include "kv6ctl_serial_fixture.h"
+#include "link/protocol.h"
 
 using namespace kv6::e2e;
 
@@ -20,7 +21,7 @@ TEST(Kv6ctlSerialRead, ReturnsTheModulesImage) {
     QTemporaryDir dir;
     const auto module = moduleImage();
     writeFile(dir.filePath("module.prg"), module);
-    SerialSimulator sim({"--image", dir.filePath("module.prg")});
+    SerialSimulator sim({"--image", dir.filePath("module.prg"), "--verbose"});
     ASSERT_FALSE(sim.device().isEmpty());
     const QString out = dir.filePath("read.prg");
     const CtlResult r = runCtl({"read", "--port", sim.device(), "--password", "40000", "--out", out});
@@ -30,6 +31,12 @@ TEST(Kv6ctlSerialRead, ReturnsTheModulesImage) {
     ASSERT_EQ(read.size(), 4096);
     EXPECT_EQ(read.left(2000), QByteArray(reinterpret_cast<const char*>(module.data()), 2000));
     EXPECT_EQ(read.mid(2000), QByteArray(4096 - 2000, static_cast<char>(0xFF)));
+
+    // The tick that completes the read also asks for address 2000, and that
+    // request is on the line before kv6ctl ends.
+    const auto ninth = kv6::link::SendReadRequest(2000, 250);
+    const QByteArray request(reinterpret_cast<const char*>(ninth.data()), static_cast<qsizetype>(ninth.size()));
+    EXPECT_TRUE(sim.logContains("kv6sim <- " + request.toHex(' ').toUpper(), 3000));
 }
 
 TEST(Kv6ctlSerialRead, WrongPasswordWritesNoFile) {

@@ -123,8 +123,9 @@ TEST(NumericEncodings, NibblesEndianBitsAndBcd) {
     EXPECT_EQ(image[990], 0x12);
     EXPECT_EQ(image[991], 0x34);
     EXPECT_EQ(decodeBcd(image, 990, 2), "1234");
-    storeBcd(image, 990, 2, "");
+    storeBcd(image, 990, 2, "");  // an empty entry is 0xFF in every byte
     EXPECT_EQ(image[990], 0xFF);
+    EXPECT_EQ(image[991], 0xFF);
     EXPECT_EQ(decodeBcd(image, 990, 2), "");
     image[992] = 0x1A;
     image[993] = 0x00;

@@ -87,3 +87,22 @@ TEST(ModuleLinkSerial, ReadDecodesAndTakesTheImageOver) {
     EXPECT_FALSE(t.configuration.workspace.flags.isSet(2));
     EXPECT_EQ(t.status.operation, " Чтение данных завершено");
 }
+
+// Bytes that came in before a reopen belong to the earlier operation: a stale
+// "~W=" must not acknowledge a job the module never got.
+TEST(ModuleLinkSerial, ReopenStartsWithAnEmptyReceiveBuffer) {
+    LinkOverPty t;
+    int writes = 0;
+    QObject::connect(&t.link, &ModuleLink::writeFinished, [&](bool) { ++writes; });
+    ASSERT_TRUE(t.link.ensureLink());
+    // More than the receiver takes in a tick (1050 bytes), so most of it waits.
+    t.master.write(QByteArray(3000, 'x') + "~W=\r");
+    processUntil([] { return false; }, 150);
+    ASSERT_TRUE(t.link.ensureLink());
+    ASSERT_TRUE(t.configuration.workspace.QueueWrite(10, 4));
+    t.link.startWrite();
+    processUntil([&] { return writes > 0; }, 2500);
+    EXPECT_EQ(writes, 0);
+    EXPECT_EQ(t.configuration.workspace.queue.size(), 1u);
+    EXPECT_NE(t.status.operation, " Запись данных завершена");
+}

@@ -3,6 +3,8 @@
 #include "io/serial_port.h"
 #include "serial_pty.h"
 
+#include <termios.h>
+
 using namespace kv6::io;
 using namespace kv6::io::test;
 
@@ -62,4 +64,34 @@ TEST(SerialPortOpen, UnopenableDeviceSaysInvalidHandleValueWithTheReason) {
     // The trace line is written whether or not the open succeeded.
     EXPECT_EQ(trace.lines, std::vector<std::string>{"/nonexistent/ttyKV6 for Vavovov1 "});
     EXPECT_FALSE(port.isOpen());
+}
+
+// 9600 baud, 8 data bits, no parity, one stop bit, no flow control, whatever
+// the line was set to before.
+TEST(SerialPortOpen, SetsTheLineTo9600EightNoneOneWithoutFlowControl) {
+    ensureApp();
+    PtyMaster master;
+    ASSERT_FALSE(master.slavePath().isEmpty());
+    const int line = ::open(master.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(line, 0);
+    termios before{};
+    ASSERT_EQ(tcgetattr(line, &before), 0);
+    cfsetispeed(&before, B19200);
+    cfsetospeed(&before, B19200);
+    before.c_cflag = (before.c_cflag & ~tcflag_t{CSIZE}) | CS7 | PARENB | CSTOPB | CRTSCTS;
+    before.c_iflag |= IXON | IXOFF;
+    ASSERT_EQ(tcsetattr(line, TCSANOW, &before), 0);
+
+    ScriptedPrompts prompts;
+    Lines trace;
+    SerialPort port(prompts, trace);
+    ASSERT_TRUE(port.OpenPort(master.slavePath()));
+    termios after{};
+    ASSERT_EQ(tcgetattr(line, &after), 0);
+    ::close(line);
+    EXPECT_EQ(cfgetospeed(&after), speed_t{B9600});
+    EXPECT_EQ(cfgetispeed(&after), speed_t{B9600});
+    EXPECT_EQ(after.c_cflag & CSIZE, tcflag_t{CS8});
+    EXPECT_EQ(after.c_cflag & (PARENB | CSTOPB | CRTSCTS), tcflag_t{0});
+    EXPECT_EQ(after.c_iflag & (IXON | IXOFF), tcflag_t{0});
 }

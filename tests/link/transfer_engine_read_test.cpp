@@ -3,11 +3,16 @@
 #include <random>
 
 #include "engine_harness.h"
-#include "link/engine_texts.h"
 #include "link/protocol.h"
 
 using namespace kv6::link;
 using namespace kv6::link::test;
+
+namespace {
+// The module-does-not-answer box, as the user reads it.
+const std::string kNoAnswer =
+    " Модуль не отвечает.\n Проверьте соединение и настройки порта.\n Перегрузите модуль.";
+}  // namespace
 
 TEST(SerialRead, EightBlocksThenTheNinthRequestAndCompletion) {
     EngineHarness h;
@@ -32,7 +37,7 @@ TEST(SerialRead, EightBlocksThenTheNinthRequestAndCompletion) {
     EXPECT_EQ(h.workspace.ReceivedImage[2001], 0xFF);
     EXPECT_EQ(h.status.operation.front(), " Чтение данных ");
     EXPECT_EQ(h.status.operation[7], " Чтение данных **************");
-    EXPECT_EQ(h.status.last(), texts::kReadDone);
+    EXPECT_EQ(h.status.last(), " Чтение данных завершено");
 
     // The ninth reply lands after completion at 2000..2250.
     h.tick();
@@ -48,7 +53,7 @@ TEST(SerialRead, PasswordMismatchStopsAfterBlockZero) {
     h.workspace.flags.set(5);
     h.startRead(4321);
     h.ticks(2);
-    EXPECT_EQ(h.status.last(), texts::kPasswordMismatch);
+    EXPECT_EQ(h.status.last(), "!!! ОШИБКА чтение данных - Пароль не совпал");
     EXPECT_FALSE(h.engine.state().ReadActive);
     EXPECT_FALSE(h.engine.state().BlockPending);
     EXPECT_EQ(h.port.frames.size(), 1u);
@@ -73,7 +78,7 @@ TEST(SerialRead, PasswordsAbove32767AndTheEmptyEntryCompareUnsigned) {
     h.setModulePassword(40000);
     h.startRead(39999);
     h.ticks(2);
-    EXPECT_EQ(h.status.last(), texts::kPasswordMismatch);
+    EXPECT_EQ(h.status.last(), "!!! ОШИБКА чтение данных - Пароль не совпал");
 }
 
 TEST(SerialRead, SilentModuleGetsFiveWindowsThenTheMessageBox) {
@@ -91,7 +96,7 @@ TEST(SerialRead, SilentModuleGetsFiveWindowsThenTheMessageBox) {
     EXPECT_FALSE(h.engine.state().ReadActive);
     EXPECT_EQ(h.engine.state().ReadRetries, 0);
     ASSERT_EQ(h.prompts.shown.size(), 1u);
-    EXPECT_EQ(h.prompts.shown[0].text, texts::kNoAnswer);
+    EXPECT_EQ(h.prompts.shown[0].text, kNoAnswer);
     EXPECT_EQ(h.prompts.shown[0].caption, " Ошибка чтения данных");
     EXPECT_EQ(h.prompts.shown[0].icon, kv6::MessageIcon::Exclamation);
     EXPECT_EQ(h.prompts.shown[0].buttons, kv6::MessageButtons::Ok);
@@ -145,9 +150,9 @@ TEST(Receiver, TakesAtMostOneChunkAndReportsAcknowledgements) {
     h.engine.setWriteStep(1);
     h.engine.Timer1Timer(bytes("~W=PSSW\r"));
     EXPECT_EQ(h.engine.state().WriteStep, 2);
-    EXPECT_EQ(h.status.last(), texts::kPasswordChanged);
+    EXPECT_EQ(h.status.last(), " Пароль на чтение изменён");
     h.engine.Timer1Timer(bytes("KILL"));
-    EXPECT_EQ(h.status.last(), texts::kResetDone);
+    EXPECT_EQ(h.status.last(), " Настройки модуля приведены к заводским");
     EXPECT_EQ(h.listener.passwordAcks, 1);
     EXPECT_EQ(h.listener.resetAcks, 1);
 

@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
 #include "engine_harness.h"
-#include "link/engine_texts.h"
 #include "link/protocol.h"
 
 using namespace kv6::link;
 using namespace kv6::link::test;
 
 namespace {
+
+// The module-does-not-answer box, as the user reads it.
+const std::string kNoAnswer =
+    " Модуль не отвечает.\n Проверьте соединение и настройки порта.\n Перегрузите модуль.";
 
 void queueThreeJobs(EngineHarness& h) {
     for (int i = 0; i < 200; ++i) h.workspace.ConfigImage[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(0xC0 + i % 7);
@@ -17,7 +20,7 @@ void queueThreeJobs(EngineHarness& h) {
     h.engine.startWrite();
 }
 
-std::string dashes(std::size_t n) { return std::string(texts::kWriteProgress) + std::string(n, '-'); }
+std::string dashes(std::size_t n) { return std::string(" Запись данных ") + std::string(n, '-'); }
 
 }  // namespace
 
@@ -27,7 +30,7 @@ TEST(SerialWrite, ThreeJobsOneAtATimeWithTheShrinkingBar) {
     h.ticks(6);
     EXPECT_EQ(h.status.operation,
               (std::vector<std::string>{dashes(8), dashes(6), dashes(6), dashes(4), dashes(4), dashes(2),
-                                        std::string(texts::kWriteDone)}));
+                                        std::string(" Запись данных завершена")}));
     ASSERT_EQ(h.port.frames.size(), 3u);
     EXPECT_EQ(h.port.frames[2], SendWriteFrame(760, std::span(h.workspace.ConfigImage).subspan(760, 2), 2));
     EXPECT_TRUE(std::equal(h.memory.begin(), h.memory.begin() + 128, h.workspace.ConfigImage.begin()));
@@ -48,10 +51,10 @@ TEST(SerialWrite, FourthTimeOutDropsTheWholeQueueAndAFreshRunWorks) {
     h.tick();
     EXPECT_TRUE(h.workspace.queue.empty());
     EXPECT_EQ(h.engine.state().WriteRetries, 0);
-    EXPECT_EQ(h.status.last(), texts::kWriteError);
+    EXPECT_EQ(h.status.last(), " Ошибка записи данных");
     ASSERT_EQ(h.prompts.shown.size(), 1u);
-    EXPECT_EQ(h.prompts.shown[0].text, texts::kNoAnswer);
-    EXPECT_EQ(h.prompts.shown[0].caption, texts::kWriteError);
+    EXPECT_EQ(h.prompts.shown[0].text, kNoAnswer);
+    EXPECT_EQ(h.prompts.shown[0].caption, " Ошибка записи данных");
     EXPECT_EQ(h.prompts.shown[0].icon, kv6::MessageIcon::Exclamation);
     EXPECT_EQ(h.listener.writes, std::vector<bool>{false});
 
@@ -60,7 +63,7 @@ TEST(SerialWrite, FourthTimeOutDropsTheWholeQueueAndAFreshRunWorks) {
     ASSERT_TRUE(h.workspace.QueueWrite(760, 2));
     h.engine.startWrite();
     h.ticks(2);
-    EXPECT_EQ(h.status.last(), texts::kWriteDone);
+    EXPECT_EQ(h.status.last(), " Запись данных завершена");
     EXPECT_EQ(h.listener.writes, (std::vector<bool>{false, true}));
 }
 
@@ -96,14 +99,14 @@ TEST(RemoteWrite, FiveAttemptsSixtyTicksApartThenTheAcknowledgement) {
     EXPECT_EQ(remote.sent.front(), 1161);
     h.engine.Timer2Timer();
     EXPECT_TRUE(h.workspace.queue.empty());
-    EXPECT_EQ(h.status.last(), texts::kWriteError);
+    EXPECT_EQ(h.status.last(), " Ошибка записи данных");
 
     ASSERT_TRUE(h.workspace.QueueWrite(1161, 1));
     h.engine.startWrite();
     h.engine.Timer2Timer();
     h.engine.remoteWriteAcknowledged();
     h.engine.Timer2Timer();
-    EXPECT_EQ(h.status.last(), texts::kWriteDone);
+    EXPECT_EQ(h.status.last(), " Запись данных завершена");
     EXPECT_EQ(h.engine.state().WriteCountdown, 30);  // not 30 x m after an acknowledgement
 }
 

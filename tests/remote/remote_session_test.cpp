@@ -81,6 +81,15 @@ TEST_F(SessionTest, KeepAliveAfterThirtyOneIdleTicks) {
     EXPECT_TRUE(sink.sent.empty());
     ticks(1);
     EXPECT_EQ(sink.sent.size(), 1u);
+
+    // The greeting of a reconnecting module is no frame: the count goes on.
+    ticks(20);
+    session.onDisconnected(1);
+    session.onConnected(2, 5001);
+    sink.sent.clear();
+    ticks(11);
+    ASSERT_EQ(sink.sent.size(), 1u);
+    EXPECT_EQ(sink.sent[0].bytes[3], 0);
 }
 
 TEST_F(SessionTest, IdentificationTextsSetTheObjectNumber) {
@@ -141,33 +150,44 @@ TEST_F(SessionTest, ServiceRepliesAndWriteFrames) {
     EXPECT_EQ(framesOf('W').size(), 1u);  // refused, nothing sent
 }
 
-TEST_F(SessionTest, SecondModuleGetsTheGreetingOnly) {
+TEST_F(SessionTest, SecondModuleGetsTheGreetingOnlyUntilItTakesOverUnderItsOwnNumber) {
     connect(1);
     feed(bytesOf("ADM#xx1111#"), 1);
     session.onConnected(2, 6000);
     ASSERT_EQ(sink.sent.size(), 2u);
     EXPECT_EQ(sink.sent[1].connection, 2);
     EXPECT_EQ(sink.sent[1].bytes.size(), 24u);
-    EXPECT_EQ(status[StatusPanel::Remote], "Удалённый доступ. Объект 1111");
 
-    // Its texts and replies change nothing.
+    // Its texts and replies change nothing while the first one is there.
     feed(bytesOf("ADM#xx2222#"), 2);
     feed(readReply(0, 5), 2);
     feed(shortReply('W'), 2);
     EXPECT_EQ(session.objectNumber(), "1111");
+    EXPECT_EQ(status[StatusPanel::Remote], "Удалённый доступ. Объект 1111");
     EXPECT_EQ(ws.ReceivedImage[0], 0);
     EXPECT_EQ(listener.writeAcks, 0);
-
-    ASSERT_TRUE(session.sendReset());
-    EXPECT_EQ(sink.sent.back().connection, 1);
-    session.onDisconnected(2);
+    session.onConnected(3, 7000);
+    session.onDisconnected(3);
     EXPECT_EQ(status[StatusPanel::Remote], "Удалённый доступ. Объект 1111");
 
-    // When the first one leaves, the next oldest takes the commands.
-    session.onConnected(3, 7000);
+    auto resetGoesTo = [this](int connection, std::uint8_t objectHigh, std::uint8_t objectLow) {
+        ASSERT_TRUE(session.sendReset());
+        const SentFrame& frame = sink.sent.back();
+        EXPECT_EQ(frame.connection, connection);
+        EXPECT_EQ(frame.bytes[1], objectHigh);
+        EXPECT_EQ(frame.bytes[2], objectLow);
+    };
+    resetGoesTo(1, 0x11, 0x11);
+
+    // When the first one leaves, the next oldest takes the commands under its own number.
+    session.onConnected(4, 8000);
     session.onDisconnected(1);
+    EXPECT_EQ(status[StatusPanel::Remote], "Удалённый доступ. Объект 2222");
+    resetGoesTo(2, 0x22, 0x22);
+
+    // One that never identified itself has no number yet.
+    session.onDisconnected(2);
     EXPECT_TRUE(session.connected());
     EXPECT_EQ(status[StatusPanel::Remote], kConnected);
-    ASSERT_TRUE(session.sendReset());
-    EXPECT_EQ(sink.sent.back().connection, 3);
+    resetGoesTo(4, 0x00, 0x00);
 }

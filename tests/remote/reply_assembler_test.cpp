@@ -25,9 +25,9 @@ TEST(ReplyAssembler, ReadReplySplitInThreePieces) {
     EXPECT_EQ(assembler.pendingSize(), 0u);
 }
 
-TEST(ReplyAssembler, SeveralRepliesAndGarbageInOneEvent) {
+TEST(ReplyAssembler, SeveralRepliesInOneEvent) {
     ReplyAssembler assembler;
-    std::vector<std::uint8_t> event = bytesOf("noise");
+    std::vector<std::uint8_t> event;
     const auto first = readReply(0, 1);
     const auto second = readReply(128, 2);
     const auto ack = shortReply('W');
@@ -117,4 +117,28 @@ TEST(ReplyAssembler, StaleFragmentIsDroppedAfterTwoTicks) {
     const auto out = assembler.feed(next);
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0].address, 128);
+}
+
+// A frame starts only at the start of a receive event or where the previous
+// frame ended: a '~' inside a module's text acknowledges nothing.
+TEST(ReplyAssembler, TildeInsideTextStartsNoFrame) {
+    ReplyAssembler assembler;
+    std::vector<std::uint8_t> text = bytesOf("OK text ");
+    const auto ack = shortReply('W');
+    text.insert(text.end(), ack.begin(), ack.end());
+    EXPECT_TRUE(assembler.feed(text).empty());
+    EXPECT_EQ(assembler.pendingSize(), 0u);
+
+    // After a complete 'R' reply, text ends the frames of that event.
+    std::vector<std::uint8_t> event = readReply(0, 1);
+    const auto tail = bytesOf("SR text");
+    event.insert(event.end(), tail.begin(), tail.end());
+    event.insert(event.end(), ack.begin(), ack.end());
+    const auto out = assembler.feed(event);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].command, 'R');
+    EXPECT_EQ(assembler.pendingSize(), 0u);
+
+    // The next event that starts with '~' is read as a frame again.
+    ASSERT_EQ(assembler.feed(ack).size(), 1u);
 }

@@ -13,5 +13,10 @@ int runShow(const QStringList& args);
 int runSet(const QStringList& args);
 int runPassword(const QStringList& args);
 int runReset(const QStringList& args);
+int runJournal(const QStringList& args);
+int runState(const QStringList& args);
+int runClearJournal(const QStringList& args);
+// Every page.key that `set` takes, one per line, for the shell completion.
+int runKeys(const QStringList& args);
 
 }  // namespace kv6::ctl

@@ -4,11 +4,20 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "ctl_time_zone.h"
+
 namespace kv6::ctl {
 
 CtlSession::CtlSession(const CtlOptions& options)
     : console(options.trace), configuration(&console), link(configuration, console, console, console),
-      m_options(options) {}
+      m_options(options) {
+    applyRunTimeZone(configuration);
+    link.setTimeZoneHoursProvider([this] { return configuration.settings.zoneHours(); });
+}
+
+// The tick that ends a command may have sent a frame (a completed read also
+// sends the request for address 2000): it must reach the port before exit.
+CtlSession::~CtlSession() { link.flush(kFlushMs); }
 
 int CtlSession::prepareLink() {
     if (!m_options.remote) {

@@ -20,8 +20,14 @@ public:
     // How long a connected module may take to send its identification.
     static constexpr int kIdentificationWaitMs = 5000;
     static constexpr int kPollMs = 50;
+    // At 9600 baud a 13-byte request takes about 14 ms; this bounds a stuck line.
+    static constexpr int kFlushMs = 2000;
 
     explicit CtlSession(const CtlOptions& options);
+    // Every frame the engine sent goes out before the program ends.
+    ~CtlSession();
+    CtlSession(const CtlSession&) = delete;
+    CtlSession& operator=(const CtlSession&) = delete;
 
     // Prepares the link the options name. Returns 0 when ready, else the exit code.
     [[nodiscard]] int prepareLink();

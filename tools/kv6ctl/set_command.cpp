@@ -2,6 +2,7 @@
 #include <string>
 
 #include "commands.h"
+#include "ctl_time_zone.h"
 #include "fields_file.h"
 #include "zone_types_file.h"
 #include "io/prg_file.h"
@@ -54,6 +55,7 @@ int runSet(const QStringList& arguments) {
     }
     const QString path = args.first();
     pages::Configuration configuration;
+    applyRunTimeZone(configuration);
     if (!applyZoneTypes(configuration, paramp, error)) {
         std::fprintf(stderr, "kv6ctl set: %s\n", qPrintable(error));
         return 2;

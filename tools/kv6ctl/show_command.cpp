@@ -4,6 +4,7 @@
 #include <string>
 
 #include "commands.h"
+#include "ctl_time_zone.h"
 #include "fields_file.h"
 #include "zone_types_file.h"
 #include "pages/configuration.h"
@@ -67,6 +68,7 @@ int runShow(const QStringList& arguments) {
         return 2;
     }
     pages::Configuration configuration;
+    applyRunTimeZone(configuration);
     if (!applyZoneTypes(configuration, paramp, error)) {
         std::fprintf(stderr, "kv6ctl show: %s\n", qPrintable(error));
         return 2;

@@ -10,6 +10,8 @@
 #include "signal_watcher.h"
 #include "sim_options.h"
 
+#include "common/version.h"
+
 #include <QCoreApplication>
 
 #include <cstdio>
@@ -37,6 +39,10 @@ int main(int argc, char* argv[]) {
   const ParsedOptions parsed = parseOptions(QCoreApplication::arguments());
   if (parsed.kind == ParsedOptions::Kind::Help) {
     std::fputs(qPrintable(usageText()), stdout);
+    return 0;
+  }
+  if (parsed.kind == ParsedOptions::Kind::Version) {
+    std::printf("kv6sim %s\n", kv6::kVersion);
     return 0;
   }
   if (parsed.kind == ParsedOptions::Kind::Error) {

@@ -36,7 +36,7 @@ ParsedOptions fail(const QString& text) {
 QString usageText() {
   return QStringLiteral(
       "Usage: kv6sim --serial [options]\n"
-      "       kv6sim --connect HOST:PORT [--object NNNN] [options]\n"
+      "  or:  kv6sim --connect HOST:PORT [--object NNNN] [options]\n"
       "\n"
       "A simulated alarm transmission module with 4096 bytes of memory.\n"
       "\n"
@@ -44,9 +44,10 @@ QString usageText() {
       "  --serial            create a pseudo-terminal and answer the serial command\n"
       "                      protocol on it; the slave device path is the first\n"
       "                      line printed on stdout\n"
-      "  --connect HOST:PORT connect to the tool's remote access server as a module\n"
-      "                      does and answer its 129-byte frames; exits 0 when the\n"
-      "                      tool closes the connection\n"
+      "  --connect HOST:PORT\n"
+      "                      connect to the tool's remote access server as a\n"
+      "                      module does and answer its 129-byte frames; exits 0\n"
+      "                      when the tool closes the connection\n"
       "\n"
       "Options:\n"
       "  --object NNNN       object number sent in the identification text\n"
@@ -67,6 +68,7 @@ QString usageText() {
       "  --delay MS          wait MS milliseconds before each answer\n"
       "  --verbose           log every frame and answer to stderr in hex\n"
       "  --help              show this text\n"
+      "  --version           show the version\n"
       "\n"
       "A factory reset (IP~KILL= or 'K') restores the factory image, the read\n"
       "password included: it becomes 0, not the --password value.\n");
@@ -88,13 +90,19 @@ ParsedOptions parseOptions(const QStringList& arguments) {
   const QCommandLineOption delay(QStringLiteral("delay"), {}, QStringLiteral("MS"));
   const QCommandLineOption verbose(QStringLiteral("verbose"));
   const QCommandLineOption help(QStringLiteral("help"));
+  const QCommandLineOption version(QStringLiteral("version"));
   parser.addOptions({serial, connect, object, password, image, save, lineRate, dropEvery, split,
-                     garbage, delay, verbose, help});
+                     garbage, delay, verbose, help, version});
 
   if (!parser.parse(arguments)) return fail(parser.errorText());
   if (parser.isSet(help)) {
     ParsedOptions result;
     result.kind = ParsedOptions::Kind::Help;
+    return result;
+  }
+  if (parser.isSet(version)) {
+    ParsedOptions result;
+    result.kind = ParsedOptions::Kind::Version;
     return result;
   }
   if (!parser.positionalArguments().isEmpty())

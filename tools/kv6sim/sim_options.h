@@ -22,9 +22,9 @@ struct SimOptions {
   bool verbose = false;
 };
 
-// Outcome of parsing: either options, a request for help, or an error text.
+// Outcome of parsing: either options, a request for help or the version, or an error text.
 struct ParsedOptions {
-  enum class Kind { Run, Help, Error };
+  enum class Kind { Run, Help, Version, Error };
   Kind kind = Kind::Error;
   SimOptions options;
   QString error;

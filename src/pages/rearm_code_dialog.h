@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QDialog>
+
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+
+namespace kv6::pages {
+
+// TForm3: a code of the older hidden table and whether it is the re-arming
+// code. Only digits are taken; OK waits for six of them (or none).
+class TForm3 final : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TForm3(QWidget* parent = nullptr);
+
+    // Fills the dialog for row `row` (1..8) of the hidden table.
+    void load(int row, const QString& code, bool rearm);
+
+    [[nodiscard]] QString code() const;
+    [[nodiscard]] bool rearm() const;
+
+    QLineEdit* Edit1;      // the code, up to six digits
+    QCheckBox* CheckBox1;  // "Перепостановка"
+    QPushButton* OKBtn;
+    QPushButton* CancelBtn;  // "Отмена"
+
+private:
+    void updateOk();
+};
+
+}  // namespace kv6::pages

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Builds the Debian package of an already built tree into a temporary folder
+# and checks that it holds the programs, the menu entry, the manual pages, the
+# completion and the event list, with Depends taken from the Qt libraries.
+# usage: package_test.sh CPACK BUILD_DIR VERSION
+set -euo pipefail
+cpack=$1 build=$2 version=$3
+
+for tool in dpkg-deb dpkg-shlibdeps desktop-file-validate; do
+    command -v "$tool" >/dev/null || { echo "$tool is missing: run scripts/install-deps"; exit 1; }
+done
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# gzip packs a test build faster than the release's xz.
+if ! "$cpack" --config "$build/CPackConfig.cmake" -G DEB -B "$work" \
+        -D CPACK_DEBIAN_COMPRESSION_TYPE=gzip >"$work/cpack.log" 2>&1; then
+    cat "$work/cpack.log"
+    exit 1
+fi
+debs=("$work"/korvel-kv6_"$version"_*.deb)
+deb=${debs[0]}
+[[ -f $deb ]] || { echo "no korvel-kv6_${version}_<arch>.deb made:"; ls "$work"; exit 1; }
+
+failed=0
+contents=$(dpkg-deb --contents "$deb" | awk '{ print $6 }')
+for path in ./usr/bin/korvel-kv6 ./usr/bin/kv6ctl ./usr/bin/kv6sim \
+        ./usr/share/applications/korvel-kv6.desktop \
+        ./usr/share/icons/hicolor/scalable/apps/korvel-kv6.svg \
+        ./usr/share/man/man1/korvel-kv6.1.gz ./usr/share/man/man1/kv6ctl.1.gz ./usr/share/man/man1/kv6sim.1.gz \
+        ./usr/share/bash-completion/completions/kv6ctl ./usr/share/korvel-kv6/parame; do
+    grep -qxF "$path" <<<"$contents" || { echo "not in the package: $path"; failed=1; }
+done
+
+depends=$(dpkg-deb --field "$deb" Depends)
+for library in libqt6core6 libqt6widgets6 libqt6serialport6 libqt6network6; do
+    grep -q "$library" <<<"$depends" || { echo "Depends lacks $library: $depends"; failed=1; }
+done
+
+dpkg-deb --extract "$deb" "$work/root"
+# --version needs no display, the desktop tool's included.
+for program in korvel-kv6 kv6ctl kv6sim; do
+    said=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$work/root/usr/bin/$program" --version 2>&1) || true
+    [[ $said == "$program $version" ]] || { echo "$program --version says: $said"; failed=1; }
+done
+desktop-file-validate "$work/root/usr/share/applications/korvel-kv6.desktop" || failed=1
+# The pages come from the programs' own --help.
+zcat "$work/root/usr/share/man/man1/kv6ctl.1.gz" | grep -q 'protocol trace' ||
+    { echo "kv6ctl.1 does not describe --trace"; failed=1; }
+zcat "$work/root/usr/share/man/man1/kv6sim.1.gz" | grep -q 'drop\\-every' ||
+    { echo "kv6sim.1 does not describe --drop-every"; failed=1; }
+exit $failed

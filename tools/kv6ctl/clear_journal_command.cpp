@@ -1,0 +1,34 @@
+#include "commands.h"
+#include "ctl_session.h"
+#include "journal/journal_model.h"
+
+namespace kv6::ctl {
+
+namespace {
+const char* const kUsage = "clear-journal (--port DEV | --remote [--listen-port N] [--wait S])";
+// Nine jobs, each at most five attempts of up to 60 ticks of 300 ms; this only guards against a stall.
+constexpr int kWriteGuardMs = 600'000;
+}  // namespace
+
+// "Очистить журнал событий" without its question: 246..695 zeroed in nine
+// jobs of 50 bytes. Exit 0 when the module acknowledged every job.
+int runClearJournal(const QStringList& args) {
+    CtlOptions options = parseCtlOptions(args);
+    requireLinkChoice(options);
+    if (options.error.isEmpty() && !options.positional.isEmpty())
+        options.error = QStringLiteral("unexpected argument '%1'").arg(options.positional.first());
+    if (options.error.isEmpty() && (options.password || !options.out.isEmpty() || options.oldPassword ||
+                                    options.newPassword))
+        options.error = QStringLiteral("clear-journal takes no --password, --out, --old or --new");
+    if (!options.error.isEmpty()) return usageError("clear-journal", options.error, kUsage);
+
+    CtlSession session(options);
+    if (const int code = session.ensureLink()) return code;
+    QObject::connect(&session.link, &io::ModuleLink::writeFinished,
+                     [&session](bool ok) { session.finish(ok ? 0 : 1); });
+    journal::JournalModel::ClearJournal(session.configuration.workspace);
+    session.link.startWrite();
+    return session.run(kWriteGuardMs, QStringLiteral("the journal clear did not finish"));
+}
+
+}  // namespace kv6::ctl
