@@ -60,9 +60,14 @@ CtlOptions parseCtlOptions(const QStringList& args) {
         }
         const qsizetype eq = arg.indexOf(QLatin1Char('='));
         const QString name = eq < 0 ? arg : arg.left(eq);
-        if (name == "--remote" || name == "--trace") {
+        if (bool* flag = name == "--remote"      ? &o.remote
+                         : name == "--trace"     ? &o.trace
+                         : name == "--json"      ? &o.json
+                         : name == "--verify"    ? &o.verify
+                         : name == "--no-backup" ? &o.noBackup
+                                                 : nullptr) {
             if (eq >= 0) o.error = QStringLiteral("%1 takes no value").arg(name);
-            (name == "--remote" ? o.remote : o.trace) = true;
+            *flag = true;
         } else if (takesValue(name)) {
             if (eq >= 0) {
                 setValue(o, name, arg.mid(eq + 1));

@@ -13,6 +13,9 @@ struct CtlOptions {
     quint16 listenPort = 8099;    // --listen-port N
     int waitSeconds = 0;          // --wait S (0: the command's default)
     bool trace = false;           // --trace
+    bool json = false;            // --json: typed JSON instead of lines
+    bool verify = false;          // --verify: read the module back after a write
+    bool noBackup = false;        // --no-backup: keep no backup of the module's image
     std::optional<QString> password;  // --password N
     QString out;                  // --out FILE
     std::optional<quint16> oldPassword;  // --old N
