@@ -2,11 +2,12 @@
 # make test : install what is missing, build with sanitizers, run every test
 # make demo : the desktop tool against a simulated module on a pseudo-terminal
 # make package : the Debian package korvel-kv6_<version>_<arch>.deb, here
+# make fuzz : the libFuzzer targets, FUZZ_SECONDS each (default 60)
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 RUN_DIR := build/run
 TEST_DIR := build/test
 
-.PHONY: run test demo package deps build build-test clean
+.PHONY: run test demo package fuzz deps build build-test clean
 
 deps:
 	@scripts/install-deps
@@ -39,6 +40,9 @@ package: build
 	rm -f $(RUN_DIR)/korvel-kv6_*.deb
 	cd $(RUN_DIR) && cpack -G DEB
 	cp $(RUN_DIR)/korvel-kv6_*.deb .
+
+fuzz:
+	JOBS=$(JOBS) scripts/fuzz
 
 clean:
 	rm -rf build

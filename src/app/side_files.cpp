@@ -160,7 +160,9 @@ std::optional<QStringList> SideFiles::readLines(const QString& path, bool* windo
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
     if (file.size() > kMaxFileSize) return std::nullopt;
-    const QByteArray bytes = file.read(kMaxFileSize + 1);
+    // Reading "at most the limit" would allocate the whole limit each time;
+    // a regular file's size is known, a device or pipe is read to the limit.
+    const QByteArray bytes = file.read(file.isSequential() ? kMaxFileSize + 1 : file.size() + 1);
     if (file.error() != QFileDevice::NoError || bytes.size() > kMaxFileSize) return std::nullopt;
     return splitLines(decodeText(bytes, windows1251));
 }
