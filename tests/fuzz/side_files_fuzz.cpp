@@ -3,10 +3,12 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdint>
 
 #include "app/side_files.h"
 #include "fuzz/fuzz_input.h"
+#include "journal/journal_model.h"
 
 namespace {
 
@@ -41,5 +43,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SideFiles sideFiles(dir, dir);
     sideFiles.loadAll();
     if (const auto port = sideFiles.portSetting()) require(!port->isEmpty(), "a port setting is never empty");
+
+    // The journal's descriptions over a journal region made of the same bytes.
+    std::vector<std::string> descriptions;
+    for (const QString& line : sideFiles.journalTexts()) descriptions.push_back(line.toStdString());
+    kv6::image::Image image{};
+    std::copy_n(data, std::min<std::size_t>(size, image.size()), image.begin());
+    kv6::journal::JournalModel journal;
+    journal.decode(image, kv6::image::DecodeSource::SerialRead);
+    for (const auto& row : journal.rows(3, descriptions)) (void)row;
     return 0;
 }
