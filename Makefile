@@ -1,11 +1,12 @@
 # make run  : install what is missing, build, start the desktop tool
 # make test : install what is missing, build with sanitizers, run every test
 # make demo : the desktop tool against a simulated module on a pseudo-terminal
+# make bench: times full transfers against the simulated module in both pacings
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 RUN_DIR := build/run
 TEST_DIR := build/test
 
-.PHONY: run test demo deps build build-test clean
+.PHONY: run test demo bench deps build build-test clean
 
 deps:
 	@scripts/install-deps
@@ -32,6 +33,10 @@ test: build-test
 
 demo: build
 	scripts/demo $(RUN_DIR)
+
+# A benchmark, not a test: it prints a table and fails nothing.
+bench: build
+	$(RUN_DIR)/tools/kv6bench/kv6bench
 
 clean:
 	rm -rf build

@@ -34,6 +34,10 @@ public:
     void write(std::span<const std::uint8_t> bytes) override;
     [[nodiscard]] QByteArray readAll();
 
+    // Bytes written to and read from the line since the start, for measuring.
+    [[nodiscard]] quint64 bytesSent() const { return m_bytesSent; }
+    [[nodiscard]] quint64 bytesReceived() const { return m_bytesReceived; }
+
 signals:
     void readyRead();
 
@@ -43,6 +47,8 @@ private:
     Prompts& m_prompts;
     TraceSink& m_trace;
     QSerialPort m_port;
+    quint64 m_bytesSent = 0;
+    quint64 m_bytesReceived = 0;
 };
 
 }  // namespace kv6::io

@@ -46,6 +46,13 @@ struct Acknowledgements {
 };
 
 [[nodiscard]] Acknowledgements FindAcknowledgements(std::span<const std::uint8_t> chunk);
+// The same tests over `carried` (the last bytes of the previous chunk) joined
+// to `chunk`, counting only texts that end inside `chunk`: a text cut by a
+// chunk boundary is found once, a text already found is not found again.
+[[nodiscard]] Acknowledgements FindAcknowledgements(std::span<const std::uint8_t> carried,
+                                                    std::span<const std::uint8_t> chunk);
+// How many bytes of a chunk to carry into the next one for that search.
+inline constexpr std::size_t kAckCarry = 3;
 
 // The outcome of one receiver chunk.
 struct ChunkScan {
@@ -61,5 +68,21 @@ struct ChunkScan {
 // reply is tested for acknowledgements as a whole.
 ChunkScan ScanChunk(std::span<const std::uint8_t> chunk, bool& blockPending, bool& inData,
                     const std::function<void(std::uint8_t)>& onData);
+
+// A receiver that reads the line as a stream: its chunks are cut wherever the
+// driver happened to report bytes, so what came before a chunk counts.
+struct StreamReading {
+    std::uint8_t previous = 0;               // the byte before the chunk in the pending reply (0: none)
+    std::span<const std::uint8_t> ackCarry;  // the tail of the previous chunk
+    std::size_t dataSoFar = 0;               // data bytes of the pending reply taken so far
+    std::size_t expected = 0;                // data bytes asked for
+};
+
+// ScanChunk for a stream: a ';' at the end of one chunk and a CR at the start
+// of the next end the reply, an acknowledgement cut in two is still seen, and
+// ';' CR ends the reply only right after the `expected` data bytes, so data
+// that themselves hold ';' CR are stored, not taken for the end.
+ChunkScan ScanStream(std::span<const std::uint8_t> chunk, bool& blockPending, bool& inData,
+                     const std::function<void(std::uint8_t)>& onData, const StreamReading& stream);
 
 }  // namespace kv6::link

@@ -19,7 +19,6 @@ public:
     static constexpr int kDefaultWaitSeconds = 120;
     // How long a connected module may take to send its identification.
     static constexpr int kIdentificationWaitMs = 5000;
-    static constexpr int kPollMs = 50;
 
     explicit CtlSession(const CtlOptions& options);
 

@@ -18,7 +18,11 @@ const char* const kUsage =
     "  password  (--port DEV | --remote [--listen-port N] [--wait S]) --old N --new M\n"
     "  reset     (--port DEV | --remote [--listen-port N] [--wait S])\n"
     "DEV is a port number 1..99 (as in the port dialog) or a device path.\n"
-    "--trace prints the protocol trace to stderr.\n";
+    "--trace prints the protocol trace to stderr.\n"
+    "--pace reactive (the default) sends each request as soon as the module has answered the\n"
+    "  previous one; --pace module keeps the desktop tool's pacing of one request per tick.\n"
+    "--remote waits (at most --wait S, default 120) for a module that connects and identifies\n"
+    "  itself, or stays connected 5 s without doing so.\n";
 
 }  // namespace
 
