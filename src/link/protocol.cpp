@@ -84,13 +84,13 @@ Acknowledgements FindAcknowledgements(std::span<const std::uint8_t> carried, std
 namespace {
 
 ChunkScan scan(std::span<const std::uint8_t> chunk, bool& blockPending, bool& inData,
-               const std::function<void(std::uint8_t)>& onData, const StreamReading* stream) {
+               const std::function<void(std::uint8_t)>& onData, const ReplyContext* stream) {
     ChunkScan result;
     for (std::size_t i = 0; i < chunk.size(); ++i) {
         if (!blockPending) continue;
         const std::uint8_t byte = chunk[i];
         const std::uint8_t before = i > 0 ? chunk[i - 1] : (stream ? stream->previous : std::uint8_t{0});
-        // In a stream the ';' is the byte after the data asked for.
+        // The ';' is the byte after the data asked for.
         const bool counted = !stream || stream->dataSoFar + result.dataBytes == stream->expected + 1;
         if (byte == kCarriageReturn && before == kReplyEnd && counted) {
             blockPending = false;
@@ -115,9 +115,9 @@ ChunkScan ScanChunk(std::span<const std::uint8_t> chunk, bool& blockPending, boo
     return scan(chunk, blockPending, inData, onData, nullptr);
 }
 
-ChunkScan ScanStream(std::span<const std::uint8_t> chunk, bool& blockPending, bool& inData,
-                     const std::function<void(std::uint8_t)>& onData, const StreamReading& stream) {
-    return scan(chunk, blockPending, inData, onData, &stream);
+ChunkScan ScanReply(std::span<const std::uint8_t> chunk, bool& blockPending, bool& inData,
+                    const std::function<void(std::uint8_t)>& onData, const ReplyContext& context) {
+    return scan(chunk, blockPending, inData, onData, &context);
 }
 
 }  // namespace kv6::link

@@ -69,20 +69,24 @@ struct ChunkScan {
 ChunkScan ScanChunk(std::span<const std::uint8_t> chunk, bool& blockPending, bool& inData,
                     const std::function<void(std::uint8_t)>& onData);
 
-// A receiver that reads the line as a stream: its chunks are cut wherever the
-// driver happened to report bytes, so what came before a chunk counts.
-struct StreamReading {
-    std::uint8_t previous = 0;               // the byte before the chunk in the pending reply (0: none)
-    std::span<const std::uint8_t> ackCarry;  // the tail of the previous chunk
-    std::size_t dataSoFar = 0;               // data bytes of the pending reply taken so far
-    std::size_t expected = 0;                // data bytes asked for
+// What a receiver knows beyond the chunk itself.
+struct ReplyContext {
+    std::size_t dataSoFar = 0;  // data bytes of the pending reply taken so far
+    // Data bytes asked for: ';' CR ends the reply only right after them, so
+    // data that themselves hold ';' CR (a text with a line break) are stored,
+    // not taken for the end of the reply.
+    std::size_t expected = 0;
+    // A receiver that reads the line as a stream (its chunks are cut wherever
+    // the driver happened to report bytes) gives the byte that preceded the
+    // chunk in the pending reply (0: none) and the tail of the previous chunk:
+    // a ';' ending one chunk and a CR starting the next then end the reply,
+    // and an acknowledgement cut in two is still seen.
+    std::uint8_t previous = 0;
+    std::span<const std::uint8_t> ackCarry;
 };
 
-// ScanChunk for a stream: a ';' at the end of one chunk and a CR at the start
-// of the next end the reply, an acknowledgement cut in two is still seen, and
-// ';' CR ends the reply only right after the `expected` data bytes, so data
-// that themselves hold ';' CR are stored, not taken for the end.
-ChunkScan ScanStream(std::span<const std::uint8_t> chunk, bool& blockPending, bool& inData,
-                     const std::function<void(std::uint8_t)>& onData, const StreamReading& stream);
+// ScanChunk with the request's count and, for a stream, the previous chunk.
+ChunkScan ScanReply(std::span<const std::uint8_t> chunk, bool& blockPending, bool& inData,
+                    const std::function<void(std::uint8_t)>& onData, const ReplyContext& context);
 
 }  // namespace kv6::link

@@ -80,10 +80,14 @@ std::size_t TransferEngine::Timer1Timer(std::span<const std::uint8_t> chunk) {
         storeByte(byte);
         stored += hex2(byte);
     };
-    const ChunkScan scan =
-        stream ? ScanStream(chunk, m_state.BlockPending, m_state.InData, onData,
-                            {m_lastByte, m_ackCarry, static_cast<std::size_t>(m_state.ByteCount), kBlockSize})
-               : ScanChunk(chunk, m_state.BlockPending, m_state.InData, onData);
+    ReplyContext context;
+    context.dataSoFar = static_cast<std::size_t>(m_state.ByteCount);
+    context.expected = kBlockSize;
+    if (stream) {
+        context.previous = m_lastByte;
+        context.ackCarry = m_ackCarry;
+    }
+    const ChunkScan scan = ScanReply(chunk, m_state.BlockPending, m_state.InData, onData, context);
     if (!stored.empty()) trace(stored);
     m_lastByte = chunk.back();
     if (scan.replyEnded) {

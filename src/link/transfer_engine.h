@@ -35,7 +35,7 @@ struct TransferState {
 // sends the write jobs (phase A) and paces a serial read (phase B).
 //
 //   read:  idle --SpeedButton2Click--> request block k --> BlockPending
-//            ^                              ^   |  reply ';'CR: k += 1
+//            ^                              ^   |  ';'CR after 250 data bytes: k += 1
 //            |                              +---+  (20-tick window lapses: again)
 //            +-- k = 8: complete (ninth request still sent), password
 //                mismatch after block 0, or fifth window: ReadFailed
