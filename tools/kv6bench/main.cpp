@@ -63,7 +63,7 @@ void printRow(const char* transfer, link::Pacing pacing, const Measurement& m, d
         if (pacing == link::Pacing::Reactive)
             std::snprintf(verdict, sizeof verdict, "<= %.1f %s", target, m.seconds / limit <= target ? "met" : "MISSED");
     }
-    std::printf("%-24s %-9s %8.2f %9llu %9llu %11.2f %7s  %s\n", transfer, pacingName(pacing), m.seconds,
+    std::printf("%-24s %-9s %8.3f %9llu %9llu %11.2f %7s  %s\n", transfer, pacingName(pacing), m.seconds,
                 static_cast<unsigned long long>(m.sent), static_cast<unsigned long long>(m.received), limit, ratio,
                 verdict);
     std::fflush(stdout);
