@@ -96,7 +96,10 @@ std::size_t TransferEngine::Timer1Timer(std::span<const std::uint8_t> chunk) {
         m_ackCarry.clear();
         return chunk.size();
     }
-    if (stream) m_ackCarry.assign(chunk.end() - static_cast<std::ptrdiff_t>(std::min(chunk.size(), kAckCarry)), chunk.end());
+    if (stream) {
+        const auto carried = static_cast<std::ptrdiff_t>(std::min(chunk.size(), kAckCarry));
+        m_ackCarry.assign(chunk.end() - carried, chunk.end());
+    }
     if (scan.acks.password) {
         status(std::string(texts::kPasswordChanged));
         if (m_listener) m_listener->passwordAcknowledged();
@@ -188,13 +191,9 @@ void TransferEngine::phaseB(bool quiet) {
     requestBlock();
 }
 
-void TransferEngine::startReply() {
-    m_state.BlockPending = true;
-    m_lastByte = 0;
-}
-
 void TransferEngine::requestBlock() {
-    startReply();
+    m_state.BlockPending = true;
+    m_lastByte = 0;  // a fresh reply: nothing precedes its first chunk
     trace("----------" + std::to_string(m_state.BlockCount));
     status(std::string(texts::kReadProgress) + std::string(2 * static_cast<std::size_t>(m_state.BlockCount), '*'));
     if (m_state.BlockCount == 1) {

@@ -103,7 +103,6 @@ private:
     bool phaseA();
     void phaseB(bool quiet);
     void requestBlock();
-    void startReply();
     void completeRead();
     void SendJob();
     void JobDone();
