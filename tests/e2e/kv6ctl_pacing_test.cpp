@@ -3,6 +3,7 @@
 // ranges. Not timed; only the outcome is checked.
 
 #include <QFileInfo>
+#include <cctype>
 
 #include "io/prg_file.h"
 #include "kv6ctl_serial_fixture.h"
@@ -18,6 +19,19 @@ struct PacingCase {
 };
 
 std::string name(const PacingCase& c) { return std::string(c.pace) + " " + c.faults.join(' ').toStdString(); }
+
+void PrintTo(const PacingCase& c, std::ostream* os) { *os << name(c); }
+
+// "reactive_split_garbage_delay_200" and the like, for the test's name.
+std::string testName(const ::testing::TestParamInfo<PacingCase>& info) {
+    std::string text = name(info.param);
+    for (char& ch : text)
+        if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+    std::string out;
+    for (const char ch : text)
+        if (ch != '_' || (!out.empty() && out.back() != '_')) out += ch;
+    return out;
+}
 
 // The module's image holds ';' CR inside block 1: data, not the end of a reply.
 kv6::image::Image moduleImage() {
@@ -61,7 +75,8 @@ INSTANTIATE_TEST_SUITE_P(Faults, PacedRead,
                                            PacingCase{"reactive", {"--drop-every", "3"}},
                                            PacingCase{"module", {"--drop-every", "3"}},
                                            PacingCase{"reactive", {"--delay", "200"}},
-                                           PacingCase{"module", {"--delay", "200"}}));
+                                           PacingCase{"module", {"--delay", "200"}}),
+                         testName);
 
 TEST_P(PacedWrite, ChangesExactlyTheTwentyRanges) {
     const PacingCase& c = GetParam();
@@ -95,4 +110,5 @@ TEST_P(PacedWrite, ChangesExactlyTheTwentyRanges) {
 INSTANTIATE_TEST_SUITE_P(Faults, PacedWrite,
                          ::testing::Values(PacingCase{"reactive", {"--split", "--garbage", "--delay", "200"}},
                                            PacingCase{"module", {"--split", "--garbage", "--delay", "200"}},
-                                           PacingCase{"reactive", {"--drop-every", "9"}}));
+                                           PacingCase{"reactive", {"--drop-every", "9"}}),
+                         testName);
