@@ -3,11 +3,12 @@
 # make demo : the desktop tool against a simulated module on a pseudo-terminal
 # make package : the Debian package korvel-kv6_<version>_<arch>.deb, here
 # make fuzz : the libFuzzer targets, FUZZ_SECONDS each (default 60)
+# make bench: times full transfers against the simulated module in both pacings
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 RUN_DIR := build/run
 TEST_DIR := build/test
 
-.PHONY: run test demo package fuzz deps build build-test clean
+.PHONY: run test demo package fuzz bench deps build build-test clean
 
 deps:
 	@scripts/install-deps
@@ -43,6 +44,10 @@ package: build
 
 fuzz:
 	JOBS=$(JOBS) scripts/fuzz
+
+# A benchmark, not a test: it prints a table and fails nothing.
+bench: build
+	$(RUN_DIR)/tools/kv6bench/kv6bench
 
 clean:
 	rm -rf build

@@ -330,6 +330,7 @@ void TForm1::loadSideFiles() {
 
 void TForm1::applyPortSetting() {
     if (const std::optional<QString> port = m_sideFiles.portSetting()) m_link->setPort(*port);
+    m_link->setPacing(m_sideFiles.reactivePacing() ? link::Pacing::Reactive : link::Pacing::Module);
 }
 
 QString TForm1::portLabel(const QString& port) {

@@ -108,6 +108,15 @@ std::optional<QString> SideFiles::portSetting() const {
     return parsePortLine(m_portLines.first());
 }
 
+bool SideFiles::reactivePacing() const {
+    for (qsizetype i = 1; i < m_portLines.size(); ++i) {
+        QString line = m_portLines[i];
+        line.remove(QLatin1Char(' ')).remove(QLatin1Char('\t'));
+        if (line.compare(QStringLiteral("pace=reactive"), Qt::CaseInsensitive) == 0) return true;
+    }
+    return false;
+}
+
 std::optional<QString> SideFiles::parsePortLine(const QString& line) {
     const QString text = line.trimmed();
     if (text.isEmpty()) return std::nullopt;

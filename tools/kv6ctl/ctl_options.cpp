@@ -16,7 +16,7 @@ std::optional<quint16> parsePasswordArgument(const QString& text) {
 namespace {
 
 bool takesValue(const QString& name) {
-    static const QStringList withValue = {"--port", "--listen-port", "--wait", "--password", "--out", "--old", "--new"};
+    static const QStringList withValue = {"--port", "--listen-port", "--wait", "--password", "--out", "--old", "--new", "--pace"};
     return withValue.contains(name);
 }
 
@@ -41,6 +41,9 @@ void setValue(CtlOptions& o, const QString& name, const QString& value) {
     } else if (name == "--old") {
         o.oldPassword = parsePasswordArgument(value);
         ok = o.oldPassword.has_value();
+    } else if (name == "--pace") {
+        ok = value == "reactive" || value == "module";
+        o.pace = value == "module" ? link::Pacing::Module : link::Pacing::Reactive;
     } else if (name == "--new") {
         o.newPassword = parsePasswordArgument(value);
         ok = o.newPassword.has_value();
