@@ -2,11 +2,13 @@
 # make test : install what is missing, build with sanitizers, run every test
 # make demo : the desktop tool against a simulated module on a pseudo-terminal
 # make package : the Debian package korvel-kv6_<version>_<arch>.deb, here
+# make fuzz : the libFuzzer targets, FUZZ_SECONDS each (default 60)
+# make bench: times full transfers against the simulated module in both pacings
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 RUN_DIR := build/run
 TEST_DIR := build/test
 
-.PHONY: run test demo package deps build build-test clean
+.PHONY: run test demo package fuzz bench deps build build-test clean
 
 deps:
 	@scripts/install-deps
@@ -39,6 +41,13 @@ package: build
 	rm -f $(RUN_DIR)/korvel-kv6_*.deb
 	cd $(RUN_DIR) && cpack -G DEB
 	cp $(RUN_DIR)/korvel-kv6_*.deb .
+
+fuzz:
+	JOBS=$(JOBS) scripts/fuzz
+
+# A benchmark, not a test: it prints a table and fails nothing.
+bench: build
+	$(RUN_DIR)/tools/kv6bench/kv6bench
 
 clean:
 	rm -rf build

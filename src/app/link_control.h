@@ -3,6 +3,7 @@
 #include <QString>
 #include <cstdint>
 
+#include "link/pacing.h"
 #include "pages/write_link.h"
 
 namespace kv6::app {
@@ -23,6 +24,8 @@ public:
     virtual void sendFactoryReset() = 0;
     virtual void startListening() = 0;
     virtual void stopListening() = 0;
+    // The pacing param2 asks for; the module's pacing unless it says otherwise.
+    virtual void setPacing(link::Pacing /*pacing*/) {}
 };
 
 }  // namespace kv6::app

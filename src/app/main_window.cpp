@@ -28,6 +28,7 @@
 #include "image/time_zone.h"
 #include "io/module_link.h"
 #include "pages/codes_page.h"
+#include "io/backup_store.h"
 #include "pages/events_page.h"
 #include "pages/extra_page.h"
 #include "journal/journal_page.h"
@@ -103,6 +104,16 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
         connect(m_moduleLink.get(), &io::ModuleLink::readCompleted, this, &TForm1::configurationDecoded);
         // The greeting subtracts the zone chosen on the date and time page.
         m_moduleLink->setTimeZoneHoursProvider([this] { return m_configuration.settings.zoneHours(); });
+        // Every completed read is kept as a backup; one that cannot be
+        // written is a trace line, never a message.
+        connect(m_moduleLink.get(), &io::ModuleLink::readCompleted, this, [this] {
+            QString error;
+            const QString file = io::BackupStore().keep(
+                m_configuration.workspace.ReceivedImage, QString::fromStdString(m_configuration.object.values().objectNumber),
+                QDateTime::currentDateTime(), &error);
+            m_trace.trace(TraceChannel::Image, file.isEmpty() ? "backup not kept: " + error.toStdString()
+                                                              : "backup " + file.toStdString());
+        });
     }
     m_configuration.document.setWriteControlsEnabler([this] { SpeedButton5Click(); });
     // ComboBox18 starts at the computer's time zone.
@@ -349,6 +360,7 @@ void TForm1::loadSideFiles() {
 
 void TForm1::applyPortSetting() {
     if (const std::optional<QString> port = m_sideFiles.portSetting()) m_link->setPort(*port);
+    m_link->setPacing(m_sideFiles.reactivePacing() ? link::Pacing::Reactive : link::Pacing::Module);
 }
 
 QString TForm1::portLabel(const QString& port) {

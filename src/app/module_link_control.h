@@ -24,6 +24,7 @@ public:
     // A failure to bind is reported by the link itself.
     void startListening() override { (void)m_link.startListening(m_remotePort); }
     void stopListening() override { m_link.stopListening(); }
+    void setPacing(link::Pacing pacing) override { m_link.setPacing(pacing); }
 
 private:
     io::ModuleLink& m_link;

@@ -108,6 +108,15 @@ std::optional<QString> SideFiles::portSetting() const {
     return parsePortLine(m_portLines.first());
 }
 
+bool SideFiles::reactivePacing() const {
+    for (qsizetype i = 1; i < m_portLines.size(); ++i) {
+        QString line = m_portLines[i];
+        line.remove(QLatin1Char(' ')).remove(QLatin1Char('\t'));
+        if (line.compare(QStringLiteral("pace=reactive"), Qt::CaseInsensitive) == 0) return true;
+    }
+    return false;
+}
+
 std::optional<QString> SideFiles::parsePortLine(const QString& line) {
     const QString text = line.trimmed();
     if (text.isEmpty()) return std::nullopt;
@@ -160,7 +169,9 @@ std::optional<QStringList> SideFiles::readLines(const QString& path, bool* windo
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
     if (file.size() > kMaxFileSize) return std::nullopt;
-    const QByteArray bytes = file.read(kMaxFileSize + 1);
+    // Reading "at most the limit" would allocate the whole limit each time;
+    // a regular file's size is known, a device or pipe is read to the limit.
+    const QByteArray bytes = file.read(file.isSequential() ? kMaxFileSize + 1 : file.size() + 1);
     if (file.error() != QFileDevice::NoError || bytes.size() > kMaxFileSize) return std::nullopt;
     return splitLines(decodeText(bytes, windows1251));
 }

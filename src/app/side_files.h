@@ -35,6 +35,10 @@ public:
 
     // Line 1 of param2 as a port setting, when it is one.
     [[nodiscard]] std::optional<QString> portSetting() const;
+    // True when a later line of param2 reads "pace=reactive" (blanks and
+    // case aside): the link then answers the module as soon as it replies.
+    // Without that line the link keeps the module's pacing.
+    [[nodiscard]] bool reactivePacing() const;
     // A number (clamped to 1..99, as the port dialog's spinner holds it) or a
     // device path. Empty text, letters or an overflowing number give nothing.
     [[nodiscard]] static std::optional<QString> parsePortLine(const QString& line);

@@ -66,6 +66,9 @@ struct ModuleLink::Impl final : link::TransferListener, remote::RemoteSessionLis
     void remotePasswordChanged(bool changed) override { emit owner.passwordChanged(changed); }
     void remoteResetDone() override { emit owner.factoryResetDone(); }
     void remoteConnectedChanged(bool connected) override { emit owner.remoteConnectedChanged(connected); }
+    void remoteIdentified(const std::string& number) override {
+        emit owner.remoteIdentified(QString::fromStdString(number));
+    }
 
     // Hands the receiver at most one chunk; the rest waits for the next tick.
     void receiverTick() {
@@ -73,6 +76,24 @@ struct ModuleLink::Impl final : link::TransferListener, remote::RemoteSessionLis
         const auto* data = reinterpret_cast<const std::uint8_t*>(received.constData());
         const std::size_t taken = engine.Timer1Timer({data, static_cast<std::size_t>(received.size())});
         received.remove(0, static_cast<qsizetype>(taken));
+    }
+
+    [[nodiscard]] bool reactive() const { return engine.pacing() == link::Pacing::Reactive; }
+
+    // Reactive pacing: the port reported bytes. All of them go to the
+    // receiver now, then the engine sends whatever they released.
+    void onSerialBytes() {
+        received += serial.readAll();
+        if (!reactive()) return;
+        while (!received.isEmpty()) receiverTick();
+        engine.react();
+    }
+
+    // Reactive pacing: a module's bytes were handled by the session.
+    void onRemoteData() {
+        if (!reactive()) return;
+        session.reactNow();
+        engine.react();
     }
 
     ModuleLink& owner;
@@ -98,7 +119,8 @@ ModuleLink::ModuleLink(pages::Configuration& configuration, StatusSink& status, 
                        Prompts& portPrompts, TraceSink& trace, QObject* parent)
     : QObject(parent), m_impl(std::make_unique<Impl>(*this, configuration, status, prompts, portPrompts, trace)) {
     Impl& d = *m_impl;
-    connect(&d.serial, &SerialPort::readyRead, this, [&d] { d.received += d.serial.readAll(); });
+    connect(&d.serial, &SerialPort::readyRead, this, [&d] { d.onSerialBytes(); });
+    connect(&d.server, &RemoteServer::dataHandled, this, [&d] { d.onRemoteData(); });
     connect(&d.timer1, &QTimer::timeout, this, [&d] { d.receiverTick(); });
     connect(&d.timer2, &QTimer::timeout, this, [&d] { d.engine.Timer2Timer(); });
     d.timer1.start(kTimer1Ms);
@@ -144,6 +166,14 @@ void ModuleLink::setRemotePath(link::RemoteWritePath* remote) {
 link::TransferEngine& ModuleLink::transferEngine() { return m_impl->engine; }
 // ---- end of the remote part ----
 
+void ModuleLink::setPacing(link::Pacing pacing) { m_impl->engine.setPacing(pacing); }
+link::Pacing ModuleLink::pacing() const { return m_impl->engine.pacing(); }
+
+ModuleLink::LineCounts ModuleLink::lineCounts() const {
+    const Impl& d = *m_impl;
+    return {d.serial.bytesSent() + d.server.bytesSent(), d.serial.bytesReceived() + d.server.bytesReceived()};
+}
+
 bool ModuleLink::ensureLink() { return remoteListening() || OpenPort(); }
 
 void ModuleLink::startRead(const QString& passwordText) {
@@ -151,13 +181,19 @@ void ModuleLink::startRead(const QString& passwordText) {
     d.engine.setReadPassword(link::ParseReadPassword(passwordText.toStdString()));
     if (remoteListening()) {
         d.session.startRead(d.engine.state().ReadPassword);
+        if (d.reactive()) d.session.reactNow();
         return;
     }
     if (!OpenPort()) return;
     d.engine.SpeedButton2Click();
+    if (d.reactive()) d.engine.react();
 }
 
-void ModuleLink::startWrite() { m_impl->engine.startWrite(); }
+void ModuleLink::startWrite() {
+    Impl& d = *m_impl;
+    d.engine.startWrite();
+    if (d.reactive()) d.engine.react();
+}
 
 void ModuleLink::sendPasswordChange(std::uint16_t current, std::uint16_t next) {
     Impl& d = *m_impl;

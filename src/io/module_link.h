@@ -10,6 +10,7 @@
 #include "common/status_sink.h"
 #include "common/trace_sink.h"
 #include "image/page_model.h"
+#include "link/pacing.h"
 #include "remote/greeting.h"
 
 namespace kv6::pages {
@@ -66,6 +67,19 @@ public:
     // The local date and time the greeting carries (default: the system clock).
     void setGreetingClock(std::function<remote::LocalDateTime()> clock);
 
+    // --- pacing ---
+    // Module (the default) or Reactive; see link::Pacing. Takes effect at once.
+    void setPacing(link::Pacing pacing);
+    [[nodiscard]] link::Pacing pacing() const;
+
+    // Bytes the serial port and the remote connections sent and received
+    // since the start, for measuring transfers.
+    struct LineCounts {
+        quint64 sent = 0;
+        quint64 received = 0;
+    };
+    [[nodiscard]] LineCounts lineCounts() const;
+
     // --- operations ---
     // A ready link for a write or service command: listening socket, else OpenPort().
     bool ensureLink();
@@ -105,6 +119,8 @@ signals:
     void passwordChanged(bool ok);
     void factoryResetDone();
     void remoteConnectedChanged(bool connected);
+    // The connected module sent its identification text.
+    void remoteIdentified(const QString& objectNumber);
 
 private:
     struct Impl;

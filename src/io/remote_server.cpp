@@ -49,7 +49,9 @@ QTimer* RemoteServer::createTimer4(QObject* parent) {
 void RemoteServer::sendBytes(int connectionId, std::span<const std::uint8_t> bytes) {
     const auto it = m_sockets.find(connectionId);
     if (it == m_sockets.end()) return;
-    it->second->write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    const qint64 written =
+        it->second->write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    if (written > 0) m_bytesSent += static_cast<quint64>(written);
 }
 
 void RemoteServer::flush(int timeoutMs) {
@@ -75,8 +77,10 @@ void RemoteServer::onReadyRead(int connectionId) {
     const auto it = m_sockets.find(connectionId);
     if (it == m_sockets.end()) return;
     const QByteArray data = it->second->readAll();
+    m_bytesReceived += static_cast<quint64>(data.size());
     m_session.onData(connectionId, std::span(reinterpret_cast<const std::uint8_t*>(data.constData()),
                                              static_cast<std::size_t>(data.size())));
+    emit dataHandled();
 }
 
 void RemoteServer::onDisconnected(int connectionId) {

@@ -55,6 +55,14 @@ public:
     // remote::FrameSink
     void sendBytes(int connectionId, std::span<const std::uint8_t> bytes) override;
 
+    // Bytes sent to and received from modules since the start, for measuring.
+    [[nodiscard]] quint64 bytesSent() const { return m_bytesSent; }
+    [[nodiscard]] quint64 bytesReceived() const { return m_bytesReceived; }
+
+signals:
+    // The session has handled a module's bytes (after RemoteSession::onData).
+    void dataHandled();
+
 private:
     void onNewConnection();
     void onReadyRead(int connectionId);
@@ -66,6 +74,8 @@ private:
     std::map<int, QTcpSocket*> m_sockets;
     int m_nextId = 1;
     QString m_error;
+    quint64 m_bytesSent = 0;
+    quint64 m_bytesReceived = 0;
 };
 
 }  // namespace kv6::io

@@ -84,7 +84,8 @@ void SerialPort::close() {
 
 void SerialPort::write(std::span<const std::uint8_t> bytes) {
     if (!m_port.isOpen() || bytes.empty()) return;
-    m_port.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    const qint64 written = m_port.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    if (written > 0) m_bytesSent += static_cast<quint64>(written);
 }
 
 void SerialPort::flush(int timeoutMs) {
@@ -94,6 +95,11 @@ void SerialPort::flush(int timeoutMs) {
         if (!m_port.waitForBytesWritten(static_cast<int>(timeoutMs - clock.elapsed()))) break;
 }
 
-QByteArray SerialPort::readAll() { return m_port.isOpen() ? m_port.readAll() : QByteArray(); }
+QByteArray SerialPort::readAll() {
+    if (!m_port.isOpen()) return {};
+    QByteArray bytes = m_port.readAll();
+    m_bytesReceived += static_cast<quint64>(bytes.size());
+    return bytes;
+}
 
 }  // namespace kv6::io

@@ -36,6 +36,10 @@ public:
     // Hands every byte written so far to the driver, waiting at most `timeoutMs`.
     void flush(int timeoutMs);
 
+    // Bytes written to and read from the line since the start, for measuring.
+    [[nodiscard]] quint64 bytesSent() const { return m_bytesSent; }
+    [[nodiscard]] quint64 bytesReceived() const { return m_bytesReceived; }
+
 signals:
     void readyRead();
 
@@ -45,6 +49,8 @@ private:
     Prompts& m_prompts;
     TraceSink& m_trace;
     QSerialPort m_port;
+    quint64 m_bytesSent = 0;
+    quint64 m_bytesReceived = 0;
 };
 
 }  // namespace kv6::io

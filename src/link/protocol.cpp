@@ -18,6 +18,12 @@ bool contains(std::span<const std::uint8_t> chunk, std::string_view text) {
                        [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); }) != chunk.end();
 }
 
+// Whether `text` occurs in `joined` ending after its first `skip` bytes.
+bool containsEndingAfter(std::span<const std::uint8_t> joined, std::string_view text, std::size_t skip) {
+    const std::size_t start = skip >= text.size() ? skip - text.size() + 1 : 0;
+    return start < joined.size() && contains(joined.subspan(start), text);
+}
+
 }  // namespace
 
 Frame SendReadRequest(std::uint16_t address, std::uint8_t count) {
@@ -66,26 +72,52 @@ Acknowledgements FindAcknowledgements(std::span<const std::uint8_t> chunk) {
     return {contains(chunk, kPasswordAck), contains(chunk, kResetAck), contains(chunk, kWriteAck)};
 }
 
-ChunkScan ScanChunk(std::span<const std::uint8_t> chunk, bool& blockPending, bool& inData,
-                    const std::function<void(std::uint8_t)>& onData) {
-    ChunkScan scan;
+Acknowledgements FindAcknowledgements(std::span<const std::uint8_t> carried, std::span<const std::uint8_t> chunk) {
+    if (carried.empty()) return FindAcknowledgements(chunk);
+    std::vector<std::uint8_t> joined(carried.begin(), carried.end());
+    joined.insert(joined.end(), chunk.begin(), chunk.end());
+    const std::size_t skip = carried.size();
+    return {containsEndingAfter(joined, kPasswordAck, skip), containsEndingAfter(joined, kResetAck, skip),
+            containsEndingAfter(joined, kWriteAck, skip)};
+}
+
+namespace {
+
+ChunkScan scan(std::span<const std::uint8_t> chunk, bool& blockPending, bool& inData,
+               const std::function<void(std::uint8_t)>& onData, const ReplyContext* stream) {
+    ChunkScan result;
     for (std::size_t i = 0; i < chunk.size(); ++i) {
         if (!blockPending) continue;
         const std::uint8_t byte = chunk[i];
-        if (byte == kCarriageReturn && i > 0 && chunk[i - 1] == kReplyEnd) {
+        const std::uint8_t before = i > 0 ? chunk[i - 1] : (stream ? stream->previous : std::uint8_t{0});
+        // The ';' is the byte after the data asked for.
+        const bool counted = !stream || stream->dataSoFar + result.dataBytes == stream->expected + 1;
+        if (byte == kCarriageReturn && before == kReplyEnd && counted) {
             blockPending = false;
             inData = false;
-            scan.replyEnded = true;
-            return scan;
+            result.replyEnded = true;
+            return result;
         }
         if (inData) {
             if (onData) onData(byte);
-            ++scan.dataBytes;
+            ++result.dataBytes;
         }
         if (byte == kSeparator) inData = true;
     }
-    scan.acks = FindAcknowledgements(chunk);
-    return scan;
+    result.acks = stream ? FindAcknowledgements(stream->ackCarry, chunk) : FindAcknowledgements(chunk);
+    return result;
+}
+
+}  // namespace
+
+ChunkScan ScanChunk(std::span<const std::uint8_t> chunk, bool& blockPending, bool& inData,
+                    const std::function<void(std::uint8_t)>& onData) {
+    return scan(chunk, blockPending, inData, onData, nullptr);
+}
+
+ChunkScan ScanReply(std::span<const std::uint8_t> chunk, bool& blockPending, bool& inData,
+                    const std::function<void(std::uint8_t)>& onData, const ReplyContext& context) {
+    return scan(chunk, blockPending, inData, onData, &context);
 }
 
 }  // namespace kv6::link

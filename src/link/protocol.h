@@ -46,6 +46,13 @@ struct Acknowledgements {
 };
 
 [[nodiscard]] Acknowledgements FindAcknowledgements(std::span<const std::uint8_t> chunk);
+// The same tests over `carried` (the last bytes of the previous chunk) joined
+// to `chunk`, counting only texts that end inside `chunk`: a text cut by a
+// chunk boundary is found once, a text already found is not found again.
+[[nodiscard]] Acknowledgements FindAcknowledgements(std::span<const std::uint8_t> carried,
+                                                    std::span<const std::uint8_t> chunk);
+// How many bytes of a chunk to carry into the next one for that search.
+inline constexpr std::size_t kAckCarry = 3;
 
 // The outcome of one receiver chunk.
 struct ChunkScan {
@@ -61,5 +68,25 @@ struct ChunkScan {
 // reply is tested for acknowledgements as a whole.
 ChunkScan ScanChunk(std::span<const std::uint8_t> chunk, bool& blockPending, bool& inData,
                     const std::function<void(std::uint8_t)>& onData);
+
+// What a receiver knows beyond the chunk itself.
+struct ReplyContext {
+    std::size_t dataSoFar = 0;  // data bytes of the pending reply taken so far
+    // Data bytes asked for: ';' CR ends the reply only right after them, so
+    // data that themselves hold ';' CR (a text with a line break) are stored,
+    // not taken for the end of the reply.
+    std::size_t expected = 0;
+    // A receiver that reads the line as a stream (its chunks are cut wherever
+    // the driver happened to report bytes) gives the byte that preceded the
+    // chunk in the pending reply (0: none) and the tail of the previous chunk:
+    // a ';' ending one chunk and a CR starting the next then end the reply,
+    // and an acknowledgement cut in two is still seen.
+    std::uint8_t previous = 0;
+    std::span<const std::uint8_t> ackCarry;
+};
+
+// ScanChunk with the request's count and, for a stream, the previous chunk.
+ChunkScan ScanReply(std::span<const std::uint8_t> chunk, bool& blockPending, bool& inData,
+                    const std::function<void(std::uint8_t)>& onData, const ReplyContext& context);
 
 }  // namespace kv6::link

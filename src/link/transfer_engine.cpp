@@ -42,10 +42,12 @@ void TransferEngine::SpeedButton2Click() {
     m_state.ByteCount = 0;
     m_state.ReadRetries = 0;
     m_state.InData = false;
+    m_repeatHeld = false;
     m_workspace.ReceivedImage.fill(0xFF);
 }
 
 void TransferEngine::resetReadState() {
+    m_repeatHeld = false;
     m_state.ReadActive = false;
     m_state.BlockPending = false;
     m_state.InData = false;
@@ -71,16 +73,32 @@ void TransferEngine::storeByte(std::uint8_t byte) {
 std::size_t TransferEngine::Timer1Timer(std::span<const std::uint8_t> chunk) {
     chunk = chunk.first(std::min(chunk.size(), kChunkSize));
     if (chunk.empty()) return 0;
+    m_heard = true;
+    const bool stream = m_pacing == Pacing::Reactive;
     std::string stored;
-    const ChunkScan scan = ScanChunk(chunk, m_state.BlockPending, m_state.InData, [&](std::uint8_t byte) {
+    const auto onData = [&](std::uint8_t byte) {
         storeByte(byte);
         stored += hex2(byte);
-    });
+    };
+    ReplyContext context;
+    context.dataSoFar = static_cast<std::size_t>(m_state.ByteCount);
+    context.expected = kBlockSize;
+    if (stream) {
+        context.previous = m_lastByte;
+        context.ackCarry = m_ackCarry;
+    }
+    const ChunkScan scan = ScanReply(chunk, m_state.BlockPending, m_state.InData, onData, context);
     if (!stored.empty()) trace(stored);
+    m_lastByte = chunk.back();
     if (scan.replyEnded) {
         ++m_state.BlockCount;
         m_state.ByteCount = 0;
+        m_ackCarry.clear();
         return chunk.size();
+    }
+    if (stream) {
+        const auto carried = static_cast<std::ptrdiff_t>(std::min(chunk.size(), kAckCarry));
+        m_ackCarry.assign(chunk.end() - carried, chunk.end());
     }
     if (scan.acks.password) {
         status(std::string(texts::kPasswordChanged));
@@ -100,8 +118,24 @@ std::size_t TransferEngine::Timer1Timer(std::span<const std::uint8_t> chunk) {
 // --- engine tick ---
 
 void TransferEngine::Timer2Timer() {
+    const bool quiet = !m_heard;
+    m_heard = false;
     if (!m_workspace.queue.empty() && phaseA()) return;
-    if (m_state.ReadActive) phaseB();
+    if (m_state.ReadActive) phaseB(quiet);
+}
+
+void TransferEngine::react() {
+    if (!m_workspace.queue.empty()) {
+        if (m_state.WriteStep == 2) {
+            JobDone();
+            m_state.WriteCountdown = kWriteWindowTicks;
+        }
+        if (!m_workspace.queue.empty() && m_state.WriteStep == 0) {
+            m_state.WriteStep = 1;
+            SendJob();
+        }
+    }
+    if (m_state.ReadActive && !m_state.BlockPending && !m_repeatHeld) requestBlock();
 }
 
 // Returns true when the tick ends here.
@@ -131,22 +165,35 @@ bool TransferEngine::phaseA() {
     return false;
 }
 
-void TransferEngine::phaseB() {
+void TransferEngine::phaseB(bool quiet) {
     if (++m_state.ReadTicks > kReadWindowTicks) {
         m_state.ReadTicks = 0;
         if (++m_state.ReadRetries >= kReadWindows) {
             m_state.ReadRetries = 0;
             ReadFailed();
         } else {
-            // The outstanding block is requested again from its first byte.
+            // The outstanding block is requested again from its first byte,
+            // once no rest of the late reply is arriving any more: a serial
+            // reply carries no address, so that rest would be taken for the
+            // new reply and the blocks would shift.
             m_state.BlockPending = false;
             m_state.InData = false;
             m_state.ByteCount = 0;
+            m_repeatHeld = true;
         }
         return;
     }
     if (m_state.BlockPending) return;
+    if (m_repeatHeld) {
+        if (!quiet) return;
+        m_repeatHeld = false;
+    }
+    requestBlock();
+}
+
+void TransferEngine::requestBlock() {
     m_state.BlockPending = true;
+    m_lastByte = 0;  // a fresh reply: nothing precedes its first chunk
     trace("----------" + std::to_string(m_state.BlockCount));
     status(std::string(texts::kReadProgress) + std::string(2 * static_cast<std::size_t>(m_state.BlockCount), '*'));
     if (m_state.BlockCount == 1) {

@@ -3,12 +3,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "common/prompts.h"
 #include "common/status_sink.h"
 #include "common/trace_sink.h"
 #include "image/workspace.h"
 #include "link/byte_sink.h"
+#include "link/pacing.h"
 #include "link/remote_write_path.h"
 #include "link/transfer_listener.h"
 
@@ -33,13 +35,20 @@ struct TransferState {
 // sends the write jobs (phase A) and paces a serial read (phase B).
 //
 //   read:  idle --SpeedButton2Click--> request block k --> BlockPending
-//            ^                              ^   |  reply ';'CR: k += 1
+//            ^                              ^   |  ';'CR after 250 data bytes: k += 1
 //            |                              +---+  (20-tick window lapses: again)
 //            +-- k = 8: complete (ninth request still sent), password
 //                mismatch after block 0, or fifth window: ReadFailed
 //   write: WriteStep 0 --SendJob--> 1 --"~W=" / remote 'W'--> 2 --JobDone--> 0 (next job)
 //            1 --countdown runs out--> WriteTimeout: 0 again, or after the
 //            last attempt the whole queue is dropped
+//
+// Ticks drive both pacings. With the reactive pacing the owner also calls
+// react() whenever something happened (bytes received, a remote
+// acknowledgement, an operation started): it sends what the next tick would
+// send, at once, without counting a tick. A block asked for again after its
+// window ran out waits for a tick in which nothing was received, so the late
+// rest of the lost reply is never taken for the new one.
 class TransferEngine {
 public:
     static constexpr std::size_t kChunkSize = 1050;      // bytes the receiver takes per tick
@@ -62,6 +71,11 @@ public:
 
     [[nodiscard]] const TransferState& state() const { return m_state; }
 
+    // Reactive: chunks are cut wherever the driver reported bytes, so the
+    // receiver reads them as one stream (see ScanChunk).
+    void setPacing(Pacing pacing) { m_pacing = pacing; }
+    [[nodiscard]] Pacing pacing() const { return m_pacing; }
+
     void setReadPassword(std::uint16_t password) { m_state.ReadPassword = password; }
     // Serial read start, after the port was opened.
     void SpeedButton2Click();
@@ -80,9 +94,15 @@ public:
     // A 'W' reply on the remote link.
     void remoteWriteAcknowledged() { m_state.WriteStep = 2; }
 
+    // "React now": releases an acknowledged job and sends the next one, and
+    // requests the next block of a read whose previous reply has ended. No
+    // countdown or window moves; only ticks count time.
+    void react();
+
 private:
     bool phaseA();
-    void phaseB();
+    void phaseB(bool quiet);
+    void requestBlock();
     void completeRead();
     void SendJob();
     void JobDone();
@@ -101,6 +121,11 @@ private:
     RemoteWritePath* m_remote = &m_noRemote;
     TransferListener* m_listener = nullptr;
     TransferState m_state;
+    Pacing m_pacing = Pacing::Module;
+    bool m_heard = false;        // the receiver took bytes since the last Timer2 tick
+    bool m_repeatHeld = false;   // a block is to be asked again once the line is quiet
+    std::uint8_t m_lastByte = 0; // reactive: the byte before the next chunk, in the pending reply
+    std::vector<std::uint8_t> m_ackCarry;  // reactive: the tail of the previous chunk
 };
 
 }  // namespace kv6::link

@@ -17,6 +17,7 @@ struct FieldBinding {
     const char* accepts;
     std::string (*get)(const Values&);
     bool (*set)(Values&, const std::string&);
+    image::FieldKind kind = image::FieldKind::Text;
 };
 
 template <typename Values>
@@ -24,7 +25,7 @@ template <typename Values>
                                                        const Values& values) {
     std::vector<image::PageField> fields;
     fields.reserve(bindings.size());
-    for (const auto& b : bindings) fields.push_back({b.key, b.get(values), b.accepts});
+    for (const auto& b : bindings) fields.push_back({b.key, b.get(values), b.accepts, b.kind});
     return fields;
 }
 

@@ -104,32 +104,32 @@ const std::array<Binding, 20> kBindings = {{
      [](V& v, const std::string& s) { return setDigits(v.ipPort2, s, kPortLength); }},
     {"secondIpMode", "0 (unused), 1 (on failure of IP1) or 2 (always)",
      [](const V& v) { return std::to_string(v.secondIpMode); },
-     [](V& v, const std::string& s) { return setInt(v.secondIpMode, s, 0, ObjectModel::kMaxSecondIpMode); }},
+     [](V& v, const std::string& s) { return setInt(v.secondIpMode, s, 0, ObjectModel::kMaxSecondIpMode); }, image::FieldKind::Number},
     {"codeDigits", "a number 0..255", [](const V& v) { return std::to_string(v.codeDigits); },
-     [](V& v, const std::string& s) { return setInt(v.codeDigits, s, 0, ObjectModel::kMaxCodeDigits); }},
+     [](V& v, const std::string& s) { return setInt(v.codeDigits, s, 0, ObjectModel::kMaxCodeDigits); }, image::FieldKind::Number},
     {"pollTimeMinutes", "a number 0..32767", [](const V& v) { return std::to_string(v.pollTimeMinutes); },
-     [](V& v, const std::string& s) { return setInt(v.pollTimeMinutes, s, 0, ObjectModel::kMaxPollTime); }},
+     [](V& v, const std::string& s) { return setInt(v.pollTimeMinutes, s, 0, ObjectModel::kMaxPollTime); }, image::FieldKind::Number},
     {"attemptTimeSeconds", "a number 10..100", [](const V& v) { return std::to_string(v.attemptTimeSeconds); },
      [](V& v, const std::string& s) {
          return setInt(v.attemptTimeSeconds, s, ObjectModel::kMinAttemptTime, ObjectModel::kMaxAttemptTime);
-     }},
+     }, image::FieldKind::Number},
     {"attemptsIp1", "a number 1..15", [](const V& v) { return std::to_string(v.attemptsIp1); },
      [](V& v, const std::string& s) {
          return setInt(v.attemptsIp1, s, ObjectModel::kMinAttempts, ObjectModel::kMaxAttempts);
-     }},
+     }, image::FieldKind::Number},
     {"attemptsIp2", "a number 1..15", [](const V& v) { return std::to_string(v.attemptsIp2); },
      [](V& v, const std::string& s) {
          return setInt(v.attemptsIp2, s, ObjectModel::kMinAttempts, ObjectModel::kMaxAttempts);
-     }},
+     }, image::FieldKind::Number},
     {"pinEnabled", kBoolAccepts, [](const V& v) { return rules::boolText(v.pinEnabled); },
-     [](V& v, const std::string& s) { return setBool(v.pinEnabled, s); }},
+     [](V& v, const std::string& s) { return setBool(v.pinEnabled, s); }, image::FieldKind::Boolean},
     {"pin", "up to 4 digits (the PIN is written only when pinEnabled and exactly 4 digits)",
      [](const V& v) { return v.pin; },
      [](V& v, const std::string& s) { return setDigits(v.pin, s, ObjectModel::kPinLength); }},
     {"gprsChannelOff", kBoolAccepts, [](const V& v) { return rules::boolText(v.gprsChannelOff); },
-     [](V& v, const std::string& s) { return setBool(v.gprsChannelOff, s); }},
+     [](V& v, const std::string& s) { return setBool(v.gprsChannelOff, s); }, image::FieldKind::Boolean},
     {"programmingMessage", kBoolAccepts, [](const V& v) { return rules::boolText(v.programmingMessage); },
-     [](V& v, const std::string& s) { return setBool(v.programmingMessage, s); }},
+     [](V& v, const std::string& s) { return setBool(v.programmingMessage, s); }, image::FieldKind::Boolean},
 }};
 
 }  // namespace

@@ -157,6 +157,10 @@ void RemoteSession::startRead(std::uint16_t readPassword) {
     m_replyCountdown = 0;  // the next tick sends the first request
 }
 
+void RemoteSession::reactNow() {
+    if (m_listening && connected() && m_readActive && m_replyCountdown <= 0) stepRead();
+}
+
 bool RemoteSession::sendPassword(std::uint16_t current, std::uint16_t next) {
     if (!requireConnection()) return false;
     const RemoteFrame frame = RemoteFrame::password(m_objectNumber, current, next);
@@ -312,6 +316,7 @@ void RemoteSession::setObjectNumber(const std::string& number) {
     m_objectNumber = number;
     traceLine("ObjGet^ " + number);
     setRemoteStatus(kObjectPrefix + number);
+    m_listener.remoteIdentified(number);
 }
 
 void RemoteSession::traceReceived(std::span<const std::uint8_t> bytes) {

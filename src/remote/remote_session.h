@@ -67,6 +67,11 @@ public:
 
     // The read command while listening: the timer requests the blocks.
     void startRead(std::uint16_t readPassword);
+    // Reactive pacing: the owner calls this after the module's bytes were
+    // handled and after startRead. A read whose last block is in (or that has
+    // just started) asks for the next block, or completes, at once instead of
+    // on the next Timer4 tick. The reply countdown keeps counting ticks.
+    void reactNow();
     // Service commands; false (and panel 1 says so) when no module is connected.
     bool sendPassword(std::uint16_t current, std::uint16_t next);
     bool sendReset();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace kv6::remote {
 
 // What the owner of a remote session learns from it. Every method has an
@@ -21,6 +23,8 @@ public:
     virtual void remoteResetDone() {}
     // The first module connected, or the last one went away.
     virtual void remoteConnectedChanged(bool /*connected*/) {}
+    // The module that takes the commands sent an identification text.
+    virtual void remoteIdentified(const std::string& /*objectNumber*/) {}
 };
 
 }  // namespace kv6::remote

@@ -75,9 +75,11 @@ public:
     void sendFactoryReset() override { ++resets; }
     void startListening() override { listening = true; }
     void stopListening() override { listening = false; }
+    void setPacing(link::Pacing chosen) override { pacing = chosen; }
 
     bool linkReady = true;
     bool listening = false;
+    link::Pacing pacing = link::Pacing::Module;
     int ensureCalls = 0;
     int writeStarts = 0;
     int resets = 0;

@@ -88,7 +88,10 @@ protected:
     std::unique_ptr<TForm1> window;
 };
 
-TEST_F(DesktopOverSimulator, ReadAndWriteAllOverTheCable) {
+class DesktopOverCable : public DesktopOverSimulator, public ::testing::WithParamInterface<const char*> {};
+
+// Without a pace line (the module's pacing) and with "pace=reactive" in param2.
+TEST_P(DesktopOverCable, ReadAndWriteAll) {
     sim.start(QStringLiteral(KV6SIM_PATH),
               {"--serial", "--image", dir.filePath("module.prg"), "--save", dir.filePath("after.prg")});
     ASSERT_TRUE(sim.waitForReadyRead(5000));
@@ -96,7 +99,7 @@ TEST_F(DesktopOverSimulator, ReadAndWriteAllOverTheCable) {
     {
         QFile param2(dir.filePath("param2"));  // the read command takes the port from here
         ASSERT_TRUE(param2.open(QIODevice::WriteOnly));
-        param2.write(device.toLocal8Bit() + "\n");
+        param2.write(device.toLocal8Bit() + "\n" + GetParam());
     }
     makeWindow();
 
@@ -115,6 +118,8 @@ TEST_F(DesktopOverSimulator, ReadAndWriteAllOverTheCable) {
     EXPECT_EQ(prompts.shown.back().text, "Записать настройки модуля ?");
     EXPECT_EQ(savedMemory().left(6), QByteArray("777777"));
 }
+
+INSTANTIATE_TEST_SUITE_P(Pacing, DesktopOverCable, ::testing::Values("", "pace=reactive\n"));
 
 TEST_F(DesktopOverSimulator, RemoteReadWriteAndResetFromTheMenus) {
     quint16 port = 0;

@@ -146,6 +146,18 @@ TEST_F(SideFilesTest, PortLineParsing) {
         EXPECT_FALSE(SideFiles::parsePortLine(QString::fromLatin1(bad)).has_value()) << bad;
 }
 
+TEST_F(SideFilesTest, ALaterLineOfParam2ChoosesTheReactivePacing) {
+    const std::pair<const char*, bool> cases[] = {
+        {"3\n", false},           {"3\n Pace = Reactive\r\n", true}, {"3\nkeep me\npace=reactive\n", true},
+        {"pace=reactive\n", false}, {"3\npace=module\n", false},      {"3\npace=reactive now\n", false}};
+    for (const auto& [text, reactive] : cases) {
+        ASSERT_TRUE(writeFile(program("param2"), text));
+        SideFiles side = files();
+        side.loadAll();
+        EXPECT_EQ(side.reactivePacing(), reactive) << text;
+    }
+}
+
 TEST_F(SideFilesTest, OversizedOrUnreadableFilesAreSkippedSilently) {
     ASSERT_TRUE(writeFile(program("paramd"), QByteArray(SideFiles::kMaxFileSize + 1, 'x')));
     ASSERT_TRUE(QDir(program()).mkdir(QStringLiteral("parame")));  // a directory, not a file
@@ -211,6 +223,13 @@ TEST_F(WindowSideFiles, FirstTickAppliesThePortAndLettersLeaveItAlone) {
     window->loadSideFiles();  // only the first tick loads
     EXPECT_EQ(link.port(), QStringLiteral("1"));
     EXPECT_EQ(loaded.count(), 1);
+}
+
+TEST_F(WindowSideFiles, FirstTickAppliesThePacing) {
+    EXPECT_EQ(link.pacing, link::Pacing::Module);
+    ASSERT_TRUE(writeFile(programDir() + QStringLiteral("/param2"), "2\npace=reactive\n"));
+    window->loadSideFiles();
+    EXPECT_EQ(link.pacing, link::Pacing::Reactive);
 }
 
 TEST_F(WindowSideFiles, PortDialogWritesParam2KeepingOtherLines) {

@@ -1,4 +1,5 @@
 #include <QTcpServer>
+#include <QTcpSocket>
 
 #include "io/prg_file.h"
 #include "kv6ctl_serial_fixture.h"
@@ -124,4 +125,45 @@ TEST(Kv6ctlRemote, NoModuleWithinTheWaitIsExitOne) {
     const CtlResult r = runCtl({"reset", "--remote", "--listen-port", QString::number(freePort()), "--wait", "1"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains("no module connected")) << r.err.toStdString();
+}
+
+// A connection that closes at once does not end the wait, and a module that
+// identifies itself late gets no frame before it did: its first frame carries
+// its object number.
+TEST(Kv6ctlRemote, WaitsForAModuleThatIdentifiesItself) {
+    e2eApp();
+    QTemporaryDir dir;
+    const quint16 port = freePort();
+    QProcess ctl;
+    ctl.setReadChannel(QProcess::StandardError);
+    ctl.start(QStringLiteral(KV6CTL_PATH), {"read", "--remote", "--listen-port", QString::number(port), "--wait", "30",
+                                            "--out", dir.filePath("read.prg")});
+    QByteArray err;
+    while (!err.contains("waiting for the module") && ctl.waitForReadyRead(10000)) err += ctl.readAllStandardError();
+
+    QTcpSocket probe;
+    probe.connectToHost(QHostAddress::LocalHost, port);
+    ASSERT_TRUE(probe.waitForConnected(5000));
+    probe.abort();
+
+    QTcpSocket module;
+    module.connectToHost(QHostAddress::LocalHost, port);
+    ASSERT_TRUE(module.waitForConnected(5000));
+    QByteArray received;
+    while (received.size() < 24 && module.waitForReadyRead(5000)) received += module.readAll();
+    ASSERT_EQ(received.size(), 24);  // the greeting
+    received.clear();
+    while (module.waitForReadyRead(1500)) received += module.readAll();  // silence before the identification
+    EXPECT_TRUE(received.isEmpty()) << received.toHex(' ').toStdString();
+    EXPECT_EQ(ctl.state(), QProcess::Running);  // the probe did not end the wait
+
+    module.write("#0000000000000SR 1234");
+    while (received.size() < 129 && module.waitForReadyRead(5000)) received += module.readAll();
+    ASSERT_GE(received.size(), 129);
+    EXPECT_EQ(received[0], '~');
+    EXPECT_EQ(static_cast<std::uint8_t>(received[1]), 0x12);
+    EXPECT_EQ(static_cast<std::uint8_t>(received[2]), 0x34);
+    EXPECT_EQ(received[3], 'R');
+    ctl.kill();
+    ctl.waitForFinished(5000);
 }

@@ -61,6 +61,7 @@ TEST(Kv6ctlSerialRead, UnopenablePortAndBadArguments) {
     for (const QStringList& args : {QStringList{"read", "--out", out}, QStringList{"read", "--port", "1"},
                                     QStringList{"read", "--port", "1", "--password", "65536", "--out", out},
                                     QStringList{"read", "--port", "1", "--bogus", "--out", out},
+                                    QStringList{"read", "--port", "1", "--pace", "fast", "--out", out},
                                     QStringList{"password", "--port", "1", "--old", "1"},
                                     QStringList{"reset", "--port"}, QStringList{"write-all", "--port", "1"}}) {
         const CtlResult r = runCtl(args);

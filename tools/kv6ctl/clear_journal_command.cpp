@@ -1,11 +1,12 @@
 #include "commands.h"
+#include "ctl_backup.h"
 #include "ctl_session.h"
 #include "journal/journal_model.h"
 
 namespace kv6::ctl {
 
 namespace {
-const char* const kUsage = "clear-journal (--port DEV | --remote [--listen-port N] [--wait S])";
+const char* const kUsage = "clear-journal (--port DEV | --remote [--listen-port N] [--wait S]) [--password N]";
 // Nine jobs, each at most five attempts of up to 60 ticks of 300 ms; this only guards against a stall.
 constexpr int kWriteGuardMs = 600'000;
 }  // namespace
@@ -17,13 +18,13 @@ int runClearJournal(const QStringList& args) {
     requireLinkChoice(options);
     if (options.error.isEmpty() && !options.positional.isEmpty())
         options.error = QStringLiteral("unexpected argument '%1'").arg(options.positional.first());
-    if (options.error.isEmpty() && (options.password || !options.out.isEmpty() || options.oldPassword ||
-                                    options.newPassword))
-        options.error = QStringLiteral("clear-journal takes no --password, --out, --old or --new");
+    if (options.error.isEmpty() && (!options.out.isEmpty() || options.oldPassword || options.newPassword))
+        options.error = QStringLiteral("clear-journal takes no --out, --old or --new");
     if (!options.error.isEmpty()) return usageError("clear-journal", options.error, kUsage);
 
     CtlSession session(options);
     if (const int code = session.ensureLink()) return code;
+    backupModule(session, options, options.password.value_or(QString()));  // --password: the backup read's
     QObject::connect(&session.link, &io::ModuleLink::writeFinished,
                      [&session](bool ok) { session.finish(ok ? 0 : 1); });
     journal::JournalModel::ClearJournal(session.configuration.workspace);

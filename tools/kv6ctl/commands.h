@@ -18,5 +18,10 @@ int runState(const QStringList& args);
 int runClearJournal(const QStringList& args);
 // Every page.key that `set` takes, one per line, for the shell completion.
 int runKeys(const QStringList& args);
+int runExport(const QStringList& args);
+int runApply(const QStringList& args);
+int runDiff(const QStringList& args);
+int runVerify(const QStringList& args);
+int runBackups(const QStringList& args);
 
 }  // namespace kv6::ctl

@@ -16,7 +16,7 @@ std::optional<quint16> parsePasswordArgument(const QString& text) {
 namespace {
 
 bool takesValue(const QString& name) {
-    static const QStringList withValue = {"--port", "--listen-port", "--wait", "--password", "--out", "--old", "--new"};
+    static const QStringList withValue = {"--port", "--listen-port", "--wait", "--password", "--out", "--old", "--new", "--pace"};
     return withValue.contains(name);
 }
 
@@ -41,6 +41,9 @@ void setValue(CtlOptions& o, const QString& name, const QString& value) {
     } else if (name == "--old") {
         o.oldPassword = parsePasswordArgument(value);
         ok = o.oldPassword.has_value();
+    } else if (name == "--pace") {
+        ok = value == "reactive" || value == "module";
+        o.pace = value == "module" ? link::Pacing::Module : link::Pacing::Reactive;
     } else if (name == "--new") {
         o.newPassword = parsePasswordArgument(value);
         ok = o.newPassword.has_value();
@@ -60,9 +63,14 @@ CtlOptions parseCtlOptions(const QStringList& args) {
         }
         const qsizetype eq = arg.indexOf(QLatin1Char('='));
         const QString name = eq < 0 ? arg : arg.left(eq);
-        if (name == "--remote" || name == "--trace") {
+        if (bool* flag = name == "--remote"      ? &o.remote
+                         : name == "--trace"     ? &o.trace
+                         : name == "--json"      ? &o.json
+                         : name == "--verify"    ? &o.verify
+                         : name == "--no-backup" ? &o.noBackup
+                                                 : nullptr) {
             if (eq >= 0) o.error = QStringLiteral("%1 takes no value").arg(name);
-            (name == "--remote" ? o.remote : o.trace) = true;
+            *flag = true;
         } else if (takesValue(name)) {
             if (eq >= 0) {
                 setValue(o, name, arg.mid(eq + 1));

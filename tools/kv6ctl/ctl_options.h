@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <optional>
 
+#include "link/pacing.h"
+
 namespace kv6::ctl {
 
 // The options the module commands share. Each command checks which it needs.
@@ -13,6 +15,10 @@ struct CtlOptions {
     quint16 listenPort = 8099;    // --listen-port N
     int waitSeconds = 0;          // --wait S (0: the command's default)
     bool trace = false;           // --trace
+    bool json = false;            // --json: typed JSON instead of lines
+    bool verify = false;          // --verify: read the module back after a write
+    bool noBackup = false;        // --no-backup: keep no backup of the module's image
+    link::Pacing pace = link::Pacing::Reactive;  // --pace reactive|module
     std::optional<QString> password;  // --password N
     QString out;                  // --out FILE
     std::optional<quint16> oldPassword;  // --old N

@@ -1,6 +1,7 @@
 #include "ctl_session.h"
 
-#include <QDateTime>
+#include "module_wait.h"
+
 #include <QTimer>
 #include <cstdio>
 
@@ -13,6 +14,7 @@ CtlSession::CtlSession(const CtlOptions& options)
       m_options(options) {
     applyRunTimeZone(configuration);
     link.setTimeZoneHoursProvider([this] { return configuration.settings.zoneHours(); });
+    link.setPacing(options.pace);
 }
 
 // The tick that ends a command may have sent a frame (a completed read also
@@ -32,32 +34,17 @@ int CtlSession::prepareLink() {
     const int waitSeconds = m_options.waitSeconds > 0 ? m_options.waitSeconds : kDefaultWaitSeconds;
     std::fprintf(stderr, "kv6ctl: waiting for the module on TCP port %u (at most %d s)\n",
                  static_cast<unsigned>(link.listeningPort()), waitSeconds);
-    if (!link.remoteConnected()) {
-        QEventLoop wait;
-        QTimer guard;
-        guard.setSingleShot(true);
-        QObject::connect(&guard, &QTimer::timeout, &wait, &QEventLoop::quit);
-        QObject::connect(&link, &io::ModuleLink::remoteConnectedChanged, &wait, [&wait](bool connected) {
-            if (connected) wait.quit();
-        });
-        guard.start(waitSeconds * 1000);
-        wait.exec();
-    }
-    if (!link.remoteConnected()) {
+    // Frames carry the module's object number: nothing goes out before the
+    // module has identified itself (or had its time to do so).
+    const ModuleWait::Outcome outcome = ModuleWait(link, kIdentificationWaitMs).run(waitSeconds * 1000);
+    if (outcome != ModuleWait::Outcome::Ready) {
         console.endLine();
-        std::fprintf(stderr, "kv6ctl: no module connected within %d s\n", waitSeconds);
+        std::fprintf(stderr, outcome == ModuleWait::Outcome::NoConnection
+                                 ? "kv6ctl: no module connected within %d s\n"
+                                 : "kv6ctl: the connected module did not identify itself within %d s\n",
+                     waitSeconds);
         return 1;
     }
-    // Frames carry the module's object number: give it a moment to identify itself.
-    QEventLoop identify;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &identify, [this, &identify, started = QDateTime::currentMSecsSinceEpoch()] {
-        if (!link.remoteObjectNumber().isEmpty() || !link.remoteConnected() ||
-            QDateTime::currentMSecsSinceEpoch() - started > kIdentificationWaitMs)
-            identify.quit();
-    });
-    poll.start(kPollMs);
-    identify.exec();
     return 0;
 }
 

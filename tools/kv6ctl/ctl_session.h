@@ -19,7 +19,6 @@ public:
     static constexpr int kDefaultWaitSeconds = 120;
     // How long a connected module may take to send its identification.
     static constexpr int kIdentificationWaitMs = 5000;
-    static constexpr int kPollMs = 50;
     // At 9600 baud a 13-byte request takes about 14 ms; this bounds a stuck line.
     static constexpr int kFlushMs = 2000;
 

@@ -15,34 +15,52 @@ namespace {
 // which takes the commands and their options from the usage lines.
 const char* const kUsage =
     "Usage: kv6ctl read      (--port DEV | --remote [--listen-port N] [--wait S]) [--password N] --out FILE.prg\n"
-    "  or:  kv6ctl write-all (--port DEV | --remote [--listen-port N] [--wait S]) FILE.prg\n"
+    "  or:  kv6ctl write-all (--port DEV | --remote [--listen-port N] [--wait S]) [--password N] [--verify] FILE.prg\n"
+    "  or:  kv6ctl verify    (--port DEV | --remote [--listen-port N] [--wait S]) [--password N] FILE.prg\n"
     "  or:  kv6ctl show      FILE.prg [--json] [--paramp FILE]\n"
     "  or:  kv6ctl set       FILE.prg [--paramp FILE] page.key=VALUE ...\n"
     "  or:  kv6ctl password  (--port DEV | --remote [--listen-port N] [--wait S]) --old N --new M\n"
-    "  or:  kv6ctl reset     (--port DEV | --remote [--listen-port N] [--wait S])\n"
+    "  or:  kv6ctl reset     (--port DEV | --remote [--listen-port N] [--wait S]) [--password N]\n"
+    "  or:  kv6ctl export    FILE.prg [--out FILE.json]\n"
+    "  or:  kv6ctl apply     FILE.prg SETTINGS.json [--out NEW.prg]\n"
+    "  or:  kv6ctl diff      A.prg (B.prg | --port DEV | --remote [--listen-port N] [--wait S]) [--password N] [--json]\n"
+    "  or:  kv6ctl backups   [--object N]\n"
     "  or:  kv6ctl journal   FILE.prg [--json] [--parame FILE]\n"
     "  or:  kv6ctl state     FILE.prg\n"
-    "  or:  kv6ctl clear-journal (--port DEV | --remote [--listen-port N] [--wait S])\n"
+    "  or:  kv6ctl clear-journal (--port DEV | --remote [--listen-port N] [--wait S]) [--password N]\n"
     "Reads the configuration of a KV6 alarm transmission module into a .prg file\n"
     "and writes one back, over a serial cable (--port) or while the module\n"
     "connects in over GPRS (--remote); shows and changes .prg files; changes the\n"
     "module's read password and resets the module to factory settings; shows and\n"
-    "clears the event journal.\n"
+    "clears the event journal; keeps settings as JSON, applies them to files,\n"
+    "compares files and modules field by field and verifies writes.\n"
+    "Exit status: 0 done (diff, verify: equal), 1 the module refused or did not\n"
+    "answer (diff, verify: they differ), 2 bad arguments or files.\n"
     "\n"
     "Options:\n"
     "  --port DEV        serial port: a number 1..99 (as in the port dialog) or a\n"
     "                    device path\n"
     "  --remote          wait for the module to connect over GPRS instead\n"
     "  --listen-port N   the TCP port to wait on (default 8099)\n"
-    "  --wait S          how many seconds to wait for the module (default 120)\n"
+    "  --wait S          how many seconds to wait for a module that connects and\n"
+    "                    identifies itself, or stays connected 5 s (default 120)\n"
     "  --password N      the module's read password, 0..65535\n"
-    "  --out FILE.prg    where the configuration read is saved\n"
+    "  --out FILE        read: where the configuration read is saved; export: the\n"
+    "                    JSON file; apply: the .prg to write instead of FILE.prg\n"
     "  --old N, --new M  the current and the new read password\n"
-    "  --json            show, journal: print JSON instead of lines\n"
+    "  --json            show, journal, diff: print JSON instead of lines\n"
+    "  --verify          write-all: read the module back and compare\n"
+    "  --no-backup       keep no backup of the module's image (every read, and the\n"
+    "                    read a command that changes the module does first, keeps\n"
+    "                    one in ~/.local/share/korvel-kv6/backups)\n"
+    "  --object N        backups: only those of object number N\n"
     "  --parame FILE     journal: the event descriptions (default: the tool's parame)\n"
     "  --paramp FILE     show, set: the zone types (default: the tool's paramp)\n"
     "  --time-zone N     1..13 for GMT+01:00 .. GMT+13:00, 0 for none: module times\n"
     "                    are shown and set in that zone (default: the computer's)\n"
+    "  --pace P          reactive (the default): each request goes out as soon as\n"
+    "                    the module has answered the previous one; module: the\n"
+    "                    desktop tool's pacing of one request per tick\n"
     "  --trace           print the protocol trace to stderr\n"
     "  --help            print this text and exit\n"
     "  --version         print the version and exit\n";
@@ -67,6 +85,9 @@ int main(int argc, char** argv) {
         {"journal", kv6::ctl::runJournal},   {"state", kv6::ctl::runState},
         {"clear-journal", kv6::ctl::runClearJournal},
         {"keys", kv6::ctl::runKeys},  // not in the usage: the shell completion asks it
+        {"export", kv6::ctl::runExport},     {"apply", kv6::ctl::runApply},
+        {"diff", kv6::ctl::runDiff},         {"verify", kv6::ctl::runVerify},
+        {"backups", kv6::ctl::runBackups},
     };
     // Every command takes --time-zone; the commands read it back through applyRunTimeZone.
     const kv6::ctl::TimeZoneOption zone = kv6::ctl::takeTimeZoneOption(args);

@@ -1,6 +1,7 @@
 #include <cstdio>
 
 #include "commands.h"
+#include "ctl_backup.h"
 #include "ctl_session.h"
 #include "io/prg_file.h"
 
@@ -25,6 +26,7 @@ int runRead(const QStringList& args) {
     CtlSession session(options);
     if (const int code = session.prepareLink()) return code;
     QObject::connect(&session.link, &io::ModuleLink::readCompleted, [&session, &options] {
+        keepBackup(options, session.configuration.workspace.ReceivedImage);
         // ConfigImage as it is at completion: the decode has just taken the image over.
         const QString error = io::savePrg(options.out, session.configuration.workspace.ConfigImage);
         if (!error.isEmpty()) {

@@ -1,5 +1,3 @@
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <cstdio>
 #include <string>
 
@@ -9,6 +7,7 @@
 #include "zone_types_file.h"
 #include "pages/configuration.h"
 #include "pages/field_rules.h"
+#include "settings/settings_json.h"
 
 namespace kv6::ctl {
 
@@ -25,15 +24,9 @@ void printText(const pages::Configuration& configuration) {
 }
 
 void printJson(const pages::Configuration& configuration) {
-    QJsonObject root;
-    for (const image::PageModel* page : configuration.document.pages()) {
-        QJsonObject fields;
-        for (const image::PageField& field : page->fields())
-            fields.insert(QString::fromStdString(field.key), QString::fromStdString(field.value));
-        root.insert(QString::fromStdString(page->pageKey()), fields);
-    }
-    const QByteArray json = QJsonDocument(root).toJson(QJsonDocument::Indented);
-    std::fwrite(json.constData(), 1, static_cast<std::size_t>(json.size()), stdout);
+    const std::string json =
+        settings::pagesToJson(configuration.document).dump(2, ' ', false, settings::Json::error_handler_t::replace) + "\n";
+    std::fwrite(json.data(), 1, json.size(), stdout);
 }
 
 }  // namespace

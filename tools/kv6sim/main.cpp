@@ -52,6 +52,7 @@ int main(int argc, char* argv[]) {
   const SimOptions& options = parsed.options;
 
   ModuleMemory memory(options.password);
+  memory.setForgottenWrite(options.forgetWrite);
   if (!options.imageFile.isEmpty()) {
     const QString error = memory.loadFile(options.imageFile);
     if (!error.isEmpty()) {

@@ -102,6 +102,7 @@ QByteArray ModuleMemory::read(int address, int count) const {
 }
 
 void ModuleMemory::write(int address, const QByteArray& bytes) {
+  if (address == m_forgottenWrite) return;
   for (qsizetype i = 0; i < bytes.size(); ++i) {
     const qsizetype at = address + i;
     if (at >= 0 && at < kSize) m_bytes[static_cast<std::size_t>(at)] = static_cast<std::uint8_t>(bytes[i]);

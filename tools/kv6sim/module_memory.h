@@ -25,6 +25,8 @@ class ModuleMemory {
 
   [[nodiscard]] QByteArray read(int address, int count) const;
   void write(int address, const QByteArray& bytes);
+  // Fault: a write starting at `address` is acknowledged but not stored (-1: none).
+  void setForgottenWrite(int address) { m_forgottenWrite = address; }
 
   [[nodiscard]] quint16 password() const;
   void setPassword(quint16 password);
@@ -38,6 +40,7 @@ class ModuleMemory {
 
  private:
   std::array<std::uint8_t, kSize> m_bytes{};
+  int m_forgottenWrite = -1;
 };
 
 }  // namespace kv6::sim

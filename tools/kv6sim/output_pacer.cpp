@@ -42,6 +42,12 @@ void OutputPacer::pump() {
         wakeIn(1);
         return;
       }
+      // An atomic piece leaves in one write, once the line could have carried
+      // all of it: it arrives when its last byte would have, not earlier.
+      if (head.atomic && m_budget < static_cast<double>(wanted)) {
+        wakeIn(static_cast<qint64>((static_cast<double>(wanted) - m_budget) * kMicrosPerByte / 1000) + 1);
+        return;
+      }
       if (!head.atomic) wanted = std::min<qsizetype>(wanted, static_cast<qsizetype>(m_budget));
     }
     const qint64 written = std::max<qint64>(m_sink(head.bytes.left(wanted)), 0);

@@ -2,6 +2,7 @@
 
 #include "hex_text.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace kv6::sim {
@@ -15,13 +16,39 @@ SerialSimulator::SerialSimulator(ModuleMemory& memory, const SimOptions& options
   m_staleTimer.setInterval(kStaleFrameMs);
   m_garbageTimer.setSingleShot(true);
   m_garbageTimer.setInterval(kGarbageAfterMs);
-  connect(&m_pty, &PtyChannel::received, this, &SerialSimulator::onReceived);
+  m_inputTimer.setSingleShot(true);
+  m_inputTimer.setTimerType(Qt::PreciseTimer);
+  m_clock.start();
+  connect(&m_inputTimer, &QTimer::timeout, this, &SerialSimulator::releaseInput);
+  connect(&m_pty, &PtyChannel::received, this, &SerialSimulator::onLineBytes);
   connect(&m_staleTimer, &QTimer::timeout, this, &SerialSimulator::onStale);
   connect(&m_pacer, &OutputPacer::drained, this, &SerialSimulator::onDrained);
   connect(&m_garbageTimer, &QTimer::timeout, this, &SerialSimulator::sendGarbage);
 }
 
 QString SerialSimulator::start() { return m_pty.open(); }
+
+void SerialSimulator::onLineBytes(const QByteArray& bytes) {
+  if (!m_options.lineRate) {
+    onReceived(bytes);
+    return;
+  }
+  const qint64 now = m_clock.nsecsElapsed() / 1000;
+  m_lineFreeUs = std::max(m_lineFreeUs, now) + bytes.size() * OutputPacer::kMicrosPerByte;
+  m_input.emplace_back(m_lineFreeUs, bytes);
+  if (!m_inputTimer.isActive()) releaseInput();
+}
+
+void SerialSimulator::releaseInput() {
+  const qint64 now = m_clock.nsecsElapsed() / 1000;
+  while (!m_input.empty() && m_input.front().first <= now) {
+    const QByteArray bytes = std::move(m_input.front().second);
+    m_input.pop_front();
+    onReceived(bytes);
+  }
+  if (!m_input.empty())
+    m_inputTimer.start(static_cast<int>(std::max<qint64>((m_input.front().first - now + 999) / 1000, 1)));
+}
 
 void SerialSimulator::onReceived(const QByteArray& bytes) {
   process(m_parser.feed(bytes));

@@ -7,9 +7,13 @@
 #include "serial_responder.h"
 #include "sim_options.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QRandomGenerator>
 #include <QTimer>
+
+#include <deque>
+#include <utility>
 
 namespace kv6::sim {
 
@@ -29,6 +33,8 @@ class SerialSimulator : public QObject {
 
  private:
   void onReceived(const QByteArray& bytes);
+  void onLineBytes(const QByteArray& bytes);
+  void releaseInput();
   void onStale();
   void process(const std::vector<SerialFrame>& frames);
   void onDrained();
@@ -44,6 +50,12 @@ class SerialSimulator : public QObject {
   QRandomGenerator m_noise{0x6B7636};  // fixed seed: runs are repeatable
   long long m_frameCount = 0;
   bool m_answerSent = false;  // noise follows answers only, never noise itself
+  // --line-rate: what the tool wrote reaches the module at 9600 baud too. Each
+  // piece is handed on when its last byte would have crossed the line.
+  QElapsedTimer m_clock;
+  QTimer m_inputTimer;
+  std::deque<std::pair<qint64, QByteArray>> m_input;  // (when, bytes), in order
+  qint64 m_lineFreeUs = 0;                             // when the line has carried all so far
 };
 
 }  // namespace kv6::sim

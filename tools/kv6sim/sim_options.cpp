@@ -58,7 +58,9 @@ QString usageText() {
       "                      shorter file replaces only its own length)\n"
       "  --save FILE.prg     write the 4096 bytes of memory to FILE on exit,\n"
       "                      SIGINT and SIGTERM included\n"
-      "  --line-rate         serial: pace the output at 9600 baud\n"
+      "  --line-rate         serial: carry the line at 9600 baud both ways: answers\n"
+      "                      go out at that rate, and a frame from the tool counts\n"
+      "                      as received when its last byte would have arrived\n"
       "  --drop-every N      carry out every Nth complete frame but lose its answer\n"
       "  --split             serial: send each answer in two pieces 400 ms apart (a\n"
       "                      read answer is cut between ';' and the carriage return,\n"
@@ -66,6 +68,8 @@ QString usageText() {
       "                      TCP: cut each answer across two writes 50 ms apart\n"
       "  --garbage           serial: send noise a few hundred ms after each answer\n"
       "  --delay MS          wait MS milliseconds before each answer\n"
+      "  --forget-write ADDR acknowledge a write starting at ADDR (0..4095) but\n"
+      "                      do not store it\n"
       "  --verbose           log every frame and answer to stderr in hex\n"
       "  --help              show this text\n"
       "  --version           show the version\n"
@@ -89,10 +93,11 @@ ParsedOptions parseOptions(const QStringList& arguments) {
   const QCommandLineOption garbage(QStringLiteral("garbage"));
   const QCommandLineOption delay(QStringLiteral("delay"), {}, QStringLiteral("MS"));
   const QCommandLineOption verbose(QStringLiteral("verbose"));
+  const QCommandLineOption forgetWrite(QStringLiteral("forget-write"), {}, QStringLiteral("ADDR"));
   const QCommandLineOption help(QStringLiteral("help"));
   const QCommandLineOption version(QStringLiteral("version"));
   parser.addOptions({serial, connect, object, password, image, save, lineRate, dropEvery, split,
-                     garbage, delay, verbose, help, version});
+                     garbage, delay, verbose, forgetWrite, help, version});
 
   if (!parser.parse(arguments)) return fail(parser.errorText());
   if (parser.isSet(help)) {
@@ -108,7 +113,7 @@ ParsedOptions parseOptions(const QStringList& arguments) {
   if (!parser.positionalArguments().isEmpty())
     return fail(QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first()));
   // Repeating a value option is most likely a mistake in a script; refuse it.
-  for (const auto* option : {&connect, &object, &password, &image, &save, &dropEvery, &delay})
+  for (const auto* option : {&connect, &object, &password, &image, &save, &dropEvery, &delay, &forgetWrite})
     if (parser.values(*option).size() > 1)
       return fail(QStringLiteral("--%1 given more than once").arg(option->names().first()));
 
@@ -147,6 +152,11 @@ ParsedOptions parseOptions(const QStringList& arguments) {
     if (!parseBounded(parser.value(delay), 0, 600000, number))
       return fail(QStringLiteral("--delay needs milliseconds 0..600000"));
     o.delayMs = static_cast<int>(number);
+  }
+  if (parser.isSet(forgetWrite)) {
+    if (!parseBounded(parser.value(forgetWrite), 0, 4095, number))
+      return fail(QStringLiteral("--forget-write needs an address 0..4095"));
+    o.forgetWrite = static_cast<int>(number);
   }
   o.imageFile = parser.value(image);
   o.saveFile = parser.value(save);

@@ -19,6 +19,7 @@ struct SimOptions {
   bool split = false;
   bool garbage = false;
   int delayMs = 0;
+  int forgetWrite = -1;  // -1 = every write is stored
   bool verbose = false;
 };
 

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "image/image.h"
+
+namespace kv6::settings {
+
+// One field that shows a different value in the two images.
+struct FieldDifference {
+    std::string key;  // page.key
+    std::string before;
+    std::string after;
+};
+
+// Bytes first..last (inclusive) differ, and no field shows the difference.
+struct ByteRange {
+    int first = 0;
+    int last = 0;
+};
+
+struct ConfigDiff {
+    std::vector<FieldDifference> fields;  // in page and field order
+    std::vector<ByteRange> otherBytes;    // ascending
+    [[nodiscard]] bool empty() const { return fields.empty() && otherBytes.empty(); }
+};
+
+// Compares two images as files, each decoded as a file load. A differing byte
+// counts as "other" when setting the differing fields in `before` and saving
+// does not produce it: no field change accounts for it.
+[[nodiscard]] ConfigDiff diffImages(const image::Image& before, const image::Image& after);
+
+}  // namespace kv6::settings

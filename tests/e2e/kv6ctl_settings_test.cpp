@@ -1,0 +1,79 @@
+#include <QDir>
+#include <QTemporaryDir>
+
+#include "kv6ctl_serial_fixture.h"
+
+using namespace kv6::e2e;
+
+namespace {
+
+// A module image whose read password is 0, as the file written to it holds.
+kv6::image::Image modulePassword0(unsigned seed) {
+    auto image = randomImage(seed);
+    image[244] = image[245] = 0;
+    return image;
+}
+
+}  // namespace
+
+// A verified write: the module read back holds every written range. A module
+// that acknowledges one job without storing it fails the verification, and the
+// differing field is named.
+TEST(Kv6ctlSettings, WriteAllVerifyCatchesAWriteTheModuleDidNotStore) {
+    QTemporaryDir dir;
+    writeFile(dir.filePath("site.prg"), modulePassword0(21));
+    writeFile(dir.filePath("module.prg"), modulePassword0(22));
+    {
+        SerialSimulator sim({"--image", dir.filePath("module.prg")});
+        const CtlResult r = runCtl({"write-all", "--port", sim.device(), "--verify", dir.filePath("site.prg")});
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains("verified")) << r.err.toStdString();
+        EXPECT_EQ(runCtl({"verify", "--port", sim.device(), dir.filePath("site.prg")}).exitCode, 0);
+    }
+    SerialSimulator forgetful({"--image", dir.filePath("module.prg"), "--forget-write", "750"});
+    const CtlResult r = runCtl({"write-all", "--port", forgetful.device(), "--verify", dir.filePath("site.prg")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("the module does not hold what was written")) << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains("verified"));
+}
+
+// Every read leaves a backup; a data folder that cannot be written costs a
+// warning, not the read.
+TEST(Kv6ctlSettings, ReadsKeepBackupsAndAnUnwritableFolderOnlyWarns) {
+    QTemporaryDir dir;
+    writeFile(dir.filePath("module.prg"), modulePassword0(23));
+    SerialSimulator sim({"--image", dir.filePath("module.prg")});
+    const QByteArray saved = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", dir.filePath("data").toUtf8());
+    CtlResult r = runCtl({"read", "--port", sim.device(), "--password", "0", "--out", dir.filePath("a.prg")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(QDir(dir.filePath("data/korvel-kv6/backups")).entryList(QDir::Files).size(), 1);
+
+    writeFile(dir.filePath("blocker"), kv6::image::Image{});
+    qputenv("XDG_DATA_HOME", dir.filePath("blocker").toUtf8());
+    r = runCtl({"read", "--port", sim.device(), "--password", "0", "--out", dir.filePath("b.prg")});
+    qputenv("XDG_DATA_HOME", saved);
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("warning: no backup kept")) << r.err.toStdString();
+    EXPECT_EQ(readFile(dir.filePath("b.prg")), readFile(dir.filePath("a.prg")));
+}
+
+TEST(Kv6ctlSettings, DiffExitCodesAndApplyWritesNothingOnAProblem) {
+    QTemporaryDir dir;
+    writeFile(dir.filePath("a.prg"), randomImage(24));
+    writeFile(dir.filePath("b.prg"), randomImage(24));
+    EXPECT_EQ(runCtl({"diff", dir.filePath("a.prg"), dir.filePath("b.prg")}).exitCode, 0);
+    EXPECT_EQ(runCtl({"set", dir.filePath("b.prg"), "object.ipPort=5000"}).exitCode, 0);
+    EXPECT_EQ(runCtl({"diff", dir.filePath("a.prg"), dir.filePath("b.prg")}).exitCode, 1);
+    EXPECT_EQ(runCtl({"diff", dir.filePath("a.prg"), dir.filePath("missing.prg")}).exitCode, 2);
+
+    QFile json(dir.filePath("s.json"));
+    ASSERT_TRUE(json.open(QIODevice::WriteOnly));
+    json.write(R"({"object": {"ipPort": "1234", "nosuch": 1}})");
+    json.close();
+    const QByteArray before = readFile(dir.filePath("b.prg"));
+    const CtlResult r = runCtl({"apply", dir.filePath("b.prg"), dir.filePath("s.json")});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("object.nosuch: unknown key")) << r.err.toStdString();
+    EXPECT_EQ(readFile(dir.filePath("b.prg")), before);
+}

@@ -1,0 +1,59 @@
+#include "ctl_backup.h"
+
+#include <QDateTime>
+#include <QEventLoop>
+#include <QTimer>
+#include <cstdio>
+
+#include "ctl_session.h"
+
+#include "io/backup_store.h"
+#include "pages/configuration.h"
+
+namespace kv6::ctl {
+
+int readBytes(bool remote) { return remote ? 1920 : 2000; }
+
+void keepBackup(const CtlOptions& options, const image::Image& image) {
+    if (options.noBackup) return;
+    // The object number as the "Объект" page decodes it.
+    pages::Configuration decoded;
+    decoded.workspace.ReceivedImage = image;
+    decoded.document.DecodeImage(image::DecodeSource::FileLoad);
+    QString objectNumber;
+    if (const image::PageModel* object = decoded.document.page("object"))
+        for (const image::PageField& field : object->fields())
+            if (field.key == "objectNumber") objectNumber = QString::fromStdString(field.value);
+
+    io::BackupStore store;
+    QString error;
+    if (store.keep(image, objectNumber, QDateTime::currentDateTime(), &error).isEmpty())
+        std::fprintf(stderr, "kv6ctl: warning: no backup kept in %s: %s\n", qPrintable(store.folder()),
+                     qPrintable(error));
+}
+
+void backupModule(CtlSession& session, const CtlOptions& options, const QString& password) {
+    if (options.noBackup) return;
+    constexpr int kReadGuardMs = 120'000;
+    QEventLoop loop;
+    bool read = false;
+    const auto done = QObject::connect(&session.link, &io::ModuleLink::readCompleted, &loop, [&] {
+        read = true;
+        loop.quit();
+    });
+    const auto failed = QObject::connect(&session.link, &io::ModuleLink::readFailed, &loop, &QEventLoop::quit);
+    session.link.startRead(password);
+    if (session.link.readActive()) {
+        QTimer::singleShot(kReadGuardMs, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    QObject::disconnect(done);
+    QObject::disconnect(failed);
+    session.console.endLine();
+    if (read)
+        keepBackup(options, session.configuration.workspace.ReceivedImage);
+    else
+        std::fputs("kv6ctl: warning: the module could not be read first; no backup kept\n", stderr);
+}
+
+}  // namespace kv6::ctl
