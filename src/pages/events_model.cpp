@@ -39,6 +39,7 @@ struct RowField {
     const char* accepts;
     std::string (*get)(const Entry&);
     bool (*set)(Entry&, const std::string&);
+    image::FieldKind kind = image::FieldKind::Choice;
 };
 
 std::string targetText(std::uint8_t b) { return b < EventsModel::kTargetCount ? std::to_string(b) : std::string(); }
@@ -79,7 +80,8 @@ constexpr const char* kTargetAccepts = "a GSM number 0..10 (0 = off) or empty fo
 constexpr const char* kKeyAccepts = "a key 1..2, or 0 for not set";
 
 const std::array<RowField, 10> kRowFields = {{
-    {"code", "up to 3 ASCII characters (bytes 1..127)", [](const Entry& e) { return EventsModel::codeOf(e); }, setCode},
+    {"code", "up to 3 ASCII characters (bytes 1..127)", [](const Entry& e) { return EventsModel::codeOf(e); }, setCode,
+     image::FieldKind::Text},
     {"tclipTarget", kTargetAccepts, [](const Entry& e) { return targetText(e[kTclipTarget]); },
      [](Entry& e, const std::string& s) { return setTarget(e[kTclipTarget], s); }},
     {"tclipKey", kKeyAccepts, [](const Entry& e) { return keyText(e[kTclipKey]); },
@@ -241,9 +243,9 @@ std::vector<image::PageField> EventsModel::fields() const {
     out.reserve(kEntryCount * kRowFields.size() + 2);
     for (int row = 1; row <= kEntryCount; ++row) {
         const Entry e = entry(row - 1);
-        for (const RowField& f : kRowFields) out.push_back({f.name + std::to_string(row), f.get(e), f.accepts});
+        for (const RowField& f : kRowFields) out.push_back({f.name + std::to_string(row), f.get(e), f.accepts, f.kind});
     }
-    out.push_back({"ledMode", std::to_string(m_ledMode), kLedAccepts});
+    out.push_back({"ledMode", std::to_string(m_ledMode), kLedAccepts, image::FieldKind::Number});
     out.push_back({"indicationPartitions", routing::partitionsText(m_indication), kPartitionsAccepts});
     return out;
 }

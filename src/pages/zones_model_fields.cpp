@@ -45,6 +45,14 @@ std::string zoneValue(const std::string& name, const Image& image, int zone) {
     return {};
 }
 
+image::FieldKind zoneKind(const std::string& name) {
+    if (name == "type" || name == "partition") return image::FieldKind::Number;
+    if (name == "cid") return image::FieldKind::Text;
+    if (name == "tclipTarget" || name == "tclipKey" || name == "smsTarget" || name == "smsMessage")
+        return image::FieldKind::Choice;
+    return image::FieldKind::Boolean;
+}
+
 const char* zoneAccepts(const std::string& name) {
     if (name == "type") return "a type number 0..255 with bits 2 and 3 clear (they are siren and restore)";
     if (name == "cid") return "exactly three digits";
@@ -109,7 +117,7 @@ std::vector<image::PageField> ZonesModel::fields() const {
     for (int zone = 1; zone <= kZoneCount; ++zone) {
         const std::string n = std::to_string(zone);
         for (const char* key : kZoneKeys) {
-            out.push_back({key + n, zoneValue(key, image, zone), zoneAccepts(key)});
+            out.push_back({key + n, zoneValue(key, image, zone), zoneAccepts(key), zoneKind(key)});
             if (std::string(key) != "type" || !m_types.hasNumbers()) continue;
             if (const auto index = m_types.findType(image[at(kTypes, zone)] & ~kTypeFlagBits))
                 out.push_back({"typeName" + n, m_types.name(*index), zoneAccepts("typeName")});
@@ -117,19 +125,19 @@ std::vector<image::PageField> ZonesModel::fields() const {
     }
     for (int i = 1; i <= kExpanderZones; ++i)
         out.push_back({"expander" + std::to_string(i), rules::boolText((image[kExpanderZoneBits] & (1u << (i - 1))) != 0),
-                       kBoolAccepts});
+                       kBoolAccepts, image::FieldKind::Boolean});
     const char* modeAccepts = "an output mode 0..4, or empty for no selection";
-    out.push_back({"output1Mode", routing::choiceText(v.output1Mode), modeAccepts});
-    out.push_back({"output2Mode", routing::choiceText(v.output2Mode), modeAccepts});
+    out.push_back({"output1Mode", routing::choiceText(v.output1Mode), modeAccepts, image::FieldKind::Choice});
+    out.push_back({"output2Mode", routing::choiceText(v.output2Mode), modeAccepts, image::FieldKind::Choice});
     out.push_back({"output1Partitions", routing::partitionsText(v.output1Partitions), kPartitionsAccepts});
     out.push_back({"output2Partitions", routing::partitionsText(v.output2Partitions), kPartitionsAccepts});
-    out.push_back({"entryTime", std::to_string(v.entryTime), kTimeAccepts});
-    out.push_back({"exitTime", std::to_string(v.exitTime), kTimeAccepts});
-    out.push_back({"sirenTime", std::to_string(v.sirenTime), kTimeAccepts});
-    out.push_back({"antiBounce", std::to_string(v.antiBounce), "a number 1..100"});
-    out.push_back({"buzzerOff", rules::boolText(v.buzzerOff), kBoolAccepts});
-    out.push_back({"tamper", rules::boolText(v.tamper != 0), kBoolAccepts});
-    out.push_back({"startZone", routing::choiceText(v.startZone), "0 (zone 5), 1 (zone 9), 2 (zone 17), or empty"});
+    out.push_back({"entryTime", std::to_string(v.entryTime), kTimeAccepts, image::FieldKind::Number});
+    out.push_back({"exitTime", std::to_string(v.exitTime), kTimeAccepts, image::FieldKind::Number});
+    out.push_back({"sirenTime", std::to_string(v.sirenTime), kTimeAccepts, image::FieldKind::Number});
+    out.push_back({"antiBounce", std::to_string(v.antiBounce), "a number 1..100", image::FieldKind::Number});
+    out.push_back({"buzzerOff", rules::boolText(v.buzzerOff), kBoolAccepts, image::FieldKind::Boolean});
+    out.push_back({"tamper", rules::boolText(v.tamper != 0), kBoolAccepts, image::FieldKind::Boolean});
+    out.push_back({"startZone", routing::choiceText(v.startZone), "0 (zone 5), 1 (zone 9), 2 (zone 17), or empty", image::FieldKind::Choice});
     return out;
 }
 
