@@ -1,5 +1,8 @@
 #include "image/win1251.h"
 
+#include <algorithm>
+#include <utility>
+
 #include <array>
 
 namespace kv6::image {
@@ -68,9 +71,19 @@ char32_t windows1251ToUnicode(std::uint8_t byte) {
 
 std::optional<std::uint8_t> unicodeToWindows1251(char32_t codePoint) {
     if (codePoint < 0x80) return static_cast<std::uint8_t>(codePoint);
-    for (std::size_t i = 0; i < kUpperHalf.size(); ++i)
-        if (kUpperHalf[i] != 0 && kUpperHalf[i] == codePoint) return static_cast<std::uint8_t>(0x80 + i);
-    return std::nullopt;
+    // А..я are contiguous in both: most SMS text needs no table search.
+    if (codePoint >= 0x410 && codePoint <= 0x44F) return static_cast<std::uint8_t>(0xC0 + (codePoint - 0x410));
+    // The upper half by code point, searched in order (built once).
+    static const auto byCodePoint = [] {
+        std::array<std::pair<char32_t, std::uint8_t>, kUpperHalf.size()> pairs{};
+        for (std::size_t i = 0; i < kUpperHalf.size(); ++i)
+            pairs[i] = {kUpperHalf[i], static_cast<std::uint8_t>(0x80 + i)};
+        std::sort(pairs.begin(), pairs.end());
+        return pairs;
+    }();
+    const auto found = std::lower_bound(byCodePoint.begin(), byCodePoint.end(), std::pair<char32_t, std::uint8_t>{codePoint, 0});
+    if (found == byCodePoint.end() || found->first != codePoint || codePoint == 0) return std::nullopt;
+    return found->second;
 }
 
 std::u32string utf8ToCodePoints(std::string_view utf8) {

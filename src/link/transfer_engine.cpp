@@ -42,7 +42,11 @@ void TransferEngine::SpeedButton2Click() {
     m_state.ByteCount = 0;
     m_state.ReadRetries = 0;
     m_state.InData = false;
-    m_repeatHeld = false;
+    // Reacting at once, the first request could meet the rest of a reply to
+    // an earlier run's last request (a completed read asks for address 2000
+    // as it ends): like a repeat, it waits for a tick in which nothing came.
+    m_repeatHeld = m_pacing == Pacing::Reactive;
+    m_heard = false;
     m_workspace.ReceivedImage.fill(0xFF);
 }
 

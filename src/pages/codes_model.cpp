@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "image/field_codec.h"
+#include "pages/field_kinds.h"
 #include "pages/field_rules.h"
 
 namespace kv6::pages {
@@ -268,6 +269,7 @@ std::vector<image::PageField> CodesModel::fields() const {
     for (int n = 1; n <= kLegacyCodes; ++n)
         list.push_back({"legacyCode" + std::to_string(n), v.legacyCodes[n - 1], "6 digits, or empty"});
     list.push_back({"rearmCode", std::to_string(v.rearmCode), "a number 0..8 (0 = none)"});
+    markFieldKinds(list, {{"bypass", image::FieldKind::Boolean}, {"code99Bypass", image::FieldKind::Boolean}, {"codeLength", image::FieldKind::Number}, {"rearmCode", image::FieldKind::Number}});
     return list;
 }
 

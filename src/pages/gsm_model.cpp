@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "image/field_codec.h"
+#include "pages/field_kinds.h"
 #include "pages/field_list.h"
 
 namespace kv6::pages {
@@ -275,7 +276,13 @@ void GsmModel::queuePageJobs(image::Workspace& workspace) {
     for (int entry : ownEntries()) flags.clear(entry);
 }
 
-std::vector<image::PageField> GsmModel::fields() const { return listFieldEntries(fieldList(), m_values); }
+std::vector<image::PageField> GsmModel::fields() const {
+    std::vector<image::PageField> fields = listFieldEntries(fieldList(), m_values);
+    markFieldKinds(fields, {{"function", image::FieldKind::Number}, {"partition", image::FieldKind::Number}, {"code", image::FieldKind::Number},
+                            {"input1AlarmNumber", image::FieldKind::Choice}, {"input2AlarmNumber", image::FieldKind::Choice},
+                            {"input1AlarmKey", image::FieldKind::Number}, {"input2AlarmKey", image::FieldKind::Number}});
+    return fields;
+}
 
 std::string GsmModel::setField(const std::string& key, const std::string& value) {
     return setFieldEntry(fieldList(), m_values, key, value);

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "image/field_codec.h"
+#include "pages/field_kinds.h"
 #include "image/module_time.h"
 #include "image/time_zone.h"
 #include "pages/field_rules.h"
@@ -181,6 +182,7 @@ std::vector<image::PageField> SettingsModel::fields() const {
     fields.push_back({"programmingServer", m_values.programmingServer, kIpAccepts});
     fields.push_back({"timeZone", timeZoneText(m_values.timeZoneItem),
                       "only the zone shown: it follows the computer's time zone or --time-zone N"});
+    markFieldKinds(fields, {{"device", image::FieldKind::Choice}, {"ntp", image::FieldKind::Boolean}, {"ntpInterval", image::FieldKind::Number}});
     return fields;
 }
 

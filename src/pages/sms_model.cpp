@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "image/field_codec.h"
+#include "pages/field_kinds.h"
 #include "image/win1251.h"
 #include "pages/field_list.h"
 
@@ -170,7 +171,11 @@ void SmsModel::queuePageJobs(image::Workspace& workspace) {
     for (int entry : ownEntries()) workspace.flags.clear(entry);
 }
 
-std::vector<image::PageField> SmsModel::fields() const { return listFieldEntries(fieldList(), m_values); }
+std::vector<image::PageField> SmsModel::fields() const {
+    std::vector<image::PageField> fields = listFieldEntries(fieldList(), m_values);
+    markFieldKinds(fields, {{"disarm", image::FieldKind::Number}, {"arm", image::FieldKind::Number}, {"mainsOff", image::FieldKind::Number}, {"mainsOn", image::FieldKind::Number}, {"batteryFault", image::FieldKind::Number}, {"batteryRestored", image::FieldKind::Number}, {"caseOpened", image::FieldKind::Number}, {"caseClosed", image::FieldKind::Number}, {"disarmReserve", image::FieldKind::Boolean}, {"armReserve", image::FieldKind::Boolean}, {"mainsOffReserve", image::FieldKind::Boolean}, {"mainsOnReserve", image::FieldKind::Boolean}, {"batteryFaultReserve", image::FieldKind::Boolean}, {"batteryRestoredReserve", image::FieldKind::Boolean}, {"caseOpenedReserve", image::FieldKind::Boolean}, {"caseClosedReserve", image::FieldKind::Boolean}, {"backupTarget", image::FieldKind::Choice}});
+    return fields;
+}
 
 std::string SmsModel::setField(const std::string& key, const std::string& value) {
     return setFieldEntry(fieldList(), m_values, key, value);

@@ -98,7 +98,8 @@ TEST_F(Kv6ctlShowSetTest, SetThenShowGivesTheValuesBackInTextAndJson) {
     ASSERT_EQ(error.error, QJsonParseError::NoError);
     const QJsonObject object = doc.object().value("object").toObject();
     EXPECT_EQ(object.value("objectNumber").toString(), "123456");
-    EXPECT_EQ(object.value("attemptsIp2").toString(), "15");
+    EXPECT_EQ(object.value("attemptsIp2").toInt(), 15);  // a number, typed
+    EXPECT_EQ(object.value("gprsChannelOff").toBool(false), true);
     EXPECT_EQ(object.value("ipAddress").toString(), "010.000.000.001");
 }
 
@@ -145,7 +146,11 @@ TEST_F(Kv6ctlShowSetTest, ShowListsEveryFieldOfEveryPage) {
             const QString value = QString::fromStdString(field.value);
             ASSERT_LT(count, lines.size());
             EXPECT_EQ(lines[count++], pageKey + "." + key + " = " + value);  // in page order
-            EXPECT_EQ(root.value(pageKey).toObject().value(key).toString(), value) << key.toStdString();
+            // Typed: a number or a boolean reads back as the text show prints, null as empty.
+            const QJsonValue typed = root.value(pageKey).toObject().value(key);
+            ASSERT_FALSE(typed.isUndefined()) << key.toStdString();
+            EXPECT_EQ(typed.isBool() ? QString(typed.toBool() ? "true" : "false") : typed.toVariant().toString(), value)
+                << key.toStdString();
         }
     }
     EXPECT_EQ(count, lines.size());

@@ -13,7 +13,7 @@ namespace {
 
 using kv6::fuzz::require;
 
-constexpr int kMaxSetsPerInput = 64;
+constexpr int kMaxSetsPerInput = 16;
 
 bool sameValues(const std::vector<kv6::image::PageField>& a, const std::vector<kv6::image::PageField>& b) {
     if (a.size() != b.size()) return false;
