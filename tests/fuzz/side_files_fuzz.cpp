@@ -9,6 +9,7 @@
 #include "app/side_files.h"
 #include "fuzz/fuzz_input.h"
 #include "journal/journal_model.h"
+#include "pages/zone_type_list.h"
 
 namespace {
 
@@ -52,5 +53,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     kv6::journal::JournalModel journal;
     journal.decode(image, kv6::image::DecodeSource::SerialRead);
     for (const auto& row : journal.rows(3, descriptions)) (void)row;
+
+    // The zone type list and its walk over every stored type number.
+    std::vector<std::string> zoneLines;
+    for (const QString& line : sideFiles.zoneTypes()) zoneLines.push_back(line.toStdString());
+    const auto types = kv6::pages::ZoneTypeList::fromFileLines(zoneLines);
+    for (int i = 0; i < types.size(); ++i) {
+        (void)types.name(i);
+        (void)types.code(i);
+        (void)types.number(i);
+    }
+    for (int typeNumber = 0; typeNumber < 64; ++typeNumber)
+        if (const auto index = types.findType(typeNumber)) require(*index >= 0 && *index < types.size(), "type index in the list");
     return 0;
 }
