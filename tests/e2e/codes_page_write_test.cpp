@@ -1,11 +1,9 @@
 // The "Коды и Разделы" page's write button against the simulated module over
 // a real pseudo-terminal: after a read, dialog-style edits and the button, the
 // module's memory differs only inside the eight ranges of the page.
-#include <QEventLoop>
-#include <QTimer>
-
 #include "io/module_link.h"
 #include "kv6ctl_serial_fixture.h"
+#include "page_write_support.h"
 #include "pages/configuration.h"
 #include "pages/page_write_button.h"
 
@@ -13,39 +11,6 @@ using namespace kv6;
 using namespace kv6::e2e;
 
 namespace {
-
-class Console final : public StatusSink, public Prompts, public TraceSink {
-public:
-    void setStatus(StatusPanel panel, const std::string& text) override {
-        if (panel == StatusPanel::Operation) last = text;
-    }
-    bool message(const std::string&, const std::string&, MessageIcon, MessageButtons) override { return true; }
-    void trace(TraceChannel, const std::string&) override {}
-    std::string last;
-};
-
-class Link final : public pages::WriteLink {
-public:
-    explicit Link(io::ModuleLink& link) : m_link(link) {}
-    bool ensureLink() override { return m_link.ensureLink(); }
-    void startWrite() override { m_link.startWrite(); }
-
-private:
-    io::ModuleLink& m_link;
-};
-
-template <typename Signal>
-bool waitFor(io::ModuleLink& link, Signal signal, int timeoutMs) {
-    QEventLoop loop;
-    bool fired = false;
-    QObject::connect(&link, signal, &loop, [&] {
-        fired = true;
-        loop.quit();
-    });
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    return fired;
-}
 
 bool inPageRanges(int offset) {
     for (const auto& [address, length] : {std::pair{1195, 48}, {1642, 24}, {1163, 32}, {243, 1}, {990, 32},

@@ -1,11 +1,9 @@
 // The "Объект" page's write button against the simulated module over a real
 // pseudo-terminal: after a read, an edit and the button, the module's memory
 // differs from before exactly inside the ten ranges of the page.
-#include <QEventLoop>
-#include <QTimer>
-
 #include "io/module_link.h"
 #include "kv6ctl_serial_fixture.h"
+#include "page_write_support.h"
 #include "pages/configuration.h"
 #include "pages/page_write_button.h"
 
@@ -13,39 +11,6 @@ using namespace kv6;
 using namespace kv6::e2e;
 
 namespace {
-
-class QuietConsole final : public StatusSink, public Prompts, public TraceSink {
-public:
-    void setStatus(StatusPanel panel, const std::string& text) override {
-        if (panel == StatusPanel::Operation) last = text;
-    }
-    bool message(const std::string&, const std::string&, MessageIcon, MessageButtons) override { return true; }
-    void trace(TraceChannel, const std::string&) override {}
-    std::string last;
-};
-
-class LinkAdapter final : public pages::WriteLink {
-public:
-    explicit LinkAdapter(io::ModuleLink& link) : m_link(link) {}
-    bool ensureLink() override { return m_link.ensureLink(); }
-    void startWrite() override { m_link.startWrite(); }
-
-private:
-    io::ModuleLink& m_link;
-};
-
-template <typename Signal>
-bool waitFor(io::ModuleLink& link, Signal signal, int timeoutMs) {
-    QEventLoop loop;
-    bool fired = false;
-    QObject::connect(&link, signal, &loop, [&] {
-        fired = true;
-        loop.quit();
-    });
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    return fired;
-}
 
 bool inPageRanges(int offset) {
     struct Range {
@@ -66,7 +31,7 @@ TEST(ObjectPageOverSimulator, WritesExactlyTheTenRanges) {
     {
         SerialSimulator sim({"--save", after});
         ASSERT_FALSE(sim.device().isEmpty());
-        QuietConsole console;
+        Console console;
         pages::Configuration configuration(&console);
         io::ModuleLink link(configuration, console, console, console);
         link.setPort(sim.device());
@@ -81,7 +46,7 @@ TEST(ObjectPageOverSimulator, WritesExactlyTheTenRanges) {
         values.pollTimeMinutes = 300;
         values.attemptsIp1 = 3;
         values.attemptsIp2 = 15;
-        LinkAdapter adapter(link);
+        Link adapter(link);
         pages::PageWriteButton button(configuration.object, configuration.workspace, console, adapter);
         ASSERT_EQ(button.click(), pages::PageWriteButton::Outcome::Queued);
         EXPECT_EQ(configuration.workspace.queue.size(), 10u);
