@@ -95,11 +95,12 @@ void ZonesModel::applyRouting(int zone, const ZoneRouting& r) {
 }
 
 void ZonesModel::decodeZoneTexts(const Image& received) {
+    const bool numbered = m_types.hasNumbers();
     for (int zone = 1; zone <= kZoneCount; ++zone) {
         const int type = received[at(kTypes, zone)] & ~kTypeFlagBits;
         std::string& text = m_values.zoneTexts[static_cast<std::size_t>(zone - 1)];
         // The preset names carry no number: show the stored one instead.
-        if (!m_types.hasNumbers()) {
+        if (!numbered) {
             text = std::to_string(type);
         } else if (const auto index = m_types.findType(type)) {
             text = m_types.name(*index);
