@@ -32,6 +32,28 @@ void keepBackup(const CtlOptions& options, const image::Image& image) {
                      qPrintable(error));
 }
 
+namespace {
+
+// A completed read still has its last request (address 2000) answered: the
+// command's own frame goes out once that reply has passed, so that the module
+// takes it and the reply is not mistaken for its answer.
+void waitForQuietLine(io::ModuleLink& link) {
+    constexpr int kStepMs = 100;
+    constexpr int kQuietSteps = 3;
+    constexpr int kMaxSteps = 30;
+    quint64 received = link.lineCounts().received;
+    for (int step = 0, quiet = 0; step < kMaxSteps && quiet < kQuietSteps; ++step) {
+        QEventLoop pause;
+        QTimer::singleShot(kStepMs, &pause, &QEventLoop::quit);
+        pause.exec();
+        const quint64 now = link.lineCounts().received;
+        quiet = now == received ? quiet + 1 : 0;
+        received = now;
+    }
+}
+
+}  // namespace
+
 void backupModule(CtlSession& session, const CtlOptions& options, const QString& password) {
     if (options.noBackup) return;
     constexpr int kReadGuardMs = 120'000;
@@ -49,6 +71,7 @@ void backupModule(CtlSession& session, const CtlOptions& options, const QString&
     }
     QObject::disconnect(done);
     QObject::disconnect(failed);
+    waitForQuietLine(session.link);
     session.console.endLine();
     if (read)
         keepBackup(options, session.configuration.workspace.ReceivedImage);
