@@ -4,33 +4,12 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "kv6ctl_serial_fixture.h"
+
 namespace {
 
-struct CtlRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-CtlRun kv6ctl(const QStringList& args) {
-    QProcess process;
-    process.start(QStringLiteral(KV6CTL_PATH), args);
-    CtlRun run;
-    if (!process.waitForFinished(30000)) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+kv6::e2e::CtlResult kv6ctl(const QStringList& args) { return kv6::e2e::runCtl(args, 30000); }
+QByteArray readAll(const QString& path) { return kv6::e2e::readFile(path); }
 
 // Sets gsm and sms keys on a file this tool saved: exactly their bytes change,
 // show gives the values back, and a refused value writes nothing.
@@ -51,7 +30,7 @@ TEST(Kv6ctlGsmSmsTest, SetChangesExactlyTheFieldsBytesAndShowGivesThemBack) {
                                      "gsm.code10=12",         "gsm.countryCode=8", "gsm.input2AlarmKey=2",
                                      "sms.message3=Тревога",  "sms.arm=3",         "sms.caseClosedReserve=true",
                                      "sms.backupTarget=10"};
-    const CtlRun set = kv6ctl(QStringList{"set", path} + assignments);
+    const kv6::e2e::CtlResult set = kv6ctl(QStringList{"set", path} + assignments);
     ASSERT_EQ(set.exitCode, 0) << set.err.toStdString();
     const QByteArray after = readAll(path);
     ASSERT_EQ(after.size(), 4096);
@@ -66,7 +45,7 @@ TEST(Kv6ctlGsmSmsTest, SetChangesExactlyTheFieldsBytesAndShowGivesThemBack) {
     EXPECT_EQ(quint8(after[1603]), 10);
     EXPECT_EQ(quint8(after[1604]), 0x80);
 
-    const CtlRun show = kv6ctl({"show", path});
+    const kv6::e2e::CtlResult show = kv6ctl({"show", path});
     ASSERT_EQ(show.exitCode, 0);
     const QStringList lines = show.out.split('\n');
     for (const QString& assignment : assignments) {
@@ -75,7 +54,7 @@ TEST(Kv6ctlGsmSmsTest, SetChangesExactlyTheFieldsBytesAndShowGivesThemBack) {
     }
 
     for (const char* refused : {"gsm.number1=Номер", "gsm.function1=3", "sms.message1=ĀĀ", "sms.disarm=11"}) {
-        const CtlRun run = kv6ctl({"set", path, refused});
+        const kv6::e2e::CtlResult run = kv6ctl({"set", path, refused});
         EXPECT_EQ(run.exitCode, 2) << refused;
         EXPECT_TRUE(run.err.contains(QString::fromUtf8(refused).section('=', 0, 0))) << run.err.toStdString();
         EXPECT_EQ(readAll(path), after) << refused;

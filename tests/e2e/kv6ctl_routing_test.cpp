@@ -6,13 +6,9 @@
 #include <QTemporaryDir>
 #include <set>
 
-namespace {
+#include "kv6ctl_serial_fixture.h"
 
-struct CtlRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+namespace {
 
 class Kv6ctlRoutingTest : public ::testing::Test {
 protected:
@@ -31,21 +27,7 @@ protected:
         write(m_dir.filePath("types.txt"), "Вход/Выход\t130\t1\nПериметр\t132\t16\n");
     }
     // Runs in the temporary directory, so that no stray paramp is found.
-    CtlRun kv6ctl(const QStringList& args) {
-        QProcess process;
-        process.setWorkingDirectory(m_dir.path());
-        process.start(QStringLiteral(KV6CTL_PATH), args);
-        CtlRun run;
-        if (!process.waitForFinished(30000)) {
-            process.kill();
-            process.waitForFinished();
-            return run;
-        }
-        run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        run.out = QString::fromUtf8(process.readAllStandardOutput());
-        run.err = QString::fromUtf8(process.readAllStandardError());
-        return run;
-    }
+    kv6::e2e::CtlResult kv6ctl(const QStringList& args) { return kv6::e2e::runCtl(args, 30000, m_dir.path()); }
     static void write(const QString& path, const QByteArray& bytes) {
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -62,7 +44,7 @@ protected:
 TEST_F(Kv6ctlRoutingTest, SetChangesExactlyItsBytesAndShowGivesTheValuesBack) {
     ASSERT_EQ(kv6ctl({"set", m_file, "zones.tamper=false"}).exitCode, 0);  // one save normalises
     const QByteArray before = bytes();
-    const CtlRun result = kv6ctl({"set", m_file, "--paramp", m_dir.filePath("types.txt"), "events.code14=130",
+    const kv6::e2e::CtlResult result = kv6ctl({"set", m_file, "--paramp", m_dir.filePath("types.txt"), "events.code14=130",
                             "events.tclipTarget14=2", "events.tclipKey14=2", "events.smsTarget14=5",
                             "events.smsMessage14=3", "events.infoType14=2", "events.indicationPartitions=1,3",
                             "zones.type3=16", "zones.siren3=true", "zones.cid3=602", "zones.smsMessage3=20",
@@ -77,19 +59,19 @@ TEST_F(Kv6ctlRoutingTest, SetChangesExactlyItsBytesAndShowGivesTheValuesBack) {
                                       1508, 1547, 1578}));
     EXPECT_EQ(after.mid(402, 12), QByteArray("130\x05\0\x02\0\x02\x02\0\0\x02", 12));
 
-    const CtlRun named = kv6ctl({"show", m_file, "--paramp=" + m_dir.filePath("types.txt")});
+    const kv6::e2e::CtlResult named = kv6ctl({"show", m_file, "--paramp=" + m_dir.filePath("types.txt")});
     ASSERT_EQ(named.exitCode, 0);
     for (const char* line : {"events.code14 = 130\n", "events.smsMessage14 = 3\n", "zones.type3 = 16\n",
                              "zones.typeName3 = Периметр\n", "zones.cid3 = 602\n", "zones.smsMessage3 = 20\n",
                              "zones.entryTime = 7\n", "zones.expander6 = true\n", "events.indicationPartitions = 1,3\n"})
         EXPECT_TRUE(named.out.contains(QString::fromUtf8(line))) << line;
-    const CtlRun plain = kv6ctl({"show", m_file});
+    const kv6::e2e::CtlResult plain = kv6ctl({"show", m_file});
     EXPECT_FALSE(plain.out.contains("typeName")) << "no paramp here";
 }
 
 TEST_F(Kv6ctlRoutingTest, RefusedValuesAndMissingParampWriteNothing) {
     const QByteArray before = bytes();
-    CtlRun run = kv6ctl({"set", m_file, "zones.cid1=12a", "events.code1=1234"});
+    kv6::e2e::CtlResult run = kv6ctl({"set", m_file, "zones.cid1=12a", "events.code1=1234"});
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_TRUE(run.err.contains("zones.cid1")) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains("events.code1")) << run.err.toStdString();

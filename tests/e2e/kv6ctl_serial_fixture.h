@@ -66,12 +66,16 @@ private:
 
 struct CtlResult {
     int exitCode = -1;
+    QString out;
     QString err;
 };
 
-inline CtlResult runCtl(const QStringList& args, int timeoutMs = 120000) {
+// Runs kv6ctl to its end (or kills it after `timeoutMs`); exit code -1 when it
+// crashed or timed out. `workingDirectory` empty: the test's own.
+inline CtlResult runCtl(const QStringList& args, int timeoutMs = 120000, const QString& workingDirectory = {}) {
     e2eApp();
     QProcess ctl;
+    if (!workingDirectory.isEmpty()) ctl.setWorkingDirectory(workingDirectory);
     ctl.start(QStringLiteral(KV6CTL_PATH), args);
     CtlResult result;
     if (!ctl.waitForFinished(timeoutMs)) {
@@ -80,6 +84,7 @@ inline CtlResult runCtl(const QStringList& args, int timeoutMs = 120000) {
         return result;
     }
     result.exitCode = ctl.exitStatus() == QProcess::NormalExit ? ctl.exitCode() : -1;
+    result.out = QString::fromUtf8(ctl.readAllStandardOutput());
     result.err = QString::fromUtf8(ctl.readAllStandardError());
     return result;
 }

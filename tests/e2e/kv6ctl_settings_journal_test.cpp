@@ -10,27 +10,7 @@ using namespace kv6::e2e;
 
 namespace {
 
-struct CtlRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-CtlRun ctl(const QStringList& args) {
-    e2eApp();
-    QProcess process;
-    process.start(QStringLiteral(KV6CTL_PATH), args);
-    CtlRun run;
-    if (!process.waitForFinished(30000)) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
+CtlResult ctl(const QStringList& args) { return runCtl(args, 30000); }
 
 // A file as the tool saves it: the journal record of the example, partitions 1 and 3 armed.
 QString preparedFile(const QTemporaryDir& dir) {
@@ -63,7 +43,7 @@ TEST(Kv6ctlSettings, EachKeyChangesExactlyItsBytes) {
     };
     for (const Case& c : cases) {
         const QByteArray before = readFile(path);
-        const CtlRun r = ctl({"set", "--time-zone", "3", path, c.assignment});
+        const CtlResult r = ctl({"set", "--time-zone", "3", path, c.assignment});
         ASSERT_EQ(r.exitCode, 0) << c.assignment << r.err.toStdString();
         const QByteArray after = readFile(path);
         ASSERT_EQ(after.size(), 4096);
@@ -75,12 +55,12 @@ TEST(Kv6ctlSettings, EachKeyChangesExactlyItsBytes) {
         }
         EXPECT_TRUE(changed) << c.assignment;
     }
-    const CtlRun shown = ctl({"show", "--time-zone", "3", path});
+    const CtlResult shown = ctl({"show", "--time-zone", "3", path});
     for (const char* line : {"settings.device1 = 7\n", "settings.device2 = \n", "settings.ntp = true\n",
                              "settings.ntpInterval = 12\n", "settings.clock = 2020-05-06 07:08:09\n",
                              "settings.programmingServer = 192.168.001.010\n", "settings.timeZone = GMT+03:00\n"})
         EXPECT_TRUE(shown.out.contains(QString::fromUtf8(line))) << line << shown.out.toStdString();
-    const CtlRun refused = ctl({"set", path, "settings.device2=256"});
+    const CtlResult refused = ctl({"set", path, "settings.device2=256"});
     EXPECT_EQ(refused.exitCode, 2);
     EXPECT_TRUE(refused.err.contains("settings.device2")) << refused.err.toStdString();
 }
@@ -103,20 +83,20 @@ TEST(Kv6ctlJournal, RowsAndStateAsThePageShowsThem) {
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write("1100\tНе то\r\n1130\tВзлом\r\n");
     }
-    const CtlRun text = ctl({"journal", path, "--parame", parame, "--time-zone", "3"});
+    const CtlResult text = ctl({"journal", path, "--parame", parame, "--time-zone", "3"});
     ASSERT_EQ(text.exitCode, 0) << text.err.toStdString();
     const QStringList lines = text.out.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 50);
     EXPECT_EQ(lines.first(), "2012-04-10 14-30-05\t1130\tВзлом\t1\t5");
     EXPECT_EQ(lines.last(), "1900-01-01 03-00-00\t0000\t\t0\t0");
 
-    const CtlRun json = ctl({"journal", path, "--json", "--parame", parame, "--time-zone", "3"});
+    const CtlResult json = ctl({"journal", path, "--json", "--parame", parame, "--time-zone", "3"});
     const QJsonArray rows = QJsonDocument::fromJson(json.out.toUtf8()).array();
     ASSERT_EQ(rows.size(), 50);
     EXPECT_EQ(rows.first().toObject().value("description").toString(), "Взлом");
     EXPECT_EQ(rows.first().toObject().value("zone").toInt(), 5);
 
-    const CtlRun state = ctl({"state", path});
+    const CtlResult state = ctl({"state", path});
     ASSERT_EQ(state.exitCode, 0);
     EXPECT_EQ(state.out.split('\n', Qt::SkipEmptyParts),
               (QStringList{"Последний код:", "000000", "---", "Раздел1: Охране", "Раздел2: Снят", "Раздел3: Охране",

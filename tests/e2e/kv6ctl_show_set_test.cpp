@@ -9,35 +9,15 @@
 #include <random>
 
 #include "io/prg_file.h"
+#include "kv6ctl_serial_fixture.h"
 #include "pages/configuration.h"
+
+using kv6::e2e::CtlResult;
+using kv6::e2e::readFile;
 
 namespace {
 
-struct CtlResult {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-CtlResult kv6ctl(const QStringList& args) {
-    QProcess process;
-    process.start(QStringLiteral(KV6CTL_PATH), args);
-    CtlResult run;
-    if (!process.waitForFinished(30000)) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+CtlResult kv6ctl(const QStringList& args) { return kv6::e2e::runCtl(args, 30000); }
 
 void writeFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
