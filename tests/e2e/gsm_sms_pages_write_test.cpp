@@ -1,44 +1,22 @@
 // The "GSM номера" and "SMS сообщения" write buttons against the simulated
 // module over a real pseudo-terminal: after a read, edits and both buttons,
 // the module's memory differs from before only inside the pages' ranges.
-#include "io/module_link.h"
-#include "kv6ctl_serial_fixture.h"
+#include <QTemporaryDir>
+
 #include "page_write_support.h"
-#include "pages/configuration.h"
-#include "pages/page_write_button.h"
 
 using namespace kv6;
 using namespace kv6::e2e;
-
-namespace {
-
-bool inPageRanges(int offset) {
-    struct Range {
-        int address, length;
-    };
-    for (const Range r : {Range{14, 101}, {750, 10}, {1028, 20}, {733, 2}, {745, 2}, {1583, 4}, {788, 200},
-                          {1307, 200}, {1603, 2}})
-        if (offset >= r.address && offset < r.address + r.length) return true;
-    return false;
-}
-
-}  // namespace
 
 TEST(GsmSmsPagesOverSimulator, WriteOnlyTheirRanges) {
     QTemporaryDir dir;
     const QString after = dir.filePath("after.prg");
     QByteArray before;
     {
-        SerialSimulator sim({"--save", after});
-        ASSERT_FALSE(sim.device().isEmpty());
-        Console console;
-        pages::Configuration configuration(&console);
-        io::ModuleLink link(configuration, console, console, console);
-        link.setPort(sim.device());
-        link.startRead(QStringLiteral("0"));
-        ASSERT_TRUE(waitFor(link, &io::ModuleLink::readCompleted, 20000)) << console.last;
-        before = QByteArray(reinterpret_cast<const char*>(configuration.workspace.ConfigImage.data()), 2000);
-
+        SimulatedModuleRun run(after);
+        ASSERT_TRUE(run.read()) << run.console.last;
+        before = run.before;
+        pages::Configuration& configuration = run.configuration;
         pages::GsmModel::NumberDialog number = configuration.gsm.openNumberDialog(10);
         number.number = "+79001234567";  // the dialog's edit keeps ten
         number.functionItem = 3;
@@ -48,13 +26,10 @@ TEST(GsmSmsPagesOverSimulator, WriteOnlyTheirRanges) {
         configuration.sms.values().messages[2] = "Тревога";
         configuration.sms.values().targets[pages::SmsModel::Arm] = 3;
         configuration.sms.values().backupTarget = 2;
-        Link adapter(link);
         for (image::PageModel* page : {static_cast<image::PageModel*>(&configuration.gsm),
                                        static_cast<image::PageModel*>(&configuration.sms)}) {
-            pages::PageWriteButton button(*page, configuration.workspace, console, adapter);
-            ASSERT_EQ(button.click(), pages::PageWriteButton::Outcome::Queued);
-            ASSERT_TRUE(waitFor(link, &io::ModuleLink::writeFinished, 60000)) << console.last;
-            EXPECT_EQ(console.last, " Запись данных завершена");
+            ASSERT_EQ(run.press(*page), pages::PageWriteButton::Outcome::Queued);
+            ASSERT_TRUE(run.written()) << run.console.last;
         }
     }
     const QByteArray memory = readFile(after);
@@ -65,8 +40,7 @@ TEST(GsmSmsPagesOverSimulator, WriteOnlyTheirRanges) {
     EXPECT_EQ(memory.mid(828, 2), QByteArray("\x22\x04"));
     EXPECT_EQ(static_cast<std::uint8_t>(memory[1583]) >> 4, 3);
     EXPECT_EQ(static_cast<std::uint8_t>(memory[1603]), 2);
-    int changedOutside = 0;
-    for (int i = 0; i < 2000; ++i)
-        if (!inPageRanges(i) && memory[i] != before[i]) ++changedOutside;
-    EXPECT_EQ(changedOutside, 0);
+    EXPECT_EQ(changedOutside(before, memory, {{14, 101}, {750, 10}, {1028, 20}, {733, 2}, {745, 2}, {1583, 4},
+                                              {788, 200}, {1307, 200}, {1603, 2}}),
+              0);
 }
