@@ -4,11 +4,14 @@
 #include <QWidget>
 #include <QByteArray>
 #include <QFile>
+#include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QThread>
 #include <QVariant>
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -117,6 +120,18 @@ inline void pressKey(QWidget* target, Qt::Key key) {
     QApplication::sendEvent(target, &press);
     QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
     QApplication::sendEvent(target, &release);
+}
+
+// Runs the event loop until `done` holds; false after `timeoutMs`.
+inline bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(10);
+    }
+    return true;
 }
 
 inline bool writeFile(const QString& path, const QByteArray& bytes) {

@@ -26,17 +26,6 @@
 namespace kv6::app::test {
 namespace {
 
-bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        QThread::msleep(10);
-    }
-    return true;
-}
-
 QByteArray moduleImage() {
     QByteArray image(4096, '\0');
     for (int i = 0; i < image.size(); ++i) image[i] = static_cast<char>((i * 31 + 7) & 0x7F);

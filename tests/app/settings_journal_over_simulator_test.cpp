@@ -24,17 +24,6 @@
 namespace kv6::app::test {
 namespace {
 
-bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        QThread::msleep(10);
-    }
-    return true;
-}
-
 // Devices 3 and 9 (3 on the bus), one journal event, partitions 1 and 3 armed.
 QByteArray moduleImage() {
     QByteArray image(4096, '\0');
