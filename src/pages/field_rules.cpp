@@ -114,4 +114,28 @@ std::string invalidValue(std::string_view key, std::string_view value, std::stri
     return message;
 }
 
+bool setInt(int& target, std::string_view value, int min, int max) {
+    const auto parsed = parseIntInRange(value, min, max);
+    if (!parsed) return false;
+    target = *parsed;
+    return true;
+}
+
+bool setBool(bool& target, std::string_view value) {
+    const auto parsed = parseBool(value);
+    if (!parsed) return false;
+    target = *parsed;
+    return true;
+}
+
+bool setChoice(int& target, std::string_view value, int max, int noSelection) {
+    if (value.empty()) {
+        target = noSelection;
+        return true;
+    }
+    return setInt(target, value, 0, max);
+}
+
+std::string choiceText(int index) { return index < 0 ? std::string() : std::to_string(index); }
+
 }  // namespace kv6::pages::rules

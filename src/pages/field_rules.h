@@ -36,6 +36,15 @@ namespace kv6::pages::rules {
 // backslash stays as typed. unescapedText(escapedText(v)) == v for every v.
 [[nodiscard]] std::string unescapedText(std::string_view text);
 
+// Setters for setField: each sets `target` from the text when it is
+// acceptable and returns whether it did; a refused text leaves it unchanged.
+bool setInt(int& target, std::string_view value, int min, int max);
+bool setBool(bool& target, std::string_view value);
+// A list choice 0..max, or the empty text for `noSelection`.
+bool setChoice(int& target, std::string_view value, int max, int noSelection);
+// A list choice as `show` prints it: the number, or empty for no selection (< 0).
+[[nodiscard]] std::string choiceText(int index);
+
 // "key: invalid value "v"; accepts ..." for setField failures; the value is
 // quoted in its escaped form.
 [[nodiscard]] std::string invalidValue(std::string_view key, std::string_view value,

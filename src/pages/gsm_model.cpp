@@ -39,29 +39,9 @@ std::uint8_t listByte(int index) {
     return index < 0 ? kNoSelectionByte : static_cast<std::uint8_t>(std::min(index, kMaxListIndex));
 }
 
-std::string listText(int index) { return index < 0 ? std::string() : std::to_string(index); }
-
-bool setList(int& target, const std::string& value) {
-    if (value.empty()) {
-        target = GsmModel::kNoSelection;
-        return true;
-    }
-    const auto parsed = rules::parseIntInRange(value, 0, kMaxListIndex);
-    if (!parsed) return false;
-    target = *parsed;
-    return true;
-}
-
-bool setInt(int& target, const std::string& value, int min, int max) {
-    const auto parsed = rules::parseIntInRange(value, min, max);
-    if (!parsed) return false;
-    target = *parsed;
-    return true;
-}
-
 bool setByte(std::uint8_t& target, const std::string& value, int min, int max) {
     int parsed = 0;
-    if (!setInt(parsed, value, min, max)) return false;
+    if (!rules::setInt(parsed, value, min, max)) return false;
     target = static_cast<std::uint8_t>(parsed);
     return true;
 }
@@ -110,17 +90,17 @@ FieldList<V> makeFields() {
                     }});
     const char* kListAccepts = "a number 0..10 (0 = none), or empty for no selection";
     const char* kKeyAccepts = "1 or 2";
-    list.push_back({"input1AlarmNumber", kListAccepts, [](const V& v) { return listText(v.input1Number); },
-                    [](V& v, const std::string& s) { return setList(v.input1Number, s); }});
+    list.push_back({"input1AlarmNumber", kListAccepts, [](const V& v) { return rules::choiceText(v.input1Number); },
+                    [](V& v, const std::string& s) { return rules::setChoice(v.input1Number, s, kMaxListIndex, GsmModel::kNoSelection); }});
     list.push_back({"input1AlarmKey", kKeyAccepts, [](const V& v) { return std::to_string(v.input1Key); },
                     [](V& v, const std::string& s) {
-                        return setInt(v.input1Key, s, GsmModel::kMinKey, GsmModel::kMaxKey);
+                        return rules::setInt(v.input1Key, s, GsmModel::kMinKey, GsmModel::kMaxKey);
                     }});
-    list.push_back({"input2AlarmNumber", kListAccepts, [](const V& v) { return listText(v.input2Number); },
-                    [](V& v, const std::string& s) { return setList(v.input2Number, s); }});
+    list.push_back({"input2AlarmNumber", kListAccepts, [](const V& v) { return rules::choiceText(v.input2Number); },
+                    [](V& v, const std::string& s) { return rules::setChoice(v.input2Number, s, kMaxListIndex, GsmModel::kNoSelection); }});
     list.push_back({"input2AlarmKey", kKeyAccepts, [](const V& v) { return std::to_string(v.input2Key); },
                     [](V& v, const std::string& s) {
-                        return setInt(v.input2Key, s, GsmModel::kMinKey, GsmModel::kMaxKey);
+                        return rules::setInt(v.input2Key, s, GsmModel::kMinKey, GsmModel::kMaxKey);
                     }});
     return list;
 }

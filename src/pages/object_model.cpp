@@ -62,20 +62,6 @@ bool setText(std::string& target, const std::string& value, std::size_t length) 
     return true;
 }
 
-bool setInt(int& target, const std::string& value, int min, int max) {
-    const auto parsed = rules::parseIntInRange(value, min, max);
-    if (!parsed) return false;
-    target = *parsed;
-    return true;
-}
-
-bool setBool(bool& target, const std::string& value) {
-    const auto parsed = rules::parseBool(value);
-    if (!parsed) return false;
-    target = *parsed;
-    return true;
-}
-
 constexpr const char* kIpAccepts = "an address in the form 000.000.000.000 or a dotted address like 10.0.0.1, or empty";
 constexpr const char* kTextAccepts40 = "up to 40 printable ASCII characters without ';'";
 constexpr const char* kTextAccepts20 = "up to 20 printable ASCII characters without ';'";
@@ -104,32 +90,32 @@ const std::array<Binding, 20> kBindings = {{
      [](V& v, const std::string& s) { return setDigits(v.ipPort2, s, kPortLength); }},
     {"secondIpMode", "0 (unused), 1 (on failure of IP1) or 2 (always)",
      [](const V& v) { return std::to_string(v.secondIpMode); },
-     [](V& v, const std::string& s) { return setInt(v.secondIpMode, s, 0, ObjectModel::kMaxSecondIpMode); }, image::FieldKind::Number},
+     [](V& v, const std::string& s) { return rules::setInt(v.secondIpMode, s, 0, ObjectModel::kMaxSecondIpMode); }, image::FieldKind::Number},
     {"codeDigits", "a number 0..255", [](const V& v) { return std::to_string(v.codeDigits); },
-     [](V& v, const std::string& s) { return setInt(v.codeDigits, s, 0, ObjectModel::kMaxCodeDigits); }, image::FieldKind::Number},
+     [](V& v, const std::string& s) { return rules::setInt(v.codeDigits, s, 0, ObjectModel::kMaxCodeDigits); }, image::FieldKind::Number},
     {"pollTimeMinutes", "a number 0..32767", [](const V& v) { return std::to_string(v.pollTimeMinutes); },
-     [](V& v, const std::string& s) { return setInt(v.pollTimeMinutes, s, 0, ObjectModel::kMaxPollTime); }, image::FieldKind::Number},
+     [](V& v, const std::string& s) { return rules::setInt(v.pollTimeMinutes, s, 0, ObjectModel::kMaxPollTime); }, image::FieldKind::Number},
     {"attemptTimeSeconds", "a number 10..100", [](const V& v) { return std::to_string(v.attemptTimeSeconds); },
      [](V& v, const std::string& s) {
-         return setInt(v.attemptTimeSeconds, s, ObjectModel::kMinAttemptTime, ObjectModel::kMaxAttemptTime);
+         return rules::setInt(v.attemptTimeSeconds, s, ObjectModel::kMinAttemptTime, ObjectModel::kMaxAttemptTime);
      }, image::FieldKind::Number},
     {"attemptsIp1", "a number 1..15", [](const V& v) { return std::to_string(v.attemptsIp1); },
      [](V& v, const std::string& s) {
-         return setInt(v.attemptsIp1, s, ObjectModel::kMinAttempts, ObjectModel::kMaxAttempts);
+         return rules::setInt(v.attemptsIp1, s, ObjectModel::kMinAttempts, ObjectModel::kMaxAttempts);
      }, image::FieldKind::Number},
     {"attemptsIp2", "a number 1..15", [](const V& v) { return std::to_string(v.attemptsIp2); },
      [](V& v, const std::string& s) {
-         return setInt(v.attemptsIp2, s, ObjectModel::kMinAttempts, ObjectModel::kMaxAttempts);
+         return rules::setInt(v.attemptsIp2, s, ObjectModel::kMinAttempts, ObjectModel::kMaxAttempts);
      }, image::FieldKind::Number},
     {"pinEnabled", kBoolAccepts, [](const V& v) { return rules::boolText(v.pinEnabled); },
-     [](V& v, const std::string& s) { return setBool(v.pinEnabled, s); }, image::FieldKind::Boolean},
+     [](V& v, const std::string& s) { return rules::setBool(v.pinEnabled, s); }, image::FieldKind::Boolean},
     {"pin", "up to 4 digits (the PIN is written only when pinEnabled and exactly 4 digits)",
      [](const V& v) { return v.pin; },
      [](V& v, const std::string& s) { return setDigits(v.pin, s, ObjectModel::kPinLength); }},
     {"gprsChannelOff", kBoolAccepts, [](const V& v) { return rules::boolText(v.gprsChannelOff); },
-     [](V& v, const std::string& s) { return setBool(v.gprsChannelOff, s); }, image::FieldKind::Boolean},
+     [](V& v, const std::string& s) { return rules::setBool(v.gprsChannelOff, s); }, image::FieldKind::Boolean},
     {"programmingMessage", kBoolAccepts, [](const V& v) { return rules::boolText(v.programmingMessage); },
-     [](V& v, const std::string& s) { return setBool(v.programmingMessage, s); }, image::FieldKind::Boolean},
+     [](V& v, const std::string& s) { return rules::setBool(v.programmingMessage, s); }, image::FieldKind::Boolean},
 }};
 
 }  // namespace

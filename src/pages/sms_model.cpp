@@ -38,19 +38,6 @@ int messageOffset(int message) {
 
 int listIndex(int stored) { return stored <= SmsModel::kMaxTarget ? stored : SmsModel::kNoSelection; }
 
-std::string listText(int index) { return index < 0 ? std::string() : std::to_string(index); }
-
-bool setList(int& target, const std::string& value) {
-    if (value.empty()) {
-        target = SmsModel::kNoSelection;
-        return true;
-    }
-    const auto parsed = rules::parseIntInRange(value, 0, SmsModel::kMaxTarget);
-    if (!parsed) return false;
-    target = *parsed;
-    return true;
-}
-
 FieldList<V> makeFields() {
     FieldList<V> list;
     for (int n = 1; n <= SmsModel::kMessageCount; ++n)
@@ -64,8 +51,8 @@ FieldList<V> makeFields() {
                         }});
     const char* kTargetAccepts = "a number 0..10 (0 = none), or empty for no selection";
     for (int e = 0; e < SmsModel::kEventCount; ++e)
-        list.push_back({kEventKeys[e], kTargetAccepts, [e](const V& v) { return listText(v.targets[e]); },
-                        [e](V& v, const std::string& s) { return setList(v.targets[e], s); }});
+        list.push_back({kEventKeys[e], kTargetAccepts, [e](const V& v) { return rules::choiceText(v.targets[e]); },
+                        [e](V& v, const std::string& s) { return rules::setChoice(v.targets[e], s, SmsModel::kMaxTarget, SmsModel::kNoSelection); }});
     for (int e = 0; e < SmsModel::kEventCount; ++e)
         list.push_back({std::string(kEventKeys[e]) + "Reserve", "true, false, 1 or 0",
                         [e](const V& v) { return rules::boolText(v.reserves[e]); },
@@ -76,8 +63,8 @@ FieldList<V> makeFields() {
                             return true;
                         }});
     list.push_back({"backupTarget", "a number 0..10 (0 = off), or empty for no selection",
-                    [](const V& v) { return listText(v.backupTarget); },
-                    [](V& v, const std::string& s) { return setList(v.backupTarget, s); }});
+                    [](const V& v) { return rules::choiceText(v.backupTarget); },
+                    [](V& v, const std::string& s) { return rules::setChoice(v.backupTarget, s, SmsModel::kMaxTarget, SmsModel::kNoSelection); }});
     return list;
 }
 

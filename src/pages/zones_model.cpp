@@ -183,13 +183,7 @@ void ZonesModel::queuePageJobs(image::Workspace& workspace) {
         workspace.QueueWrite(kOptionBits, 1);
         encodeValues(workspace.ConfigImage, true);
         copyTables(workspace.ConfigImage, true);
-        workspace.QueueWrite(kTamper, 40);  // 1049..1088
-        workspace.QueueWrite(kPartitions, 32);
-        workspace.QueueWrite(kSirenTime, 2);
-        workspace.QueueWrite(kCodes, 32);
-        workspace.QueueWrite(kCodes + 32, 32);
-        workspace.QueueWrite(kTclip, 32);
-        workspace.QueueWrite(kSms, 32);
+        queueRepeatedWriteJobs(workspace);  // 1049..1088 and the zone tables
         workspace.QueueWrite(kSmsFlags, 33);  // with the anti-bounce count
     }
     workspace.flags.clear(kEntryZones);

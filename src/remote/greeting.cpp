@@ -5,8 +5,7 @@
 namespace kv6::remote {
 
 std::uint32_t Greeting::moduleSeconds(const LocalDateTime& local, int zoneHours) {
-    const image::CivilDateTime civil{local.year, local.month, local.day, local.hour, local.minute, local.second};
-    return image::moduleFromLocal(image::localSecondsOf(civil), zoneHours);
+    return image::moduleFromLocal(image::localSecondsOf(local), zoneHours);
 }
 
 Greeting::Bytes Greeting::build(const LocalDateTime& local, int zoneHours) {

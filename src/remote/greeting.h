@@ -4,17 +4,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "image/module_time.h"
+
 namespace kv6::remote {
 
 // A local calendar date and wall-clock time, as the computer shows it.
-struct LocalDateTime {
-    int year = 1900;
-    int month = 1;
-    int day = 1;
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-};
+using LocalDateTime = image::CivilDateTime;
 
 // The 24 bytes sent to every newly accepted connection: twenty zeros, then
 // the module time (seconds since 1900-01-01 00:00 of local time minus the
