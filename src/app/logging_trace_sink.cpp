@@ -19,6 +19,8 @@ const QLoggingCategory& category(TraceChannel channel) {
 }
 }  // namespace
 
+bool LoggingTraceSink::tracing(TraceChannel channel) const { return category(channel).isDebugEnabled(); }
+
 void LoggingTraceSink::trace(TraceChannel channel, const std::string& line) {
     qCDebug(category(channel)).noquote() << QString::fromStdString(line);
 }

@@ -9,6 +9,7 @@ namespace kv6::app {
 class LoggingTraceSink final : public TraceSink {
 public:
     void trace(TraceChannel channel, const std::string& line) override;
+    [[nodiscard]] bool tracing(TraceChannel channel) const override;
 };
 
 }  // namespace kv6::app

@@ -12,12 +12,16 @@ class TraceSink {
 public:
     virtual ~TraceSink() = default;
     virtual void trace(TraceChannel channel, const std::string& line) = 0;
+    // False when lines of the channel go nowhere, so that callers can skip
+    // building them (a received chunk is traced byte by byte).
+    [[nodiscard]] virtual bool tracing(TraceChannel) const { return true; }
 };
 
 // A sink that drops everything, for callers that do not trace.
 class NullTraceSink final : public TraceSink {
 public:
     void trace(TraceChannel, const std::string&) override {}
+    [[nodiscard]] bool tracing(TraceChannel) const override { return false; }
 };
 
 }  // namespace kv6

@@ -98,6 +98,7 @@ void storeUtf16Text(Image& image, int offset, int characters, std::string_view u
 std::string decodeUtf16Text(const Image& image, int offset, int characters) {
     const int units = usableLength(offset, 2 * std::max(characters, 0)) / 2;
     std::string ansi;
+    ansi.reserve(static_cast<std::size_t>(units));
     for (int i = 0; i < units; ++i) {
         const char32_t unit = image[offset + 2 * i] | (image[offset + 2 * i + 1] << 8);
         if (unit == 0) break;

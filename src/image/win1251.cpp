@@ -1,8 +1,5 @@
 #include "image/win1251.h"
 
-#include <algorithm>
-#include <utility>
-
 #include <array>
 
 namespace kv6::image {
@@ -28,6 +25,15 @@ constexpr std::array<char16_t, 128> kUpperHalf = {
     0x0440, 0x0441, 0x0442, 0x0443, 0x0444, 0x0445, 0x0446, 0x0447,  // F0
     0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,  // F8
 };
+
+// The upper half indexed by code point (the highest is U+2122, the trade mark
+// sign), so text conversion needs no search; 0 = no Windows-1251 form.
+constexpr auto kByCodePoint = [] {
+    std::array<std::uint8_t, 0x2123> table{};
+    for (std::size_t i = 0; i < kUpperHalf.size(); ++i)
+        if (kUpperHalf[i] != 0) table[kUpperHalf[i]] = static_cast<std::uint8_t>(0x80 + i);
+    return table;
+}();
 
 constexpr char32_t kReplacement = 0xFFFD;
 
@@ -71,19 +77,10 @@ char32_t windows1251ToUnicode(std::uint8_t byte) {
 
 std::optional<std::uint8_t> unicodeToWindows1251(char32_t codePoint) {
     if (codePoint < 0x80) return static_cast<std::uint8_t>(codePoint);
-    // А..я are contiguous in both: most SMS text needs no table search.
-    if (codePoint >= 0x410 && codePoint <= 0x44F) return static_cast<std::uint8_t>(0xC0 + (codePoint - 0x410));
-    // The upper half by code point, searched in order (built once).
-    static const auto byCodePoint = [] {
-        std::array<std::pair<char32_t, std::uint8_t>, kUpperHalf.size()> pairs{};
-        for (std::size_t i = 0; i < kUpperHalf.size(); ++i)
-            pairs[i] = {kUpperHalf[i], static_cast<std::uint8_t>(0x80 + i)};
-        std::sort(pairs.begin(), pairs.end());
-        return pairs;
-    }();
-    const auto found = std::lower_bound(byCodePoint.begin(), byCodePoint.end(), std::pair<char32_t, std::uint8_t>{codePoint, 0});
-    if (found == byCodePoint.end() || found->first != codePoint || codePoint == 0) return std::nullopt;
-    return found->second;
+    if (codePoint >= kByCodePoint.size()) return std::nullopt;
+    const std::uint8_t byte = kByCodePoint[codePoint];
+    if (byte == 0) return std::nullopt;
+    return byte;
 }
 
 std::u32string utf8ToCodePoints(std::string_view utf8) {
@@ -118,6 +115,7 @@ std::string codePointsToUtf8(std::u32string_view codePoints) {
 
 std::string utf8ToWindows1251(std::string_view utf8) {
     std::string out;
+    out.reserve(utf8.size());
     std::size_t pos = 0;
     while (pos < utf8.size()) {
         const auto byte = unicodeToWindows1251(decodeUtf8At(utf8, pos));

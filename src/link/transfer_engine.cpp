@@ -79,10 +79,11 @@ std::size_t TransferEngine::Timer1Timer(std::span<const std::uint8_t> chunk) {
     if (chunk.empty()) return 0;
     m_heard = true;
     const bool stream = m_pacing == Pacing::Reactive;
+    const bool tracing = this->tracing();
     std::string stored;
     const auto onData = [&](std::uint8_t byte) {
         storeByte(byte);
-        stored += hex2(byte);
+        if (tracing) stored += hex2(byte);
     };
     ReplyContext context;
     context.dataSoFar = static_cast<std::size_t>(m_state.ByteCount);
@@ -113,9 +114,11 @@ std::size_t TransferEngine::Timer1Timer(std::span<const std::uint8_t> chunk) {
         if (m_listener) m_listener->resetAcknowledged();
     }
     if (scan.acks.write) m_state.WriteStep = 2;
-    trace("--read--");
-    trace(std::to_string(chunk.size()));
-    trace(printable(chunk));
+    if (tracing) {
+        trace("--read--");
+        trace(std::to_string(chunk.size()));
+        trace(printable(chunk));
+    }
     return chunk.size();
 }
 
@@ -153,8 +156,10 @@ bool TransferEngine::phaseA() {
         return true;
     }
     const std::size_t jobs = m_workspace.queue.size();
-    trace("Wr_counter " + std::to_string(jobs));
-    trace("Wr_step " + std::to_string(m_state.WriteStep));
+    if (tracing()) {
+        trace("Wr_counter " + std::to_string(jobs));
+        trace("Wr_step " + std::to_string(m_state.WriteStep));
+    }
     const std::size_t e = (m_state.WriteCountdown % 2 != 0) ? 1 : 0;
     status(std::string(texts::kWriteProgress) + std::string(2 * (jobs + e), '-'));
     if (m_state.WriteStep == 0) {
@@ -198,7 +203,7 @@ void TransferEngine::phaseB(bool quiet) {
 void TransferEngine::requestBlock() {
     m_state.BlockPending = true;
     m_lastByte = 0;  // a fresh reply: nothing precedes its first chunk
-    trace("----------" + std::to_string(m_state.BlockCount));
+    if (tracing()) trace("----------" + std::to_string(m_state.BlockCount));
     status(std::string(texts::kReadProgress) + std::string(2 * static_cast<std::size_t>(m_state.BlockCount), '*'));
     if (m_state.BlockCount == 1) {
         const auto& image = m_workspace.ReceivedImage;
@@ -225,7 +230,7 @@ void TransferEngine::completeRead() {
     m_state.ReadActive = false;
     m_state.ReadTicks = 0;
     const auto& image = m_workspace.ReceivedImage;
-    for (std::size_t line = 0; line < 1000; line += 16) {
+    for (std::size_t line = 0; tracing() && line < 1000; line += 16) {
         char address[8];
         std::snprintf(address, sizeof address, "%04zX", line);
         std::string text = std::string(address) + " :";
@@ -257,8 +262,10 @@ void TransferEngine::SendJob() {
     } else {
         m_port.write(SendWriteFrame(address, bytes, job.length));
     }
-    trace("Wr_JOB_adress " + std::to_string(address >> 8) + " " + std::to_string(address & 0xFF));
-    trace("Wr_JOB_adress_ " + std::to_string(address));
+    if (tracing()) {
+        trace("Wr_JOB_adress " + std::to_string(address >> 8) + " " + std::to_string(address & 0xFF));
+        trace("Wr_JOB_adress_ " + std::to_string(address));
+    }
 }
 
 void TransferEngine::JobDone() {

@@ -111,6 +111,8 @@ private:
     void storeByte(std::uint8_t byte);
     void status(const std::string& text) { m_status.setStatus(StatusPanel::Operation, text); }
     void trace(const std::string& line) { m_trace.trace(TraceChannel::Link, line); }
+    // Lines are built only when they go somewhere: the engine ticks every 10 ms.
+    [[nodiscard]] bool tracing() const { return m_trace.tracing(TraceChannel::Link); }
 
     image::Workspace& m_workspace;
     ByteSink& m_port;

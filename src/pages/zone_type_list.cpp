@@ -1,5 +1,7 @@
 #include "pages/zone_type_list.h"
 
+#include <algorithm>
+
 #include "image/field_codec.h"
 #include "pages/field_rules.h"
 
@@ -10,7 +12,13 @@ namespace {
 constexpr int kMaxTypeNumber = 0x7FFFFFFF;
 }  // namespace
 
-ZoneTypeList::ZoneTypeList() : m_lines(presetLines()) {}
+ZoneTypeList::ZoneTypeList() : ZoneTypeList(presetLines()) {}
+
+ZoneTypeList::ZoneTypeList(std::vector<std::string> lines) : m_lines(std::move(lines)) {
+    m_numbers.reserve(m_lines.size());
+    for (const std::string& line : m_lines)
+        m_numbers.push_back(rules::parseIntInRange(image::DelimitedField(line, 3, '\t'), -kMaxTypeNumber, kMaxTypeNumber));
+}
 
 std::vector<std::string> ZoneTypeList::presetLines() {
     return {"Вход/Выход", "Объём", "Периметр", "24х часовая", "Пожарная"};
@@ -30,19 +38,18 @@ std::string ZoneTypeList::name(int index) const { return field(index, 1); }
 std::string ZoneTypeList::code(int index) const { return field(index, 2); }
 
 std::optional<int> ZoneTypeList::number(int index) const {
-    return rules::parseIntInRange(field(index, 3), -kMaxTypeNumber, kMaxTypeNumber);
+    if (index < 0 || index >= size()) return std::nullopt;
+    return m_numbers[static_cast<std::size_t>(index)];
 }
 
 bool ZoneTypeList::hasNumbers() const {
-    for (int i = 0; i < size(); ++i)
-        if (number(i)) return true;
-    return false;
+    return std::any_of(m_numbers.begin(), m_numbers.end(), [](const std::optional<int>& n) { return n.has_value(); });
 }
 
 std::optional<int> ZoneTypeList::findType(int typeNumber) const {
     int previous = kFirstFallbackNumber;
     for (int i = 0; i < size(); ++i) {
-        const int n = number(i).value_or(previous);
+        const int n = m_numbers[static_cast<std::size_t>(i)].value_or(previous);
         if (n == typeNumber) return i;
         previous = n;
     }

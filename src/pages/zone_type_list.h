@@ -17,7 +17,7 @@ public:
     static constexpr int kFirstFallbackNumber = 2;
 
     ZoneTypeList();
-    explicit ZoneTypeList(std::vector<std::string> lines) : m_lines(std::move(lines)) {}
+    explicit ZoneTypeList(std::vector<std::string> lines);
 
     // The preset names of the main window.
     [[nodiscard]] static std::vector<std::string> presetLines();
@@ -40,6 +40,8 @@ public:
 private:
     [[nodiscard]] std::string field(int index, int n) const;
     std::vector<std::string> m_lines;
+    // Field 3 of every line, parsed once: the zone grid looks types up per row.
+    std::vector<std::optional<int>> m_numbers;
 };
 
 }  // namespace kv6::pages

@@ -1,6 +1,7 @@
 // The zones page's fields for `kv6ctl show` / `set`. The per-zone values
 // are read from and written to ReceivedImage, where the zone dialog keeps them.
 #include <algorithm>
+#include <string_view>
 
 #include "pages/field_rules.h"
 #include "pages/routing_rules.h"
@@ -20,7 +21,7 @@ constexpr const char* kTimeAccepts = "a number 0..255 (seconds)";
 const char* const kZoneKeys[] = {"type",     "siren",    "restore",    "cid",        "partition", "tclipTarget",
                                  "tclipKey", "smsTarget", "smsMessage", "smsReserve", "smsRestore"};
 
-std::string zoneValue(const std::string& name, const Image& image, int zone) {
+std::string zoneValue(std::string_view name, const Image& image, int zone) {
     const std::uint8_t type = image[at(kTypes, zone)];
     const std::uint8_t a = image[at(kTclip, zone)];
     const std::uint8_t b = image[at(kSms, zone)];
@@ -45,7 +46,7 @@ std::string zoneValue(const std::string& name, const Image& image, int zone) {
     return {};
 }
 
-image::FieldKind zoneKind(const std::string& name) {
+image::FieldKind zoneKind(std::string_view name) {
     if (name == "type" || name == "partition") return image::FieldKind::Number;
     if (name == "cid") return image::FieldKind::Text;
     if (name == "tclipTarget" || name == "tclipKey" || name == "smsTarget" || name == "smsMessage")
@@ -53,7 +54,7 @@ image::FieldKind zoneKind(const std::string& name) {
     return image::FieldKind::Boolean;
 }
 
-const char* zoneAccepts(const std::string& name) {
+const char* zoneAccepts(std::string_view name) {
     if (name == "type") return "a type number 0..255 with bits 2 and 3 clear (they are siren and restore)";
     if (name == "cid") return "exactly three digits";
     if (name == "partition") return "a partition 1..8";
@@ -114,11 +115,14 @@ std::vector<image::PageField> ZonesModel::fields() const {
     const Image& image = m_workspace.ReceivedImage;
     const Values& v = m_values;
     std::vector<image::PageField> out;
+    const std::size_t zoneKeys = std::size(kZoneKeys) + 1;  // and typeName
+    out.reserve(kZoneCount * zoneKeys + kExpanderZones + 11);
+    const bool typeNames = m_types.hasNumbers();
     for (int zone = 1; zone <= kZoneCount; ++zone) {
         const std::string n = std::to_string(zone);
-        for (const char* key : kZoneKeys) {
-            out.push_back({key + n, zoneValue(key, image, zone), zoneAccepts(key), zoneKind(key)});
-            if (std::string(key) != "type" || !m_types.hasNumbers()) continue;
+        for (const std::string_view key : kZoneKeys) {
+            out.push_back({std::string(key) + n, zoneValue(key, image, zone), zoneAccepts(key), zoneKind(key)});
+            if (key != "type" || !typeNames) continue;
             if (const auto index = m_types.findType(image[at(kTypes, zone)] & ~kTypeFlagBits))
                 out.push_back({"typeName" + n, m_types.name(*index), zoneAccepts("typeName")});
         }

@@ -96,7 +96,8 @@ void RemoteSession::onConnected(int connectionId, std::uint16_t remotePort) {
 void RemoteSession::onData(int connectionId, std::span<const std::uint8_t> bytes) {
     Connection* connection = find(connectionId);
     if (connection == nullptr || bytes.empty()) return;
-    traceReceived(bytes);
+    const bool tracing = m_trace.tracing(TraceChannel::Remote);
+    if (tracing) traceReceived(bytes);
     // Only the module that gets the commands may answer them; every module's
     // identification is kept for when it takes the commands over.
     if (connection == &m_connections.front()) {
@@ -106,7 +107,8 @@ void RemoteSession::onData(int connectionId, std::span<const std::uint8_t> bytes
         }
     }
     if (Connection* still = find(connectionId)) identify(*still, bytes);
-    for (std::size_t i = 0; i < bytes.size(); ++i) traceLine(std::to_string(i) + " : " + hex2(bytes[i]));
+    if (tracing)
+        for (std::size_t i = 0; i < bytes.size(); ++i) traceLine(std::to_string(i) + " : " + hex2(bytes[i]));
 }
 
 void RemoteSession::onDisconnected(int connectionId) {
@@ -253,8 +255,8 @@ void RemoteSession::stepRead() {
 void RemoteSession::completeRead() {
     setOperationStatus(std::string(link::texts::kReadDone));
     const auto& image = m_workspace.ReceivedImage;
-    for (std::size_t a = 0; a < kImageDumpBytes; ++a)
-        m_trace.trace(TraceChannel::Image, hex4(a) + " : " + hex2(image[a]));
+    if (m_trace.tracing(TraceChannel::Image))
+        for (std::size_t a = 0; a < kImageDumpBytes; ++a) m_trace.trace(TraceChannel::Image, hex4(a) + " : " + hex2(image[a]));
     m_listener.remoteReadCompleted();
 }
 

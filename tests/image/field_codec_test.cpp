@@ -138,6 +138,8 @@ TEST(Windows1251, RoundTripAndUnmappable) {
         const char32_t cp = windows1251ToUnicode(static_cast<std::uint8_t>(b));
         ASSERT_EQ(unicodeToWindows1251(cp), std::optional<std::uint8_t>(b)) << b;
     }
+    for (const char32_t none : {0x98u, 0x0400u, 0x2123u, 0xFFFDu, 0x10FFFFu})
+        EXPECT_EQ(unicodeToWindows1251(none), std::nullopt) << std::hex << static_cast<unsigned>(none);
     EXPECT_EQ(utf8ToWindows1251("Объект"), "\xCE\xE1\xFA\xE5\xEA\xF2");
     EXPECT_EQ(windows1251ToUtf8("\xCE\xE1\xFA\xE5\xEA\xF2"), "Объект");
     EXPECT_EQ(utf8ToWindows1251("中"), "?");

@@ -21,6 +21,7 @@ public:
     bool message(const std::string& text, const std::string& caption, MessageIcon icon,
                  MessageButtons buttons) override;
     void trace(TraceChannel channel, const std::string& line) override;
+    [[nodiscard]] bool tracing(TraceChannel) const override { return m_trace; }
 
     // Ends a progress line still open on a terminal.
     void endLine();
