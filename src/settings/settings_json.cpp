@@ -152,7 +152,9 @@ std::vector<std::string> applyJson(image::ConfigDocument& document, const Json& 
             continue;
         }
         const std::vector<PageField> known = page->fields();
-        for (const auto& [key, value] : fields.items()) {
+        for (const auto& item : fields.items()) {
+            const std::string& key = item.key();  // a named reference: clang 14 cannot capture a binding
+            const Json& value = item.value();
             const auto field = std::find_if(known.begin(), known.end(), [&](const PageField& f) { return f.key == key; });
             const std::string name = pageKey + "." + key;
             if (field == known.end()) {
