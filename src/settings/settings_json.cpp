@@ -52,6 +52,8 @@ std::optional<std::string> valueText(const Json& value, FieldKind kind) {
     switch (kind) {
         case FieldKind::Number:
         case FieldKind::Choice:
+            // Read as stored: a number past long long must not wrap into a small one.
+            if (value.is_number_unsigned()) return std::to_string(value.get<unsigned long long>());
             if (value.is_number_integer()) return std::to_string(value.get<long long>());
             if (kind == FieldKind::Choice && value.is_null()) return std::string();
             return std::nullopt;
@@ -83,6 +85,21 @@ struct Assignment {
     std::string key;
     std::string value;
 };
+
+// A wrongly typed value for a message: arrays and objects by kind only (a
+// settings file may nest them as deep as its size allows), other values as
+// written, cut short.
+std::string shortDescription(const Json& value) {
+    if (value.is_array()) return "an array";
+    if (value.is_object()) return "an object";
+    constexpr std::size_t kMaxShown = 60;
+    std::string text = value.dump(-1, ' ', false, Json::error_handler_t::replace);
+    if (text.size() <= kMaxShown) return text;
+    std::size_t cut = kMaxShown;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;  // not inside a character
+    text = text.substr(0, cut) + "...";
+    return text;
+}
 
 }  // namespace
 
@@ -120,6 +137,12 @@ bool parseJson(std::string_view text, Json& out, std::string& error) {
         const std::size_t colon = what.find(": ", what.find("parse error"));
         const std::string reason = colon == std::string::npos ? what : what.substr(colon + 2);
         error = "not valid JSON at " + lineAndColumn(text, e.byte) + ": " + reason;
+        return false;
+    } catch (const Json::exception& e) {
+        // Well-formed but unreadable, such as a number past the range of a double.
+        const std::string what = e.what();
+        const std::size_t bracket = what.find("] ");
+        error = "not readable JSON: " + (bracket == std::string::npos ? what : what.substr(bracket + 2));
         return false;
     }
 }
@@ -163,7 +186,7 @@ std::vector<std::string> applyJson(image::ConfigDocument& document, const Json& 
             }
             const auto text = valueText(value, field->kind);
             if (!text) {
-                problems.push_back(name + ": expected " + kindName(field->kind) + ", got " + value.dump());
+                problems.push_back(name + ": expected " + kindName(field->kind) + ", got " + shortDescription(value));
                 continue;
             }
             pending.push_back({page, key, *text});

@@ -110,6 +110,25 @@ TEST(SettingsJson, MalformedTextNamesLineAndColumn) {
     EXPECT_EQ(settings::applyJson(loaded.configuration.document, json).size(), 1u);
 }
 
+// JSON that parses badly in other ways: a number no double holds, a number
+// past long long, a value nested as deep as a big file allows.
+TEST(SettingsJson, OutOfRangeAndDeepValuesAreProblemsNotCrashes) {
+    Json json;
+    std::string error;
+    EXPECT_FALSE(settings::parseJson(R"({"zones": {"antiBounce": 1e400}})", json, error));
+    EXPECT_NE(error.find("1e400"), std::string::npos) << error;
+
+    Loaded loaded(savedFile(image::Image{}));
+    const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+    ASSERT_TRUE(settings::parseJson(R"({"zones": {"antiBounce": 18446744073709551615, "startZone": 18446744073709551615},
+                                        "object": {"apn": )" + deep + "}}",
+                                    json, error)) << error;
+    const auto problems = settings::applyJson(loaded.configuration.document, json);
+    ASSERT_EQ(problems.size(), 3u);  // startZone must not wrap to -1, "no selection"
+    EXPECT_EQ(problems[0], "object.apn: expected a string, got an array");
+    EXPECT_NE((problems[1] + problems[2]).find("zones.startZone"), std::string::npos);
+}
+
 // Three fields and one byte no field shows.
 TEST(ConfigDiff, FieldsInPageOrderThenOtherBytes) {
     const image::Image a = savedFile(randomImage(9));
