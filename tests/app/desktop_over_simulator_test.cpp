@@ -15,6 +15,7 @@
 #include "app/main_window.h"
 #include "app/panel_status_bar.h"
 #include "app_test_support.h"
+#include "window_over_simulator.h"
 #include "pages/events_page.h"
 #include "pages/tform5_dialog.h"
 #include "pages/zones_page.h"
@@ -26,55 +27,16 @@
 namespace kv6::app::test {
 namespace {
 
-QByteArray moduleImage() {
-    QByteArray image(4096, '\0');
-    for (int i = 0; i < image.size(); ++i) image[i] = static_cast<char>((i * 31 + 7) & 0x7F);
-    image.replace(0, 14, "123456AB120001");
-    image[244] = 0;  // read password 0
-    image[245] = 0;
-    return image;
-}
-
-class DesktopOverSimulator : public ::testing::Test {
+class DesktopOverSimulator : public WindowOverSimulator {
 protected:
-    void SetUp() override {
-        qtApp();
-        ASSERT_TRUE(dir.isValid());
-        QFile image(dir.filePath("module.prg"));
-        ASSERT_TRUE(image.open(QIODevice::WriteOnly));
-        image.write(moduleImage());
+    [[nodiscard]] QByteArray moduleImage() const override {
+        QByteArray image(4096, '\0');
+        for (int i = 0; i < image.size(); ++i) image[i] = static_cast<char>((i * 31 + 7) & 0x7F);
+        image.replace(0, 14, "123456AB120001");
+        image[244] = 0;  // read password 0
+        image[245] = 0;
+        return image;
     }
-    void TearDown() override {
-        window.reset();
-        if (sim.state() != QProcess::NotRunning) {
-            sim.terminate();
-            if (!sim.waitForFinished(5000)) sim.kill();
-        }
-    }
-
-    void makeWindow(quint16 remotePort = 8099) {
-        TForm1Options options;
-        options.prompts = &prompts;
-        options.dialogs = &dialogs;
-        options.programDirectory = dir.path();
-        options.fallbackDirectory = dir.path();
-        options.loadSideFilesOnStart = false;
-        options.remotePort = remotePort;
-        window = std::make_unique<TForm1>(options);
-    }
-    [[nodiscard]] QString panel(int index) const { return window->StatusBar1->panelText(index); }
-    [[nodiscard]] QByteArray savedMemory() {
-        sim.terminate();
-        sim.waitForFinished(5000);
-        QFile file(dir.filePath("after.prg"));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
-    QTemporaryDir dir;
-    ScriptedPrompts prompts;
-    ScriptedDialogs dialogs;
-    QProcess sim;
-    std::unique_ptr<TForm1> window;
 };
 
 class DesktopOverCable : public DesktopOverSimulator, public ::testing::WithParamInterface<const char*> {};

@@ -20,50 +20,30 @@
 #include "app/main_window.h"
 #include "app/panel_status_bar.h"
 #include "app_test_support.h"
+#include "window_over_simulator.h"
 
 namespace kv6::app::test {
 namespace {
 
-// Devices 3 and 9 (3 on the bus), one journal event, partitions 1 and 3 armed.
-QByteArray moduleImage() {
-    QByteArray image(4096, '\0');
-    image[244] = 0;  // read password 0
-    image[245] = 0;
-    image.replace(246 + 9 * 4, 9, QByteArray::fromHex("3d982ed311300001 05"));
-    image.replace(1509, 16, QByteArray(16, '\xFF'));
-    image[1509] = 3;
-    image[1510] = 9;
-    image[1581] = 0x01;
-    image[1161] = 0x05;
-    return image;
-}
-
-class SettingsJournalOverSimulator : public ::testing::Test {
+class SettingsJournalOverSimulator : public WindowOverSimulator {
 protected:
-    void SetUp() override {
-        qtApp();
-        ASSERT_TRUE(dir.isValid());
-        ASSERT_TRUE(writeFile(dir.filePath("module.prg"), moduleImage()));
-    }
-    void TearDown() override {
-        window.reset();
-        if (sim.state() != QProcess::NotRunning) {
-            sim.terminate();
-            if (!sim.waitForFinished(5000)) sim.kill();
-        }
+    // Devices 3 and 9 (3 on the bus), one journal event, partitions 1 and 3 armed.
+    [[nodiscard]] QByteArray moduleImage() const override {
+        QByteArray image(4096, '\0');
+        image[244] = 0;  // read password 0
+        image[245] = 0;
+        image.replace(246 + 9 * 4, 9, QByteArray::fromHex("3d982ed311300001 05"));
+        image.replace(1509, 16, QByteArray(16, '\xFF'));
+        image[1509] = 3;
+        image[1510] = 9;
+        image[1581] = 0x01;
+        image[1161] = 0x05;
+        return image;
     }
     void makeWindow(quint16 remotePort = 8099) {
-        TForm1Options options;
-        options.prompts = &prompts;
-        options.dialogs = &dialogs;
-        options.programDirectory = dir.path();
-        options.fallbackDirectory = dir.path();
-        options.loadSideFilesOnStart = false;
-        options.remotePort = remotePort;
-        window = std::make_unique<TForm1>(options);
+        WindowOverSimulator::makeWindow(remotePort);
         window->findChild<QComboBox*>("ComboBox18")->setCurrentIndex(2);  // "GMT+03:00"
     }
-    [[nodiscard]] QString panel(int index) const { return window->StatusBar1->panelText(index); }
     void read() {
         dialogs.passwordAnswer = PasswordEntry{QStringLiteral("0"), QString()};
         window->MainMenu1->N8->trigger();
@@ -82,11 +62,6 @@ protected:
         writeWith([&] { window->findChild<QToolButton*>("SpeedButton17")->click(); });
         writeWith([&] { window->N13->trigger(); });
     }
-    [[nodiscard]] QByteArray savedMemory() {
-        sim.terminate();
-        sim.waitForFinished(5000);
-        return readFile(dir.filePath("after.prg"));
-    }
     void checkModuleAfterWrites() {
         const QByteArray memory = savedMemory();
         ASSERT_EQ(memory.size(), 4096);
@@ -94,12 +69,6 @@ protected:
         EXPECT_EQ(memory.mid(1509, 3), QByteArray::fromHex("0309ff"));
         EXPECT_EQ(memory.mid(1588, 15), QByteArray(15, '\0'));
     }
-
-    QTemporaryDir dir;
-    ScriptedPrompts prompts;
-    ScriptedDialogs dialogs;
-    QProcess sim;
-    std::unique_ptr<TForm1> window;
 };
 
 TEST_F(SettingsJournalOverSimulator, OverTheCable) {
