@@ -5,9 +5,8 @@
 #include <QFileInfo>
 #include <cctype>
 
-#include "io/prg_file.h"
 #include "kv6ctl_serial_fixture.h"
-#include "pages/configuration.h"
+#include "write_all_check.h"
 
 using namespace kv6::e2e;
 
@@ -92,17 +91,7 @@ TEST_P(PacedWrite, ChangesExactlyTheTwentyRanges) {
         const CtlResult r = runCtl({"write-all", "--port", sim.device(), dir.filePath("input.prg"), "--pace", c.pace});
         ASSERT_EQ(r.exitCode, 0) << name(c) << "\n" << r.err.toStdString();
     }
-    kv6::pages::Configuration expected;
-    ASSERT_TRUE(kv6::io::loadConfigurationFile(expected, dir.filePath("input.prg")).ok);
-    expected.document.EncodeAll();
-    const QByteArray after = readFile(dir.filePath("after.prg"));
-    ASSERT_EQ(after.size(), 4096);
-    for (int i = 0; i < 4096; ++i) {
-        const bool written = i <= 245 || (i >= 750 && i <= 1773);
-        const auto want = written ? expected.workspace.ConfigImage[static_cast<std::size_t>(i)]
-                                  : before[static_cast<std::size_t>(i)];
-        ASSERT_EQ(static_cast<std::uint8_t>(after[i]), want) << name(c) << " offset " << i;
-    }
+    kv6::e2e::expectWrittenAll(dir.filePath("input.prg"), before, readFile(dir.filePath("after.prg")), name(c));
 }
 
 // Each lost answer costs a 30-tick window (9 s) in either pacing, so the lost

@@ -1,9 +1,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
-#include "io/prg_file.h"
 #include "kv6ctl_serial_fixture.h"
-#include "pages/configuration.h"
+#include "write_all_check.h"
 
 using namespace kv6::e2e;
 
@@ -88,17 +87,7 @@ TEST(Kv6ctlRemote, WriteAllChangesExactlyTheTwentyRanges) {
     ASSERT_EQ(run.ctl.exitCode, 0) << run.ctl.err.toStdString();
     EXPECT_TRUE(run.ctl.err.contains(" Запись данных завершена"));
 
-    kv6::pages::Configuration expected;
-    ASSERT_TRUE(kv6::io::loadConfigurationFile(expected, dir.filePath("input.prg")).ok);
-    expected.document.EncodeAll();
-    const QByteArray after = readFile(dir.filePath("after.prg"));
-    ASSERT_EQ(after.size(), 4096);
-    for (int i = 0; i < 4096; ++i) {
-        const bool written = i <= 245 || (i >= 750 && i <= 1773);
-        const auto want = written ? expected.workspace.ConfigImage[static_cast<std::size_t>(i)]
-                                  : before[static_cast<std::size_t>(i)];
-        ASSERT_EQ(static_cast<std::uint8_t>(after[i]), want) << "offset " << i;
-    }
+    kv6::e2e::expectWrittenAll(dir.filePath("input.prg"), before, readFile(dir.filePath("after.prg")));
 }
 
 TEST(Kv6ctlRemote, PasswordChangeRefusedThenAcceptedAndReset) {

@@ -27,14 +27,7 @@ void writeFile(const QString& path, const QByteArray& bytes) {
 
 class Kv6ctlShowSetTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        if (!QCoreApplication::instance()) {
-            static int argc = 1;
-            static char name[] = "e2e_tests";
-            static char* argv[] = {name, nullptr};
-            static QCoreApplication app(argc, argv);
-        }
-    }
+    static void SetUpTestSuite() { kv6::e2e::e2eApp(); }
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
         m_file = m_dir.filePath("object.prg");
