@@ -1,7 +1,6 @@
 #include "pages/code_dialog.h"
 
 #include <QCheckBox>
-#include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -10,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "pages/codes_model.h"
+#include "pages/ok_cancel_buttons.h"
 #include "pages/partition_list_widget.h"
 
 namespace kv6::pages {
@@ -30,17 +30,13 @@ TForm7::TForm7(QWidget* parent) : QDialog(parent) {
     inner->addWidget(CheckBox1);
     inner->addWidget(CheckListBox1);
 
-    auto* buttons = new QDialogButtonBox(this);
-    OKBtn = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    OKBtn->setObjectName(QStringLiteral("OKBtn"));
-    CancelBtn = buttons->addButton(tr("Отмена"), QDialogButtonBox::RejectRole);
-    CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    const OkCancelButtons buttons = addOkCancelButtons(this, tr("Отмена"));
+    OKBtn = buttons.ok;
+    CancelBtn = buttons.cancel;
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
-    layout->addWidget(buttons);
+    layout->addWidget(buttons.box);
 
     connect(CheckListBox1, &QListWidget::itemChanged, this,
             [this](QListWidgetItem* item) { CheckListBox1ClickCheck(CheckListBox1->row(item)); });

@@ -1,7 +1,6 @@
 #include "pages/rearm_code_dialog.h"
 
 #include <QCheckBox>
-#include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -9,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "pages/codes_model.h"
+#include "pages/ok_cancel_buttons.h"
 
 namespace kv6::pages {
 
@@ -25,18 +25,14 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
     inner->addWidget(Edit1);
     inner->addWidget(CheckBox1);
 
-    auto* buttons = new QDialogButtonBox(this);
-    OKBtn = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    OKBtn->setObjectName(QStringLiteral("OKBtn"));
-    CancelBtn = buttons->addButton(tr("Отмена"), QDialogButtonBox::RejectRole);
-    CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    const OkCancelButtons buttons = addOkCancelButtons(this, tr("Отмена"));
+    OKBtn = buttons.ok;
+    CancelBtn = buttons.cancel;
     connect(Edit1, &QLineEdit::textChanged, this, &TForm3::updateOk);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
-    layout->addWidget(buttons);
+    layout->addWidget(buttons.box);
 }
 
 void TForm3::load(int row, const QString& code, bool rearm) {

@@ -1,5 +1,7 @@
 #include "pages/tform5_dialog.h"
 
+#include <initializer_list>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -46,6 +48,12 @@ void select(QComboBox* box, int index) {
 
 std::string ss(const QString& text) { return text.toStdString(); }
 QString qs(const std::string& text) { return QString::fromStdString(text); }
+
+// The widgets one under another in a group box.
+void stackInto(QWidget* box, std::initializer_list<QWidget*> widgets) {
+    auto* layout = new QVBoxLayout(box);
+    for (QWidget* widget : widgets) layout->addWidget(widget);
+}
 
 }  // namespace
 
@@ -102,17 +110,12 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     auto* tclip = group(QStringLiteral("GroupBox4"), tr("TCLIP"), GroupBox3);
     ComboBox1 = combo(QStringLiteral("ComboBox1"), targets, tclip);
     ComboBox2 = combo(QStringLiteral("ComboBox2"), keys, tclip);
-    auto* tclipLayout = new QVBoxLayout(tclip);
-    tclipLayout->addWidget(ComboBox1);
-    tclipLayout->addWidget(ComboBox2);
+    stackInto(tclip, {ComboBox1, ComboBox2});
     auto* sms = group(QStringLiteral("GroupBox5"), tr("SMS"), GroupBox3);
     ComboBox3 = combo(QStringLiteral("ComboBox3"), targets, sms);
     ComboBox7 = combo(QStringLiteral("ComboBox7"), messages, sms);
     CheckBox5 = check(QStringLiteral("CheckBox5"), tr("Передавать Восст."), sms);
-    auto* smsLayout = new QVBoxLayout(sms);
-    smsLayout->addWidget(ComboBox3);
-    smsLayout->addWidget(ComboBox7);
-    smsLayout->addWidget(CheckBox5);
+    stackInto(sms, {ComboBox3, ComboBox7, CheckBox5});
     CheckBox4 = check(QStringLiteral("CheckBox4"), tr("Вкл. Резервный SMS канал"), GroupBox3);
     auto* eventLayout = new QGridLayout(GroupBox3);
     eventLayout->addWidget(tclip, 0, 0);
@@ -123,15 +126,11 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     auto* restoreTclip = group(QStringLiteral("GroupBox8"), tr("TCLIP"), GroupBox6);
     ComboBox4 = combo(QStringLiteral("ComboBox4"), targets, restoreTclip);
     ComboBox5 = combo(QStringLiteral("ComboBox5"), keys, restoreTclip);
-    auto* restoreTclipLayout = new QVBoxLayout(restoreTclip);
-    restoreTclipLayout->addWidget(ComboBox4);
-    restoreTclipLayout->addWidget(ComboBox5);
+    stackInto(restoreTclip, {ComboBox4, ComboBox5});
     auto* restoreSms = group(QStringLiteral("GroupBox9"), tr("SMS"), GroupBox6);
     ComboBox6 = combo(QStringLiteral("ComboBox6"), targets, restoreSms);
     ComboBox8 = combo(QStringLiteral("ComboBox8"), messages.mid(0, EventsModel::kRestoreMessageCount), restoreSms);
-    auto* restoreSmsLayout = new QVBoxLayout(restoreSms);
-    restoreSmsLayout->addWidget(ComboBox6);
-    restoreSmsLayout->addWidget(ComboBox8);
+    stackInto(restoreSms, {ComboBox6, ComboBox8});
     auto* restoreLayout = new QHBoxLayout(GroupBox6);
     restoreLayout->addWidget(restoreTclip);
     restoreLayout->addWidget(restoreSms);
