@@ -2,10 +2,9 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <grp.h>
-#include <unistd.h>
 
 #include "kv6ctl_serial_fixture.h"
+#include "support/file_privileges.h"
 
 using namespace kv6::e2e;
 
@@ -18,8 +17,8 @@ constexpr QFileDevice::Permissions kOpenToAll = kReadOnlyFolder | QFileDevice::W
 }  // namespace
 
 // A writable file in a folder that refuses new files (no temporary file can be
-// made beside it) is saved in place. Root ignores folder permissions, so
-// kv6ctl then runs as an unprivileged user.
+// made beside it) is saved in place. Root ignores folder permissions unless it
+// gives up the capabilities that let it.
 TEST(Kv6ctlSave, WritableFileInAReadOnlyFolderIsWrittenInPlace) {
     e2eApp();
     QTemporaryDir dir;
@@ -32,13 +31,8 @@ TEST(Kv6ctlSave, WritableFileInAReadOnlyFolderIsWrittenInPlace) {
     ASSERT_TRUE(QFile::setPermissions(path, kOpenToAll));
     ASSERT_TRUE(QFile::setPermissions(folder, kReadOnlyFolder));
 
+    ASSERT_TRUE(kv6::test::dropFilePermissionOverride());
     QProcess ctl;
-    if (geteuid() == 0) {
-        ctl.setChildProcessModifier([] {
-            constexpr gid_t kNobody = 65534;
-            if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) _exit(99);
-        });
-    }
     ctl.start(QStringLiteral(KV6CTL_PATH), {QStringLiteral("set"), path, QStringLiteral("object.objectNumber=123456")});
     ASSERT_TRUE(ctl.waitForFinished(30000));
     const QByteArray err = ctl.readAllStandardError();
