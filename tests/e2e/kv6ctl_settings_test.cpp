@@ -63,6 +63,12 @@ TEST(Kv6ctlSettings, DiffExitCodesAndApplyWritesNothingOnAProblem) {
     writeFile(dir.filePath("a.prg"), randomImage(24));
     writeFile(dir.filePath("b.prg"), randomImage(24));
     EXPECT_EQ(runCtl({"diff", dir.filePath("a.prg"), dir.filePath("b.prg")}).exitCode, 0);
+    kv6::image::Image outside = randomImage(24);
+    outside[3000] ^= 0x5A;  // no field shows byte 3000
+    writeFile(dir.filePath("c.prg"), outside);
+    const CtlResult other = runCtl({"diff", dir.filePath("a.prg"), dir.filePath("c.prg")});
+    EXPECT_EQ(other.exitCode, 1);
+    EXPECT_EQ(other.out, "bytes 3000..3000 differ outside every field\n");
     EXPECT_EQ(runCtl({"set", dir.filePath("b.prg"), "object.ipPort=5000"}).exitCode, 0);
     EXPECT_EQ(runCtl({"diff", dir.filePath("a.prg"), dir.filePath("b.prg")}).exitCode, 1);
     EXPECT_EQ(runCtl({"diff", dir.filePath("a.prg"), dir.filePath("missing.prg")}).exitCode, 2);

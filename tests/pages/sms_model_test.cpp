@@ -44,9 +44,13 @@ TEST_F(SmsModelTest, ButtonQueuesTwelveJobsAndClearsItsEntries) {
 
 TEST_F(SmsModelTest, MessagesAsUtf16WithFillerAndTheirReadBack) {
     setOk("message3", "Тревога");
+    setOk("message10", "A");  // the last of the first block, the first of the second
+    setOk("message11", "B");
     setOk("message12", "0123456789");
     setOk("message20", "ab?");
     pressButton();
+    EXPECT_EQ(bytesAt(ws.ConfigImage, 968, 20), std::string("A\0", 2) + std::string(18, '\xFF'));
+    EXPECT_EQ(bytesAt(ws.ConfigImage, 1307, 20), std::string("B\0", 2) + std::string(18, '\xFF'));
     const std::string third = bytesAt(ws.ConfigImage, 828, 20);
     EXPECT_EQ(third.substr(0, 2), "\x22\x04");
     EXPECT_EQ(third.substr(2, 2), "\x40\x04");
@@ -58,6 +62,8 @@ TEST_F(SmsModelTest, MessagesAsUtf16WithFillerAndTheirReadBack) {
     config.document.DecodeImage(DecodeSource::SerialRead);
     EXPECT_EQ(model.values().messages[2], "Тревога");
     EXPECT_EQ(model.values().messages[0], "");
+    EXPECT_EQ(model.values().messages[9], "A");
+    EXPECT_EQ(model.values().messages[10], "B");
     EXPECT_EQ(model.values().messages[11], "0123456789");
     EXPECT_EQ(model.values().messages[19], "ab");  // a typed '?' does not come back
 }

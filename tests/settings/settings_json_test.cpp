@@ -90,12 +90,14 @@ TEST(SettingsJson, EveryProblemIsListedWithItsKey) {
     std::string error;
     ASSERT_TRUE(settings::parseJson(
         R"({"format": "kv6-settings", "object": {"objectNumber": "12a", "pinEnabled": 1, "nosuch": "x",
-            "apn": ["internet"]}, "nopage": {}})",
+            "apn": ["internet"], "pollTimeMinutes": 3.7}, "nopage": {}})",
         json, error));
     const auto problems = settings::applyJson(loaded.configuration.document, json);
-    ASSERT_EQ(problems.size(), 5u);
-    const std::string all = problems[0] + problems[1] + problems[2] + problems[3] + problems[4];
-    for (const char* key : {"object.objectNumber", "object.pinEnabled", "object.nosuch", "object.apn", "nopage"})
+    ASSERT_EQ(problems.size(), 6u);  // a fraction is not cut to a whole number
+    std::string all;
+    for (const std::string& problem : problems) all += problem;
+    for (const char* key : {"object.objectNumber", "object.pinEnabled", "object.nosuch", "object.apn",
+                            "object.pollTimeMinutes", "nopage"})
         EXPECT_NE(all.find(key), std::string::npos) << key;
 }
 
