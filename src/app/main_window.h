@@ -12,7 +12,7 @@
 #include "common/prompts.h"
 #include "common/status_sink.h"
 #include "pages/configuration.h"
-#include "pages/write_link.h"
+#include "pages/common/write_link.h"
 
 class QAction;
 class QMenu;

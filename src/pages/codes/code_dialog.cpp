@@ -1,4 +1,4 @@
-#include "pages/code_dialog.h"
+#include "pages/codes/code_dialog.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -8,9 +8,9 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
-#include "pages/codes_model.h"
-#include "pages/ok_cancel_buttons.h"
-#include "pages/partition_list_widget.h"
+#include "pages/codes/codes_model.h"
+#include "pages/common/ok_cancel_buttons.h"
+#include "pages/common/partition_list_widget.h"
 
 namespace kv6::pages {
 

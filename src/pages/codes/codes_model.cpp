@@ -1,12 +1,12 @@
-#include "pages/codes_model.h"
+#include "pages/codes/codes_model.h"
 
 #include <algorithm>
 #include <optional>
 #include <utility>
 
 #include "image/field_codec.h"
-#include "pages/field_kinds.h"
-#include "pages/field_rules.h"
+#include "pages/common/field_kinds.h"
+#include "pages/common/field_rules.h"
 
 namespace kv6::pages {
 

@@ -1,4 +1,4 @@
-#include "pages/codes_page.h"
+#include "pages/codes/codes_page.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -8,9 +8,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "pages/code_dialog.h"
-#include "pages/partition_list_widget.h"
-#include "pages/rearm_code_dialog.h"
+#include "pages/codes/code_dialog.h"
+#include "pages/common/partition_list_widget.h"
+#include "pages/codes/rearm_code_dialog.h"
 #include "widgets/value_list_editor.h"
 
 namespace kv6::pages {

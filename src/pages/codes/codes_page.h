@@ -4,8 +4,8 @@
 #include <functional>
 #include <memory>
 
-#include "pages/codes_model.h"
-#include "pages/page_widget.h"
+#include "pages/codes/codes_model.h"
+#include "pages/common/page_widget.h"
 
 class QComboBox;
 class QGroupBox;

@@ -1,4 +1,4 @@
-#include "pages/rearm_code_dialog.h"
+#include "pages/codes/rearm_code_dialog.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -7,8 +7,8 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
-#include "pages/codes_model.h"
-#include "pages/ok_cancel_buttons.h"
+#include "pages/codes/codes_model.h"
+#include "pages/common/ok_cancel_buttons.h"
 
 namespace kv6::pages {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "image/page_model.h"
-#include "pages/field_rules.h"
+#include "pages/common/field_rules.h"
 
 namespace kv6::pages {
 

@@ -1,4 +1,4 @@
-#include "pages/field_rules.h"
+#include "pages/common/field_rules.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "pages/page_widget.h"
+#include "pages/common/page_widget.h"
 
 #include <QToolButton>
 

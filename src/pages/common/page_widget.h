@@ -5,8 +5,8 @@
 #include "common/prompts.h"
 #include "image/page_model.h"
 #include "image/workspace.h"
-#include "pages/page_write_button.h"
-#include "pages/write_link.h"
+#include "pages/common/page_write_button.h"
+#include "pages/common/write_link.h"
 
 class QToolButton;
 

@@ -1,4 +1,4 @@
-#include "pages/page_write_button.h"
+#include "pages/common/page_write_button.h"
 
 namespace kv6::pages {
 

@@ -3,7 +3,7 @@
 #include "common/prompts.h"
 #include "image/page_model.h"
 #include "image/workspace.h"
-#include "pages/write_link.h"
+#include "pages/common/write_link.h"
 
 namespace kv6::pages {
 

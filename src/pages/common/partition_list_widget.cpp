@@ -1,4 +1,4 @@
-#include "pages/partition_list_widget.h"
+#include "pages/common/partition_list_widget.h"
 
 #include <QSignalBlocker>
 

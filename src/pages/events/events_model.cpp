@@ -1,12 +1,12 @@
-#include "pages/events_model.h"
+#include "pages/events/events_model.h"
 
 #include <algorithm>
 #include <array>
 
 #include "image/field_codec.h"
 #include "image/win1251.h"
-#include "pages/field_rules.h"
-#include "pages/routing_rules.h"
+#include "pages/common/field_rules.h"
+#include "pages/routing/routing_rules.h"
 
 namespace kv6::pages {
 

@@ -1,4 +1,4 @@
-#include "pages/events_page.h"
+#include "pages/events/events_page.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 
 #include "image/field_codec.h"
-#include "pages/tform5_dialog.h"
+#include "pages/routing/tform5_dialog.h"
 
 namespace kv6::pages {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "pages/events_model.h"
-#include "pages/page_widget.h"
+#include "pages/events/events_model.h"
+#include "pages/common/page_widget.h"
 
 class QComboBox;
 class QGroupBox;

@@ -1,4 +1,4 @@
-#include "pages/extra_page.h"
+#include "pages/extra/extra_page.h"
 
 #include <QPlainTextEdit>
 #include <QVBoxLayout>

@@ -1,10 +1,10 @@
-#include "pages/gsm_model.h"
+#include "pages/gsm/gsm_model.h"
 
 #include <algorithm>
 
 #include "image/field_codec.h"
-#include "pages/field_kinds.h"
-#include "pages/field_list.h"
+#include "pages/common/field_kinds.h"
+#include "pages/common/field_list.h"
 
 namespace kv6::pages {
 

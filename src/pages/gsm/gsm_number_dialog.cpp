@@ -1,4 +1,4 @@
-#include "pages/gsm_number_dialog.h"
+#include "pages/gsm/gsm_number_dialog.h"
 
 #include <QComboBox>
 #include <QGridLayout>

@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "pages/gsm_model.h"
+#include "pages/gsm/gsm_model.h"
 
 class QComboBox;
 class QLabel;

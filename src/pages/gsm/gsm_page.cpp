@@ -1,4 +1,4 @@
-#include "pages/gsm_page.h"
+#include "pages/gsm/gsm_page.h"
 
 #include <QApplication>
 #include <QBrush>
@@ -10,7 +10,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "pages/gsm_number_dialog.h"
+#include "pages/gsm/gsm_number_dialog.h"
 #include "widgets/spin_edit.h"
 #include "widgets/value_list_editor.h"
 

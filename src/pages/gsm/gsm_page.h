@@ -3,8 +3,8 @@
 #include <functional>
 #include <memory>
 
-#include "pages/gsm_model.h"
-#include "pages/page_widget.h"
+#include "pages/gsm/gsm_model.h"
+#include "pages/common/page_widget.h"
 
 class QComboBox;
 class QGroupBox;

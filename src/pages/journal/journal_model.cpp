@@ -1,4 +1,4 @@
-#include "journal/journal_model.h"
+#include "pages/journal/journal_model.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "journal/journal_page.h"
+#include "pages/journal/journal_page.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>

@@ -6,8 +6,8 @@
 
 #include "common/prompts.h"
 #include "image/workspace.h"
-#include "journal/journal_model.h"
-#include "pages/write_link.h"
+#include "pages/journal/journal_model.h"
+#include "pages/common/write_link.h"
 
 class QGroupBox;
 class QPlainTextEdit;

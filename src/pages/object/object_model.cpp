@@ -1,10 +1,10 @@
-#include "pages/object_model.h"
+#include "pages/object/object_model.h"
 
 #include <algorithm>
 #include <array>
 
 #include "image/field_codec.h"
-#include "pages/field_binding.h"
+#include "pages/common/field_binding.h"
 
 namespace kv6::pages {
 

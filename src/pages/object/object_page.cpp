@@ -1,4 +1,4 @@
-#include "pages/object_page.h"
+#include "pages/object/object_page.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

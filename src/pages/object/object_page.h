@@ -1,7 +1,7 @@
 #pragma once
 
-#include "pages/object_model.h"
-#include "pages/page_widget.h"
+#include "pages/object/object_model.h"
+#include "pages/common/page_widget.h"
 
 class QButtonGroup;
 class QCheckBox;

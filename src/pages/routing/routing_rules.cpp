@@ -1,6 +1,6 @@
-#include "pages/routing_rules.h"
+#include "pages/routing/routing_rules.h"
 
-#include "pages/field_rules.h"
+#include "pages/common/field_rules.h"
 
 namespace kv6::pages::routing {
 

@@ -1,4 +1,4 @@
-#include "pages/tform5_dialog.h"
+#include "pages/routing/tform5_dialog.h"
 
 #include <initializer_list>
 

@@ -3,8 +3,8 @@
 #include <QDialog>
 #include <functional>
 
-#include "pages/events_model.h"
-#include "pages/zones_model.h"
+#include "pages/events/events_model.h"
+#include "pages/zones/zones_model.h"
 
 class QCheckBox;
 class QComboBox;

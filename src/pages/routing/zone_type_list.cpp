@@ -1,9 +1,9 @@
-#include "pages/zone_type_list.h"
+#include "pages/routing/zone_type_list.h"
 
 #include <algorithm>
 
 #include "image/field_codec.h"
-#include "pages/field_rules.h"
+#include "pages/common/field_rules.h"
 
 namespace kv6::pages {
 

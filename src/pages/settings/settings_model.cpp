@@ -1,13 +1,13 @@
-#include "pages/settings_model.h"
+#include "pages/settings/settings_model.h"
 
 #include <algorithm>
 #include <cstdio>
 
 #include "image/field_codec.h"
-#include "pages/field_kinds.h"
+#include "pages/common/field_kinds.h"
 #include "image/module_time.h"
 #include "image/time_zone.h"
-#include "pages/field_rules.h"
+#include "pages/common/field_rules.h"
 
 namespace kv6::pages {
 

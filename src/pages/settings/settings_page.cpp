@@ -1,4 +1,4 @@
-#include "pages/settings_page.h"
+#include "pages/settings/settings_page.h"
 
 #include <QCheckBox>
 #include <QComboBox>

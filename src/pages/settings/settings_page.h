@@ -3,8 +3,8 @@
 #include <QStringList>
 
 #include "common/status_sink.h"
-#include "pages/page_widget.h"
-#include "pages/settings_model.h"
+#include "pages/common/page_widget.h"
+#include "pages/settings/settings_model.h"
 
 class QCheckBox;
 class QComboBox;

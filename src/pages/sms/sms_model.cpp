@@ -1,11 +1,11 @@
-#include "pages/sms_model.h"
+#include "pages/sms/sms_model.h"
 
 #include <algorithm>
 
 #include "image/field_codec.h"
-#include "pages/field_kinds.h"
+#include "pages/common/field_kinds.h"
 #include "image/win1251.h"
-#include "pages/field_list.h"
+#include "pages/common/field_list.h"
 
 namespace kv6::pages {
 

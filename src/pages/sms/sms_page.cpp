@@ -1,4 +1,4 @@
-#include "pages/sms_page.h"
+#include "pages/sms/sms_page.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "pages/page_widget.h"
-#include "pages/sms_model.h"
+#include "pages/common/page_widget.h"
+#include "pages/sms/sms_model.h"
 
 class QCheckBox;
 class QComboBox;

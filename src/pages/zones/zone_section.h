@@ -4,7 +4,7 @@
 #include <string>
 
 #include "image/image.h"
-#include "pages/zones_model.h"
+#include "pages/zones/zones_model.h"
 
 // The bytes of the zones section and the codecs of its per-zone tables,
 // shared by the zones model's encode/decode and its command-line fields.

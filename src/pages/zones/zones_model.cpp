@@ -1,10 +1,10 @@
-#include "pages/zones_model.h"
+#include "pages/zones/zones_model.h"
 
 #include <algorithm>
 
-#include "pages/field_rules.h"
-#include "pages/routing_rules.h"
-#include "pages/zone_section.h"
+#include "pages/common/field_rules.h"
+#include "pages/routing/routing_rules.h"
+#include "pages/zones/zone_section.h"
 
 namespace kv6::pages {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "image/page_model.h"
-#include "pages/zone_type_list.h"
+#include "pages/routing/zone_type_list.h"
 
 namespace kv6::pages {
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <string_view>
 
-#include "pages/field_rules.h"
-#include "pages/routing_rules.h"
-#include "pages/zone_section.h"
-#include "pages/zones_model.h"
+#include "pages/common/field_rules.h"
+#include "pages/routing/routing_rules.h"
+#include "pages/zones/zone_section.h"
+#include "pages/zones/zones_model.h"
 
 namespace kv6::pages {
 

@@ -1,4 +1,4 @@
-#include "pages/zones_page.h"
+#include "pages/zones/zones_page.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -14,7 +14,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "pages/tform5_dialog.h"
+#include "pages/routing/tform5_dialog.h"
 #include "widgets/spin_edit.h"
 #include "widgets/value_list_editor.h"
 

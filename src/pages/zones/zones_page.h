@@ -1,7 +1,7 @@
 #pragma once
 
-#include "pages/page_widget.h"
-#include "pages/zones_model.h"
+#include "pages/common/page_widget.h"
+#include "pages/zones/zones_model.h"
 
 class QButtonGroup;
 class QCheckBox;

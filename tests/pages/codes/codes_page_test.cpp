@@ -11,11 +11,11 @@
 #include <functional>
 
 #include "image/write_queue.h"
-#include "pages/code_dialog.h"
-#include "pages/codes_page.h"
+#include "pages/codes/code_dialog.h"
+#include "pages/codes/codes_page.h"
 #include "pages/configuration.h"
-#include "pages/partition_list_widget.h"
-#include "pages/rearm_code_dialog.h"
+#include "pages/common/partition_list_widget.h"
+#include "pages/codes/rearm_code_dialog.h"
 #include "support/scripted_prompts.h"
 #include "widgets/value_list_editor.h"
 

@@ -4,7 +4,7 @@
 #include <QPlainTextEdit>
 #include <QTreeWidget>
 
-#include "journal/journal_page.h"
+#include "pages/journal/journal_page.h"
 #include "pages/configuration.h"
 #include "support/scripted_prompts.h"
 

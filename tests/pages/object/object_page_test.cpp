@@ -12,8 +12,8 @@
 
 #include "pages/configuration.h"
 #include "support/scripted_prompts.h"
-#include "pages/extra_page.h"
-#include "pages/object_page.h"
+#include "pages/extra/extra_page.h"
+#include "pages/object/object_page.h"
 #include "widgets/spin_edit.h"
 #include "widgets/value_list_editor.h"
 

@@ -6,7 +6,7 @@
 #include <QRadioButton>
 
 #include "pages/configuration.h"
-#include "pages/object_page.h"
+#include "pages/object/object_page.h"
 #include "support/scripted_prompts.h"
 #include "widgets/value_list_editor.h"
 

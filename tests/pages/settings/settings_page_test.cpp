@@ -15,7 +15,7 @@
 
 #include "image/field_codec.h"
 #include "pages/configuration.h"
-#include "pages/settings_page.h"
+#include "pages/settings/settings_page.h"
 #include "support/scripted_prompts.h"
 #include "widgets/spin_edit.h"
 
