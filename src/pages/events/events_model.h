@@ -6,23 +6,9 @@
 #include <vector>
 
 #include "image/page_model.h"
+#include "pages/routing/routing_values.h"
 
 namespace kv6::pages {
-
-// What the routing dialog shows of one event entry: list indexes as the
-// combo boxes hold them (-1 = no selection) and the Contact ID code text.
-struct EventRouting {
-    std::string code;            // Edit1
-    int tclipTarget = 0;         // ComboBox1: 0 "Выкл.", 1..10 "GSM номер N"
-    int tclipKey = 0;            // ComboBox2: 0 "Ключ 1", 1 "Ключ 2"
-    int tclipRestoreTarget = 0;  // ComboBox4
-    int tclipRestoreKey = 0;     // ComboBox5
-    int smsTarget = 0;           // ComboBox3
-    int smsMessage = 0;          // ComboBox7: 0..19 "Сообщение №1".."№20"
-    int smsRestoreTarget = 0;    // ComboBox6
-    int smsRestoreMessage = 0;   // ComboBox8: 0..4
-    int infoType = 0;            // ComboBox9: "Нет", "Код", "Зона", "Устройство"
-};
 
 // The hidden "События" page: the event routing table (246..605, thirty
 // entries of twelve bytes), the LED indication mode (766) and the
@@ -45,10 +31,10 @@ public:
 
     static constexpr int kTargetCount = 11;       // "Выкл." and ten GSM numbers
     static constexpr int kKeyCount = 2;
-    static constexpr int kMessageCount = 20;
-    static constexpr int kRestoreMessageCount = 5;
+    static constexpr int kMessageCount = routing::kMessageCount;
+    static constexpr int kRestoreMessageCount = routing::kRestoreMessageCount;
     static constexpr int kInfoTypeCount = 4;
-    static constexpr int kCodeLength = 3;
+    static constexpr int kCodeLength = routing::kCodeLength;
 
     using Entry = std::array<std::uint8_t, kEntrySize>;
 

@@ -66,12 +66,12 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     for (int i = 1; i <= 10; ++i) targets << tr("GSM номер %1").arg(i);
     const QStringList keys{tr("Ключ 1"), tr("Ключ 2")};
     QStringList messages;
-    for (int i = 1; i <= EventsModel::kMessageCount; ++i) messages << tr("Сообщение №%1").arg(i);
+    for (int i = 1; i <= routing::kMessageCount; ++i) messages << tr("Сообщение №%1").arg(i);
 
     GroupBox1 = group(QStringLiteral("GroupBox1"), tr("Код Contact ID"), this);
     Edit1 = new QLineEdit(QStringLiteral("111"), GroupBox1);
     Edit1->setObjectName(QStringLiteral("Edit1"));
-    Edit1->setMaxLength(EventsModel::kCodeLength);
+    Edit1->setMaxLength(routing::kCodeLength);
     // Characters above 127 would not read back as typed.
     Edit1->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[\\x01-\\x7F]*")), Edit1));
     (new QVBoxLayout(GroupBox1))->addWidget(Edit1);
@@ -94,7 +94,7 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     CheckBox1 = check(QStringLiteral("CheckBox1"), tr("Сирена"), GroupBox7);
     CheckBox3 = check(QStringLiteral("CheckBox3"), tr("Передавать Восстановление"), GroupBox7);
     UpDown1 = new widgets::SpinEdit(QStringLiteral("UpDown1"), QStringLiteral("Edit2"), GroupBox7);
-    UpDown1->setRange(1, ZonesModel::kPartitionCount);
+    UpDown1->setRange(1, routing::kPartitionCount);
     CheckBox2 = check(QStringLiteral("CheckBox2"), tr("Зона внешнего расширителя"), GroupBox7);
     auto* zoneLayout = new QGridLayout(GroupBox7);
     zoneLayout->addWidget(ComboBox10, 0, 0, 1, 2);
@@ -129,7 +129,7 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     stackInto(restoreTclip, {ComboBox4, ComboBox5});
     auto* restoreSms = group(QStringLiteral("GroupBox9"), tr("SMS"), GroupBox6);
     ComboBox6 = combo(QStringLiteral("ComboBox6"), targets, restoreSms);
-    ComboBox8 = combo(QStringLiteral("ComboBox8"), messages.mid(0, EventsModel::kRestoreMessageCount), restoreSms);
+    ComboBox8 = combo(QStringLiteral("ComboBox8"), messages.mid(0, routing::kRestoreMessageCount), restoreSms);
     stackInto(restoreSms, {ComboBox6, ComboBox8});
     auto* restoreLayout = new QHBoxLayout(GroupBox6);
     restoreLayout->addWidget(restoreTclip);

@@ -3,8 +3,8 @@
 #include <QDialog>
 #include <functional>
 
-#include "pages/events/events_model.h"
-#include "pages/zones/zones_model.h"
+#include "pages/routing/routing_values.h"
+#include "pages/routing/zone_type_list.h"
 
 class QCheckBox;
 class QComboBox;

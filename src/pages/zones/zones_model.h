@@ -6,27 +6,10 @@
 #include <vector>
 
 #include "image/page_model.h"
+#include "pages/routing/routing_values.h"
 #include "pages/routing/zone_type_list.h"
 
 namespace kv6::pages {
-
-// What the zone dialog shows of one zone (list indexes as the controls hold
-// them, -1 = no selection), and what its OK stores.
-struct ZoneRouting {
-    int typeIndex = -1;          // ComboBox10: the entry whose name the grid row shows
-    bool siren = false;          // CheckBox1 "Сирена": bit 3 of the type byte
-    bool restore = false;        // CheckBox3 "Передавать Восстановление": bit 2
-    std::string code;            // Edit3: the zone's Contact ID code
-    int partition = 1;           // Edit2/UpDown1, 1..8
-    int tclipTarget = 0;         // ComboBox1
-    int tclipKey = 0;            // ComboBox2
-    int smsTarget = 0;           // ComboBox3
-    int smsMessage = 0;          // ComboBox7, 0..19
-    bool expanderShown = false;  // CheckBox2 "Зона внешнего расширителя": zones 1..6 only
-    bool expander = false;
-    bool smsReserve = false;     // CheckBox4 "Вкл. Резервный SMS канал"
-    bool smsRestore = false;     // CheckBox5 "Передавать Восст."
-};
 
 // The "Характеристики" page: zone types and per-zone routing, the two
 // outputs, entry/exit/siren times, anti-bounce count, buzzer (bit 3 of
@@ -39,7 +22,7 @@ public:
     static constexpr int kExpanderZones = 6;
     static constexpr int kOutputModeCount = 5;  // modes 3 and 4 drive a siren
     static constexpr int kStartZoneCount = 3;   // "Зона 5", "Зона 9", "Зона 17"
-    static constexpr int kPartitionCount = 8;
+    static constexpr int kPartitionCount = routing::kPartitionCount;
     static constexpr int kMaxTime = 255;
     static constexpr int kTimeStep = 5;
     static constexpr int kInitialTime = 10;
