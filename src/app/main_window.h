@@ -119,7 +119,6 @@ protected:
 
 private:
     void buildPages();
-    QWidget* createPageContent(int sheetNumber);
     void connectMenu();
     void applyPortSetting();
     void fixSizeAndCentre();
