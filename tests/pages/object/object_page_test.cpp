@@ -4,7 +4,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QTest>
 #include <QToolButton>
@@ -12,7 +11,6 @@
 
 #include "pages/configuration.h"
 #include "support/scripted_prompts.h"
-#include "pages/extra/extra_page.h"
 #include "pages/object/object_page.h"
 #include "widgets/spin_edit.h"
 #include "widgets/value_list_editor.h"
@@ -231,17 +229,6 @@ TEST_F(ObjectPageTest, NoLinkStopsBeforeAnything) {
     EXPECT_TRUE(config.workspace.queue.empty());
     EXPECT_FALSE(anyEntrySet());
     EXPECT_EQ(link.started, 0);
-}
-
-TEST(ExtraPageTest, HoldsItsKeysAndMemo) {
-    ExtraPage extra;
-    auto* grid = extra.findChild<ValueListEditor*>("ValueListEditor7");
-    ASSERT_NE(grid, nullptr);
-    ASSERT_EQ(grid->rowCount(), 5);
-    EXPECT_EQ(grid->key(0), "tclip_job_max_time");
-    EXPECT_EQ(grid->key(4), "ip_session_maxtime");
-    EXPECT_EQ(grid->value(2), "");
-    EXPECT_NE(extra.findChild<QPlainTextEdit*>("Memo4"), nullptr);
 }
 
 }  // namespace
