@@ -1,3 +1,5 @@
+// Page "Коды и Разделы" (TabSheet3): user codes, code 99, partition objects, the code length.
+// Image bytes: 218..243, 990..1021, 1159..1160, 1162..1242, 1642..1665; bits 1, 4 of 1508.
 #pragma once
 
 #include <array>

@@ -1,3 +1,5 @@
+// Page "События" (TabSheet4, hidden): the event routing table, LED mode, indication partitions.
+// Image bytes: 246..605, 766, 989.
 #pragma once
 
 #include <array>

@@ -1,3 +1,5 @@
+// Page "GSM номера" (TabSheet2): ten GSM numbers with their functions, the country digit, inputs.
+// Image bytes: 14..114, 733..734, 745..746, 750..759, 1028..1047.
 #pragma once
 
 #include <array>

@@ -1,3 +1,5 @@
+// Page "Журнал событий" (TabSheet9): the module's event journal and "Состояние прибора".
+// Image bytes: 246..695 (read; zeroed by "Очистить журнал событий"), 1156..1158, 1161 (read only).
 #pragma once
 
 #include <array>

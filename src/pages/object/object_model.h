@@ -1,3 +1,5 @@
+// Page "Объект" (TabSheet1): the object's numbers, its GPRS/IP connection, timing and SIM PIN.
+// Image bytes: 0..13, 115..216, 760, 763, 765, 768..786, 1022..1026, 1579..1580; bits 0, 2 of 1508.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,5 @@
+// Page "Настройки " (TabSheet8): devices on the module's bus, the clock, NTP and programming servers.
+// Image bytes: 1509..1544, 1588..1602; 1581..1582 only read.
 #pragma once
 
 #include <array>

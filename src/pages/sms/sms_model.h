@@ -1,3 +1,5 @@
+// Page "SMS сообщения" (TabSheet6): twenty SMS texts, system events' SMS numbers, backup number.
+// Image bytes: 788..987, 1307..1506, 1583..1586, 1603..1604.
 #pragma once
 
 #include <array>

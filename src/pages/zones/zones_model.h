@@ -1,3 +1,5 @@
+// Page "Характеристики" (TabSheet11): zone types and routing, outputs, times, anti-bounce, buzzer.
+// Image bytes: 1048..1152 (1048 only read), 1243..1306, 1545..1578, 1609..1641; bit 3 of 1508.
 #pragma once
 
 #include <array>
