@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "link/pacing.h"
-#include "pages/write_link.h"
+#include "pages/common/write_link.h"
 
 namespace kv6::app {
 

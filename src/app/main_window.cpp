@@ -14,8 +14,6 @@
 #include <algorithm>
 #include <QTimer>
 #include <QToolButton>
-#include <QDateEdit>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include "app/dialog_provider.h"
@@ -23,46 +21,17 @@
 #include "app/main_menu.h"
 #include "app/message_box_prompts.h"
 #include "app/module_link_control.h"
+#include "app/page_sheets.h"
 #include "app/panel_status_bar.h"
 #include "app/standard_dialogs.h"
 #include "image/time_zone.h"
 #include "io/module_link.h"
-#include "pages/codes_page.h"
 #include "io/backup_store.h"
-#include "pages/events_page.h"
-#include "pages/extra_page.h"
-#include "journal/journal_page.h"
-#include "pages/gsm_page.h"
-#include "pages/object_page.h"
-#include "pages/settings_page.h"
-#include "pages/sms_page.h"
-#include "pages/tform5_dialog.h"
-#include "pages/zones_page.h"
+#include "pages/routing/tform5_dialog.h"
 
 namespace kv6::app {
 
 namespace {
-
-struct SheetInfo {
-    int number;
-    const char* caption;
-    bool shown;
-};
-
-// PageControl1 in tab order; hidden sheets exist but have no tab.
-constexpr SheetInfo kSheets[] = {
-    {1, QT_TRANSLATE_NOOP("kv6::app::TForm1", "Объект"), true},
-    {2, QT_TRANSLATE_NOOP("kv6::app::TForm1", "GSM номера"), true},
-    {3, QT_TRANSLATE_NOOP("kv6::app::TForm1", "Коды и Разделы"), true},
-    {4, QT_TRANSLATE_NOOP("kv6::app::TForm1", "События"), false},
-    {5, QT_TRANSLATE_NOOP("kv6::app::TForm1", "Тревоги"), false},
-    {6, QT_TRANSLATE_NOOP("kv6::app::TForm1", "SMS сообщения"), true},
-    {7, "Extra", false},
-    {11, QT_TRANSLATE_NOOP("kv6::app::TForm1", "Характеристики"), true},
-    {8, QT_TRANSLATE_NOOP("kv6::app::TForm1", "Настройки "), true},
-    {9, QT_TRANSLATE_NOOP("kv6::app::TForm1", "Журнал событий"), true},
-    {10, "TabSheet10", false},
-};
 
 // The running program's side-file folders, with those the options name instead.
 SideFileLocations sideFileLocations(const TForm1Options& options) {
@@ -167,112 +136,8 @@ void TForm1::buildPages() {
     N13->setEnabled(false);
     connect(N13, &QAction::triggered, this, &TForm1::journalClearRequested);
 
-    for (const SheetInfo& info : kSheets) {
-        auto* sheet = new QWidget;
-        sheet->setObjectName(QStringLiteral("TabSheet%1").arg(info.number));
-        auto* sheetLayout = new QVBoxLayout(sheet);
-        sheetLayout->setContentsMargins(0, 0, 0, 0);
-        if (QWidget* content = createPageContent(info.number)) sheetLayout->addWidget(content);
-        const int index = PageControl1->addTab(sheet, tr(info.caption));
-        PageControl1->setTabVisible(index, info.shown);
-        m_sheets[static_cast<std::size_t>(info.number - 1)] = sheet;
-    }
+    m_sheets = PageSheets(*this).build();
     PageControl1->setCurrentIndex(0);
-}
-
-// ---------------------------------------------------------------------------
-// THE PAGES. The one place where each TabSheet gets its content; until a
-// page's widget exists it shows an empty placeholder. Lists from the side
-// files reach the pages through sideFilesLoaded().
-// ---------------------------------------------------------------------------
-QWidget* TForm1::createPageContent(int sheetNumber) {
-    switch (sheetNumber) {
-        case 1: {  // "Объект"
-            auto* page = new pages::ObjectPage(m_configuration.object, m_configuration.workspace,
-                                               *m_prompts, writeLink());
-            registerWriteControl(page->SpeedButton9);
-            connect(this, &TForm1::advancedToggled, page, &pages::ObjectPage::setAdvancedVisible);
-            connect(this, &TForm1::configurationDecoded, page, &pages::ObjectPage::refreshFromModel);
-            return page;
-        }
-        case 2: {  // "GSM номера"
-            auto* page = new pages::GsmPage(m_configuration.gsm, m_configuration.workspace, *m_prompts, writeLink());
-            registerWriteControl(page->SpeedButton12);
-            connect(this, &TForm1::configurationDecoded, page, &pages::GsmPage::refreshFromModel);
-            return page;
-        }
-        case 3: {  // "Коды и Разделы"
-            auto* page = new pages::CodesPage(m_configuration.codes, m_configuration.workspace, *m_prompts,
-                                              writeLink());
-            // Byte 760 stays the "Объект" page's field; its hidden spinner sits here.
-            page->hostCodeDigits(PageControl1->findChild<QWidget*>(QStringLiteral("UpDown3")));
-            registerWriteControl(page->SpeedButton14);
-            connect(this, &TForm1::configurationDecoded, page, &pages::CodesPage::refreshFromModel);
-            return page;
-        }
-        case 6: {  // "SMS сообщения"
-            auto* page = new pages::SmsPage(m_configuration.sms, m_configuration.workspace, *m_prompts, writeLink());
-            registerWriteControl(page->SpeedButton11);
-            connect(this, &TForm1::configurationDecoded, page, &pages::SmsPage::refreshFromModel);
-            return page;
-        }
-        case 4: {  // "События": hidden, its write button usable from the start
-            auto* page = new pages::EventsPage(m_configuration.events, m_configuration.workspace, *m_prompts,
-                                               writeLink(), *Form5);
-            connect(this, &TForm1::configurationDecoded, page, &pages::EventsPage::refreshFromModel);
-            return page;
-        }
-        case 11: {  // "Характеристики"
-            auto* page = new pages::ZonesPage(m_configuration.zones, m_configuration.workspace, *m_prompts,
-                                              writeLink(), *Form5);
-            registerWriteControl(page->SpeedButton13);
-            connect(this, &TForm1::configurationDecoded, page, &pages::ZonesPage::refreshFromModel);
-            connect(this, &TForm1::sideFilesLoaded, page, [this] {
-                std::vector<std::string> lines;
-                for (const QString& line : m_sideFiles.zoneTypes()) lines.push_back(line.toStdString());
-                m_configuration.zones.setZoneTypes(pages::ZoneTypeList(std::move(lines)));
-                Form5->setZoneTypes(m_configuration.zones.zoneTypes());
-            });
-            connect(this, &TForm1::repeatedWriteTick, page, [this, page] {  // Timer3Timer
-                page->Timer3Timer(StatusBar1->panelText(1));
-                m_link->startWrite();
-            });
-            return page;
-        }
-        case 7:  // "Extra": never shown, holds no image field
-            return new pages::ExtraPage;
-        case 8: {  // "Настройки "
-            auto* page = new pages::SettingsPage(m_configuration.settings, m_configuration.workspace, *m_prompts,
-                                                 writeLink(), *this);
-            registerWriteControl(page->SpeedButton16);
-            registerWriteControl(page->SpeedButton17);
-            connect(this, &TForm1::configurationDecoded, page, &pages::SettingsPage::refreshFromModel);
-            connect(this, &TForm1::sideFilesLoaded, page,
-                    [this, page] { page->setDeviceTypes(m_sideFiles.deviceTypes()); });
-            // A module connecting remotely: the date picker shows today before the greeting is built.
-            if (m_moduleLink)
-                m_moduleLink->setGreetingClock([page] {
-                    const QDateTime now = QDateTime::currentDateTime();
-                    page->DateTimePicker1->setDate(now.date());
-                    return remote::LocalDateTime{now.date().year(), now.date().month(), now.date().day(),
-                                                 now.time().hour(), now.time().minute(), now.time().second()};
-                });
-            return page;
-        }
-        case 9: {  // "Журнал событий": the list with its context menu, and the state view
-            auto* page = new journal::JournalPage(m_configuration.journal, m_configuration.workspace, *m_prompts,
-                                                  writeLink(), [this] { return m_configuration.settings.zoneHours(); });
-            ListView3 = page->ListView3;
-            attachJournalMenu(ListView3);
-            connect(this, &TForm1::journalClearRequested, page, &journal::JournalPage::N13Click);
-            connect(this, &TForm1::configurationDecoded, page, &journal::JournalPage::refreshFromModel);
-            connect(this, &TForm1::sideFilesLoaded, page,
-                    [this, page] { page->setDescriptions(m_sideFiles.journalTexts()); });
-            return page;
-        }
-        default:
-            return nullptr;
-    }
 }
 
 void TForm1::connectMenu() {

@@ -12,7 +12,7 @@
 #include "common/prompts.h"
 #include "common/status_sink.h"
 #include "pages/configuration.h"
-#include "pages/write_link.h"
+#include "pages/common/write_link.h"
 
 class QAction;
 class QMenu;
@@ -119,7 +119,6 @@ protected:
 
 private:
     void buildPages();
-    QWidget* createPageContent(int sheetNumber);
     void connectMenu();
     void applyPortSetting();
     void fixSizeAndCentre();

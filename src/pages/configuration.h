@@ -3,14 +3,14 @@
 #include "common/trace_sink.h"
 #include "image/config_document.h"
 #include "image/workspace.h"
-#include "journal/journal_model.h"
-#include "pages/codes_model.h"
-#include "pages/events_model.h"
-#include "pages/gsm_model.h"
-#include "pages/object_model.h"
-#include "pages/settings_model.h"
-#include "pages/sms_model.h"
-#include "pages/zones_model.h"
+#include "pages/journal/journal_model.h"
+#include "pages/codes/codes_model.h"
+#include "pages/events/events_model.h"
+#include "pages/gsm/gsm_model.h"
+#include "pages/object/object_model.h"
+#include "pages/settings/settings_model.h"
+#include "pages/sms/sms_model.h"
+#include "pages/zones/zones_model.h"
 
 namespace kv6::pages {
 

@@ -16,9 +16,9 @@
 #include "app/panel_status_bar.h"
 #include "app_test_support.h"
 #include "window_over_simulator.h"
-#include "pages/events_page.h"
-#include "pages/tform5_dialog.h"
-#include "pages/zones_page.h"
+#include "pages/events/events_page.h"
+#include "pages/routing/tform5_dialog.h"
+#include "pages/zones/zones_page.h"
 #include <QComboBox>
 #include <QLineEdit>
 #include <QToolButton>

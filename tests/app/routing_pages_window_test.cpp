@@ -3,9 +3,9 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include "pages/events_page.h"
-#include "pages/tform5_dialog.h"
-#include "pages/zones_page.h"
+#include "pages/events/events_page.h"
+#include "pages/routing/tform5_dialog.h"
+#include "pages/zones/zones_page.h"
 #include "window_fixture.h"
 
 namespace kv6::app::test {

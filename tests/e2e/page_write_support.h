@@ -13,8 +13,8 @@
 #include "io/module_link.h"
 #include "kv6ctl_serial_fixture.h"
 #include "pages/configuration.h"
-#include "pages/page_write_button.h"
-#include "pages/write_link.h"
+#include "pages/common/page_write_button.h"
+#include "pages/common/write_link.h"
 
 namespace kv6::e2e {
 

@@ -8,8 +8,8 @@
 
 #include "app/side_files.h"
 #include "fuzz/fuzz_input.h"
-#include "journal/journal_model.h"
-#include "pages/zone_type_list.h"
+#include "pages/journal/journal_model.h"
+#include "pages/routing/zone_type_list.h"
 
 namespace {
 

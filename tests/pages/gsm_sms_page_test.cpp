@@ -10,9 +10,9 @@
 #include <QToolButton>
 
 #include "pages/configuration.h"
-#include "pages/gsm_number_dialog.h"
-#include "pages/gsm_page.h"
-#include "pages/sms_page.h"
+#include "pages/gsm/gsm_number_dialog.h"
+#include "pages/gsm/gsm_page.h"
+#include "pages/sms/sms_page.h"
 #include "support/scripted_prompts.h"
 #include "widgets/spin_edit.h"
 #include "widgets/value_list_editor.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "pages/configuration.h"
-#include "pages/field_rules.h"
+#include "pages/common/field_rules.h"
 
 namespace kv6::pages {
 namespace {

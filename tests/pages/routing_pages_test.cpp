@@ -13,9 +13,9 @@
 #include <QTreeWidget>
 
 #include "pages/configuration.h"
-#include "pages/events_page.h"
-#include "pages/tform5_dialog.h"
-#include "pages/zones_page.h"
+#include "pages/events/events_page.h"
+#include "pages/routing/tform5_dialog.h"
+#include "pages/zones/zones_page.h"
 #include "support/scripted_prompts.h"
 #include "widgets/spin_edit.h"
 #include "widgets/value_list_editor.h"

@@ -1,7 +1,7 @@
 #include "commands.h"
 #include "ctl_backup.h"
 #include "ctl_session.h"
-#include "journal/journal_model.h"
+#include "pages/journal/journal_model.h"
 
 namespace kv6::ctl {
 

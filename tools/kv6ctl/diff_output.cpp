@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "pages/field_rules.h"
+#include "pages/common/field_rules.h"
 #include "settings/settings_json.h"
 
 namespace kv6::ctl {

@@ -7,7 +7,7 @@
 #include "zone_types_file.h"
 #include "io/prg_file.h"
 #include "pages/configuration.h"
-#include "pages/field_rules.h"
+#include "pages/common/field_rules.h"
 
 namespace kv6::ctl {
 

@@ -6,7 +6,7 @@
 #include "fields_file.h"
 #include "zone_types_file.h"
 #include "pages/configuration.h"
-#include "pages/field_rules.h"
+#include "pages/common/field_rules.h"
 #include "settings/settings_json.h"
 
 namespace kv6::ctl {
