@@ -109,6 +109,10 @@ void ModuleMemory::write(int address, const QByteArray& bytes) {
   }
 }
 
+void ModuleMemory::setObjectNumber(const QString& object) {
+  putText(m_bytes, 0, kObjectNumberLength, object.toLatin1().constData());
+}
+
 quint16 ModuleMemory::password() const {
   return static_cast<quint16>(m_bytes[kPasswordOffset] << 8 | m_bytes[kPasswordOffset + 1]);
 }

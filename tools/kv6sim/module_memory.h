@@ -14,6 +14,7 @@ class ModuleMemory {
  public:
   static constexpr int kSize = 4096;
   static constexpr int kPasswordOffset = 244;  // high byte first
+  static constexpr int kObjectNumberLength = 6;  // at address 0, zero-filled behind
 
   explicit ModuleMemory(quint16 password = 0);
 
@@ -27,6 +28,10 @@ class ModuleMemory {
   void write(int address, const QByteArray& bytes);
   // Fault: a write starting at `address` is acknowledged but not stored (-1: none).
   void setForgottenWrite(int address) { m_forgottenWrite = address; }
+
+  // Stores the module's own object number as the module keeps it; not subject
+  // to the forgotten-write fault, which models lost writes from the tool.
+  void setObjectNumber(const QString& object);
 
   [[nodiscard]] quint16 password() const;
   void setPassword(quint16 password);
