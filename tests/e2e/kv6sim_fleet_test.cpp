@@ -145,6 +145,16 @@ TEST_F(SimulatedFleet, ReconnectCallsAgainAfterARefusalAndAfterADropWithMemoryKe
   EXPECT_EQ(request("0002", frame('R', 256, 128), 136).mid(8 + 44, 2), QByteArrayLiteral("ok"));
 }
 
+TEST_F(SimulatedFleet, ModulesRefusedTogetherAreReportedInOneLine) {
+  ASSERT_TRUE(m_server.listen(QHostAddress::LocalHost, 0));
+  const quint16 port = m_server.serverPort();
+  m_server.close();
+  start({"--modules", "40", "--object", "0100"}, port);
+  ASSERT_TRUE(m_process.waitForFinished(5000));
+  EXPECT_EQ(m_process.exitCode(), 1);
+  EXPECT_EQ(m_process.readAllStandardError(), "kv6sim: 40 modules (0100 to 0139): Connection refused\n");
+}
+
 TEST_F(SimulatedFleet, TooFewOpenFilesForTheModulesIsSaidBeforeAnyCall) {
   m_process.setChildProcessModifier([] {
     const rlimit low{64, 64};

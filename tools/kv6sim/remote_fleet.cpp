@@ -20,7 +20,12 @@ RemoteFleet::RemoteFleet(const ModuleMemory& firstMemory, const SimOptions& opti
     if (options.modules > 1) module.memory.setObjectNumber(module.object);
     m_modules.push_back(std::move(module));
   }
+  m_errorTimer.setSingleShot(true);
+  m_errorTimer.setInterval(kErrorGatherMs);
+  connect(&m_errorTimer, &QTimer::timeout, this, &RemoteFleet::sayErrors);
 }
+
+RemoteFleet::~RemoteFleet() { sayErrors(); }
 
 QString RemoteFleet::objectNumber(const QString& first, int index) {
   if (index == 0) return first;  // one module keeps --object as given, letters included
@@ -59,7 +64,28 @@ void RemoteFleet::onFailed(std::size_t index, const QString& errorText) {
   Module& module = m_modules[index];
   if (errorText == module.lastError) return;  // a module retrying against a closed port says so once
   module.lastError = errorText;
-  std::fprintf(stderr, "%s: %s\n", qPrintable(logName(index)), qPrintable(errorText));
+  if (m_modules.size() == 1) {
+    std::fprintf(stderr, "kv6sim: %s\n", qPrintable(errorText));
+    return;
+  }
+  // A refused port fails thousands of modules at once: one line, not thousands.
+  ErrorTally& tally = m_errors[errorText];
+  if (tally.count++ == 0) tally.lowest = tally.highest = module.object;
+  tally.lowest = std::min(tally.lowest, module.object);
+  tally.highest = std::max(tally.highest, module.object);
+  if (!m_errorTimer.isActive()) m_errorTimer.start();
+}
+
+void RemoteFleet::sayErrors() {
+  m_errorTimer.stop();
+  for (const auto& [text, tally] : m_errors) {
+    if (tally.count == 1)
+      std::fprintf(stderr, "kv6sim %s: %s\n", qPrintable(tally.lowest), qPrintable(text));
+    else
+      std::fprintf(stderr, "kv6sim: %d modules (%s to %s): %s\n", tally.count, qPrintable(tally.lowest),
+                   qPrintable(tally.highest), qPrintable(text));
+  }
+  m_errors.clear();
 }
 
 void RemoteFleet::onEnded(std::size_t index, int exitCode) {
@@ -74,7 +100,9 @@ void RemoteFleet::onEnded(std::size_t index, int exitCode) {
     return;
   }
   m_exitCode = std::max(m_exitCode, exitCode);
-  if (++m_down == size()) emit finished(m_exitCode);
+  if (++m_down < size()) return;
+  sayErrors();
+  emit finished(m_exitCode);
 }
 
 QStringList RemoteFleet::saveAll(const QString& dir) const {

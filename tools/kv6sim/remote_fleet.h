@@ -6,7 +6,9 @@
 #include <QObject>
 #include <QRandomGenerator>
 #include <QString>
+#include <QTimer>
 
+#include <map>
 #include <vector>
 
 namespace kv6::sim {
@@ -25,7 +27,12 @@ class RemoteFleet : public QObject {
  public:
   // Every module starts from `firstMemory`; with several modules each one's
   // own number is written into its copy.
+  static constexpr int kErrorGatherMs = 500;
+
   RemoteFleet(const ModuleMemory& firstMemory, const SimOptions& options, QObject* parent = nullptr);
+  ~RemoteFleet() override;
+  RemoteFleet(const RemoteFleet&) = delete;
+  RemoteFleet& operator=(const RemoteFleet&) = delete;
 
   // Looks the host up once for all modules; an empty text on success.
   [[nodiscard]] QString resolveHost();
@@ -53,7 +60,15 @@ class RemoteFleet : public QObject {
     QString lastError;                // said once, not on every retry
   };
 
+  // Modules that failed alike within kErrorGatherMs, said in one line.
+  struct ErrorTally {
+    int count = 0;
+    QString lowest;
+    QString highest;
+  };
+
   void call(std::size_t index);
+  void sayErrors();
   void onFailed(std::size_t index, const QString& errorText);
   void onEnded(std::size_t index, int exitCode);
   [[nodiscard]] QString logName(std::size_t index) const;
@@ -62,6 +77,8 @@ class RemoteFleet : public QObject {
   std::vector<Module> m_modules;
   QString m_host;
   QRandomGenerator m_jitter{0x6B7636};  // fixed seed: runs are repeatable
+  std::map<QString, ErrorTally> m_errors;
+  QTimer m_errorTimer;
   int m_down = 0;
   int m_exitCode = 0;
 };

@@ -71,6 +71,8 @@ QString usageText() {
       "  --forget-write ADDR acknowledge a write starting at ADDR (0..4095) but\n"
       "                      do not store it\n"
       "  --verbose           log every frame and answer to stderr in hex\n"
+      "  --help              show this text\n"
+      "  --version           show the version\n"
       "\n"
       "Many modules (--connect only):\n"
       "  --modules N         run N modules (1..9999) in this one process, numbered\n"
@@ -89,9 +91,6 @@ QString usageText() {
       "                      do not all call at once\n"
       "  --dump-dir DIR      write each module's 4096 bytes to DIR/<object>.prg on\n"
       "                      exit, SIGINT and SIGTERM included\n"
-      "\n"
-      "  --help              show this text\n"
-      "  --version           show the version\n"
       "\n"
       "A factory reset (IP~KILL= or 'K') restores the factory image, the read\n"
       "password included: it becomes 0, not the --password value.\n");
