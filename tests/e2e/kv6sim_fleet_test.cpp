@@ -117,6 +117,7 @@ TEST_F(SimulatedFleet, EachModuleCallsWithItsOwnNumberAndMemoryAndAllAreDumpedWh
   ASSERT_EQ(written.size(), 4096);
   ASSERT_EQ(newPassword.size(), 4096);
   EXPECT_EQ(written.mid(300, 2), QByteArrayLiteral("ok"));
+  EXPECT_EQ(written.left(6), QByteArrayLiteral("0999") + QByteArray(2, '\0'));
   EXPECT_NE(first.mid(300, 2), QByteArrayLiteral("ok"));
   EXPECT_EQ(first.mid(244, 2), QByteArray::fromHex("0102"));
   EXPECT_EQ(newPassword.mid(244, 2), QByteArray::fromHex("0505"));
