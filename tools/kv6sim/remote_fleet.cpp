@@ -18,6 +18,8 @@ RemoteFleet::RemoteFleet(const ModuleMemory& firstMemory, const SimOptions& opti
   for (int i = 0; i < options.modules; ++i) {
     Module module{firstMemory, objectNumber(options.object, i), nullptr, {}};
     if (options.modules > 1) module.memory.setObjectNumber(module.object);
+    // Costs the module a copy of the image; distinct passwords show a server that mixes modules up.
+    if (options.passwordIsObject) module.memory.setPassword(static_cast<quint16>(module.object.toInt()));
     m_modules.push_back(std::move(module));
   }
   m_errorTimer.setSingleShot(true);
