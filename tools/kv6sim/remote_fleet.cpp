@@ -40,7 +40,13 @@ QString RemoteFleet::resolveHost() {
   const QHostInfo info = QHostInfo::fromName(m_host);
   if (info.error() != QHostInfo::NoError || info.addresses().isEmpty())
     return QStringLiteral("cannot look up %1: %2").arg(m_host, info.errorString());
-  m_host = info.addresses().first().toString();
+  // A name with both families connects one module address by address; many
+  // modules take one, IPv4 first, as servers commonly listen there.
+  const QList<QHostAddress> addresses = info.addresses();
+  const auto ipv4 = std::find_if(addresses.begin(), addresses.end(), [](const QHostAddress& address) {
+    return address.protocol() == QAbstractSocket::IPv4Protocol;
+  });
+  m_host = (ipv4 != addresses.end() ? *ipv4 : addresses.first()).toString();
   return {};
 }
 
