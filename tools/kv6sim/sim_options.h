@@ -12,6 +12,7 @@ struct SimOptions {
   quint16 connectPort = 0;
   QString object = QStringLiteral("0001");
   quint16 password = 0;
+  bool passwordIsObject = false;  // --password object: each module's own number
   QString imageFile;
   QString saveFile;
   bool lineRate = false;
@@ -21,6 +22,11 @@ struct SimOptions {
   int delayMs = 0;
   int forgetWrite = -1;  // -1 = every write is stored
   bool verbose = false;
+  // --connect only: how many modules one process runs, numbered from `object` upward.
+  int modules = 1;
+  bool reconnect = false;
+  int reconnectAfterS = 3;
+  QString dumpDir;  // each module's memory is written here as <object>.prg on exit
 };
 
 // Outcome of parsing: either options, a request for help or the version, or an error text.
