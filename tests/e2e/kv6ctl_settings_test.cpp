@@ -1,7 +1,9 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include "io/prg_file.h"
 #include "kv6ctl_serial_fixture.h"
+#include "pages/configuration.h"
 
 using namespace kv6::e2e;
 
@@ -76,4 +78,32 @@ TEST(Kv6ctlSettings, DiffExitCodesAndApplyWritesNothingOnAProblem) {
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_TRUE(r.err.contains("object.nosuch: unknown key")) << r.err.toStdString();
     EXPECT_EQ(readFile(dir.filePath("b.prg")), before);
+}
+
+// The simulator's factory image holds bytes the editors would normalise: an
+// empty template and export-then-apply leave it byte for byte, and diff
+// against the tool's own save of it names the bytes no field shows.
+TEST(Kv6ctlSettings, TemplatesChangeNoByteTheyDoNotName) {
+    QTemporaryDir dir;
+    const QString factory = dir.filePath("factory.prg");
+    SerialSimulator({"--save", factory}).stop();
+    const QByteArray original = readFile(factory);
+    ASSERT_EQ(original.size(), 4096);
+    QFile empty(dir.filePath("empty.json"));
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.write("{}");
+    empty.close();
+    EXPECT_EQ(runCtl({"apply", factory, empty.fileName()}).exitCode, 0);
+    EXPECT_EQ(readFile(factory), original);
+    EXPECT_EQ(runCtl({"export", factory, "--out", dir.filePath("all.json")}).exitCode, 0);
+    EXPECT_EQ(runCtl({"apply", factory, dir.filePath("all.json")}).exitCode, 0);
+    EXPECT_EQ(readFile(factory), original);
+
+    kv6::pages::Configuration desktop;
+    ASSERT_TRUE(kv6::io::loadConfigurationFile(desktop, factory).ok);
+    ASSERT_TRUE(kv6::io::saveConfigurationFile(desktop, dir.filePath("saved.prg")).isEmpty());
+    ASSERT_NE(readFile(dir.filePath("saved.prg")), original);
+    const CtlResult diff = runCtl({"diff", factory, dir.filePath("saved.prg")});
+    EXPECT_EQ(diff.exitCode, 1);
+    EXPECT_TRUE(diff.out.contains("differ, and no field shows it")) << diff.out.toStdString();
 }

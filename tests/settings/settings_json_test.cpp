@@ -4,6 +4,7 @@
 
 #include "pages/configuration.h"
 #include "settings/config_diff.h"
+#include "settings/image_edit.h"
 #include "settings/settings_json.h"
 
 using namespace kv6;
@@ -39,22 +40,33 @@ struct Loaded {
     pages::Configuration configuration;
 };
 
+// Loaded as kv6ctl set and apply load a file: only edited bytes may change.
+struct Edited : Loaded {
+    explicit Edited(const image::Image& image) : Loaded(image), edit(configuration, image) {}
+    settings::ImageEdit edit;
+};
+
 }  // namespace
 
 // Export, then apply onto the same file, gives the file back byte for byte,
-// whatever the image holds; through the JSON text, as kv6ctl does.
+// whatever the image holds; through the JSON text, as kv6ctl does. The raw
+// image (seed 1) holds bytes the editors would normalise: they stay, and an
+// empty template changes nothing either.
 TEST(SettingsJson, ExportThenApplyGivesTheFileBack) {
     for (const unsigned seed : {1u, 2u, 3u}) {
-        const image::Image file = savedFile(randomImage(seed));
+        const image::Image file = seed == 1 ? randomImage(seed) : savedFile(randomImage(seed));
         Loaded source(file);
         const std::string text = settings::exportDocument(source.configuration.document).dump(2);
 
         Json parsed;
         std::string error;
         ASSERT_TRUE(settings::parseJson(text, parsed, error)) << error;
-        Loaded target(file);  // same file: nothing may change
+        Edited target(file);  // same file: nothing may change
         ASSERT_TRUE(settings::applyJson(target.configuration.document, parsed).empty());
-        EXPECT_EQ(target.save(), file) << "seed " << seed;
+        EXPECT_EQ(target.edit.edited(), file) << "seed " << seed;
+        Edited empty(file);
+        ASSERT_TRUE(settings::applyJson(empty.configuration.document, Json::object()).empty());
+        EXPECT_EQ(empty.edit.edited(), file) << "seed " << seed;
     }
 }
 
@@ -82,6 +94,19 @@ TEST(SettingsJson, PartialTemplateChangesOnlyItsFields) {
     EXPECT_EQ(diff.fields[0].after, "internet");
     EXPECT_EQ(diff.fields[1].key, "object.pollTimeMinutes");
     EXPECT_TRUE(diff.otherBytes.empty());
+
+    // On a raw image the edit touches the APN's 41 bytes and the poll time's two, nothing else.
+    const image::Image raw = randomImage(4);
+    Edited edited(raw);
+    ASSERT_TRUE(settings::applyJson(edited.configuration.document, json).empty());
+    const image::Image changed = edited.edit.edited();
+    for (std::size_t offset = 0; offset < raw.size(); ++offset) {
+        const bool named = (offset >= 134 && offset < 175) || offset == 1579 || offset == 1580;
+        if (!named) {
+            ASSERT_EQ(changed[offset], raw[offset]) << "offset " << offset;
+        }
+    }
+    EXPECT_EQ(settings::diffImages(raw, changed).fields.size(), 2u);
 }
 
 TEST(SettingsJson, EveryProblemIsListedWithItsKey) {
@@ -158,4 +183,10 @@ TEST(ConfigDiff, FieldsInPageOrderThenOtherBytes) {
     EXPECT_EQ(diff.otherBytes.back().first, 3000);
     EXPECT_EQ(diff.otherBytes.back().last, 3000);
     EXPECT_TRUE(settings::diffImages(a, a).empty());
+
+    // Bytes inside fields that no shown value reflects still make the files differ.
+    const image::Image raw = randomImage(10);
+    const settings::ConfigDiff normalised = settings::diffImages(raw, savedFile(raw));
+    EXPECT_TRUE(normalised.fields.empty());
+    EXPECT_FALSE(normalised.otherBytes.empty());
 }

@@ -5,6 +5,7 @@
 #include "fields_file.h"
 #include "io/prg_file.h"
 #include "pages/configuration.h"
+#include "settings/image_edit.h"
 #include "settings_file.h"
 
 namespace kv6::ctl {
@@ -14,8 +15,8 @@ const char* const kUsage = "apply FILE.prg SETTINGS.json [--out NEW.prg]";
 }  // namespace
 
 // kv6ctl apply FILE.prg SETTINGS.json [--out NEW.prg]: sets every field the
-// settings hold, all or nothing, and saves as the desktop tool saves (into
-// FILE.prg itself unless --out names another file).
+// settings hold, all or nothing, and writes FILE.prg with only the bytes of
+// the fields that change (into FILE.prg itself unless --out names another file).
 int runApply(const QStringList& args) {
     const CtlOptions options = parseCtlOptions(args);
     if (!options.error.isEmpty()) return usageError("apply", options.error, kUsage);
@@ -26,6 +27,7 @@ int runApply(const QStringList& args) {
     if (!json) return 2;
     pages::Configuration configuration;
     if (!loadFieldsFile(configuration, prg)) return 2;
+    const settings::ImageEdit edit(configuration, configuration.workspace.ReceivedImage);
 
     const std::vector<std::string> problems = settings::applyJson(configuration.document, *json);
     if (!problems.empty()) {
@@ -34,7 +36,7 @@ int runApply(const QStringList& args) {
         return 2;
     }
     const QString target = options.out.isEmpty() ? prg : options.out;
-    const QString error = io::saveConfigurationFile(configuration, target);
+    const QString error = io::savePrg(target, edit.edited());
     if (!error.isEmpty()) {
         std::fprintf(stderr, "kv6ctl: cannot write %s: %s\n", qPrintable(target), qPrintable(error));
         return 2;
