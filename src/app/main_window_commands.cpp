@@ -35,10 +35,19 @@ void TForm1::N5Click() {
 }
 
 // "Загрузить из файла". A file that cannot be read changes nothing; a file
-// of another size than the image is loaded as far as it goes, and said so.
+// of another size than the image is no configuration the tool wrote, so it is
+// loaded as far as it goes only when the user says so, and said so after.
 void TForm1::N7Click() {
     const QString path = m_dialogs->openFileName(this);
     if (path.isEmpty()) return;
+    const QFileInfo file(path);
+    if (file.isFile() && file.size() != static_cast<qint64>(image::kImageSize) &&
+        !m_prompts->message(tr("Размер файла %1 байт, а не %2. Загрузить?")
+                                .arg(file.size())
+                                .arg(image::kImageSize)
+                                .toStdString(),
+                            " Загрузка", MessageIcon::Exclamation, MessageButtons::OkCancel))
+        return;
     const io::PrgLoadResult result = io::loadConfigurationFile(m_configuration, path);
     if (!result.ok) {
         m_prompts->message(

@@ -29,7 +29,8 @@ void expectAllFlagsButNine(const image::SectionFlags& flags) {
 }
 
 // Loads of short, exact and long files: how much of the image they replace,
-// the flags, the status text and the write controls.
+// the flags, the status text and the write controls. A file of another size
+// is loaded only after the user agrees.
 TEST_F(FileCommands, LoadReplacesAsFarAsTheFileReaches) {
     struct Case {
         int size;
@@ -37,6 +38,7 @@ TEST_F(FileCommands, LoadReplacesAsFarAsTheFileReaches) {
     };
     for (const Case& c : {Case{100, true}, Case{4096, false}, Case{5000, true}}) {
         SCOPED_TRACE(c.size);
+        prompts.shown.clear();
         workspace().ReceivedImage.fill(0xAB);
         const QByteArray bytes = pattern(c.size, c.size);
         dialogs.openName = dir.filePath(QStringLiteral("in%1.prg").arg(c.size));
@@ -61,8 +63,28 @@ TEST_F(FileCommands, LoadReplacesAsFarAsTheFileReaches) {
         EXPECT_EQ(decoded.count(), 1);
         EXPECT_TRUE(window->writeControlsEnabled());
         EXPECT_TRUE(window->MainMenu1->N14->menuAction()->isEnabled());
+        if (c.sizeNoted) {
+            ASSERT_EQ(prompts.shown.size(), 1u);
+            EXPECT_EQ(prompts.shown[0].text, QStringLiteral("Размер файла %1 байт, а не 4096. Загрузить?")
+                                                 .arg(c.size).toStdString());
+            EXPECT_EQ(prompts.shown[0].buttons, MessageButtons::OkCancel);
+        } else {
+            EXPECT_TRUE(prompts.shown.empty());
+        }
     }
-    EXPECT_TRUE(prompts.shown.empty());
+}
+
+TEST_F(FileCommands, DeclinedLoadOfAFileOfAnotherSizeChangesNothing) {
+    workspace().ReceivedImage.fill(0x11);
+    window->setStatus(StatusPanel::Operation, "before");
+    dialogs.openName = dir.filePath(QStringLiteral("notes.txt"));
+    ASSERT_TRUE(writeFile(dialogs.openName, "site 12, APN internet\n"));
+    prompts.answers = {false};
+    window->N7Click();
+    EXPECT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(workspace().ReceivedImage[0], 0x11);
+    EXPECT_EQ(panel(1), QStringLiteral("before"));
+    EXPECT_FALSE(window->writeControlsEnabled());
 }
 
 TEST_F(FileCommands, FailedLoadChangesNothing) {

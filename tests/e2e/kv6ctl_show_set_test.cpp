@@ -159,4 +159,31 @@ TEST_F(Kv6ctlShowSetTest, MissingFileOrArgumentsExitWithTwo) {
     EXPECT_EQ(kv6ctl({"set", m_file}).exitCode, 2);
 }
 
+// A text file is no configuration: every command refuses it, naming its
+// size, before any port is touched; --force reads it as the desktop tool does,
+// and nothing ever writes over it.
+TEST_F(Kv6ctlShowSetTest, AFileOfAnotherSizeIsRefusedUnlessForced) {
+    const QByteArray text = "site 12, APN internet\n";
+    writeFile(m_file, text);
+    const QString json = m_dir.filePath("t.json");
+    writeFile(json, R"({"object": {"apn": "x"}})");
+    for (const QStringList& args :
+         {QStringList{"show", m_file}, {"set", m_file, "object.apn=x"}, {"set", m_file, "--force", "object.apn=x"},
+          {"export", m_file}, {"apply", m_file, json}, {"apply", m_file, json, "--force"},
+          {"diff", m_file, m_file}, {"journal", m_file}, {"state", m_file},
+          {"write-all", "--port", m_dir.filePath("no-port"), m_file}}) {
+        const CtlResult run = kv6ctl(args);
+        EXPECT_EQ(run.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(run.err.contains("is 22 bytes, not a 4096-byte configuration")) << run.err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
+    }
+    EXPECT_EQ(readFile(m_file), text);
+
+    EXPECT_EQ(kv6ctl({"show", "--force", m_file}).exitCode, 0);
+    const QString copy = m_dir.filePath("copy.prg");
+    EXPECT_EQ(kv6ctl({"apply", m_file, json, "--force", "--out", copy}).exitCode, 0);
+    EXPECT_EQ(readFile(copy).size(), 4096);
+    EXPECT_EQ(readFile(m_file), text);
+}
+
 }  // namespace

@@ -1,3 +1,4 @@
+#include <QFileInfo>
 #include <cstdio>
 
 #include "commands.h"
@@ -11,7 +12,7 @@
 namespace kv6::ctl {
 
 namespace {
-const char* const kUsage = "apply FILE.prg SETTINGS.json [--out NEW.prg]";
+const char* const kUsage = "apply FILE.prg SETTINGS.json [--out NEW.prg] [--force]";
 }  // namespace
 
 // kv6ctl apply FILE.prg SETTINGS.json [--out NEW.prg]: sets every field the
@@ -25,8 +26,19 @@ int runApply(const QStringList& args) {
     const QString& prg = options.positional[0];
     const auto json = readSettingsFile(options.positional[1]);
     if (!json) return 2;
+    // Only a 4096-byte image is ever written over; a file of another size is
+    // read (with --force) only into another file.
+    const bool elsewhere =
+        !options.out.isEmpty() && QFileInfo(options.out).absoluteFilePath() != QFileInfo(prg).absoluteFilePath();
     pages::Configuration configuration;
-    if (!loadFieldsFile(configuration, prg)) return 2;
+    const io::PrgLoadResult loaded = io::loadConfigurationFile(configuration, prg);
+    if (!loaded.ok) {
+        std::fprintf(stderr, "kv6ctl: cannot read %s: %s\n", qPrintable(prg), qPrintable(loaded.error));
+        return 2;
+    }
+    if (!acceptFileSize("apply", prg, loaded.fileSize, options.force && elsewhere,
+                        "apply writes over no other file (--force with --out NEW.prg writes the result there)"))
+        return 2;
     const settings::ImageEdit edit(configuration, configuration.workspace.ReceivedImage);
 
     const std::vector<std::string> problems = settings::applyJson(configuration.document, *json);

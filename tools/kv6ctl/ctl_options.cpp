@@ -68,6 +68,7 @@ CtlOptions parseCtlOptions(const QStringList& args) {
                          : name == "--json"      ? &o.json
                          : name == "--verify"    ? &o.verify
                          : name == "--no-backup" ? &o.noBackup
+                         : name == "--force"     ? &o.force
                                                  : nullptr) {
             if (eq >= 0) o.error = QStringLiteral("%1 takes no value").arg(name);
             *flag = true;

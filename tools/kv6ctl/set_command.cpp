@@ -61,7 +61,7 @@ int runSet(const QStringList& arguments) {
         std::fprintf(stderr, "kv6ctl set: %s\n", qPrintable(error));
         return 2;
     }
-    if (!loadFieldsFile(configuration, path)) return 2;
+    if (!loadFieldsFile(configuration, path, "set", false, "set writes over no other file")) return 2;
     const settings::ImageEdit edit(configuration, configuration.workspace.ReceivedImage);
     bool refused = false;
     for (const QString& arg : args.mid(1)) {

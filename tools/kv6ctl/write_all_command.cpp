@@ -3,6 +3,7 @@
 #include "commands.h"
 #include "ctl_backup.h"
 #include "ctl_session.h"
+#include "fields_file.h"
 #include "io/prg_file.h"
 #include "verify_command.h"
 
@@ -10,7 +11,7 @@ namespace kv6::ctl {
 
 namespace {
 const char* const kUsage =
-    "write-all (--port DEV | --remote [--listen-port N] [--wait S]) [--password N] [--verify] [--no-backup] FILE.prg";
+    "write-all (--port DEV | --remote [--listen-port N] [--wait S]) [--password N] [--verify] [--no-backup] [--force] FILE.prg";
 // Twenty jobs, each at most five attempts of up to 60 ticks of 300 ms, fail
 // at the first job that stays unanswered; this only guards against a stall.
 constexpr int kWriteGuardMs = 600'000;
@@ -30,6 +31,8 @@ int runWriteAll(const QStringList& args) {
     image::Image fileCheck{};
     if (const io::PrgLoadResult checked = io::loadPrg(path, fileCheck); !checked.ok) {
         std::fprintf(stderr, "kv6ctl: cannot read %s: %s\n", qPrintable(path), qPrintable(checked.error));
+        return 2;
+    } else if (!acceptFileSize("write-all", path, checked.fileSize, options.force)) {
         return 2;
     }
     if (const int code = session.ensureLink()) return code;
