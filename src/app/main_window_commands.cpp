@@ -98,7 +98,7 @@ void TForm1::N15Click() {
 }
 
 // "Сменить пароль доступа". The current password must be typed with all five
-// digits; the new one is sent as its low 16 bits, and a text that is not a
+// digits (status panel 1 says so when it was not); the new one is sent as its low 16 bits, and a text that is not a
 // number counts as 0, as the module's other tools do.
 void TForm1::N16Click() {
     if (!m_link->ensureLink()) return;
@@ -107,6 +107,8 @@ void TForm1::N16Click() {
     StatusBar1->setPanelText(1, QString());
     if (entry->current.size() != kPasswordLength) {
         m_link->setReadPassword(0);  // nothing is sent, but the typed password no longer counts
+        // Without a word the user would wait for an answer that never comes.
+        StatusBar1->setPanelText(1, tr(" Пароль не изменён: текущий пароль вводится пятью цифрами, например 00000"));
         return;
     }
     bool ok = false;

@@ -202,15 +202,16 @@ TEST_F(ModuleCommands, ReadAsksThePasswordWithoutTheNewRow) {
 TEST_F(ModuleCommands, PasswordChangeRules) {
     window->setStatus(StatusPanel::Operation, "before");
     dialogs.passwordAnswer = PasswordEntry{QStringLiteral("1234"), QStringLiteral("5")};
-    window->N16Click();  // four characters: nothing sent, panel cleared, ReadPassword 0
+    window->N16Click();  // four characters: nothing sent, ReadPassword 0, and the panel says why
     EXPECT_EQ(dialogs.passwordShownWithNew, std::vector<bool>{true});
     EXPECT_TRUE(link.passwordChanges.empty());
     EXPECT_EQ(link.readPassword, std::optional<std::uint16_t>(0));
-    EXPECT_EQ(panel(1), QString());
+    EXPECT_EQ(panel(1), QStringLiteral(" Пароль не изменён: текущий пароль вводится пятью цифрами, например 00000"));
     EXPECT_TRUE(prompts.shown.empty());
 
     dialogs.passwordAnswer = PasswordEntry{QStringLiteral("01234"), QStringLiteral("65535")};
     window->N16Click();
+    EXPECT_EQ(panel(1), QString());
     dialogs.passwordAnswer = PasswordEntry{QStringLiteral("abcde"), QStringLiteral("0")};
     window->N16Click();
     ASSERT_EQ(link.passwordChanges.size(), 2u);
