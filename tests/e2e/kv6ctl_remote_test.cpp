@@ -81,7 +81,7 @@ TEST(Kv6ctlRemote, WriteAllChangesExactlyTheTwentyRanges) {
     const auto before = randomImage(31);
     writeFile(dir.filePath("module.prg"), before);
     writeFile(dir.filePath("input.prg"), randomImage(32));
-    const RemoteRun run = runRemote({"write-all", dir.filePath("input.prg")},
+    const RemoteRun run = runRemote({"write-all", "--password-from-file", dir.filePath("input.prg")},
                                     {"--image", dir.filePath("module.prg"), "--save", dir.filePath("after.prg"),
                                      "--split"});
     ASSERT_EQ(run.ctl.exitCode, 0) << run.ctl.err.toStdString();
@@ -105,7 +105,7 @@ TEST(Kv6ctlRemote, PasswordChangeRefusedThenAcceptedAndReset) {
     EXPECT_EQ(static_cast<std::uint8_t>(after[244]), 0xFF);
     EXPECT_EQ(static_cast<std::uint8_t>(after[245]), 0xFF);
 
-    const RemoteRun reset = runRemote({"reset"}, {});
+    const RemoteRun reset = runRemote({"reset", "--password", "0", "--yes"}, {});
     EXPECT_EQ(reset.ctl.exitCode, 0) << reset.ctl.err.toStdString();
     EXPECT_TRUE(reset.ctl.err.contains(" Настройки модуля приведены к заводским"));
 }

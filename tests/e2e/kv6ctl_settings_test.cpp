@@ -39,6 +39,33 @@ TEST(Kv6ctlSettings, WriteAllVerifyCatchesAWriteTheModuleDidNotStore) {
     EXPECT_FALSE(r.err.contains("verified"));
 }
 
+// A template's read password goes to a module of another only when the user
+// says so: refused (nothing written), the module's kept, or the file's written.
+TEST(Kv6ctlSettings, WriteAllGivesTheFilesPasswordOnlyWhenTold) {
+    QTemporaryDir dir;
+    const QString site = dir.filePath("site.prg");
+    writeFile(site, modulePassword0(41));
+    auto module = randomImage(42);
+    module[244] = 4321 >> 8;
+    module[245] = 4321 & 0xFF;
+    writeFile(dir.filePath("module.prg"), module);
+    SerialSimulator sim({"--image", dir.filePath("module.prg")});
+    for (const QStringList& extra : {QStringList{}, {"--password", "4321"}}) {
+        const CtlResult r = runCtl(QStringList{"write-all", "--port", sim.device(), site} + extra);
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_TRUE(r.err.contains("the file's read password (0) is not the module's")) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains("nothing written"));
+    }
+    EXPECT_EQ(runCtl({"diff", dir.filePath("module.prg"), "--port", sim.device(), "--password", "4321"}).exitCode, 0);
+
+    CtlResult r = runCtl({"write-all", "--port", sim.device(), site, "--keep-password", "--password", "4321"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(runCtl({"verify", "--port", sim.device(), site, "--password", "4321"}).exitCode, 1);  // 244..245 differ
+    r = runCtl({"write-all", "--port", sim.device(), site, "--password-from-file", "--verify"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(runCtl({"verify", "--port", sim.device(), site}).exitCode, 0);
+}
+
 // Every read leaves a backup; a data folder that cannot be written costs a
 // warning, not the read.
 TEST(Kv6ctlSettings, ReadsKeepBackupsAndAnUnwritableFolderOnlyWarns) {

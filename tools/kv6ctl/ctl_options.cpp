@@ -69,6 +69,9 @@ CtlOptions parseCtlOptions(const QStringList& args) {
                          : name == "--verify"    ? &o.verify
                          : name == "--no-backup" ? &o.noBackup
                          : name == "--force"     ? &o.force
+                         : name == "--yes"       ? &o.yes
+                         : name == "--keep-password"      ? &o.keepPassword
+                         : name == "--password-from-file" ? &o.passwordFromFile
                                                  : nullptr) {
             if (eq >= 0) o.error = QStringLiteral("%1 takes no value").arg(name);
             *flag = true;
