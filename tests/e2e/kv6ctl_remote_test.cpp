@@ -111,9 +111,17 @@ TEST(Kv6ctlRemote, PasswordChangeRefusedThenAcceptedAndReset) {
 }
 
 TEST(Kv6ctlRemote, NoModuleWithinTheWaitIsExitOne) {
-    const CtlResult r = runCtl({"reset", "--remote", "--listen-port", QString::number(freePort()), "--wait", "1"});
+    const CtlResult r =
+        runCtl({"reset", "--yes", "--remote", "--listen-port", QString::number(freePort()), "--wait", "1"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains("no module connected")) << r.err.toStdString();
+
+    QTcpServer taken;  // a port another program listens on: the socket cannot be opened
+    ASSERT_TRUE(taken.listen(QHostAddress::Any));
+    const QString port = QString::number(taken.serverPort());
+    const CtlResult busy = runCtl({"read", "--remote", "--listen-port", port, "--wait", "1", "--out", "x.prg"});
+    EXPECT_EQ(busy.exitCode, 3);
+    EXPECT_TRUE(busy.err.contains("cannot listen for the module on TCP port " + port + ": ")) << busy.err.toStdString();
 }
 
 // A connection that closes at once does not end the wait, and a module that

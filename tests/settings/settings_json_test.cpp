@@ -79,6 +79,17 @@ TEST(SettingsJson, ValuesAreTyped) {
     EXPECT_TRUE(object.at("pinEnabled").is_boolean());
     EXPECT_EQ(json.begin().key(), "object");  // page order, not alphabetical
     EXPECT_EQ(object.begin().key(), "objectNumber");
+
+    // Digits may come as a number; the field's rule still says what it takes.
+    Json numbers;
+    std::string error;
+    ASSERT_TRUE(settings::parseJson(R"({"object": {"objectNumber": 123456}})", numbers, error));
+    EXPECT_TRUE(settings::applyJson(loaded.configuration.document, numbers).empty());
+    EXPECT_EQ(settings::pagesToJson(loaded.configuration.document).at("object").at("objectNumber"), "123456");
+    ASSERT_TRUE(settings::parseJson(R"({"object": {"objectNumber": 1234567, "apn": -1}})", numbers, error));
+    const auto problems = settings::applyJson(loaded.configuration.document, numbers);
+    ASSERT_EQ(problems.size(), 2u);
+    EXPECT_NE((problems[0] + problems[1]).find("accepts"), std::string::npos);
 }
 
 TEST(SettingsJson, PartialTemplateChangesOnlyItsFields) {
@@ -150,7 +161,7 @@ TEST(SettingsJson, OutOfRangeAndDeepValuesAreProblemsNotCrashes) {
                                     json, error)) << error;
     const auto problems = settings::applyJson(loaded.configuration.document, json);
     ASSERT_EQ(problems.size(), 3u);  // startZone must not wrap to -1, "no selection"
-    EXPECT_EQ(problems[0], "object.apn: expected a string, got an array");
+    EXPECT_EQ(problems[0], "object.apn: expected a string (or, for digits, a whole number), got an array");
     EXPECT_NE((problems[1] + problems[2]).find("zones.startZone"), std::string::npos);
 }
 
