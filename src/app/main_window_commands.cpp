@@ -39,7 +39,10 @@ void TForm1::N5Click() {
 // loaded as far as it goes only when the user says so, and said so after.
 void TForm1::N7Click() {
     const QString path = m_dialogs->openFileName(this);
-    if (path.isEmpty()) return;
+    if (!path.isEmpty()) loadFile(path);
+}
+
+void TForm1::loadFile(const QString& path) {
     const QFileInfo file(path);
     if (file.isFile() && file.size() != static_cast<qint64>(image::kImageSize) &&
         !m_prompts->message(tr("Размер файла %1 байт, а не %2. Загрузить?")

@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 
 #include "app/main_menu.h"
+#include "app/startup_file.h"
 #include "widgets/value_list_editor.h"
 #include "io/prg_file.h"
 #include "window_fixture.h"
@@ -72,6 +73,20 @@ TEST_F(FileCommands, LoadReplacesAsFarAsTheFileReaches) {
             EXPECT_TRUE(prompts.shown.empty());
         }
     }
+}
+
+// "korvel-kv6 FILE.prg" (a double-click): loaded as from the menu, once the
+// side files are in.
+TEST_F(FileCommands, AFileOnTheCommandLineOpensAfterTheSideFiles) {
+    EXPECT_FALSE(StartupFile({"korvel-kv6", "a.prg", "b.prg"}).valid());
+    EXPECT_FALSE(StartupFile({"korvel-kv6", "--bogus"}).valid());
+    const QString path = dir.filePath(QStringLiteral("site.prg"));
+    ASSERT_TRUE(writeFile(path, pattern(4096, 5)));
+    StartupFile({"korvel-kv6", path}).openIn(*window);
+    EXPECT_EQ(workspace().ConfigImage[0], 0);
+    window->loadSideFiles();
+    EXPECT_EQ(workspace().ConfigImage[0], 5);
+    EXPECT_EQ(panel(1), QStringLiteral(" Загрузка данных завершена. Файл ") + QFileInfo(path).absoluteFilePath());
 }
 
 TEST_F(FileCommands, DeclinedLoadOfAFileOfAnotherSizeChangesNothing) {

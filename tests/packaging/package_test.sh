@@ -26,7 +26,7 @@ deb=${debs[0]}
 failed=0
 contents=$(dpkg-deb --contents "$deb" | awk '{ print $6 }')
 for path in ./usr/bin/korvel-kv6 ./usr/bin/kv6ctl ./usr/bin/kv6sim \
-        ./usr/share/applications/korvel-kv6.desktop \
+        ./usr/share/applications/korvel-kv6.desktop ./usr/share/mime/packages/korvel-kv6.xml \
         ./usr/share/icons/hicolor/scalable/apps/korvel-kv6.svg \
         ./usr/share/man/man1/korvel-kv6.1.gz ./usr/share/man/man1/kv6ctl.1.gz ./usr/share/man/man1/kv6sim.1.gz \
         ./usr/share/bash-completion/completions/kv6ctl ./usr/share/korvel-kv6/parame \
@@ -45,7 +45,17 @@ for program in korvel-kv6 kv6ctl kv6sim; do
     said=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$work/root/usr/bin/$program" --version 2>&1) || true
     [[ $said == "$program $version" ]] || { echo "$program --version says: $said"; failed=1; }
 done
-desktop-file-validate "$work/root/usr/share/applications/korvel-kv6.desktop" || failed=1
+said=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$work/root/usr/bin/korvel-kv6" --help 2>&1) || true
+[[ $said == 'Usage: korvel-kv6 [FILE.prg]'* ]] || { echo "korvel-kv6 --help says: $said"; failed=1; }
+entry=$work/root/usr/share/applications/korvel-kv6.desktop
+desktop-file-validate "$entry" || failed=1
+# An English name beside the Russian one, and .prg files open in the tool.
+for line in 'Name=Korvel KV6 configurator' 'Name[ru]=Конфигуратор Korvel KV6' 'Exec=korvel-kv6 %f' \
+        'MimeType=application/x-korvel-kv6-prg;'; do
+    grep -qxF "$line" "$entry" || { echo "the desktop entry lacks: $line"; failed=1; }
+done
+grep -q '<glob pattern="\*.prg"/>' "$work/root/usr/share/mime/packages/korvel-kv6.xml" ||
+    { echo "the MIME type does not take *.prg"; failed=1; }
 # The pages come from the programs' own --help.
 zcat "$work/root/usr/share/man/man1/kv6ctl.1.gz" | grep -q 'protocol trace' ||
     { echo "kv6ctl.1 does not describe --trace"; failed=1; }
