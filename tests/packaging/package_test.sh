@@ -59,6 +59,8 @@ grep -q '<glob pattern="\*.prg"/>' "$work/root/usr/share/mime/packages/korvel-kv
 # The pages come from the programs' own --help.
 zcat "$work/root/usr/share/man/man1/kv6ctl.1.gz" | grep -q 'protocol trace' ||
     { echo "kv6ctl.1 does not describe --trace"; failed=1; }
+zcat "$work/root/usr/share/man/man1/kv6ctl.1.gz" | grep -q 'kv6ctl keys' ||
+    { echo "kv6ctl.1 does not describe kv6ctl keys"; failed=1; }
 zcat "$work/root/usr/share/man/man1/kv6sim.1.gz" | grep -q 'drop\\-every' ||
     { echo "kv6sim.1 does not describe --drop-every"; failed=1; }
 # Informational tags (a Debug build fortifies nothing) do not count.

@@ -25,6 +25,7 @@ const char* const kUsage =
     "  or:  kv6ctl export    FILE.prg [--out FILE.json] [--force]\n"
     "  or:  kv6ctl apply     FILE.prg SETTINGS.json [--out NEW.prg] [--force]\n"
     "  or:  kv6ctl diff      A.prg (B.prg | --port DEV | --remote [--listen-port N] [--wait S]) [--password N] [--json] [--force]\n"
+    "  or:  kv6ctl keys\n"
     "  or:  kv6ctl backups   [--object N]\n"
     "  or:  kv6ctl journal   FILE.prg [--json] [--parame FILE] [--force]\n"
     "  or:  kv6ctl state     FILE.prg [--force]\n"
@@ -99,7 +100,7 @@ int main(int argc, char** argv) {
         {"password", kv6::ctl::runPassword}, {"reset", kv6::ctl::runReset},
         {"journal", kv6::ctl::runJournal},   {"state", kv6::ctl::runState},
         {"clear-journal", kv6::ctl::runClearJournal},
-        {"keys", kv6::ctl::runKeys},  // not in the usage: the shell completion asks it
+        {"keys", kv6::ctl::runKeys},
         {"export", kv6::ctl::runExport},     {"apply", kv6::ctl::runApply},
         {"diff", kv6::ctl::runDiff},         {"verify", kv6::ctl::runVerify},
         {"backups", kv6::ctl::runBackups},
