@@ -8,7 +8,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 RUN_DIR := build/run
 TEST_DIR := build/test
 
-.PHONY: run test demo package fuzz bench deps build build-test clean
+.PHONY: run test demo package fuzz bench deps build build-app build-test clean
 
 deps:
 	@scripts/install-deps
@@ -19,7 +19,11 @@ $(RUN_DIR)/CMakeCache.txt: | deps
 build: deps $(RUN_DIR)/CMakeCache.txt
 	cmake --build $(RUN_DIR) -j $(JOBS)
 
-run: build
+# Only the desktop tool and what it links, not kv6ctl, kv6sim or the man pages.
+build-app: deps $(RUN_DIR)/CMakeCache.txt
+	cmake --build $(RUN_DIR) -j $(JOBS) --target korvel-kv6
+
+run: build-app
 	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ] && [ -z "$$QT_QPA_PLATFORM" ]; then \
 	  echo "No display found: run it under a virtual one with 'xvfb-run make run'."; exit 1; fi
 	cd $(RUN_DIR)/src/app && ./korvel-kv6
@@ -33,7 +37,8 @@ build-test: deps $(TEST_DIR)/CMakeCache.txt
 test: build-test
 	cd $(TEST_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
-demo: build
+demo: build-app
+	cmake --build $(RUN_DIR) -j $(JOBS) --target kv6sim
 	scripts/demo $(RUN_DIR)
 
 # Packs the run build (stripped); the .deb lands in this folder.

@@ -4,20 +4,51 @@
 
 #include "app/main_window.h"
 #include "app/qt_translation.h"
+#include "app/startup_file.h"
 #include "common/version.h"
 
+namespace {
+
+const char* const kUsage =
+    "Usage: korvel-kv6 [FILE.prg]\n"
+    "The configurator of the KV6 GSM/GPRS alarm transmission module: reads the\n"
+    "module's configuration over a serial cable or while the module connects in\n"
+    "over GPRS, shows it on tabbed pages, writes changes back and keeps\n"
+    "configurations in .prg files. FILE.prg is loaded at start as\n"
+    "\"Загрузить из файла\" loads it.\n"
+    "\n"
+    "Options:\n"
+    "  --help     print this text and exit\n"
+    "  --version  print the version and exit\n"
+    "Qt's own options (-platform, -style, ...) are taken as well.\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    // The one argument the desktop tool takes, answered before a display is needed.
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::printf("korvel-kv6 %s\n", kv6::kVersion);
-        return 0;
+    // Answered before a display is needed.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("korvel-kv6 %s\n", kv6::kVersion);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("korvel-kv6"));
     QApplication::setApplicationVersion(QString::fromLatin1(kv6::kVersion));
     QGuiApplication::setDesktopFileName(QStringLiteral("korvel-kv6"));  // the menu entry's icon and name
+    // Qt has taken its own options out; what is left is the file to open.
+    const kv6::app::StartupFile file(QApplication::arguments());
+    if (!file.valid()) {
+        std::fprintf(stderr, "korvel-kv6: unexpected arguments\n%s", kUsage);
+        return 2;
+    }
     if (!kv6::app::installQtTranslation(app)) qWarning("korvel-kv6: Qt's Russian translation (qtbase_ru.qm) not found");
     kv6::app::TForm1 window;
     window.show();
+    file.openIn(window);
     return QApplication::exec();
 }

@@ -95,6 +95,8 @@ public slots:
     void SpeedButton5Click();
     void N5Click();
     void N7Click();
+    // The file load of N7Click for a file chosen elsewhere (the command line).
+    void loadFile(const QString& path);
     void N3Click();
     void COM1Click();
     void N11Click(bool checked);

@@ -35,10 +35,22 @@ void TForm1::N5Click() {
 }
 
 // "Загрузить из файла". A file that cannot be read changes nothing; a file
-// of another size than the image is loaded as far as it goes, and said so.
+// of another size than the image is no configuration the tool wrote, so it is
+// loaded as far as it goes only when the user says so, and said so after.
 void TForm1::N7Click() {
     const QString path = m_dialogs->openFileName(this);
-    if (path.isEmpty()) return;
+    if (!path.isEmpty()) loadFile(path);
+}
+
+void TForm1::loadFile(const QString& path) {
+    const QFileInfo file(path);
+    if (file.isFile() && file.size() != static_cast<qint64>(image::kImageSize) &&
+        !m_prompts->message(tr("Размер файла %1 байт, а не %2. Загрузить?")
+                                .arg(file.size())
+                                .arg(image::kImageSize)
+                                .toStdString(),
+                            " Загрузка", MessageIcon::Exclamation, MessageButtons::OkCancel))
+        return;
     const io::PrgLoadResult result = io::loadConfigurationFile(m_configuration, path);
     if (!result.ok) {
         m_prompts->message(
@@ -89,7 +101,7 @@ void TForm1::N15Click() {
 }
 
 // "Сменить пароль доступа". The current password must be typed with all five
-// digits; the new one is sent as its low 16 bits, and a text that is not a
+// digits (status panel 1 says so when it was not); the new one is sent as its low 16 bits, and a text that is not a
 // number counts as 0, as the module's other tools do.
 void TForm1::N16Click() {
     if (!m_link->ensureLink()) return;
@@ -98,6 +110,8 @@ void TForm1::N16Click() {
     StatusBar1->setPanelText(1, QString());
     if (entry->current.size() != kPasswordLength) {
         m_link->setReadPassword(0);  // nothing is sent, but the typed password no longer counts
+        // Without a word the user would wait for an answer that never comes.
+        StatusBar1->setPanelText(1, tr(" Пароль не изменён: текущий пароль вводится пятью цифрами, например 00000"));
         return;
     }
     bool ok = false;

@@ -144,8 +144,11 @@ bool ModuleLink::OpenPort() {
     return true;
 }
 
+std::optional<PortOpenFailure> ModuleLink::lastPortFailure() const { return m_impl->serial.lastFailure(); }
+
 // ---- remote access ----
 bool ModuleLink::startListening(quint16 tcpPort) { return m_impl->server.listen(tcpPort); }
+QString ModuleLink::listenError() const { return m_impl->server.errorString(); }
 void ModuleLink::stopListening() { m_impl->server.close(); }
 bool ModuleLink::remoteListening() const { return m_impl->remote->listening(); }
 bool ModuleLink::remoteConnected() const { return m_impl->session.connected(); }

@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "common/prompts.h"
 #include "common/status_sink.h"
 #include "common/trace_sink.h"
+#include "io/port_open_failure.h"
 #include "image/page_model.h"
 #include "link/pacing.h"
 #include "remote/greeting.h"
@@ -50,10 +52,14 @@ public:
     // Opens and configures the port; shows the failure message boxes. Sets
     // status panel 0 on success and enables Timer2.
     bool OpenPort();
+    // Why the last OpenPort failed (nothing after one that succeeded).
+    [[nodiscard]] std::optional<PortOpenFailure> lastPortFailure() const;
 
     // --- remote access ---
     // "Ожидание": (re)starts listening. Returns false (and reports) when the port cannot be bound.
     bool startListening(quint16 tcpPort = 8099);
+    // Why the last startListening failed: the system's text.
+    [[nodiscard]] QString listenError() const;
     // "Разъединить".
     void stopListening();
     [[nodiscard]] bool remoteListening() const;

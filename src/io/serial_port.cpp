@@ -42,6 +42,7 @@ QString SerialPort::panelText(const QString& numberOrPath) {
 }
 
 void SerialPort::fail(const char* message, const QString& device) {
+    m_lastFailure = PortOpenFailure{device, m_port.errorString(), m_port.error() == QSerialPort::PermissionError};
     QString reason = device + QStringLiteral(": ") + m_port.errorString();
 #ifndef Q_OS_WIN
     if (m_port.error() == QSerialPort::PermissionError)
@@ -75,6 +76,7 @@ bool SerialPort::OpenPort(const QString& numberOrPath) {
     (void)m_port.setRequestToSend(true);
     (void)m_port.setDataTerminalReady(true);
     m_port.clearError();
+    m_lastFailure.reset();
     return true;
 }
 

@@ -4,9 +4,11 @@
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
+#include <optional>
 
 #include "common/prompts.h"
 #include "common/trace_sink.h"
+#include "io/port_open_failure.h"
 #include "link/byte_sink.h"
 
 namespace kv6::io {
@@ -28,6 +30,8 @@ public:
     // Closes the previous handle, opens and configures the port; failures are
     // shown through the prompts ("Invalid Handle Value", "DCB SET ERROR").
     bool OpenPort(const QString& numberOrPath);
+    // Set by a failed OpenPort, cleared by one that succeeds.
+    [[nodiscard]] const std::optional<PortOpenFailure>& lastFailure() const { return m_lastFailure; }
     void close();
     [[nodiscard]] bool isOpen() const { return m_port.isOpen(); }
 
@@ -51,6 +55,7 @@ private:
     QSerialPort m_port;
     quint64 m_bytesSent = 0;
     quint64 m_bytesReceived = 0;
+    std::optional<PortOpenFailure> m_lastFailure;
 };
 
 }  // namespace kv6::io

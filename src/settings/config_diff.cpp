@@ -1,6 +1,7 @@
 #include "settings/config_diff.h"
 
 #include "pages/configuration.h"
+#include "settings/image_edit.h"
 
 namespace kv6::settings {
 
@@ -30,18 +31,18 @@ ConfigDiff diffImages(const image::Image& before, const image::Image& after) {
         if (a[i].before != b[i].before) diff.fields.push_back({a[i].key, a[i].before, b[i].before});
 
     // The bytes the field changes account for: `before` with those fields set
-    // to their new values, saved as the tool saves. What still differs from
-    // `after` where `before` did too lies outside every field.
+    // to their new values, as kv6ctl set edits a file. What still differs from
+    // `after` where `before` did too no field shows.
     pages::Configuration explained;
     explained.workspace.ReceivedImage = before;
     explained.document.DecodeImage(image::DecodeSource::FileLoad);
+    const ImageEdit edit(explained, before);
     for (const FieldDifference& f : diff.fields) {
         const std::size_t dot = f.key.find('.');
         if (image::PageModel* page = explained.document.page(f.key.substr(0, dot)))
             (void)page->assignField(f.key.substr(dot + 1), f.after);
     }
-    explained.document.EncodeForFile();
-    const image::Image& written = explained.workspace.ConfigImage;
+    const image::Image written = edit.edited();
 
     for (std::size_t offset = 0; offset < before.size(); ++offset) {
         if (before[offset] == after[offset] || written[offset] == after[offset]) continue;

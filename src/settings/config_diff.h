@@ -27,8 +27,9 @@ struct ConfigDiff {
 };
 
 // Compares two images as files, each decoded as a file load. A differing byte
-// counts as "other" when setting the differing fields in `before` and saving
-// does not produce it: no field change accounts for it.
+// counts as "other" when setting the differing fields in `before` (as kv6ctl
+// set does) does not produce it: no field change accounts for it. The diff is
+// empty only for equal images.
 [[nodiscard]] ConfigDiff diffImages(const image::Image& before, const image::Image& after);
 
 }  // namespace kv6::settings

@@ -43,7 +43,7 @@ const char* kindName(FieldKind kind) {
         case FieldKind::Choice: return "a number or null";
         case FieldKind::Text: break;
     }
-    return "a string";
+    return "a string (or, for digits, a whole number)";
 }
 
 // The text setField takes for a JSON value of the field's kind; nullopt for a wrong type.
@@ -61,6 +61,9 @@ std::optional<std::string> valueText(const Json& value, FieldKind kind) {
             if (value.is_boolean()) return value.get<bool>() ? "true" : "false";
             return std::nullopt;
         case FieldKind::Text:
+            // Digits written as a number ("objectNumber": 123456) are those
+            // digits; the field's own rule then takes or refuses them.
+            if (value.is_number_unsigned()) return std::to_string(value.get<unsigned long long>());
             return std::nullopt;
     }
     return std::nullopt;

@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 
 #include "app/main_menu.h"
+#include "app/startup_file.h"
 #include "widgets/value_list_editor.h"
 #include "io/prg_file.h"
 #include "window_fixture.h"
@@ -29,7 +30,8 @@ void expectAllFlagsButNine(const image::SectionFlags& flags) {
 }
 
 // Loads of short, exact and long files: how much of the image they replace,
-// the flags, the status text and the write controls.
+// the flags, the status text and the write controls. A file of another size
+// is loaded only after the user agrees.
 TEST_F(FileCommands, LoadReplacesAsFarAsTheFileReaches) {
     struct Case {
         int size;
@@ -37,6 +39,7 @@ TEST_F(FileCommands, LoadReplacesAsFarAsTheFileReaches) {
     };
     for (const Case& c : {Case{100, true}, Case{4096, false}, Case{5000, true}}) {
         SCOPED_TRACE(c.size);
+        prompts.shown.clear();
         workspace().ReceivedImage.fill(0xAB);
         const QByteArray bytes = pattern(c.size, c.size);
         dialogs.openName = dir.filePath(QStringLiteral("in%1.prg").arg(c.size));
@@ -61,8 +64,42 @@ TEST_F(FileCommands, LoadReplacesAsFarAsTheFileReaches) {
         EXPECT_EQ(decoded.count(), 1);
         EXPECT_TRUE(window->writeControlsEnabled());
         EXPECT_TRUE(window->MainMenu1->N14->menuAction()->isEnabled());
+        if (c.sizeNoted) {
+            ASSERT_EQ(prompts.shown.size(), 1u);
+            EXPECT_EQ(prompts.shown[0].text, QStringLiteral("Размер файла %1 байт, а не 4096. Загрузить?")
+                                                 .arg(c.size).toStdString());
+            EXPECT_EQ(prompts.shown[0].buttons, MessageButtons::OkCancel);
+        } else {
+            EXPECT_TRUE(prompts.shown.empty());
+        }
     }
-    EXPECT_TRUE(prompts.shown.empty());
+}
+
+// "korvel-kv6 FILE.prg" (a double-click): loaded as from the menu, once the
+// side files are in.
+TEST_F(FileCommands, AFileOnTheCommandLineOpensAfterTheSideFiles) {
+    EXPECT_FALSE(StartupFile({"korvel-kv6", "a.prg", "b.prg"}).valid());
+    EXPECT_FALSE(StartupFile({"korvel-kv6", "--bogus"}).valid());
+    const QString path = dir.filePath(QStringLiteral("site.prg"));
+    ASSERT_TRUE(writeFile(path, pattern(4096, 5)));
+    StartupFile({"korvel-kv6", path}).openIn(*window);
+    EXPECT_EQ(workspace().ConfigImage[0], 0);
+    window->loadSideFiles();
+    EXPECT_EQ(workspace().ConfigImage[0], 5);
+    EXPECT_EQ(panel(1), QStringLiteral(" Загрузка данных завершена. Файл ") + QFileInfo(path).absoluteFilePath());
+}
+
+TEST_F(FileCommands, DeclinedLoadOfAFileOfAnotherSizeChangesNothing) {
+    workspace().ReceivedImage.fill(0x11);
+    window->setStatus(StatusPanel::Operation, "before");
+    dialogs.openName = dir.filePath(QStringLiteral("notes.txt"));
+    ASSERT_TRUE(writeFile(dialogs.openName, "site 12, APN internet\n"));
+    prompts.answers = {false};
+    window->N7Click();
+    EXPECT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(workspace().ReceivedImage[0], 0x11);
+    EXPECT_EQ(panel(1), QStringLiteral("before"));
+    EXPECT_FALSE(window->writeControlsEnabled());
 }
 
 TEST_F(FileCommands, FailedLoadChangesNothing) {
@@ -180,15 +217,16 @@ TEST_F(ModuleCommands, ReadAsksThePasswordWithoutTheNewRow) {
 TEST_F(ModuleCommands, PasswordChangeRules) {
     window->setStatus(StatusPanel::Operation, "before");
     dialogs.passwordAnswer = PasswordEntry{QStringLiteral("1234"), QStringLiteral("5")};
-    window->N16Click();  // four characters: nothing sent, panel cleared, ReadPassword 0
+    window->N16Click();  // four characters: nothing sent, ReadPassword 0, and the panel says why
     EXPECT_EQ(dialogs.passwordShownWithNew, std::vector<bool>{true});
     EXPECT_TRUE(link.passwordChanges.empty());
     EXPECT_EQ(link.readPassword, std::optional<std::uint16_t>(0));
-    EXPECT_EQ(panel(1), QString());
+    EXPECT_EQ(panel(1), QStringLiteral(" Пароль не изменён: текущий пароль вводится пятью цифрами, например 00000"));
     EXPECT_TRUE(prompts.shown.empty());
 
     dialogs.passwordAnswer = PasswordEntry{QStringLiteral("01234"), QStringLiteral("65535")};
     window->N16Click();
+    EXPECT_EQ(panel(1), QString());
     dialogs.passwordAnswer = PasswordEntry{QStringLiteral("abcde"), QStringLiteral("0")};
     window->N16Click();
     ASSERT_EQ(link.passwordChanges.size(), 2u);

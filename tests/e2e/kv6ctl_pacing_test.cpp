@@ -88,7 +88,8 @@ TEST_P(PacedWrite, ChangesExactlyTheTwentyRanges) {
                                         dir.filePath("after.prg")} +
                             c.faults);
         ASSERT_FALSE(sim.device().isEmpty());
-        const CtlResult r = runCtl({"write-all", "--port", sim.device(), dir.filePath("input.prg"), "--pace", c.pace});
+        const CtlResult r = runCtl({"write-all", "--port", sim.device(), dir.filePath("input.prg"), "--pace", c.pace,
+                                    "--password-from-file"});
         ASSERT_EQ(r.exitCode, 0) << name(c) << "\n" << r.err.toStdString();
     }
     kv6::e2e::expectWrittenAll(dir.filePath("input.prg"), before, readFile(dir.filePath("after.prg")), name(c));

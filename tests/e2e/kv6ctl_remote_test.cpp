@@ -81,7 +81,7 @@ TEST(Kv6ctlRemote, WriteAllChangesExactlyTheTwentyRanges) {
     const auto before = randomImage(31);
     writeFile(dir.filePath("module.prg"), before);
     writeFile(dir.filePath("input.prg"), randomImage(32));
-    const RemoteRun run = runRemote({"write-all", dir.filePath("input.prg")},
+    const RemoteRun run = runRemote({"write-all", "--password-from-file", dir.filePath("input.prg")},
                                     {"--image", dir.filePath("module.prg"), "--save", dir.filePath("after.prg"),
                                      "--split"});
     ASSERT_EQ(run.ctl.exitCode, 0) << run.ctl.err.toStdString();
@@ -105,15 +105,23 @@ TEST(Kv6ctlRemote, PasswordChangeRefusedThenAcceptedAndReset) {
     EXPECT_EQ(static_cast<std::uint8_t>(after[244]), 0xFF);
     EXPECT_EQ(static_cast<std::uint8_t>(after[245]), 0xFF);
 
-    const RemoteRun reset = runRemote({"reset"}, {});
+    const RemoteRun reset = runRemote({"reset", "--password", "0", "--yes"}, {});
     EXPECT_EQ(reset.ctl.exitCode, 0) << reset.ctl.err.toStdString();
     EXPECT_TRUE(reset.ctl.err.contains(" Настройки модуля приведены к заводским"));
 }
 
 TEST(Kv6ctlRemote, NoModuleWithinTheWaitIsExitOne) {
-    const CtlResult r = runCtl({"reset", "--remote", "--listen-port", QString::number(freePort()), "--wait", "1"});
+    const CtlResult r =
+        runCtl({"reset", "--yes", "--remote", "--listen-port", QString::number(freePort()), "--wait", "1"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains("no module connected")) << r.err.toStdString();
+
+    QTcpServer taken;  // a port another program listens on: the socket cannot be opened
+    ASSERT_TRUE(taken.listen(QHostAddress::Any));
+    const QString port = QString::number(taken.serverPort());
+    const CtlResult busy = runCtl({"read", "--remote", "--listen-port", port, "--wait", "1", "--out", "x.prg"});
+    EXPECT_EQ(busy.exitCode, 3);
+    EXPECT_TRUE(busy.err.contains("cannot listen for the module on TCP port " + port + ": ")) << busy.err.toStdString();
 }
 
 // A connection that closes at once does not end the wait, and a module that

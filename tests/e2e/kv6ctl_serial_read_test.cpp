@@ -53,9 +53,18 @@ TEST(Kv6ctlSerialRead, WrongPasswordWritesNoFile) {
 TEST(Kv6ctlSerialRead, UnopenablePortAndBadArguments) {
     QTemporaryDir dir;
     const QString out = dir.filePath("read.prg");
-    const CtlResult missing = runCtl({"read", "--port", "/nonexistent/ttyKV6", "--out", out});
-    EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_TRUE(missing.err.contains("Invalid Handle Value")) << missing.err.toStdString();
+    // One plain line with the port, the reason and the ports there are; exit 3.
+    writeFile(dir.filePath("site.prg"), randomImage(3));
+    for (const QStringList& args : {QStringList{"read", "--out", out}, QStringList{"reset", "--yes"},
+                                    QStringList{"diff", dir.filePath("site.prg")}}) {
+        const CtlResult missing = runCtl(args + QStringList{"--port", "/nonexistent/ttyKV6"});
+        EXPECT_EQ(missing.exitCode, 3) << args.first().toStdString();
+        EXPECT_TRUE(missing.err.startsWith("kv6ctl: cannot open the serial port /nonexistent/ttyKV6: "))
+            << missing.err.toStdString();
+        EXPECT_TRUE(missing.err.contains("; serial ports here: ") || missing.err.contains("; no serial port found"))
+            << missing.err.toStdString();
+        EXPECT_EQ(missing.err.count('\n'), 1) << missing.err.toStdString();
+    }
     EXPECT_FALSE(QFileInfo::exists(out));
 
     for (const QStringList& args : {QStringList{"read", "--out", out}, QStringList{"read", "--port", "1"},
@@ -68,4 +77,6 @@ TEST(Kv6ctlSerialRead, UnopenablePortAndBadArguments) {
         EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString();
         EXPECT_TRUE(r.err.contains("usage:")) << args.join(' ').toStdString();
     }
+    EXPECT_TRUE(runCtl({"password", "--port", "1", "--old", "0", "--new", "99999"})
+                    .err.contains("bad value '99999' for --new; expected a password 0..65535"));
 }

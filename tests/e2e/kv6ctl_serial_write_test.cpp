@@ -30,7 +30,8 @@ void writeAllAndCompare(const QStringList& simOptions, const char* pace = "react
         SerialSimulator sim(QStringList{"--image", dir.filePath("module.prg"), "--save", dir.filePath("after.prg")} +
                             simOptions);
         ASSERT_FALSE(sim.device().isEmpty());
-        const CtlResult r = runCtl({"write-all", "--port", sim.device(), dir.filePath("input.prg"), "--pace", pace});
+        const CtlResult r = runCtl(
+            {"write-all", "--port", sim.device(), dir.filePath("input.prg"), "--pace", pace, "--password-from-file"});
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(" Запись данных завершена"));
     }
@@ -73,7 +74,28 @@ TEST(Kv6ctlSerialService, PasswordChangeAndFactoryResetAreAcknowledged) {
     EXPECT_EQ(static_cast<std::uint8_t>(after[245]), 54321 & 0xFF);
 
     SerialSimulator sim({});
-    const CtlResult reset = runCtl({"reset", "--port", sim.device()});
+    const CtlResult reset = runCtl({"reset", "--port", sim.device(), "--password", "0", "--yes"});
     EXPECT_EQ(reset.exitCode, 0) << reset.err.toStdString();
     EXPECT_TRUE(reset.err.contains(" Настройки модуля приведены к заводским"));
+}
+
+// What cannot be undone needs --yes off a terminal, and a module that refuses
+// the read password before it is left as it was.
+TEST(Kv6ctlSerialService, ResetAndClearJournalNeedYesAndTheReadPassword) {
+    QTemporaryDir dir;
+    auto before = randomImage(13);
+    before[244] = before[245] = 0;
+    writeFile(dir.filePath("module.prg"), before);
+    {
+        SerialSimulator sim({"--image", dir.filePath("module.prg"), "--save", dir.filePath("after.prg")});
+        for (const char* command : {"reset", "clear-journal"}) {
+            CtlResult r = runCtl({command, "--port", sim.device(), "--password", "0"});
+            EXPECT_EQ(r.exitCode, 2);
+            EXPECT_TRUE(r.err.contains("not on a terminal to ask, so give --yes")) << r.err.toStdString();
+            r = runCtl({command, "--port", sim.device(), "--password", "1", "--yes"});
+            EXPECT_EQ(r.exitCode, 1);
+            EXPECT_TRUE(r.err.contains("the module refused the read password; nothing sent")) << r.err.toStdString();
+        }
+    }
+    EXPECT_EQ(readFile(dir.filePath("after.prg")), QByteArray(reinterpret_cast<const char*>(before.data()), 4096));
 }

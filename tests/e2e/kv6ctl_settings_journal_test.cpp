@@ -111,7 +111,8 @@ TEST(Kv6ctlJournal, ClearJournalZeroesOnlyTheJournal) {
     {
         SerialSimulator sim({"--image", dir.filePath("module.prg"), "--save", dir.filePath("after.prg")});
         ASSERT_FALSE(sim.device().isEmpty());
-        const CtlResult r = runCtl({"clear-journal", "--port", sim.device()});
+        const QString password = QString::number(before[244] << 8 | before[245]);
+        const CtlResult r = runCtl({"clear-journal", "--port", sim.device(), "--password", password, "--yes"});
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(" Запись данных завершена"));
     }

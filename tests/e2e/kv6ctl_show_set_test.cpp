@@ -48,11 +48,11 @@ TEST_F(Kv6ctlShowSetTest, SetThenShowGivesTheValuesBackInTextAndJson) {
     ASSERT_EQ(bytes.size(), 4096);
     EXPECT_EQ(bytes.left(14), "123456AB120001");
     EXPECT_EQ(bytes.mid(119, 15), "010.000.000.001");
-    EXPECT_EQ(bytes.mid(134, 41), ";" + QByteArray(40, '\0'));
+    EXPECT_EQ(bytes.mid(134, 41), QByteArray(41, '\0'));  // already shown empty: left as it is
     EXPECT_EQ(quint8(bytes[763]), 0xE2);
     EXPECT_EQ(quint8(bytes[1579]), 0x2C);
     EXPECT_EQ(quint8(bytes[1580]), 0x01);
-    EXPECT_EQ(quint8(bytes[1022]), 0xFF);  // two digits: no PIN
+    EXPECT_EQ(quint8(bytes[1022]), 0x00);  // two digits: no PIN, which the image already shows
     EXPECT_EQ(quint8(bytes[1508]) & 0x05, 0x01);
 
     const CtlResult show = kv6ctl({"show", m_file});
@@ -158,6 +158,33 @@ TEST_F(Kv6ctlShowSetTest, MissingFileOrArgumentsExitWithTwo) {
     EXPECT_EQ(kv6ctl({"set", m_dir.filePath("absent.prg"), "object.pin=1234"}).exitCode, 2);
     EXPECT_FALSE(QFile::exists(m_dir.filePath("absent.prg")));
     EXPECT_EQ(kv6ctl({"set", m_file}).exitCode, 2);
+}
+
+// A text file is no configuration: every command refuses it, naming its
+// size, before any port is touched; --force reads it as the desktop tool does,
+// and nothing ever writes over it.
+TEST_F(Kv6ctlShowSetTest, AFileOfAnotherSizeIsRefusedUnlessForced) {
+    const QByteArray text = "site 12, APN internet\n";
+    writeFile(m_file, text);
+    const QString json = m_dir.filePath("t.json");
+    writeFile(json, R"({"object": {"apn": "x"}})");
+    for (const QStringList& args :
+         {QStringList{"show", m_file}, {"set", m_file, "object.apn=x"}, {"set", m_file, "--force", "object.apn=x"},
+          {"export", m_file}, {"apply", m_file, json}, {"apply", m_file, json, "--force"},
+          {"diff", m_file, m_file}, {"journal", m_file}, {"state", m_file},
+          {"write-all", "--port", m_dir.filePath("no-port"), m_file}}) {
+        const CtlResult run = kv6ctl(args);
+        EXPECT_EQ(run.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(run.err.contains("is 22 bytes, not a 4096-byte configuration")) << run.err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
+    }
+    EXPECT_EQ(readFile(m_file), text);
+
+    EXPECT_EQ(kv6ctl({"show", "--force", m_file}).exitCode, 0);
+    const QString copy = m_dir.filePath("copy.prg");
+    EXPECT_EQ(kv6ctl({"apply", m_file, json, "--force", "--out", copy}).exitCode, 0);
+    EXPECT_EQ(readFile(copy).size(), 4096);
+    EXPECT_EQ(readFile(m_file), text);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "pages/configuration.h"
 #include "settings/config_diff.h"
+#include "settings/image_edit.h"
 #include "settings/settings_json.h"
 
 using namespace kv6;
@@ -39,22 +40,33 @@ struct Loaded {
     pages::Configuration configuration;
 };
 
+// Loaded as kv6ctl set and apply load a file: only edited bytes may change.
+struct Edited : Loaded {
+    explicit Edited(const image::Image& image) : Loaded(image), edit(configuration, image) {}
+    settings::ImageEdit edit;
+};
+
 }  // namespace
 
 // Export, then apply onto the same file, gives the file back byte for byte,
-// whatever the image holds; through the JSON text, as kv6ctl does.
+// whatever the image holds; through the JSON text, as kv6ctl does. The raw
+// image (seed 1) holds bytes the editors would normalise: they stay, and an
+// empty template changes nothing either.
 TEST(SettingsJson, ExportThenApplyGivesTheFileBack) {
     for (const unsigned seed : {1u, 2u, 3u}) {
-        const image::Image file = savedFile(randomImage(seed));
+        const image::Image file = seed == 1 ? randomImage(seed) : savedFile(randomImage(seed));
         Loaded source(file);
         const std::string text = settings::exportDocument(source.configuration.document).dump(2);
 
         Json parsed;
         std::string error;
         ASSERT_TRUE(settings::parseJson(text, parsed, error)) << error;
-        Loaded target(file);  // same file: nothing may change
+        Edited target(file);  // same file: nothing may change
         ASSERT_TRUE(settings::applyJson(target.configuration.document, parsed).empty());
-        EXPECT_EQ(target.save(), file) << "seed " << seed;
+        EXPECT_EQ(target.edit.edited(), file) << "seed " << seed;
+        Edited empty(file);
+        ASSERT_TRUE(settings::applyJson(empty.configuration.document, Json::object()).empty());
+        EXPECT_EQ(empty.edit.edited(), file) << "seed " << seed;
     }
 }
 
@@ -67,6 +79,17 @@ TEST(SettingsJson, ValuesAreTyped) {
     EXPECT_TRUE(object.at("pinEnabled").is_boolean());
     EXPECT_EQ(json.begin().key(), "object");  // page order, not alphabetical
     EXPECT_EQ(object.begin().key(), "objectNumber");
+
+    // Digits may come as a number; the field's rule still says what it takes.
+    Json numbers;
+    std::string error;
+    ASSERT_TRUE(settings::parseJson(R"({"object": {"objectNumber": 123456}})", numbers, error));
+    EXPECT_TRUE(settings::applyJson(loaded.configuration.document, numbers).empty());
+    EXPECT_EQ(settings::pagesToJson(loaded.configuration.document).at("object").at("objectNumber"), "123456");
+    ASSERT_TRUE(settings::parseJson(R"({"object": {"objectNumber": 1234567, "apn": -1}})", numbers, error));
+    const auto problems = settings::applyJson(loaded.configuration.document, numbers);
+    ASSERT_EQ(problems.size(), 2u);
+    EXPECT_NE((problems[0] + problems[1]).find("accepts"), std::string::npos);
 }
 
 TEST(SettingsJson, PartialTemplateChangesOnlyItsFields) {
@@ -82,6 +105,19 @@ TEST(SettingsJson, PartialTemplateChangesOnlyItsFields) {
     EXPECT_EQ(diff.fields[0].after, "internet");
     EXPECT_EQ(diff.fields[1].key, "object.pollTimeMinutes");
     EXPECT_TRUE(diff.otherBytes.empty());
+
+    // On a raw image the edit touches the APN's 41 bytes and the poll time's two, nothing else.
+    const image::Image raw = randomImage(4);
+    Edited edited(raw);
+    ASSERT_TRUE(settings::applyJson(edited.configuration.document, json).empty());
+    const image::Image changed = edited.edit.edited();
+    for (std::size_t offset = 0; offset < raw.size(); ++offset) {
+        const bool named = (offset >= 134 && offset < 175) || offset == 1579 || offset == 1580;
+        if (!named) {
+            ASSERT_EQ(changed[offset], raw[offset]) << "offset " << offset;
+        }
+    }
+    EXPECT_EQ(settings::diffImages(raw, changed).fields.size(), 2u);
 }
 
 TEST(SettingsJson, EveryProblemIsListedWithItsKey) {
@@ -127,7 +163,7 @@ TEST(SettingsJson, OutOfRangeAndDeepValuesAreProblemsNotCrashes) {
                                     json, error)) << error;
     const auto problems = settings::applyJson(loaded.configuration.document, json);
     ASSERT_EQ(problems.size(), 3u);  // startZone must not wrap to -1, "no selection"
-    EXPECT_EQ(problems[0], "object.apn: expected a string, got an array");
+    EXPECT_EQ(problems[0], "object.apn: expected a string (or, for digits, a whole number), got an array");
     EXPECT_NE((problems[1] + problems[2]).find("zones.startZone"), std::string::npos);
 }
 
@@ -160,4 +196,10 @@ TEST(ConfigDiff, FieldsInPageOrderThenOtherBytes) {
     EXPECT_EQ(diff.otherBytes.back().first, 3000);
     EXPECT_EQ(diff.otherBytes.back().last, 3000);
     EXPECT_TRUE(settings::diffImages(a, a).empty());
+
+    // Bytes inside fields that no shown value reflects still make the files differ.
+    const image::Image raw = randomImage(10);
+    const settings::ConfigDiff normalised = settings::diffImages(raw, savedFile(raw));
+    EXPECT_TRUE(normalised.fields.empty());
+    EXPECT_FALSE(normalised.otherBytes.empty());
 }

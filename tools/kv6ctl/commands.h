@@ -4,7 +4,8 @@
 
 // One function per kv6ctl command, each in its own file. `args` are the
 // arguments after the command word. Exit codes: 0 success, 1 the module
-// refused or did not answer, 2 bad arguments or an unreadable file.
+// refused or did not answer, 2 bad arguments or an unreadable file, 3 the
+// serial port or the listening socket cannot be opened.
 namespace kv6::ctl {
 
 int runRead(const QStringList& args);

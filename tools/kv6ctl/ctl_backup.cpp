@@ -8,6 +8,7 @@
 #include "ctl_session.h"
 
 #include "io/backup_store.h"
+#include "link/engine_texts.h"
 #include "pages/configuration.h"
 
 namespace kv6::ctl {
@@ -54,16 +55,20 @@ void waitForQuietLine(io::ModuleLink& link) {
 
 }  // namespace
 
-void backupModule(CtlSession& session, const CtlOptions& options, const QString& password) {
-    if (options.noBackup) return;
+FirstRead backupModule(CtlSession& session, const CtlOptions& options, const QString& password, bool alwaysRead) {
+    if (options.noBackup && !alwaysRead) return FirstRead::Skipped;
     constexpr int kReadGuardMs = 120'000;
     QEventLoop loop;
     bool read = false;
+    bool mismatch = false;
     const auto done = QObject::connect(&session.link, &io::ModuleLink::readCompleted, &loop, [&] {
         read = true;
         loop.quit();
     });
-    const auto failed = QObject::connect(&session.link, &io::ModuleLink::readFailed, &loop, &QEventLoop::quit);
+    const auto failed = QObject::connect(&session.link, &io::ModuleLink::readFailed, &loop, [&](const QString& reason) {
+        mismatch = reason.toStdString() == link::texts::kPasswordMismatch;
+        loop.quit();
+    });
     session.link.startRead(password);
     if (session.link.readActive()) {
         QTimer::singleShot(kReadGuardMs, &loop, &QEventLoop::quit);
@@ -73,10 +78,12 @@ void backupModule(CtlSession& session, const CtlOptions& options, const QString&
     QObject::disconnect(failed);
     waitForQuietLine(session.link);
     session.console.endLine();
-    if (read)
+    if (read) {
         keepBackup(options, session.configuration.workspace.ReceivedImage);
-    else
-        std::fputs("kv6ctl: warning: the module could not be read first; no backup kept\n", stderr);
+        return FirstRead::Done;
+    }
+    if (!options.noBackup) std::fputs("kv6ctl: warning: the module could not be read first; no backup kept\n", stderr);
+    return mismatch ? FirstRead::PasswordMismatch : FirstRead::Failed;
 }
 
 }  // namespace kv6::ctl

@@ -20,6 +20,16 @@ bool takesValue(const QString& name) {
     return withValue.contains(name);
 }
 
+// What each option takes, for the message that refuses a value.
+QString acceptedForm(const QString& name) {
+    if (name == "--port") return QStringLiteral("a port number 1..99 or a device path");
+    if (name == "--listen-port") return QStringLiteral("a TCP port 1..65535");
+    if (name == "--wait") return QStringLiteral("seconds, 1..86400");
+    if (name == "--pace") return QStringLiteral("reactive or module");
+    if (name == "--out") return QStringLiteral("a file name");
+    return QStringLiteral("a password 0..65535");  // --password, --old, --new
+}
+
 void setValue(CtlOptions& o, const QString& name, const QString& value) {
     bool ok = true;
     if (name == "--port") {
@@ -48,7 +58,8 @@ void setValue(CtlOptions& o, const QString& name, const QString& value) {
         o.newPassword = parsePasswordArgument(value);
         ok = o.newPassword.has_value();
     }
-    if (!ok && o.error.isEmpty()) o.error = QStringLiteral("bad value '%1' for %2").arg(value, name);
+    if (!ok && o.error.isEmpty())
+        o.error = QStringLiteral("bad value '%1' for %2; expected %3").arg(value, name, acceptedForm(name));
 }
 
 }  // namespace
@@ -68,6 +79,10 @@ CtlOptions parseCtlOptions(const QStringList& args) {
                          : name == "--json"      ? &o.json
                          : name == "--verify"    ? &o.verify
                          : name == "--no-backup" ? &o.noBackup
+                         : name == "--force"     ? &o.force
+                         : name == "--yes"       ? &o.yes
+                         : name == "--keep-password"      ? &o.keepPassword
+                         : name == "--password-from-file" ? &o.passwordFromFile
                                                  : nullptr) {
             if (eq >= 0) o.error = QStringLiteral("%1 takes no value").arg(name);
             *flag = true;

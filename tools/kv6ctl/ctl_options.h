@@ -18,6 +18,10 @@ struct CtlOptions {
     bool json = false;            // --json: typed JSON instead of lines
     bool verify = false;          // --verify: read the module back after a write
     bool noBackup = false;        // --no-backup: keep no backup of the module's image
+    bool force = false;           // --force: take a .prg that is not 4096 bytes
+    bool passwordFromFile = false;  // --password-from-file: write-all gives the module the file's password
+    bool keepPassword = false;    // --keep-password: write-all keeps the module's own password
+    bool yes = false;             // --yes: reset, clear-journal without asking
     link::Pacing pace = link::Pacing::Reactive;  // --pace reactive|module
     std::optional<QString> password;  // --password N
     QString out;                  // --out FILE

@@ -2,6 +2,7 @@
 
 #include "module_wait.h"
 
+#include <QSerialPortInfo>
 #include <QTimer>
 #include <cstdio>
 
@@ -10,7 +11,7 @@
 namespace kv6::ctl {
 
 CtlSession::CtlSession(const CtlOptions& options)
-    : console(options.trace), configuration(&console), link(configuration, console, console, console),
+    : console(options.trace), configuration(&console), link(configuration, console, console, portBoxes, console),
       m_options(options) {
     applyRunTimeZone(configuration);
     link.setTimeZoneHoursProvider([this] { return configuration.settings.zoneHours(); });
@@ -24,12 +25,13 @@ CtlSession::~CtlSession() { link.flush(kFlushMs); }
 int CtlSession::prepareLink() {
     if (!m_options.remote) {
         link.setPort(m_options.port);
-        return 0;
+        return link.OpenPort() ? 0 : portFailed();
     }
     if (!link.startListening(m_options.listenPort)) {
         console.endLine();
-        std::fputs("kv6ctl: cannot listen for the module\n", stderr);
-        return 1;
+        std::fprintf(stderr, "kv6ctl: cannot listen for the module on TCP port %u: %s\n",
+                     static_cast<unsigned>(m_options.listenPort), qPrintable(link.listenError()));
+        return kExitNoLink;
     }
     const int waitSeconds = m_options.waitSeconds > 0 ? m_options.waitSeconds : kDefaultWaitSeconds;
     std::fprintf(stderr, "kv6ctl: waiting for the module on TCP port %u (at most %d s)\n",
@@ -50,7 +52,23 @@ int CtlSession::prepareLink() {
 
 int CtlSession::ensureLink() {
     if (const int code = prepareLink()) return code;
-    return link.ensureLink() ? 0 : 1;
+    return link.ensureLink() ? 0 : portFailed();
+}
+
+int CtlSession::portFailed() {
+    console.endLine();
+    const io::PortOpenFailure failure = link.lastPortFailure().value_or(io::PortOpenFailure{m_options.port, {}, false});
+    QString line = QStringLiteral("kv6ctl: cannot open the serial port %1: %2").arg(failure.device, failure.reason);
+    if (failure.permission) {
+        line += QStringLiteral("; only members of the dialout group may: sudo adduser $USER dialout, then log in again");
+    } else {
+        QStringList present;
+        for (const QSerialPortInfo& port : QSerialPortInfo::availablePorts()) present << port.systemLocation();
+        line += present.isEmpty() ? QStringLiteral("; no serial port found here")
+                                  : QStringLiteral("; serial ports here: ") + present.join(QStringLiteral(", "));
+    }
+    std::fprintf(stderr, "%s\n", qPrintable(line));
+    return kExitNoLink;
 }
 
 void CtlSession::finish(int exitCode) {

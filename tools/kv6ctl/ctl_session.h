@@ -11,6 +11,13 @@
 
 namespace kv6::ctl {
 
+// The serial port's failure boxes are the desktop tool's; kv6ctl says the
+// failure in one line of its own instead.
+class SilentPrompts final : public Prompts {
+public:
+    bool message(const std::string&, const std::string&, MessageIcon, MessageButtons) override { return true; }
+};
+
 // One module command's run: the configuration, the console and the link, and
 // an event loop that runs until the command finishes or its time runs out.
 class CtlSession {
@@ -28,7 +35,11 @@ public:
     CtlSession(const CtlSession&) = delete;
     CtlSession& operator=(const CtlSession&) = delete;
 
-    // Prepares the link the options name. Returns 0 when ready, else the exit code.
+    // Exit code of a port or socket that cannot be opened.
+    static constexpr int kExitNoLink = 3;
+
+    // Prepares the link the options name: the serial port opened, or the
+    // module connected. Returns 0 when ready, else the exit code.
     [[nodiscard]] int prepareLink();
     // A ready link for a write or service command (remote listening, else the
     // serial port opened). Returns 0 when ready, else the exit code.
@@ -41,9 +52,13 @@ public:
 
     CtlConsole console;
     pages::Configuration configuration;
+    SilentPrompts portBoxes;
     io::ModuleLink link;
 
 private:
+    // Says in one line why the port did not open; returns kExitNoLink.
+    int portFailed();
+
     const CtlOptions& m_options;
     QEventLoop m_loop;
     int m_exitCode = -1;

@@ -4,6 +4,7 @@
 #include "ctl_backup.h"
 #include "ctl_session.h"
 #include "diff_output.h"
+#include "fields_file.h"
 #include "io/prg_file.h"
 
 namespace kv6::ctl {
@@ -11,7 +12,7 @@ namespace kv6::ctl {
 namespace {
 
 const char* const kUsage =
-    "diff A.prg (B.prg | --port DEV | --remote [--listen-port N] [--wait S]) [--password N] [--json]";
+    "diff A.prg (B.prg | --port DEV | --remote [--listen-port N] [--wait S]) [--password N] [--json] [--force]";
 constexpr int kReadGuardMs = 120'000;
 
 int report(const settings::ConfigDiff& diff, bool json) {
@@ -37,11 +38,15 @@ int runDiff(const QStringList& args) {
     if (const auto loaded = io::loadPrg(pathA, a); !loaded.ok) {
         std::fprintf(stderr, "kv6ctl: cannot read %s: %s\n", qPrintable(pathA), qPrintable(loaded.error));
         return 2;
+    } else if (!acceptFileSize("diff", pathA, loaded.fileSize, options.force)) {
+        return 2;
     }
     if (!module) {
         image::Image b{};
         if (const auto loaded = io::loadPrg(options.positional[1], b); !loaded.ok) {
             std::fprintf(stderr, "kv6ctl: cannot read %s: %s\n", qPrintable(options.positional[1]), qPrintable(loaded.error));
+            return 2;
+        } else if (!acceptFileSize("diff", options.positional[1], loaded.fileSize, options.force)) {
             return 2;
         }
         return report(settings::diffImages(a, b), options.json);

@@ -17,7 +17,7 @@ void printDiff(const settings::ConfigDiff& diff, bool json) {
     } else {
         for (const auto& f : diff.fields) out += f.key + ": " + pages::rules::escapedText(f.before) + " -> " + pages::rules::escapedText(f.after) + "\n";
         for (const auto& r : diff.otherBytes)
-            out += "bytes " + std::to_string(r.first) + ".." + std::to_string(r.last) + " differ outside every field\n";
+            out += "bytes " + std::to_string(r.first) + ".." + std::to_string(r.last) + " differ, and no field shows it\n";
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
 }

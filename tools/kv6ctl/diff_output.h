@@ -4,8 +4,8 @@
 
 namespace kv6::ctl {
 
-// Prints a comparison: "page.key: A -> B" per field, then "bytes N..M differ
-// outside every field"; with `json`, a list of {"key","a","b"} and
+// Prints a comparison: "page.key: A -> B" per field, then "bytes N..M differ,
+// and no field shows it"; with `json`, a list of {"key","a","b"} and
 // {"bytes":[first,last]} objects.
 void printDiff(const settings::ConfigDiff& diff, bool json);
 

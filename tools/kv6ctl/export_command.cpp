@@ -9,7 +9,7 @@
 namespace kv6::ctl {
 
 namespace {
-const char* const kUsage = "export FILE.prg [--out FILE.json]";
+const char* const kUsage = "export FILE.prg [--out FILE.json] [--force]";
 }  // namespace
 
 // kv6ctl export FILE.prg [--out FILE.json]: the settings document of a file
@@ -19,7 +19,7 @@ int runExport(const QStringList& args) {
     if (!options.error.isEmpty()) return usageError("export", options.error, kUsage);
     if (options.positional.size() != 1) return usageError("export", QStringLiteral("exactly one FILE.prg is needed"), kUsage);
     pages::Configuration configuration;
-    if (!loadFieldsFile(configuration, options.positional.first())) return 2;
+    if (!loadFieldsFile(configuration, options.positional.first(), "export", options.force)) return 2;
     const std::string json =
         settings::exportDocument(configuration.document).dump(2, ' ', false, settings::Json::error_handler_t::replace) +
         "\n";

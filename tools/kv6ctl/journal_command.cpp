@@ -15,7 +15,7 @@ namespace kv6::ctl {
 
 namespace {
 
-constexpr const char* kUsage = "journal FILE.prg [--json] [--parame FILE]";
+constexpr const char* kUsage = "journal FILE.prg [--json] [--parame FILE] [--force]";
 
 // Tabs and line breaks inside a description would break the columns.
 std::string column(const std::string& text) {
@@ -33,10 +33,13 @@ int runJournal(const QStringList& args) {
     QString path;
     QString parame;
     bool json = false;
+    bool force = false;
     for (int i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
         if (arg == "--json") {
             json = true;
+        } else if (arg == "--force") {
+            force = true;
         } else if (arg == "--parame" && i + 1 < args.size()) {
             parame = args[++i];
         } else if (arg.startsWith("--parame=")) {
@@ -63,7 +66,7 @@ int runJournal(const QStringList& args) {
 
     pages::Configuration configuration;
     applyRunTimeZone(configuration);
-    if (!loadFieldsFile(configuration, path)) return 2;
+    if (!loadFieldsFile(configuration, path, "journal", force)) return 2;
     const auto rows = configuration.journal.rows(configuration.settings.zoneHours(), descriptions);
     if (json) {
         QJsonArray array;

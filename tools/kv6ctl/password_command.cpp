@@ -20,7 +20,7 @@ int runPassword(const QStringList& args) {
 
     CtlSession session(options);
     if (const int code = session.ensureLink()) return code;
-    backupModule(session, options, QString::number(*options.oldPassword));
+    (void)backupModule(session, options, QString::number(*options.oldPassword));
     QObject::connect(&session.link, &io::ModuleLink::passwordChanged,
                      [&session](bool ok) { session.finish(ok ? 0 : 1); });
     session.link.sendPasswordChange(*options.oldPassword, *options.newPassword);

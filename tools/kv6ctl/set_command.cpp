@@ -8,6 +8,7 @@
 #include "io/prg_file.h"
 #include "pages/configuration.h"
 #include "pages/common/field_rules.h"
+#include "settings/image_edit.h"
 
 namespace kv6::ctl {
 
@@ -39,8 +40,8 @@ std::string applyAssignment(pages::Configuration& configuration, const std::stri
 
 }  // namespace
 
-// kv6ctl set FILE.prg page.key=VALUE ...: all assignments or none; the file
-// is saved as the desktop tool saves it (EncodeForFile, atomic write).
+// kv6ctl set FILE.prg page.key=VALUE ...: all assignments or none; only the
+// bytes of the fields that change are written (atomically) over the file.
 int runSet(const QStringList& arguments) {
     QStringList args = arguments;
     QString paramp;
@@ -60,7 +61,8 @@ int runSet(const QStringList& arguments) {
         std::fprintf(stderr, "kv6ctl set: %s\n", qPrintable(error));
         return 2;
     }
-    if (!loadFieldsFile(configuration, path)) return 2;
+    if (!loadFieldsFile(configuration, path, "set", false, "set writes over no other file")) return 2;
+    const settings::ImageEdit edit(configuration, configuration.workspace.ReceivedImage);
     bool refused = false;
     for (const QString& arg : args.mid(1)) {
         const std::string error = applyAssignment(configuration, arg.toStdString());
@@ -73,7 +75,7 @@ int runSet(const QStringList& arguments) {
         std::fputs("kv6ctl set: nothing written\n", stderr);
         return 2;
     }
-    const QString saveError = io::saveConfigurationFile(configuration, path);
+    const QString saveError = io::savePrg(path, edit.edited());
     if (!saveError.isEmpty()) {
         std::fprintf(stderr, "kv6ctl: cannot write %s: %s\n", qPrintable(path), qPrintable(saveError));
         return 2;

@@ -39,6 +39,7 @@ int runShow(const QStringList& arguments) {
     QStringList args = arguments;
     QString paramp;
     QString error;
+    const bool force = takeForceOption(args);
     if (!takeParampOption(args, paramp, error)) {
         std::fprintf(stderr, "kv6ctl show: %s\n", qPrintable(error));
         return 2;
@@ -49,7 +50,7 @@ int runShow(const QStringList& arguments) {
         if (arg == "--json") {
             json = true;
         } else if (arg.startsWith("--") || !path.isEmpty()) {
-            std::fprintf(stderr, "kv6ctl show: unexpected argument '%s'\nusage: kv6ctl show FILE.prg [--json] [--paramp FILE]\n",
+            std::fprintf(stderr, "kv6ctl show: unexpected argument '%s'\nusage: kv6ctl show FILE.prg [--json] [--paramp FILE] [--force]\n",
                          qPrintable(arg));
             return 2;
         } else {
@@ -57,7 +58,7 @@ int runShow(const QStringList& arguments) {
         }
     }
     if (path.isEmpty()) {
-        std::fputs("usage: kv6ctl show FILE.prg [--json] [--paramp FILE]\n", stderr);
+        std::fputs("usage: kv6ctl show FILE.prg [--json] [--paramp FILE] [--force]\n", stderr);
         return 2;
     }
     pages::Configuration configuration;
@@ -66,7 +67,7 @@ int runShow(const QStringList& arguments) {
         std::fprintf(stderr, "kv6ctl show: %s\n", qPrintable(error));
         return 2;
     }
-    if (!loadFieldsFile(configuration, path)) return 2;
+    if (!loadFieldsFile(configuration, path, "show", force)) return 2;
     json ? printJson(configuration) : printText(configuration);
     return 0;
 }

@@ -5,12 +5,13 @@
 #include "commands.h"
 #include "ctl_backup.h"
 #include "diff_output.h"
+#include "fields_file.h"
 #include "io/prg_file.h"
 
 namespace kv6::ctl {
 
 namespace {
-const char* const kUsage = "verify (--port DEV | --remote [--listen-port N] [--wait S]) [--password N] FILE.prg";
+const char* const kUsage = "verify (--port DEV | --remote [--listen-port N] [--wait S]) [--password N] [--force] FILE.prg";
 constexpr int kReadGuardMs = 120'000;
 }  // namespace
 
@@ -63,10 +64,7 @@ int runVerify(const QStringList& args) {
 
     CtlSession session(options);
     const QString path = options.positional.first();
-    if (const io::PrgLoadResult loaded = io::loadConfigurationFile(session.configuration, path); !loaded.ok) {
-        std::fprintf(stderr, "kv6ctl: cannot read %s: %s\n", qPrintable(path), qPrintable(loaded.error));
-        return 2;
-    }
+    if (!loadFieldsFile(session.configuration, path, "verify", options.force)) return 2;
     session.configuration.document.EncodeAll();  // what a write of all settings would send
     const image::Image written = session.configuration.workspace.ConfigImage;
     if (const int code = session.prepareLink()) return code;
