@@ -1,6 +1,7 @@
 #include "settings/config_diff.h"
 
 #include "pages/configuration.h"
+#include "pages/field_rules.h"
 
 namespace kv6::settings {
 
@@ -52,6 +53,15 @@ ConfigDiff diffImages(const image::Image& before, const image::Image& after) {
             diff.otherBytes.push_back({at, at});
     }
     return diff;
+}
+
+std::string diffText(const ConfigDiff& diff) {
+    std::string out;
+    for (const auto& f : diff.fields)
+        out += f.key + ": " + pages::rules::escapedText(f.before) + " -> " + pages::rules::escapedText(f.after) + "\n";
+    for (const auto& r : diff.otherBytes)
+        out += "bytes " + std::to_string(r.first) + ".." + std::to_string(r.last) + " differ outside every field\n";
+    return out;
 }
 
 }  // namespace kv6::settings

@@ -31,4 +31,8 @@ struct ConfigDiff {
 // does not produce it: no field change accounts for it.
 [[nodiscard]] ConfigDiff diffImages(const image::Image& before, const image::Image& after);
 
+// The difference as `kv6ctl diff` prints it: "key: before -> after" per field
+// (texts escaped), then "bytes F..L differ outside every field", one per line.
+[[nodiscard]] std::string diffText(const ConfigDiff& diff);
+
 }  // namespace kv6::settings
