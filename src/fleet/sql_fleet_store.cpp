@@ -48,7 +48,7 @@ QString formatName(WriteFormat format) {
         case WriteFormat::Prg: return QStringLiteral("prg");
         case WriteFormat::None: break;
     }
-    return {};
+    return QStringLiteral("");  // an empty text, not NULL
 }
 
 WriteFormat formatFromName(const QString& name) {
