@@ -203,7 +203,10 @@ void JobRunner::afterFirstRead() {
         end(JobEnd::Failed, problem + "; nothing written");
         return;
     }
-    if (job.kind == JobKind::Write) proved = proved || stored == passwordOf(m_written);
+    // A whole image sets the module's read password to its own: an earlier
+    // attempt may have written it already. (A settings document holds no read
+    // password, so its write keeps the module's.)
+    if (job.kind == JobKind::Write && job.format == WriteFormat::Prg) proved = proved || stored == passwordOf(m_written);
     if (job.kind == JobKind::Password && stored == job.newPassword) {
         m_listener.imageRead(job, read, "before job " + std::to_string(job.id), journalRows());
         m_passwordAfter = job.newPassword;
