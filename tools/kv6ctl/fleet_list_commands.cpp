@@ -16,8 +16,8 @@ void printJson(const settings::Json& json) {
 }
 
 bool noPositional(const FleetOptions& options, const char* subcommand) {
-    if (options.positional.size() <= 1) return true;
-    fleetUsageError(QStringLiteral("%1 takes no argument '%2'").arg(subcommand, options.positional[1]));
+    if (options.positional.isEmpty()) return true;
+    fleetUsageError(QStringLiteral("%1 takes no argument '%2'").arg(subcommand, options.positional[0]));
     return false;
 }
 
@@ -27,9 +27,9 @@ std::optional<std::string> objectFilter(const FleetOptions& options) {
 }
 
 std::optional<std::int64_t> idArgument(const FleetOptions& options) {
-    if (options.positional.size() != 2) return std::nullopt;
+    if (options.positional.size() != 1) return std::nullopt;
     bool ok = false;
-    const qlonglong id = options.positional[1].toLongLong(&ok);
+    const qlonglong id = options.positional[0].toLongLong(&ok);
     if (!ok || id <= 0) return std::nullopt;
     return id;
 }
