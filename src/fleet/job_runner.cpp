@@ -140,6 +140,7 @@ void JobRunner::react() {
 void JobRunner::start(FleetJob job) {
     if (m_phase != Phase::Idle) return;
     m_job = std::move(job);
+    m_images = std::make_unique<JobImages>();
     m_passwordAfter.reset();
     if (m_job->kind == JobKind::Reset && !m_job->force) {
         end(JobEnd::Failed, "a factory reset runs only when queued with --force");
@@ -182,7 +183,7 @@ std::uint16_t JobRunner::storedPassword() const { return passwordOf(m_configurat
 void JobRunner::afterFirstRead() {
     FleetJob& job = *m_job;
     const image::Image& read = m_configuration->workspace.ReceivedImage;
-    m_before = read;
+    m_images->before = read;
     const std::uint16_t stored = storedPassword();
     // Which passwords prove the object: the recorded one, and for a job that
     // sets a new password, that one too (an earlier attempt may have set it
@@ -206,7 +207,8 @@ void JobRunner::afterFirstRead() {
     // A whole image sets the module's read password to its own: an earlier
     // attempt may have written it already. (A settings document holds no read
     // password, so its write keeps the module's.)
-    if (job.kind == JobKind::Write && job.format == WriteFormat::Prg) proved = proved || stored == passwordOf(m_written);
+    if (job.kind == JobKind::Write && job.format == WriteFormat::Prg)
+        proved = proved || stored == passwordOf(m_images->written);
     if (job.kind == JobKind::Password && stored == job.newPassword) {
         m_listener.imageRead(job, read, "before job " + std::to_string(job.id), journalRows());
         m_passwordAfter = job.newPassword;
@@ -222,13 +224,13 @@ void JobRunner::afterFirstRead() {
     m_listener.imageRead(job, read, "before job " + std::to_string(job.id), journalRows());
     switch (job.kind) {
         case JobKind::Write:
-            m_listener.changeSent(job, settings::diffText(settings::diffImages(m_before, m_written)));
+            m_listener.changeSent(job, settings::diffText(settings::diffImages(m_images->before, m_images->written)));
             startWrite();
             break;
         case JobKind::ClearJournal:
             journal::JournalModel::ClearJournal(m_configuration->workspace);
-            m_written = m_configuration->workspace.ConfigImage;
-            m_listener.changeSent(job, settings::diffText(settings::diffImages(m_before, m_written)));
+            m_images->written = m_configuration->workspace.ConfigImage;
+            m_listener.changeSent(job, settings::diffText(settings::diffImages(m_images->before, m_images->written)));
             startWrite();
             break;
         case JobKind::Password:
@@ -249,7 +251,7 @@ void JobRunner::afterFirstRead() {
 }
 
 // Sets what the job sends onto the image just read, as `kv6ctl apply` and
-// "write all settings" do; fills m_written.
+// "write all settings" do; fills m_images->written.
 bool JobRunner::prepareWrite(std::string& problem) {
     FleetJob& job = *m_job;
     auto& workspace = m_configuration->workspace;
@@ -280,7 +282,7 @@ bool JobRunner::prepareWrite(std::string& problem) {
         return false;
     }
     document.EncodeAll();
-    m_written = workspace.ConfigImage;
+    m_images->written = workspace.ConfigImage;
     return true;
 }
 
@@ -310,9 +312,9 @@ void JobRunner::afterVerifyRead() {
     const image::Image& read = m_configuration->workspace.ReceivedImage;
     m_listener.imageRead(*m_job, read, "after job " + std::to_string(m_job->id), journalRows());
     const settings::ConfigDiff diff =
-        settings::compareWritten(m_written, read, kRemoteReadBytes, settings::writeAllRanges());
+        settings::compareWritten(m_images->written, read, kRemoteReadBytes, settings::writeAllRanges());
     if (diff.empty()) {
-        m_passwordAfter = passwordOf(m_written);
+        m_passwordAfter = passwordOf(m_images->written);
         end(JobEnd::Done, "verified");
         return;
     }
@@ -352,6 +354,7 @@ void JobRunner::end(JobEnd how, std::string result, bool mismatch) {
     if (!m_job) return;
     const FleetJob job = std::move(*m_job);
     m_job.reset();
+    m_images.reset();
     // Whatever the engine still had queued belongs to the ended job.
     m_configuration->workspace.queue.clear();
     m_engine->resetReadState();

@@ -113,8 +113,12 @@ private:
     std::string m_object;
     std::string m_pendingIdentity;  // set by the session during onData
     std::optional<FleetJob> m_job;
-    image::Image m_before{};   // the module's image read at the job's start
-    image::Image m_written{};  // what a write sent
+    // Held only while a job runs: an idle connection stays small.
+    struct JobImages {
+        image::Image before{};   // the module's image read at the job's start
+        image::Image written{};  // what a write sent
+    };
+    std::unique_ptr<JobImages> m_images;
     std::optional<std::uint16_t> m_passwordAfter;
     int m_ticks = 0;           // ticks in the current phase
 };

@@ -119,6 +119,11 @@ TEST_F(FleetRun, AQueuedWriteEndsVerifiedWithItsBackupAndAuditListed) {
     const CtlResult shown = runCtl({"show", dir.filePath("module.prg")});
     EXPECT_TRUE(shown.out.contains(QStringLiteral("object.apn = fleet.apn\n")));
     EXPECT_EQ(readFile(dir.filePath("after.prg")).left(1920), readFile(dir.filePath("module.prg")).left(1920));
+
+    server.terminate();  // SIGTERM: a clean stop
+    ASSERT_TRUE(server.waitForFinished(10000));
+    EXPECT_EQ(server.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(server.exitCode(), 0);
 }
 
 TEST_F(FleetRun, AModuleWhosePasswordDoesNotMatchIsRefusedAndNothingIsWritten) {

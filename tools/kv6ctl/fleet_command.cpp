@@ -32,6 +32,10 @@ int runFleet(const QStringList& args) {
         {"backup", fleetBackup}, {"cancel", fleetCancel}, {"audit", fleetAudit},
     };
     if (args.isEmpty()) return fleetUsageError(QStringLiteral("a subcommand is needed"));
+    if (args.first() == QLatin1String("--help")) {
+        std::fputs(kFleetUsage, stdout);
+        return 0;
+    }
     const auto found = subcommands.find(args.first());
     if (found == subcommands.end()) return fleetUsageError(QStringLiteral("unknown subcommand '%1'").arg(args.first()));
     const FleetOptions options = parseFleetOptions(args.mid(1));
