@@ -44,6 +44,17 @@ TEST(Kv6SimOptions, BadArgumentsPrintUsageAndExitTwo) {
       {QStringLiteral("--connect"), QStringLiteral("h:99999")},
       {QStringLiteral("--connect"), QStringLiteral("h:1"), QStringLiteral("--object"), QStringLiteral("12")},
       {QStringLiteral("--serial"), QStringLiteral("--password")},
+      {QStringLiteral("--connect"), QStringLiteral("h:1"), QStringLiteral("--modules"), QStringLiteral("0")},
+      {QStringLiteral("--connect"), QStringLiteral("h:1"), QStringLiteral("--modules"), QStringLiteral("2"),
+       QStringLiteral("--object"), QStringLiteral("AB12")},
+      {QStringLiteral("--connect"), QStringLiteral("h:1"), QStringLiteral("--modules"), QStringLiteral("3"),
+       QStringLiteral("--object"), QStringLiteral("9998")},
+      {QStringLiteral("--connect"), QStringLiteral("h:1"), QStringLiteral("--modules"), QStringLiteral("2"),
+       QStringLiteral("--save"), QStringLiteral("x.prg")},
+      {QStringLiteral("--connect"), QStringLiteral("h:1"), QStringLiteral("--reconnect-after"), QStringLiteral("2")},
+      {QStringLiteral("--connect"), QStringLiteral("h:1"), QStringLiteral("--reconnect"),
+       QStringLiteral("--reconnect-after"), QStringLiteral("0")},
+      {QStringLiteral("--serial"), QStringLiteral("--modules"), QStringLiteral("2")},
   };
   for (const QStringList& arguments : cases) {
     const SimRun run = runSim(arguments);

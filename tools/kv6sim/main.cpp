@@ -5,7 +5,8 @@
 // rather than mirroring them.
 
 #include "module_memory.h"
-#include "remote_simulator.h"
+#include "open_files_limit.h"
+#include "remote_fleet.h"
 #include "serial_simulator.h"
 #include "signal_watcher.h"
 #include "sim_options.h"
@@ -21,6 +22,9 @@ namespace {
 using namespace kv6::sim;
 
 constexpr int kExitBadUsage = 2;
+// Descriptors the process needs besides the modules' sockets: standard
+// streams, the event loop's wake-ups, the signal watcher, files being saved.
+constexpr long long kFilesBesideModules = 32;
 
 int saveMemory(const ModuleMemory& memory, const SimOptions& options, int exitCode) {
   if (options.saveFile.isEmpty()) return exitCode;
@@ -28,6 +32,14 @@ int saveMemory(const ModuleMemory& memory, const SimOptions& options, int exitCo
   if (error.isEmpty()) return exitCode;
   std::fprintf(stderr, "kv6sim: %s\n", qPrintable(error));
   return exitCode == 0 ? 1 : exitCode;
+}
+
+int saveFleet(const RemoteFleet& fleet, const SimOptions& options, int exitCode) {
+  if (fleet.size() == 1) exitCode = saveMemory(fleet.memory(0), options, exitCode);
+  if (options.dumpDir.isEmpty()) return exitCode;
+  const QStringList errors = fleet.saveAll(options.dumpDir);
+  for (const QString& error : errors) std::fprintf(stderr, "kv6sim: %s\n", qPrintable(error));
+  return errors.isEmpty() || exitCode != 0 ? exitCode : 1;
 }
 
 }  // namespace
@@ -77,8 +89,22 @@ int main(int argc, char* argv[]) {
     return saveMemory(memory, options, app.exec());
   }
 
-  RemoteSimulator remote(memory, options);
-  QObject::connect(&remote, &RemoteSimulator::finished, &app, [&app](int code) { app.exit(code); });
-  remote.start();
-  return saveMemory(memory, options, app.exec());
+  const long long openFiles = raiseOpenFilesLimit();
+  if (openFiles >= 0 && options.modules + kFilesBesideModules > openFiles) {
+    std::fprintf(stderr,
+                 "kv6sim: %d modules need about %lld open files, but this process may open only %lld "
+                 "(its hard limit); raise it (ulimit -Hn as root, LimitNOFILE= in a systemd unit) or run "
+                 "fewer modules per process\n",
+                 options.modules, options.modules + kFilesBesideModules, openFiles);
+    return 1;
+  }
+  RemoteFleet fleet(memory, options);
+  const QString error = fleet.resolveHost();
+  if (!error.isEmpty()) {
+    std::fprintf(stderr, "kv6sim: %s\n", qPrintable(error));
+    return 1;
+  }
+  QObject::connect(&fleet, &RemoteFleet::finished, &app, [&app](int code) { app.exit(code); });
+  fleet.start();
+  return saveFleet(fleet, options, app.exec());
 }

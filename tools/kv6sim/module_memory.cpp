@@ -8,7 +8,7 @@
 namespace kv6::sim {
 namespace {
 
-using Image = std::array<std::uint8_t, ModuleMemory::kSize>;
+using Image = ModuleMemory::Image;
 
 // Copies the text and zero-fills the rest of the field.
 void putText(Image& image, int offset, int fieldLength, const char* text) {
@@ -71,7 +71,21 @@ Image ModuleMemory::factoryImage(quint16 password) {
   return image;
 }
 
-ModuleMemory::ModuleMemory(quint16 password) : m_bytes(factoryImage(password)) {}
+ModuleMemory::ModuleMemory(quint16 password) : m_image(std::make_shared<Image>(factoryImage(password))) {}
+
+std::uint8_t ModuleMemory::at(int address) const {
+  if (m_objectNumberAside && address < kObjectNumberLength) return m_objectNumber[static_cast<std::size_t>(address)];
+  return (*m_image)[static_cast<std::size_t>(address)];
+}
+
+Image& ModuleMemory::ownImage() {
+  if (m_image.use_count() > 1) m_image = std::make_shared<Image>(*m_image);
+  if (m_objectNumberAside) {
+    std::memcpy(m_image->data(), m_objectNumber.data(), m_objectNumber.size());
+    m_objectNumberAside = false;
+  }
+  return *m_image;
+}
 
 QString ModuleMemory::loadFile(const QString& path) {
   QFile file(path);
@@ -80,48 +94,60 @@ QString ModuleMemory::loadFile(const QString& path) {
   const QByteArray data = file.read(kSize);
   if (file.error() != QFileDevice::NoError)
     return QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
-  std::memcpy(m_bytes.data(), data.constData(), static_cast<std::size_t>(data.size()));
+  std::memcpy(ownImage().data(), data.constData(), static_cast<std::size_t>(data.size()));
   return {};
 }
 
 QString ModuleMemory::saveFile(const QString& path) const {
   QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) ||
-      file.write(reinterpret_cast<const char*>(m_bytes.data()), kSize) != kSize || !file.commit())
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes()) != kSize || !file.commit())
     return QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
   return {};
 }
 
 QByteArray ModuleMemory::read(int address, int count) const {
   QByteArray out(count, static_cast<char>(0xFF));
-  for (int i = 0; i < count; ++i) {
-    const int at = address + i;
-    if (at >= 0 && at < kSize) out[i] = static_cast<char>(m_bytes[static_cast<std::size_t>(at)]);
-  }
+  for (int i = 0; i < count; ++i)
+    if (address + i >= 0 && address + i < kSize) out[i] = static_cast<char>(at(address + i));
   return out;
 }
 
 void ModuleMemory::write(int address, const QByteArray& bytes) {
-  if (address == m_forgottenWrite) return;
+  if (address == m_forgottenWrite || bytes.isEmpty() || address >= kSize || address + bytes.size() <= 0) return;
+  Image& image = ownImage();
   for (qsizetype i = 0; i < bytes.size(); ++i) {
-    const qsizetype at = address + i;
-    if (at >= 0 && at < kSize) m_bytes[static_cast<std::size_t>(at)] = static_cast<std::uint8_t>(bytes[i]);
+    const qsizetype to = address + i;
+    if (to >= 0 && to < kSize) image[static_cast<std::size_t>(to)] = static_cast<std::uint8_t>(bytes[i]);
   }
 }
 
+void ModuleMemory::setObjectNumber(const QString& object) {
+  const QByteArray text = object.toLatin1().left(kObjectNumberLength);
+  m_objectNumber.fill(0);
+  std::memcpy(m_objectNumber.data(), text.constData(), static_cast<std::size_t>(text.size()));
+  m_objectNumberAside = true;
+  if (m_image.use_count() == 1) (void)ownImage();  // nothing shared: no need to keep it aside
+}
+
 quint16 ModuleMemory::password() const {
-  return static_cast<quint16>(m_bytes[kPasswordOffset] << 8 | m_bytes[kPasswordOffset + 1]);
+  return static_cast<quint16>(at(kPasswordOffset) << 8 | at(kPasswordOffset + 1));
 }
 
 void ModuleMemory::setPassword(quint16 password) {
-  m_bytes[kPasswordOffset] = static_cast<std::uint8_t>(password >> 8);
-  m_bytes[kPasswordOffset + 1] = static_cast<std::uint8_t>(password & 0xFF);
+  Image& image = ownImage();
+  image[kPasswordOffset] = static_cast<std::uint8_t>(password >> 8);
+  image[kPasswordOffset + 1] = static_cast<std::uint8_t>(password & 0xFF);
 }
 
-void ModuleMemory::factoryReset() { m_bytes = factoryImage(0); }
+void ModuleMemory::factoryReset() {
+  m_image = std::make_shared<Image>(factoryImage(0));
+  m_objectNumberAside = false;
+}
 
 QByteArray ModuleMemory::bytes() const {
-  return QByteArray(reinterpret_cast<const char*>(m_bytes.data()), kSize);
+  QByteArray out(reinterpret_cast<const char*>(m_image->data()), kSize);
+  for (int i = 0; i < kObjectNumberLength; ++i) out[i] = static_cast<char>(at(i));
+  return out;
 }
 
 }  // namespace kv6::sim

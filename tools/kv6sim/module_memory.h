@@ -5,15 +5,21 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
 namespace kv6::sim {
 
 // The module's 4096-byte configuration memory. Addresses past the end read
 // as 0xFF and swallow writes, as the module's unmapped space does.
+//
+// Copies share one image until one of them changes (thousands of simulated
+// modules start alike); a module's own object number is kept beside the
+// shared image until then, so that alone does not cost a copy.
 class ModuleMemory {
  public:
   static constexpr int kSize = 4096;
   static constexpr int kPasswordOffset = 244;  // high byte first
+  static constexpr int kObjectNumberLength = 6;  // at address 0, zero-filled behind
 
   explicit ModuleMemory(quint16 password = 0);
 
@@ -28,6 +34,10 @@ class ModuleMemory {
   // Fault: a write starting at `address` is acknowledged but not stored (-1: none).
   void setForgottenWrite(int address) { m_forgottenWrite = address; }
 
+  // Stores the module's own object number as the module keeps it; not subject
+  // to the forgotten-write fault, which models lost writes from the tool.
+  void setObjectNumber(const QString& object);
+
   [[nodiscard]] quint16 password() const;
   void setPassword(quint16 password);
 
@@ -36,10 +46,18 @@ class ModuleMemory {
 
   [[nodiscard]] QByteArray bytes() const;
 
-  [[nodiscard]] static std::array<std::uint8_t, kSize> factoryImage(quint16 password);
+  using Image = std::array<std::uint8_t, kSize>;
+  [[nodiscard]] static Image factoryImage(quint16 password);
 
  private:
-  std::array<std::uint8_t, kSize> m_bytes{};
+  // The image as the module holds it: the object number kept aside laid over the shared one.
+  [[nodiscard]] std::uint8_t at(int address) const;
+  // The image to change; copied first while another memory shares it.
+  [[nodiscard]] Image& ownImage();
+
+  std::shared_ptr<Image> m_image;
+  std::array<std::uint8_t, kObjectNumberLength> m_objectNumber{};
+  bool m_objectNumberAside = false;
   int m_forgottenWrite = -1;
 };
 

@@ -6,9 +6,12 @@
 
 namespace kv6::sim {
 
-RemoteSimulator::RemoteSimulator(ModuleMemory& memory, const SimOptions& options, QObject* parent)
+RemoteSimulator::RemoteSimulator(ModuleMemory& memory, const SimOptions& options, QString object, QString logName,
+                                 QObject* parent)
     : QObject(parent),
       m_options(options),
+      m_object(std::move(object)),
+      m_logName(std::move(logName)),
       m_responder(memory),
       m_pacer(
           [this](const QByteArray& bytes) {
@@ -30,12 +33,12 @@ QByteArray RemoteSimulator::identification(const QString& object) {
   return QByteArrayLiteral("#") + QByteArray(13, '0') + QByteArrayLiteral("SR ") + object.toLatin1();
 }
 
-void RemoteSimulator::start() { m_socket.connectToHost(m_options.connectHost, m_options.connectPort); }
+void RemoteSimulator::start(const QString& host) { m_socket.connectToHost(host, m_options.connectPort); }
 
 void RemoteSimulator::onConnected() {
   m_connected = true;
   if (m_options.verbose)
-    std::fprintf(stderr, "kv6sim: connected to %s:%u\n", qPrintable(m_options.connectHost),
+    std::fprintf(stderr, "%s: connected to %s:%u\n", qPrintable(m_logName), qPrintable(m_options.connectHost),
                  unsigned{m_options.connectPort});
 }
 
@@ -46,8 +49,8 @@ void RemoteSimulator::onReadyRead() {
     m_greetingLeft -= static_cast<int>(taken);
     bytes.remove(0, taken);
     if (m_greetingLeft == 0) {
-      const QByteArray ident = identification(m_options.object);
-      if (m_options.verbose) std::fprintf(stderr, "kv6sim -> %s\n", hexText(ident).constData());
+      const QByteArray ident = identification(m_object);
+      if (m_options.verbose) std::fprintf(stderr, "%s -> %s\n", qPrintable(m_logName), hexText(ident).constData());
       m_pacer.enqueue({{ident, true, 0}});
     }
   }
@@ -67,17 +70,17 @@ void RemoteSimulator::onStale() {
 void RemoteSimulator::process(const std::vector<QByteArray>& frames) {
   for (const QByteArray& frame : frames) {
     ++m_frameCount;
-    if (m_options.verbose) std::fprintf(stderr, "kv6sim <- %s\n", hexText(frame).constData());
+    if (m_options.verbose) std::fprintf(stderr, "%s <- %s\n", qPrintable(m_logName), hexText(frame).constData());
     const QByteArray reply = m_responder.handle(frame);
     if (reply.isEmpty()) {
-      if (m_options.verbose) std::fprintf(stderr, "kv6sim    (no answer)\n");
+      if (m_options.verbose) std::fprintf(stderr, "%s    (no answer)\n", qPrintable(m_logName));
       continue;
     }
     if (m_options.dropEvery > 0 && m_frameCount % m_options.dropEvery == 0) {
-      if (m_options.verbose) std::fprintf(stderr, "kv6sim    (answer dropped)\n");
+      if (m_options.verbose) std::fprintf(stderr, "%s    (answer dropped)\n", qPrintable(m_logName));
       continue;
     }
-    if (m_options.verbose) std::fprintf(stderr, "kv6sim -> %s\n", hexText(reply).constData());
+    if (m_options.verbose) std::fprintf(stderr, "%s -> %s\n", qPrintable(m_logName), hexText(reply).constData());
     if (m_options.split) {
       const qsizetype half = reply.size() / 2;
       m_pacer.enqueue({{reply.left(half), true, m_options.delayMs},
@@ -90,14 +93,14 @@ void RemoteSimulator::process(const std::vector<QByteArray>& frames) {
 
 void RemoteSimulator::onError(QAbstractSocket::SocketError error) {
   if (error == QAbstractSocket::RemoteHostClosedError && m_connected) return;  // disconnected follows
-  std::fprintf(stderr, "kv6sim: %s\n", qPrintable(m_socket.errorString()));
+  emit failed(m_socket.errorString());
   finish(m_connected ? 0 : 1);
 }
 
 void RemoteSimulator::finish(int exitCode) {
   if (m_finished) return;
   m_finished = true;
-  if (m_options.verbose) std::fprintf(stderr, "kv6sim: connection closed\n");
+  if (m_options.verbose) std::fprintf(stderr, "%s: connection closed\n", qPrintable(m_logName));
   emit finished(exitCode);
 }
 

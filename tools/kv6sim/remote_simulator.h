@@ -24,13 +24,19 @@ class RemoteSimulator : public QObject {
   static constexpr int kSplitPauseMs = 50;
   static constexpr int kStaleFrameMs = 2000;
 
-  RemoteSimulator(ModuleMemory& memory, const SimOptions& options, QObject* parent = nullptr);
+  // `object` is the number this module identifies itself with; `logName`
+  // starts each of its lines on stderr.
+  RemoteSimulator(ModuleMemory& memory, const SimOptions& options, QString object, QString logName,
+                  QObject* parent = nullptr);
 
-  void start();
+  // `host` is a name or an address; many modules get the address looked up once.
+  void start(const QString& host);
   // "#0000000000000SR " + object: the object number starts at character 18.
   [[nodiscard]] static QByteArray identification(const QString& object);
 
  signals:
+  // The connection could not be made or failed; `finished` follows.
+  void failed(const QString& errorText);
   void finished(int exitCode);
 
  private:
@@ -42,6 +48,8 @@ class RemoteSimulator : public QObject {
   void finish(int exitCode);
 
   const SimOptions& m_options;
+  const QString m_object;
+  const QString m_logName;
   QTcpSocket m_socket;
   RemoteFrameParser m_parser;
   RemoteResponder m_responder;

@@ -36,7 +36,7 @@ ParsedOptions fail(const QString& text) {
 QString usageText() {
   return QStringLiteral(
       "Usage: kv6sim --serial [options]\n"
-      "  or:  kv6sim --connect HOST:PORT [--object NNNN] [options]\n"
+      "  or:  kv6sim --connect HOST:PORT [--object NNNN] [--modules N] [options]\n"
       "\n"
       "A simulated alarm transmission module with 4096 bytes of memory.\n"
       "\n"
@@ -74,6 +74,27 @@ QString usageText() {
       "  --help              show this text\n"
       "  --version           show the version\n"
       "\n"
+      "Many modules (--connect only):\n"
+      "  --modules N         run N modules (1..9999) in this one process, numbered\n"
+      "                      from --object upward (which must then be four digits);\n"
+      "                      with N above 1 each module's number is also written to\n"
+      "                      its memory at bytes 0-5, where the module keeps it.\n"
+      "                      Every module has its own memory, starts from the same\n"
+      "                      image and --password, and gets the same faults. Exits\n"
+      "                      when every module's connection has ended: 0 when the\n"
+      "                      tool closed them all, 1 when any failed. Each module\n"
+      "                      needs an open file: the soft limit is raised to the\n"
+      "                      hard one, and too low a hard limit stops the start\n"
+      "  --reconnect         a module whose connection is refused or ends calls\n"
+      "                      again after --reconnect-after seconds, as a module in\n"
+      "                      the field does; the process then runs until a signal\n"
+      "  --reconnect-after S\n"
+      "                      seconds 1..3600 before calling again (default 3), plus\n"
+      "                      up to a quarter more at random, so that many modules\n"
+      "                      do not all call at once\n"
+      "  --dump-dir DIR      write each module's 4096 bytes to DIR/<object>.prg on\n"
+      "                      exit, SIGINT and SIGTERM included\n"
+      "\n"
       "A factory reset (IP~KILL= or 'K') restores the factory image, the read\n"
       "password included: it becomes 0, not the --password value.\n");
 }
@@ -94,10 +115,15 @@ ParsedOptions parseOptions(const QStringList& arguments) {
   const QCommandLineOption delay(QStringLiteral("delay"), {}, QStringLiteral("MS"));
   const QCommandLineOption verbose(QStringLiteral("verbose"));
   const QCommandLineOption forgetWrite(QStringLiteral("forget-write"), {}, QStringLiteral("ADDR"));
+  const QCommandLineOption modules(QStringLiteral("modules"), {}, QStringLiteral("N"));
+  const QCommandLineOption reconnect(QStringLiteral("reconnect"));
+  const QCommandLineOption reconnectAfter(QStringLiteral("reconnect-after"), {}, QStringLiteral("S"));
+  const QCommandLineOption dumpDir(QStringLiteral("dump-dir"), {}, QStringLiteral("DIR"));
   const QCommandLineOption help(QStringLiteral("help"));
   const QCommandLineOption version(QStringLiteral("version"));
   parser.addOptions({serial, connect, object, password, image, save, lineRate, dropEvery, split,
-                     garbage, delay, verbose, forgetWrite, help, version});
+                     garbage, delay, verbose, forgetWrite, modules, reconnect, reconnectAfter, dumpDir,
+                     help, version});
 
   if (!parser.parse(arguments)) return fail(parser.errorText());
   if (parser.isSet(help)) {
@@ -113,7 +139,8 @@ ParsedOptions parseOptions(const QStringList& arguments) {
   if (!parser.positionalArguments().isEmpty())
     return fail(QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first()));
   // Repeating a value option is most likely a mistake in a script; refuse it.
-  for (const auto* option : {&connect, &object, &password, &image, &save, &dropEvery, &delay, &forgetWrite})
+  for (const auto* option : {&connect, &object, &password, &image, &save, &dropEvery, &delay, &forgetWrite,
+                             &modules, &reconnectAfter, &dumpDir})
     if (parser.values(*option).size() > 1)
       return fail(QStringLiteral("--%1 given more than once").arg(option->names().first()));
 
@@ -162,6 +189,32 @@ ParsedOptions parseOptions(const QStringList& arguments) {
   o.saveFile = parser.value(save);
   if ((parser.isSet(image) && o.imageFile.isEmpty()) || (parser.isSet(save) && o.saveFile.isEmpty()))
     return fail(QStringLiteral("--image and --save need a file name"));
+  if (parser.isSet(modules) || parser.isSet(reconnect) || parser.isSet(reconnectAfter) || parser.isSet(dumpDir)) {
+    if (o.serial) return fail(QStringLiteral("--modules, --reconnect and --dump-dir go with --connect"));
+  }
+  if (parser.isSet(modules)) {
+    if (!parseBounded(parser.value(modules), 1, 9999, number))
+      return fail(QStringLiteral("--modules needs a number 1..9999"));
+    o.modules = static_cast<int>(number);
+  }
+  if (o.modules > 1) {
+    long long first = 0;
+    if (!parseBounded(o.object, 0, 9999, first))
+      return fail(QStringLiteral("--modules numbers the modules from --object, which must be four digits"));
+    if (first + o.modules - 1 > 9999)
+      return fail(QStringLiteral("%1 modules from object %2 would go past 9999").arg(o.modules).arg(o.object));
+    if (parser.isSet(save))
+      return fail(QStringLiteral("--save keeps one module's memory; use --dump-dir with --modules"));
+  }
+  o.reconnect = parser.isSet(reconnect);
+  if (parser.isSet(reconnectAfter)) {
+    if (!o.reconnect) return fail(QStringLiteral("--reconnect-after goes with --reconnect"));
+    if (!parseBounded(parser.value(reconnectAfter), 1, 3600, number))
+      return fail(QStringLiteral("--reconnect-after needs seconds 1..3600"));
+    o.reconnectAfterS = static_cast<int>(number);
+  }
+  o.dumpDir = parser.value(dumpDir);
+  if (parser.isSet(dumpDir) && o.dumpDir.isEmpty()) return fail(QStringLiteral("--dump-dir needs a folder"));
   o.lineRate = parser.isSet(lineRate);
   o.split = parser.isSet(split);
   o.garbage = parser.isSet(garbage);

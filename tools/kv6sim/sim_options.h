@@ -21,6 +21,11 @@ struct SimOptions {
   int delayMs = 0;
   int forgetWrite = -1;  // -1 = every write is stored
   bool verbose = false;
+  // --connect only: how many modules one process runs, numbered from `object` upward.
+  int modules = 1;
+  bool reconnect = false;
+  int reconnectAfterS = 3;
+  QString dumpDir;  // each module's memory is written here as <object>.prg on exit
 };
 
 // Outcome of parsing: either options, a request for help or the version, or an error text.
