@@ -185,3 +185,36 @@ TEST_F(FleetRun, AServerKilledMidJobPutsItBackInTheQueueOnRestart) {
     ASSERT_TRUE(store.open(error));
     EXPECT_EQ(store.integrityCheck(), "ok");
 }
+
+TEST_F(FleetRun, FiftyModulesInOneProcessEachEndVerified) {
+    writeApnSettings();
+    startServer();
+    constexpr int kModules = 50;
+    std::vector<std::int64_t> ids;
+    {
+        kv6::fleet::SqlFleetStore store(db());
+        std::string error;
+        ASSERT_TRUE(store.open(error)) << error;
+        QFile settings(dir.filePath("apn.json"));
+        ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
+        const QByteArray text = settings.readAll();
+        for (int i = 0; i < kModules; ++i) {
+            kv6::fleet::NewJob job;
+            job.object = std::to_string(3000 + i);
+            job.kind = kv6::fleet::JobKind::Write;
+            job.format = kv6::fleet::WriteFormat::SettingsJson;
+            job.payload.assign(text.begin(), text.end());
+            store.recordPassword(job.object, 0);
+            ids.push_back(store.queueJob(job));
+        }
+    }
+    startModule(module1, {"--object", "3000", "--modules", QString::number(kModules), "--dump-dir",
+                          dir.path()});
+    for (const auto id : ids) {
+        const auto job = waitForJob(id, ended);
+        EXPECT_EQ(job.result, "verified") << "job " << id;
+    }
+    stop(module1);
+    const CtlResult shown = runCtl({"show", dir.filePath("3049.prg")});
+    EXPECT_TRUE(shown.out.contains(QStringLiteral("object.apn = fleet.apn\n"))) << shown.err.toStdString();
+}
