@@ -40,7 +40,7 @@ public:
     }
     void jobEnded(const FleetJob& job, const JobOutcome& outcome) override { m_server.jobEnded(*this, job, outcome); }
     void closeRequested(const std::string& reason) override {
-        qCInfo(lcFleet).noquote() << "closing connection from" << peer << "-" << q(reason);
+        m_server.log(QStringLiteral("closing the connection from %1: %2").arg(peer, q(reason)));
         m_server.closeLater(id);
     }
 
@@ -138,7 +138,7 @@ void FleetServer::onDisconnected(int id) {
         if (owner != m_byObject.end() && owner->second == id) {
             m_byObject.erase(owner);
             m_store.moduleGone(object);
-            qCInfo(lcFleet).noquote() << "object" << q(object) << "disconnected";
+            log(QStringLiteral("object %1 disconnected").arg(q(object)));
         }
     }
     connection->socket->deleteLater();
@@ -173,8 +173,7 @@ void FleetServer::startNext(int id) {
     if (!runner.identified() || !runner.idle()) return;
     std::optional<FleetJob> job = m_store.claimNextJob(runner.object());
     if (!job) return;
-    qCInfo(lcFleet).noquote() << "object" << q(job->object) << "job" << job->id << q(std::string(kindName(job->kind)))
-                              << "started";
+    log(QStringLiteral("object %1 job %2 %3 started").arg(q(job->object)).arg(job->id).arg(q(std::string(kindName(job->kind)))));
     runner.start(std::move(*job));
 }
 
@@ -183,7 +182,9 @@ void FleetServer::closeLater(int id) {
         this,
         [this, id] {
             const auto it = m_connections.find(id);
-            if (it != m_connections.end()) it->second->socket->abort();  // emits disconnected
+            if (it == m_connections.end()) return;
+            it->second->socket->abort();
+            onDisconnected(id);  // in case abort() did not say so itself
         },
         Qt::QueuedConnection);
 }
@@ -192,13 +193,12 @@ void FleetServer::identified(Connection& connection, const std::string& object, 
     // A module that calls again before its old connection timed out: the
     // newer connection speaks for the object.
     if (const auto owner = m_byObject.find(object); owner != m_byObject.end() && owner->second != connection.id) {
-        qCInfo(lcFleet).noquote() << "object" << q(object) << "called again; closing its older connection";
+        log(QStringLiteral("object %1 called again; closing its older connection").arg(q(object)));
         closeLater(owner->second);
     }
     m_byObject[object] = connection.id;
     const bool first = m_store.moduleSeen(object, connection.peer.toStdString(), text);
-    qCInfo(lcFleet).noquote() << "object" << q(object) << "identified from" << connection.peer
-                              << (first ? "(first seen)" : "");
+    log(QStringLiteral("object %1 identified from %2%3").arg(q(object), connection.peer, first ? QStringLiteral(" (first seen)") : QString()));
     if (first && m_options.inventoryRead) {
         NewJob read;
         read.object = object;
@@ -221,10 +221,19 @@ void FleetServer::jobEnded(Connection& connection, const FleetJob& job, const Jo
             break;
     }
     if (outcome.recordedPassword) m_store.recordPassword(job.object, *outcome.recordedPassword);
-    qCInfo(lcFleet).noquote() << "object" << q(job.object) << "job" << job.id << q(std::string(kindName(job.kind)))
-                              << "->" << q(outcome.result);
+    log(QStringLiteral("object %1 job %2 %3: %4")
+            .arg(q(job.object))
+            .arg(job.id)
+            .arg(q(std::string(kindName(job.kind))), q(outcome.result)));
     if (outcome.passwordMismatch) noteMismatch(connection.peer);
     startNextLater(connection.id);
+}
+
+void FleetServer::log(const QString& line) const {
+    if (m_options.log)
+        m_options.log(line);
+    else
+        qCInfo(lcFleet).noquote() << line;
 }
 
 bool FleetServer::refused(const QString& peer) {
@@ -240,8 +249,7 @@ void FleetServer::noteMismatch(const QString& peer) {
     if (++b.mismatches < m_options.mismatchLimit) return;
     b.mismatches = 0;
     b.until = QDateTime::currentDateTimeUtc().addSecs(m_options.backoffSeconds);
-    qCWarning(lcFleet).noquote() << "refusing" << peer << "for" << m_options.backoffSeconds
-                                 << "s after repeated password mismatches";
+    log(QStringLiteral("refusing %1 for %2 s after repeated password mismatches").arg(peer).arg(m_options.backoffSeconds));
 }
 
 }  // namespace kv6::fleet

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QTcpServer>
 #include <QTimer>
+#include <functional>
 #include <map>
 #include <memory>
 #include <span>
@@ -36,6 +37,8 @@ public:
         bool inventoryRead = true;   // a first-seen module gets one read job
         int mismatchLimit = 3;       // password mismatches from one address before it is refused
         int backoffSeconds = 600;    // how long such an address is refused
+        // Where the server's log lines go (one line each, no newline); empty: the kv6.fleet category.
+        std::function<void(const QString&)> log;
     };
 
     FleetServer(FleetStore& store, const Options& options, QObject* parent = nullptr);
@@ -68,6 +71,7 @@ private:
     void identified(Connection& connection, const std::string& object, const std::string& text);
     void jobEnded(Connection& connection, const FleetJob& job, const JobOutcome& outcome);
     [[nodiscard]] bool refused(const QString& peer);
+    void log(const QString& line) const;
     void noteMismatch(const QString& peer);
 
     FleetStore& m_store;

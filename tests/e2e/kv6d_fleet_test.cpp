@@ -47,6 +47,14 @@ protected:
         module.start(QStringLiteral(KV6SIM_PATH), QStringList{"--connect", "127.0.0.1:" + port} + options);
         ASSERT_TRUE(module.waitForStarted(5000));
     }
+    // Waits (at most `ms`) until kv6d's log holds `needle`.
+    bool serverSaid(const QByteArray& needle, int ms = 10000) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!(serverLog += server.readAllStandardError()).contains(needle) && clock.elapsed() < ms)
+            server.waitForReadyRead(50);
+        return serverLog.contains(needle);
+    }
     static void stop(QProcess& process) {
         if (process.state() == QProcess::NotRunning) return;
         process.terminate();
@@ -133,14 +141,24 @@ TEST_F(FleetRun, AModuleWhosePasswordDoesNotMatchIsRefusedAndNothingIsWritten) {
     image[245] = 0xD2;
     writeFile(dir.filePath("module.prg"), image);
     startServer();
-    const auto id = queue({"write", dir.filePath("apn.json"), "--object", "1001", "--password", "0"});
+    std::vector<std::int64_t> ids;
+    for (int i = 0; i < 3; ++i)
+        ids.push_back(queue({"write", dir.filePath("apn.json"), "--object", "1001", "--password", "0"}));
     startModule(module1, {"--object", "1001", "--image", dir.filePath("module.prg"), "--save", dir.filePath("after.prg")});
-    const auto job = waitForJob(id, ended);
-    EXPECT_EQ(job.state, kv6::fleet::JobState::Failed);
-    EXPECT_EQ(job.result, "the module's read password differs from the one recorded for object 1001; nothing written");
+    for (const auto id : ids) {
+        const auto job = waitForJob(id, ended);
+        EXPECT_EQ(job.state, kv6::fleet::JobState::Failed);
+        EXPECT_EQ(job.result, "the module's read password differs from the one recorded for object 1001; nothing written");
+    }
     stop(module1);
     EXPECT_EQ(readFile(dir.filePath("after.prg")), readFile(dir.filePath("module.prg")));
     EXPECT_TRUE(fleet({"audit"}).out.isEmpty());
+
+    // Three mismatches from one address: its next call is closed at once.
+    startModule(module2, {"--object", "1001"});
+    EXPECT_TRUE(module2.waitForFinished(5000));
+    EXPECT_TRUE(serverSaid("kv6d: refusing 127.0.0.1 for 600 s after repeated password mismatches"))
+        << serverLog.toStdString();
 }
 
 TEST_F(FleetRun, AModuleThatDropsMidWriteAndCallsAgainEndsVerified) {

@@ -57,7 +57,9 @@ int main(int argc, char** argv) {
     if (const int recovered = store.recoverLeases(); recovered > 0)
         std::fprintf(stderr, "kv6d: %d interrupted job(s) back in the queue\n", recovered);
 
-    kv6::fleet::FleetServer server(store, options.server);
+    kv6::fleet::FleetServer::Options serverOptions = options.server;
+    serverOptions.log = [](const QString& line) { std::fprintf(stderr, "kv6d: %s\n", qPrintable(line)); };
+    kv6::fleet::FleetServer server(store, serverOptions);
     if (!server.listen(options.port)) {
         std::fprintf(stderr, "kv6d: cannot listen on port %u: %s\n", options.port, qPrintable(server.errorString()));
         return 1;
