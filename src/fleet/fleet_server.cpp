@@ -64,7 +64,8 @@ FleetServer::FleetServer(FleetStore& store, const Options& options, QObject* par
     connect(&m_server, &QTcpServer::newConnection, this, &FleetServer::onNewConnection);
     connect(&m_timer4, &QTimer::timeout, this, &FleetServer::onTimer4);
     connect(&m_timer2, &QTimer::timeout, this, &FleetServer::onTimer2);
-    m_server.setMaxPendingConnections(1024);
+    m_server.setMaxPendingConnections(kListenBacklog);
+    m_server.setListenBacklogSize(kListenBacklog);
 }
 
 FleetServer::~FleetServer() { shutdown(); }

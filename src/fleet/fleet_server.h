@@ -28,6 +28,9 @@ public:
     static constexpr qint64 kReadBufferSize = 64 * 1024;
     static constexpr int kTimer4Ms = 1000;
     static constexpr int kTimer2Ms = 300;
+    // Modules calling at once wait in the kernel's accept queue; with the
+    // default of 50 a burst overflows it and the late ones hang half-open.
+    static constexpr int kListenBacklog = 4096;
 
     struct Options {
         link::Pacing pacing = link::Pacing::Reactive;
