@@ -4,11 +4,12 @@
 # make package : the Debian package korvel-kv6_<version>_<arch>.deb, here
 # make fuzz : the libFuzzer targets, FUZZ_SECONDS each (default 60)
 # make bench: times full transfers against the simulated module in both pacings
+# make bench-fleet: kv6d against many simulated modules (needs kv6sim --modules)
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 RUN_DIR := build/run
 TEST_DIR := build/test
 
-.PHONY: run test demo package fuzz bench deps build build-app build-test clean
+.PHONY: run test demo package fuzz bench bench-fleet deps build build-app build-test clean
 
 deps:
 	@scripts/install-deps
@@ -53,6 +54,10 @@ fuzz:
 # A benchmark, not a test: it prints a table and fails nothing.
 bench: build
 	$(RUN_DIR)/tools/kv6bench/kv6bench
+
+# Also a benchmark: kv6d with 1, 1000 and 5000 simulated modules; prints a table.
+bench-fleet: build
+	scripts/bench-fleet $(RUN_DIR)
 
 clean:
 	rm -rf build

@@ -152,8 +152,9 @@ void RemoteSession::Timer4Timer() {
     }
 }
 
-void RemoteSession::startRead(std::uint16_t readPassword) {
+void RemoteSession::startRead(std::uint16_t readPassword, bool checkPassword) {
     m_readPassword = readPassword;
+    m_checkPassword = checkPassword;
     m_readActive = true;
     m_nextAddress = 0;
     m_replyCountdown = 0;  // the next tick sends the first request
@@ -235,7 +236,7 @@ void RemoteSession::stepRead() {
         return;
     }
     auto& image = m_workspace.ReceivedImage;
-    if (m_nextAddress > kPasswordCheckAfter) {
+    if (m_checkPassword && m_nextAddress > kPasswordCheckAfter) {
         const auto stored = static_cast<std::uint16_t>(image[kPasswordOffset] << 8 | image[kPasswordOffset + 1]);
         if (stored != m_readPassword) {
             std::fill_n(image.begin(), kPasswordBlockSize, std::uint8_t{0xFF});

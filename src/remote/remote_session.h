@@ -66,7 +66,11 @@ public:
     void Timer4Timer();
 
     // The read command while listening: the timer requests the blocks.
-    void startRead(std::uint16_t readPassword);
+    // Without `checkPassword` the stored password is not compared after block
+    // 0 and the read goes to the end; the caller judges the image itself.
+    void startRead(std::uint16_t readPassword, bool checkPassword = true);
+    // Abandons a read without completing it (its owner gave up on it).
+    void stopRead() { m_readActive = false; }
     // Reactive pacing: the owner calls this after the module's bytes were
     // handled and after startRead. A read whose last block is in (or that has
     // just started) asks for the next block, or completes, at once instead of
@@ -126,6 +130,7 @@ private:
 
     bool m_readActive = false;
     std::uint16_t m_readPassword = 0;
+    bool m_checkPassword = true;
     std::uint16_t m_nextAddress = 0;
     int m_replyCountdown = 0;
     int m_idleTicks = 0;

@@ -1,6 +1,7 @@
 #include "settings/config_diff.h"
 
 #include "pages/configuration.h"
+#include "pages/common/field_rules.h"
 #include "settings/image_edit.h"
 
 namespace kv6::settings {
@@ -53,6 +54,15 @@ ConfigDiff diffImages(const image::Image& before, const image::Image& after) {
             diff.otherBytes.push_back({at, at});
     }
     return diff;
+}
+
+std::string diffText(const ConfigDiff& diff) {
+    std::string out;
+    for (const auto& f : diff.fields)
+        out += f.key + ": " + pages::rules::escapedText(f.before) + " -> " + pages::rules::escapedText(f.after) + "\n";
+    for (const auto& r : diff.otherBytes)
+        out += "bytes " + std::to_string(r.first) + ".." + std::to_string(r.last) + " differ, and no field shows it\n";
+    return out;
 }
 
 }  // namespace kv6::settings

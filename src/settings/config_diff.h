@@ -32,4 +32,8 @@ struct ConfigDiff {
 // empty only for equal images.
 [[nodiscard]] ConfigDiff diffImages(const image::Image& before, const image::Image& after);
 
+// The difference as `kv6ctl diff` prints it: "key: before -> after" per field
+// (texts escaped), then "bytes F..L differ, and no field shows it", one per line.
+[[nodiscard]] std::string diffText(const ConfigDiff& diff);
+
 }  // namespace kv6::settings

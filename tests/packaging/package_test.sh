@@ -25,7 +25,8 @@ deb=${debs[0]}
 
 failed=0
 contents=$(dpkg-deb --contents "$deb" | awk '{ print $6 }')
-for path in ./usr/bin/korvel-kv6 ./usr/bin/kv6ctl ./usr/bin/kv6sim \
+for path in ./usr/bin/korvel-kv6 ./usr/bin/kv6ctl ./usr/bin/kv6sim ./usr/bin/kv6d \
+        ./usr/share/man/man1/kv6d.1.gz ./usr/lib/systemd/system/kv6d.service ./usr/lib/sysusers.d/kv6d.conf \
         ./usr/share/applications/korvel-kv6.desktop ./usr/share/mime/packages/korvel-kv6.xml \
         ./usr/share/icons/hicolor/scalable/apps/korvel-kv6.svg \
         ./usr/share/man/man1/korvel-kv6.1.gz ./usr/share/man/man1/kv6ctl.1.gz ./usr/share/man/man1/kv6sim.1.gz \
@@ -35,13 +36,13 @@ for path in ./usr/bin/korvel-kv6 ./usr/bin/kv6ctl ./usr/bin/kv6sim \
 done
 
 depends=$(dpkg-deb --field "$deb" Depends)
-for library in libqt6core6 libqt6widgets6 libqt6serialport6 libqt6network6; do
+for library in libqt6core6 libqt6widgets6 libqt6serialport6 libqt6network6 libqt6sql6-sqlite; do
     grep -q "$library" <<<"$depends" || { echo "Depends lacks $library: $depends"; failed=1; }
 done
 
 dpkg-deb --extract "$deb" "$work/root"
 # --version needs no display, the desktop tool's included.
-for program in korvel-kv6 kv6ctl kv6sim; do
+for program in korvel-kv6 kv6ctl kv6sim kv6d; do
     said=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$work/root/usr/bin/$program" --version 2>&1) || true
     [[ $said == "$program $version" ]] || { echo "$program --version says: $said"; failed=1; }
 done

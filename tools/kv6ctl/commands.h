@@ -24,5 +24,7 @@ int runApply(const QStringList& args);
 int runDiff(const QStringList& args);
 int runVerify(const QStringList& args);
 int runBackups(const QStringList& args);
+// The fleet server's store: queue jobs, list jobs, modules, backups, audit.
+int runFleet(const QStringList& args);
 
 }  // namespace kv6::ctl

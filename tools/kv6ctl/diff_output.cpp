@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "pages/common/field_rules.h"
 #include "settings/settings_json.h"
 
 namespace kv6::ctl {
@@ -15,9 +14,7 @@ void printDiff(const settings::ConfigDiff& diff, bool json) {
         for (const auto& r : diff.otherBytes) list.push_back({{"bytes", {r.first, r.last}}});
         out = list.dump(2, ' ', false, settings::Json::error_handler_t::replace) + "\n";
     } else {
-        for (const auto& f : diff.fields) out += f.key + ": " + pages::rules::escapedText(f.before) + " -> " + pages::rules::escapedText(f.after) + "\n";
-        for (const auto& r : diff.otherBytes)
-            out += "bytes " + std::to_string(r.first) + ".." + std::to_string(r.last) + " differ, and no field shows it\n";
+        out = settings::diffText(diff);
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
 }

@@ -30,6 +30,7 @@ const char* const kUsage =
     "  or:  kv6ctl journal   FILE.prg [--json] [--parame FILE] [--force]\n"
     "  or:  kv6ctl state     FILE.prg [--force]\n"
     "  or:  kv6ctl clear-journal (--port DEV | --remote [--listen-port N] [--wait S]) [--password N] [--yes]\n"
+    "  or:  kv6ctl fleet     (queue | jobs | modules | backups | backup | cancel | audit) ... [--db FILE]\n"
     "Reads the configuration of a KV6 alarm transmission module into a .prg file\n"
     "and writes one back, over a serial cable (--port) or while the module\n"
     "connects in over GPRS (--remote); shows and changes .prg files; changes the\n"
@@ -104,6 +105,7 @@ int main(int argc, char** argv) {
         {"export", kv6::ctl::runExport},     {"apply", kv6::ctl::runApply},
         {"diff", kv6::ctl::runDiff},         {"verify", kv6::ctl::runVerify},
         {"backups", kv6::ctl::runBackups},
+        {"fleet", kv6::ctl::runFleet},
     };
     // Every command takes --time-zone; the commands read it back through applyRunTimeZone.
     const kv6::ctl::TimeZoneOption zone = kv6::ctl::takeTimeZoneOption(args);

@@ -15,16 +15,6 @@ const char* const kUsage = "verify (--port DEV | --remote [--listen-port N] [--w
 constexpr int kReadGuardMs = 120'000;
 }  // namespace
 
-std::vector<ByteSpan> writeAllRanges() { return {{0, 246}, {750, 1774}}; }
-
-settings::ConfigDiff compareWritten(const image::Image& written, const image::Image& read, int readBytes,
-                                    const std::vector<ByteSpan>& ranges) {
-    image::Image held = written;
-    for (const ByteSpan& r : ranges)
-        for (int i = r.begin; i < r.end && i < readBytes; ++i) held[static_cast<std::size_t>(i)] = read[static_cast<std::size_t>(i)];
-    return settings::diffImages(written, held);
-}
-
 QString imagePassword(const image::Image& image) { return QString::number(image[244] << 8 | image[245]); }
 
 void startVerifyRead(CtlSession& session, const CtlOptions& options, const image::Image& written,

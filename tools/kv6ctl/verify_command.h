@@ -5,22 +5,13 @@
 #include "ctl_options.h"
 #include "ctl_session.h"
 #include "settings/config_diff.h"
+#include "settings/write_verification.h"
 
 namespace kv6::ctl {
 
-// [begin, end) of the image.
-struct ByteSpan {
-    int begin;
-    int end;
-};
-
-// What "write all settings" sends: 0..245 and 750..1773.
-[[nodiscard]] std::vector<ByteSpan> writeAllRanges();
-
-// The fields (and other bytes) where the module's read differs from what was
-// written, over the written ranges the read reached.
-[[nodiscard]] settings::ConfigDiff compareWritten(const image::Image& written, const image::Image& read, int readBytes,
-                                                  const std::vector<ByteSpan>& ranges);
+using settings::ByteSpan;
+using settings::compareWritten;
+using settings::writeAllRanges;
 
 // The read password an image holds (bytes 244..245, high byte first), as text.
 [[nodiscard]] QString imagePassword(const image::Image& image);

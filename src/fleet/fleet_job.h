@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kv6::fleet {
+
+enum class JobKind { Read, Write, Password, ClearJournal, Reset };
+enum class JobState { Queued, Running, Done, Failed, Cancelled };
+
+// The names the store keeps and the operator types.
+[[nodiscard]] std::string_view kindName(JobKind kind);
+[[nodiscard]] std::optional<JobKind> kindFromName(std::string_view name);
+[[nodiscard]] std::string_view stateName(JobState state);
+[[nodiscard]] std::optional<JobState> stateFromName(std::string_view name);
+
+// What a write job sends: a kv6-settings document applied onto the module's
+// own image, or a whole .prg image.
+enum class WriteFormat { None, SettingsJson, Prg };
+
+// One unit of work for one object, as the runner carries it out.
+struct FleetJob {
+    std::int64_t id = 0;
+    std::string object;
+    JobKind kind = JobKind::Read;
+    // The read password recorded for the object; a change is refused without one.
+    std::optional<std::uint16_t> password;
+    WriteFormat format = WriteFormat::None;
+    std::vector<std::uint8_t> payload;  // the settings text or the 4096-byte image
+    std::uint16_t newPassword = 0;      // password jobs
+    bool force = false;                 // reset jobs run only with it
+};
+
+// Whether a kind changes the module (and so needs the password proved first).
+[[nodiscard]] bool changesModule(JobKind kind);
+
+}  // namespace kv6::fleet

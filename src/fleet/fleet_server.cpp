@@ -1,0 +1,256 @@
+#include "fleet/fleet_server.h"
+
+#include <QHostAddress>
+#include <QLoggingCategory>
+#include <QTcpSocket>
+
+namespace kv6::fleet {
+
+namespace {
+Q_LOGGING_CATEGORY(lcFleet, "kv6.fleet")
+
+QString q(const std::string& text) { return QString::fromStdString(text); }
+
+// IPv4 peers as 192.0.2.1, not as the mapped ::ffff:192.0.2.1.
+QString peerText(const QHostAddress& address) {
+    bool isV4 = false;
+    const quint32 v4 = address.toIPv4Address(&isV4);
+    return isV4 ? QHostAddress(v4).toString() : address.toString();
+}
+}  // namespace
+
+class FleetServer::Connection final : public JobRunnerListener {
+public:
+    Connection(FleetServer& server, int id, QTcpSocket* socket)
+        : m_server(server),
+          id(id),
+          socket(socket),
+          peer(peerText(socket->peerAddress())),
+          runner(id, server, *this, runnerOptions(server.m_options)) {}
+
+    void moduleIdentified(const std::string& object, const std::string& text) override {
+        m_server.identified(*this, object, text);
+    }
+    void imageRead(const FleetJob& job, const image::Image& image, const std::string& source,
+                   const std::vector<journal::JournalRow>& journal) override {
+        m_server.m_store.addBackup(job.object, job.id, source, image, journal);
+    }
+    void changeSent(const FleetJob& job, const std::string& difference) override {
+        m_server.m_store.addAudit(job.object, job.id, difference);
+    }
+    void jobEnded(const FleetJob& job, const JobOutcome& outcome) override { m_server.jobEnded(*this, job, outcome); }
+    void closeRequested(const std::string& reason) override {
+        m_server.log(QStringLiteral("closing the connection from %1: %2").arg(peer, q(reason)));
+        m_server.closeLater(id);
+    }
+
+    static JobRunner::Options runnerOptions(const Options& options) {
+        JobRunner::Options o;
+        o.pacing = options.pacing;
+        o.zoneHours = options.zoneHours;
+        o.identifyTicks = options.identifySeconds;
+        return o;
+    }
+
+    FleetServer& m_server;
+    const int id;
+    QTcpSocket* socket;
+    const QString peer;
+    JobRunner runner;
+};
+
+FleetServer::FleetServer(FleetStore& store, const Options& options, QObject* parent)
+    : QObject(parent), m_store(store), m_options(options) {
+    connect(&m_server, &QTcpServer::newConnection, this, &FleetServer::onNewConnection);
+    connect(&m_timer4, &QTimer::timeout, this, &FleetServer::onTimer4);
+    connect(&m_timer2, &QTimer::timeout, this, &FleetServer::onTimer2);
+    m_server.setMaxPendingConnections(kListenBacklog);
+    m_server.setListenBacklogSize(kListenBacklog);
+}
+
+FleetServer::~FleetServer() { shutdown(); }
+
+bool FleetServer::listen(quint16 port) {
+    m_store.clearConnected();
+    if (!m_server.listen(QHostAddress::Any, port)) return false;
+    m_timer4.start(kTimer4Ms);
+    m_timer2.start(kTimer2Ms);
+    return true;
+}
+
+void FleetServer::shutdown() {
+    m_server.close();
+    m_timer4.stop();
+    m_timer2.stop();
+    auto connections = std::move(m_connections);
+    m_connections.clear();
+    for (auto& [id, connection] : connections) {
+        connection->socket->disconnect(this);
+        connection->runner.onDisconnected();  // a running job goes back to the queue
+        connection->socket->abort();
+        connection->socket->deleteLater();
+    }
+    m_byObject.clear();
+    m_store.clearConnected();
+}
+
+void FleetServer::sendBytes(int connectionId, std::span<const std::uint8_t> bytes) {
+    const auto it = m_connections.find(connectionId);
+    if (it == m_connections.end()) return;
+    it->second->socket->write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+}
+
+void FleetServer::onNewConnection() {
+    while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+        const QString peer = peerText(socket->peerAddress());
+        if (refused(peer)) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        const int id = m_nextId++;
+        socket->setReadBufferSize(kReadBufferSize);
+        auto connection = std::make_unique<Connection>(*this, id, socket);
+        Connection& c = *connection;
+        m_connections.emplace(id, std::move(connection));
+        connect(socket, &QTcpSocket::readyRead, this, [this, id] { onReadyRead(id); });
+        connect(socket, &QTcpSocket::disconnected, this, [this, id] { onDisconnected(id); });
+        c.runner.onConnected(socket->peerPort());
+    }
+}
+
+void FleetServer::onReadyRead(int id) {
+    const auto it = m_connections.find(id);
+    if (it == m_connections.end()) return;
+    const QByteArray data = it->second->socket->readAll();
+    it->second->runner.onData(
+        std::span(reinterpret_cast<const std::uint8_t*>(data.constData()), static_cast<std::size_t>(data.size())));
+}
+
+void FleetServer::onDisconnected(int id) {
+    const auto it = m_connections.find(id);
+    if (it == m_connections.end()) return;
+    std::unique_ptr<Connection> connection = std::move(it->second);
+    m_connections.erase(it);
+    connection->runner.onDisconnected();
+    const std::string& object = connection->runner.object();
+    if (!object.empty()) {
+        const auto owner = m_byObject.find(object);
+        if (owner != m_byObject.end() && owner->second == id) {
+            m_byObject.erase(owner);
+            m_store.moduleGone(object);
+            log(QStringLiteral("object %1 disconnected").arg(q(object)));
+        }
+    }
+    connection->socket->deleteLater();
+}
+
+void FleetServer::onTimer4() {
+    // A runner may ask for its close from a tick; the close is deferred.
+    for (auto& [id, connection] : m_connections) connection->runner.Timer4Timer();
+    bool anyIdle = false;
+    for (const auto& [object, id] : m_byObject)
+        if (m_connections.at(id)->runner.idle()) anyIdle = true;
+    if (!anyIdle) return;
+    for (const std::string& object : m_store.objectsWithQueuedJobs()) {
+        const auto owner = m_byObject.find(object);
+        if (owner != m_byObject.end()) startNext(owner->second);
+    }
+}
+
+void FleetServer::onTimer2() {
+    for (auto& [id, connection] : m_connections)
+        if (connection->runner.busy()) connection->runner.Timer2Timer();
+}
+
+void FleetServer::startNextLater(int id) {
+    QMetaObject::invokeMethod(this, [this, id] { startNext(id); }, Qt::QueuedConnection);
+}
+
+void FleetServer::startNext(int id) {
+    const auto it = m_connections.find(id);
+    if (it == m_connections.end()) return;
+    JobRunner& runner = it->second->runner;
+    if (!runner.identified() || !runner.idle()) return;
+    std::optional<FleetJob> job = m_store.claimNextJob(runner.object());
+    if (!job) return;
+    log(QStringLiteral("object %1 job %2 %3 started").arg(q(job->object)).arg(job->id).arg(q(std::string(kindName(job->kind)))));
+    runner.start(std::move(*job));
+}
+
+void FleetServer::closeLater(int id) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, id] {
+            const auto it = m_connections.find(id);
+            if (it == m_connections.end()) return;
+            it->second->socket->abort();
+            onDisconnected(id);  // in case abort() did not say so itself
+        },
+        Qt::QueuedConnection);
+}
+
+void FleetServer::identified(Connection& connection, const std::string& object, const std::string& text) {
+    // A module that calls again before its old connection timed out: the
+    // newer connection speaks for the object.
+    if (const auto owner = m_byObject.find(object); owner != m_byObject.end() && owner->second != connection.id) {
+        log(QStringLiteral("object %1 called again; closing its older connection").arg(q(object)));
+        closeLater(owner->second);
+    }
+    m_byObject[object] = connection.id;
+    const bool first = m_store.moduleSeen(object, connection.peer.toStdString(), text);
+    log(QStringLiteral("object %1 identified from %2%3").arg(q(object), connection.peer, first ? QStringLiteral(" (first seen)") : QString()));
+    if (first && m_options.inventoryRead) {
+        NewJob read;
+        read.object = object;
+        read.kind = JobKind::Read;
+        (void)m_store.queueJob(read);
+    }
+    startNextLater(connection.id);
+}
+
+void FleetServer::jobEnded(Connection& connection, const FleetJob& job, const JobOutcome& outcome) {
+    switch (outcome.end) {
+        case JobEnd::Done:
+            m_store.finishJob(job.id, JobState::Done, outcome.result);
+            break;
+        case JobEnd::Failed:
+            m_store.finishJob(job.id, JobState::Failed, outcome.result);
+            break;
+        case JobEnd::Interrupted:
+            m_store.requeueJob(job.id, outcome.result, m_options.maxAttempts);
+            break;
+    }
+    if (outcome.recordedPassword) m_store.recordPassword(job.object, *outcome.recordedPassword);
+    log(QStringLiteral("object %1 job %2 %3: %4")
+            .arg(q(job.object))
+            .arg(job.id)
+            .arg(q(std::string(kindName(job.kind))), q(outcome.result)));
+    if (outcome.passwordMismatch) noteMismatch(connection.peer);
+    startNextLater(connection.id);
+}
+
+void FleetServer::log(const QString& line) const {
+    if (m_options.log)
+        m_options.log(line);
+    else
+        qCInfo(lcFleet).noquote() << line;
+}
+
+bool FleetServer::refused(const QString& peer) {
+    const auto it = m_backoff.find(peer);
+    if (it == m_backoff.end() || !it->second.until.isValid()) return false;
+    if (QDateTime::currentDateTimeUtc() < it->second.until) return true;
+    m_backoff.erase(it);
+    return false;
+}
+
+void FleetServer::noteMismatch(const QString& peer) {
+    Backoff& b = m_backoff[peer];
+    if (++b.mismatches < m_options.mismatchLimit) return;
+    b.mismatches = 0;
+    b.until = QDateTime::currentDateTimeUtc().addSecs(m_options.backoffSeconds);
+    log(QStringLiteral("refusing %1 for %2 s after repeated password mismatches").arg(peer).arg(m_options.backoffSeconds));
+}
+
+}  // namespace kv6::fleet

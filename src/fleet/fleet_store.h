@@ -1,0 +1,112 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fleet/fleet_job.h"
+#include "image/image.h"
+#include "pages/journal/journal_model.h"
+
+namespace kv6::fleet {
+
+// Times are UTC, "YYYY-MM-DDTHH:MM:SSZ".
+struct ModuleRecord {
+    std::string object;
+    std::string peer;
+    std::string identification;
+    std::string firstSeen;
+    std::string lastSeen;
+    bool connected = false;
+};
+
+struct JobRecord {
+    std::int64_t id = 0;
+    std::string object;
+    JobKind kind = JobKind::Read;
+    JobState state = JobState::Queued;
+    int attempts = 0;
+    std::string queuedAt;
+    std::string startedAt;
+    std::string finishedAt;
+    std::string result;
+};
+
+struct BackupRecord {
+    std::int64_t id = 0;
+    std::string object;
+    std::string takenAt;
+    std::string source;
+    std::int64_t jobId = 0;
+};
+
+struct AuditRecord {
+    std::int64_t id = 0;
+    std::string at;
+    std::string object;
+    std::int64_t jobId = 0;
+    std::string difference;  // as `kv6ctl diff` prints it
+};
+
+// A job as the operator queues it.
+struct NewJob {
+    std::string object;
+    JobKind kind = JobKind::Read;
+    WriteFormat format = WriteFormat::None;
+    std::vector<std::uint8_t> payload;
+    std::uint16_t newPassword = 0;
+    bool force = false;
+};
+
+// Everything the fleet keeps: the inventory, the job queue, backups with
+// their journals, the audit and each object's recorded read password. One
+// implementation over Qt SQL; tests and tools see only this.
+class FleetStore {
+public:
+    virtual ~FleetStore() = default;
+
+    // Creates or migrates the schema. False with `error` when the store cannot be used.
+    [[nodiscard]] virtual bool open(std::string& error) = 0;
+
+    // --- jobs ---
+    // The new job's id, 0 when it could not be stored.
+    [[nodiscard]] virtual std::int64_t queueJob(const NewJob& job) = 0;
+    // The object's oldest queued job, now running under this server's lease
+    // with one more attempt counted; the object's recorded password filled in.
+    [[nodiscard]] virtual std::optional<FleetJob> claimNextJob(const std::string& object) = 0;
+    virtual void finishJob(std::int64_t id, JobState state, const std::string& result) = 0;
+    // An attempt was interrupted: back to the queue, or failed once it has had `maxAttempts`.
+    virtual void requeueJob(std::int64_t id, const std::string& result, int maxAttempts) = 0;
+    // After a crash: every running job goes back to the queue. Returns how many.
+    virtual int recoverLeases() = 0;
+    // False with the reason when the job does not exist or is no longer queued.
+    [[nodiscard]] virtual bool cancelJob(std::int64_t id, std::string& why) = 0;
+    [[nodiscard]] virtual std::vector<std::string> objectsWithQueuedJobs() = 0;
+    [[nodiscard]] virtual std::vector<JobRecord> jobs(const std::optional<std::string>& object,
+                                                      const std::optional<JobState>& state) = 0;
+
+    // --- objects ---
+    virtual void recordPassword(const std::string& object, std::uint16_t password) = 0;
+    [[nodiscard]] virtual std::optional<std::uint16_t> recordedPassword(const std::string& object) = 0;
+    // Returns true when the object was never seen before.
+    virtual bool moduleSeen(const std::string& object, const std::string& peer, const std::string& identification) = 0;
+    virtual void moduleGone(const std::string& object) = 0;
+    // No module is connected (the server starts or stops).
+    virtual void clearConnected() = 0;
+    [[nodiscard]] virtual std::vector<ModuleRecord> modules(bool connectedOnly) = 0;
+
+    // --- backups and audit ---
+    virtual std::int64_t addBackup(const std::string& object, std::int64_t jobId, const std::string& source,
+                                   const image::Image& image, const std::vector<journal::JournalRow>& journal) = 0;
+    [[nodiscard]] virtual std::vector<BackupRecord> backups(const std::string& object) = 0;
+    [[nodiscard]] virtual std::optional<image::Image> backupImage(std::int64_t id) = 0;
+    [[nodiscard]] virtual std::vector<journal::JournalRow> journal(std::int64_t backupId) = 0;
+    virtual void addAudit(const std::string& object, std::int64_t jobId, const std::string& difference) = 0;
+    [[nodiscard]] virtual std::vector<AuditRecord> audit(const std::optional<std::string>& object) = 0;
+
+    // "ok" when the database is sound, else what its check found.
+    [[nodiscard]] virtual std::string integrityCheck() = 0;
+};
+
+}  // namespace kv6::fleet

@@ -1,0 +1,375 @@
+#include "fleet/job_runner.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "pages/journal/journal_model.h"
+#include "remote/object_identification.h"
+#include "settings/config_diff.h"
+#include "settings/settings_json.h"
+#include "settings/write_verification.h"
+
+namespace kv6::fleet {
+
+namespace {
+
+constexpr std::size_t kPasswordOffset = 244;
+
+// An object number the store can keep: one to four letters or digits.
+bool plausibleObject(const std::string& number) {
+    return !number.empty() && number.size() <= 4 &&
+           std::all_of(number.begin(), number.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)); });
+}
+
+std::uint16_t passwordOf(const image::Image& image) {
+    return static_cast<std::uint16_t>(image[kPasswordOffset] << 8 | image[kPasswordOffset + 1]);
+}
+
+// Printable identification text for the inventory.
+std::string printable(std::string_view text) {
+    std::string out(text.substr(0, 128));
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) c = '.';
+    return out;
+}
+
+}  // namespace
+
+// Nobody watches a server's status panels or message boxes: the runner
+// reports through its listener instead.
+class JobRunner::QuietSinks final : public StatusSink, public Prompts, public link::ByteSink, public TraceSink {
+public:
+    void trace(TraceChannel, const std::string&) override {}
+    [[nodiscard]] bool tracing(TraceChannel) const override { return false; }
+    void setStatus(StatusPanel, const std::string&) override {}
+    bool message(const std::string&, const std::string&, MessageIcon, MessageButtons) override { return true; }
+    void write(std::span<const std::uint8_t>) override {}
+};
+
+JobRunner::JobRunner(int connectionId, remote::FrameSink& sink, JobRunnerListener& listener, const Options& options)
+    : m_connectionId(connectionId),
+      m_listener(listener),
+      m_options(options),
+      m_quiet(std::make_unique<QuietSinks>()),
+      m_configuration(std::make_unique<pages::Configuration>()) {
+    auto& workspace = m_configuration->workspace;
+    remote::RemoteSessionListener& sessionListener = *this;
+    m_session = std::make_unique<remote::RemoteSession>(workspace, *m_quiet, *m_quiet, sessionListener);
+    m_engine = std::make_unique<link::TransferEngine>(workspace, *m_quiet, *m_quiet, *m_quiet, *m_quiet);
+    m_engine->setListener(this);
+    m_engine->setRemotePath(m_session.get());
+    m_engine->setPacing(options.pacing);
+    m_session->setFrameSink(&sink);
+    const int zoneHours = options.zoneHours;
+    m_session->setTimeZoneHoursProvider([zoneHours] { return zoneHours; });
+    if (options.clock) m_session->setClock(options.clock);
+    m_session->N18Click();  // a session of one connection, listening from the start
+}
+
+JobRunner::~JobRunner() = default;
+
+std::optional<std::int64_t> JobRunner::jobId() const {
+    if (!m_job) return std::nullopt;
+    return m_job->id;
+}
+
+void JobRunner::onConnected(std::uint16_t remotePort) { m_session->onConnected(m_connectionId, remotePort); }
+
+void JobRunner::onData(std::span<const std::uint8_t> bytes) {
+    if (m_phase == Phase::Closed) return;
+    m_pendingIdentity.clear();
+    m_session->onData(m_connectionId, bytes);
+    if (!m_pendingIdentity.empty()) {
+        const std::string number = std::exchange(m_pendingIdentity, {});
+        if (m_object.empty()) {
+            m_object = number;
+            m_phase = Phase::Idle;
+            m_ticks = 0;
+            m_listener.moduleIdentified(m_object, printable(remote::ObjectIdentification::textOf(bytes)));
+        } else if (number != m_object) {
+            // Frames would now carry another object number: this connection
+            // no longer speaks for the object its jobs were claimed for.
+            if (m_job) end(JobEnd::Interrupted, "the module changed its object number to " + number);
+            m_phase = Phase::Closed;
+            m_listener.closeRequested("object number changed from " + m_object + " to " + number);
+            return;
+        }
+    }
+    react();
+}
+
+void JobRunner::onDisconnected() {
+    if (m_job) end(JobEnd::Interrupted, "the connection dropped");
+    m_session->onDisconnected(m_connectionId);
+    m_phase = Phase::Closed;
+}
+
+void JobRunner::Timer4Timer() {
+    if (m_phase == Phase::Closed) return;
+    m_session->Timer4Timer();
+    ++m_ticks;
+    switch (m_phase) {
+        case Phase::Unidentified:
+            if (m_ticks >= m_options.identifyTicks) {
+                m_phase = Phase::Closed;
+                m_listener.closeRequested("no identification");
+            }
+            break;
+        case Phase::Reading:
+        case Phase::Verifying:
+            if (m_ticks >= kReadTicks) end(JobEnd::Interrupted, "the module did not answer the read");
+            break;
+        case Phase::AwaitingAnswer:
+            if (m_ticks >= kAnswerTicks) end(JobEnd::Interrupted, "the module did not answer");
+            break;
+        default:
+            break;
+    }
+}
+
+void JobRunner::Timer2Timer() {
+    if (m_phase == Phase::Writing) m_engine->Timer2Timer();
+}
+
+void JobRunner::react() {
+    if (m_options.pacing != link::Pacing::Reactive) return;
+    if (m_phase == Phase::Reading || m_phase == Phase::Verifying) m_session->reactNow();
+    if (m_phase == Phase::Writing) m_engine->react();
+}
+
+void JobRunner::start(FleetJob job) {
+    if (m_phase != Phase::Idle) return;
+    m_job = std::move(job);
+    m_images = std::make_unique<JobImages>();
+    m_passwordAfter.reset();
+    if (m_job->kind == JobKind::Reset && !m_job->force) {
+        end(JobEnd::Failed, "a factory reset runs only when queued with --force");
+        return;
+    }
+    if (changesModule(m_job->kind) && !m_job->password) {
+        end(JobEnd::Failed, "no read password is recorded for object " + m_job->object + "; nothing written");
+        return;
+    }
+    m_phase = Phase::Reading;
+    startRead();
+}
+
+// The read goes to the end whatever password the module holds; the runner
+// judges it once the image is in. Reading changes nothing in the module.
+void JobRunner::startRead() {
+    m_ticks = 0;
+    m_configuration->workspace.ReceivedImage.fill(0xFF);
+    m_session->startRead(0, false);
+    react();
+}
+
+void JobRunner::remoteReadCompleted() {
+    m_engine->resetReadState();
+    if (m_phase == Phase::Reading) {
+        // Decoded as a file load: every field of the image, so that encoding
+        // the whole configuration again changes nothing but what the job sets.
+        m_configuration->document.DecodeImage(image::DecodeSource::FileLoad);
+        afterFirstRead();
+    } else if (m_phase == Phase::Verifying) {
+        // Compared byte for byte; only the journal is wanted from the image.
+        m_configuration->journal.decode(m_configuration->workspace.ReceivedImage, image::DecodeSource::RemoteRead);
+        afterVerifyRead();
+    }
+}
+
+std::vector<journal::JournalRow> JobRunner::journalRows() const {
+    return m_configuration->journal.rows(m_options.zoneHours, {});
+}
+
+std::uint16_t JobRunner::storedPassword() const { return passwordOf(m_configuration->workspace.ReceivedImage); }
+
+void JobRunner::afterFirstRead() {
+    FleetJob& job = *m_job;
+    const image::Image& read = m_configuration->workspace.ReceivedImage;
+    m_images->before = read;
+    const std::uint16_t stored = storedPassword();
+    // Which passwords prove the object: the recorded one, and for a job that
+    // sets a new password, that one too (an earlier attempt may have set it
+    // before its connection dropped).
+    bool proved = job.password && stored == *job.password;
+    if (job.kind == JobKind::Read) {
+        if (job.password && !proved) {
+            end(JobEnd::Failed, "the module's read password differs from the one recorded for object " + job.object,
+                true);
+            return;
+        }
+        m_listener.imageRead(job, read, "read job " + std::to_string(job.id), journalRows());
+        end(JobEnd::Done, job.password ? "read, backup kept" : "read, backup kept (no password recorded to check)");
+        return;
+    }
+    std::string problem;
+    if (job.kind == JobKind::Write && !prepareWrite(problem)) {
+        end(JobEnd::Failed, problem + "; nothing written");
+        return;
+    }
+    // A whole image sets the module's read password to its own: an earlier
+    // attempt may have written it already. (A settings document holds no read
+    // password, so its write keeps the module's.)
+    if (job.kind == JobKind::Write && job.format == WriteFormat::Prg)
+        proved = proved || stored == passwordOf(m_images->written);
+    if (job.kind == JobKind::Password && stored == job.newPassword) {
+        m_listener.imageRead(job, read, "before job " + std::to_string(job.id), journalRows());
+        m_passwordAfter = job.newPassword;
+        end(JobEnd::Done, "the module already holds the new password");
+        return;
+    }
+    if (!proved) {
+        end(JobEnd::Failed,
+            "the module's read password differs from the one recorded for object " + job.object + "; nothing written",
+            true);
+        return;
+    }
+    m_listener.imageRead(job, read, "before job " + std::to_string(job.id), journalRows());
+    switch (job.kind) {
+        case JobKind::Write:
+            m_listener.changeSent(job, settings::diffText(settings::diffImages(m_images->before, m_images->written)));
+            startWrite();
+            break;
+        case JobKind::ClearJournal:
+            journal::JournalModel::ClearJournal(m_configuration->workspace);
+            m_images->written = m_configuration->workspace.ConfigImage;
+            m_listener.changeSent(job, settings::diffText(settings::diffImages(m_images->before, m_images->written)));
+            startWrite();
+            break;
+        case JobKind::Password:
+            m_listener.changeSent(job, "read password changed\n");
+            m_phase = Phase::AwaitingAnswer;
+            m_ticks = 0;
+            m_session->sendPassword(*job.password, job.newPassword);
+            break;
+        case JobKind::Reset:
+            m_listener.changeSent(job, "factory reset\n");
+            m_phase = Phase::AwaitingAnswer;
+            m_ticks = 0;
+            m_session->sendReset();
+            break;
+        case JobKind::Read:
+            break;
+    }
+}
+
+// Sets what the job sends onto the image just read, as `kv6ctl apply` and
+// "write all settings" do; fills m_images->written.
+bool JobRunner::prepareWrite(std::string& problem) {
+    FleetJob& job = *m_job;
+    auto& workspace = m_configuration->workspace;
+    auto& document = m_configuration->document;
+    if (job.format == WriteFormat::Prg) {
+        if (job.payload.size() != image::kImageSize) {
+            problem = "the image to write is not " + std::to_string(image::kImageSize) + " bytes";
+            return false;
+        }
+        std::copy(job.payload.begin(), job.payload.end(), workspace.ReceivedImage.begin());
+        document.DecodeImage(image::DecodeSource::FileLoad);
+    } else if (job.format == WriteFormat::SettingsJson) {
+        settings::Json json;
+        std::string error;
+        if (!settings::parseJson(std::string_view(reinterpret_cast<const char*>(job.payload.data()), job.payload.size()),
+                                 json, error)) {
+            problem = "the settings are not JSON: " + error;
+            return false;
+        }
+        const std::vector<std::string> problems = settings::applyJson(document, json);
+        if (!problems.empty()) {
+            problem = "the settings were refused: " + problems.front();
+            if (problems.size() > 1) problem += " (and " + std::to_string(problems.size() - 1) + " more)";
+            return false;
+        }
+    } else {
+        problem = "the write job holds nothing to write";
+        return false;
+    }
+    document.EncodeAll();
+    m_images->written = workspace.ConfigImage;
+    return true;
+}
+
+void JobRunner::startWrite() {
+    if (m_job->kind == JobKind::Write) m_configuration->document.queueWriteAllJobs();
+    m_phase = Phase::Writing;
+    m_ticks = 0;
+    m_engine->startWrite();
+    react();
+}
+
+void JobRunner::writeFinished(bool ok) {
+    if (m_phase != Phase::Writing) return;
+    if (!ok) {
+        end(JobEnd::Interrupted, "the module did not acknowledge a write");
+        return;
+    }
+    if (m_job->kind == JobKind::ClearJournal) {
+        end(JobEnd::Done, "journal cleared");
+        return;
+    }
+    m_phase = Phase::Verifying;
+    startRead();
+}
+
+void JobRunner::afterVerifyRead() {
+    const image::Image& read = m_configuration->workspace.ReceivedImage;
+    m_listener.imageRead(*m_job, read, "after job " + std::to_string(m_job->id), journalRows());
+    const settings::ConfigDiff diff =
+        settings::compareWritten(m_images->written, read, kRemoteReadBytes, settings::writeAllRanges());
+    if (diff.empty()) {
+        m_passwordAfter = passwordOf(m_images->written);
+        end(JobEnd::Done, "verified");
+        return;
+    }
+    std::string held;
+    for (const auto& f : diff.fields) held += (held.empty() ? "" : ", ") + f.key;
+    for (const auto& r : diff.otherBytes)
+        held += (held.empty() ? "bytes " : ", bytes ") + std::to_string(r.first) + ".." + std::to_string(r.last);
+    // Whatever the module now holds, its password is what the read found.
+    m_passwordAfter = storedPassword();
+    end(JobEnd::Failed, "did not hold: " + held);
+}
+
+void JobRunner::remoteWriteAcknowledged() {
+    m_engine->remoteWriteAcknowledged();
+}
+
+void JobRunner::remotePasswordChanged(bool changed) {
+    if (m_phase != Phase::AwaitingAnswer || m_job->kind != JobKind::Password) return;
+    if (changed) {
+        m_passwordAfter = m_job->newPassword;
+        end(JobEnd::Done, "password changed");
+    } else {
+        end(JobEnd::Failed, "the module refused the password change");
+    }
+}
+
+void JobRunner::remoteResetDone() {
+    if (m_phase != Phase::AwaitingAnswer || m_job->kind != JobKind::Reset) return;
+    end(JobEnd::Done, "factory settings restored");
+}
+
+void JobRunner::remoteIdentified(const std::string& objectNumber) {
+    if (plausibleObject(objectNumber)) m_pendingIdentity = objectNumber;
+}
+
+void JobRunner::end(JobEnd how, std::string result, bool mismatch) {
+    if (!m_job) return;
+    const FleetJob job = std::move(*m_job);
+    m_job.reset();
+    m_images.reset();
+    // Whatever the engine still had queued belongs to the ended job.
+    m_configuration->workspace.queue.clear();
+    m_engine->resetReadState();
+    m_session->stopRead();
+    m_phase = m_phase == Phase::Closed ? Phase::Closed : Phase::Idle;
+    JobOutcome outcome;
+    outcome.jobId = job.id;
+    outcome.end = how;
+    outcome.result = std::move(result);
+    outcome.passwordMismatch = mismatch;
+    outcome.recordedPassword = m_passwordAfter;
+    m_listener.jobEnded(job, outcome);
+}
+
+}  // namespace kv6::fleet

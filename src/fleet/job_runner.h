@@ -1,0 +1,126 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "common/prompts.h"
+#include "common/status_sink.h"
+#include "common/trace_sink.h"
+#include "fleet/fleet_job.h"
+#include "fleet/job_runner_listener.h"
+#include "image/image.h"
+#include "link/pacing.h"
+#include "link/transfer_engine.h"
+#include "link/transfer_listener.h"
+#include "pages/configuration.h"
+#include "remote/frame_sink.h"
+#include "remote/remote_session.h"
+#include "remote/remote_session_listener.h"
+
+namespace kv6::fleet {
+
+// One module connection's jobs, one at a time. The server owns the socket
+// and the timers and calls in; frames leave through the FrameSink, job
+// progress through the JobRunnerListener.
+//
+//   unidentified --identification--> idle --start(job)--> reading
+//        | time-out: close               ^                   | whole image in
+//        v                               |                   v
+//                                        |   read job: backup, done
+//                                        |   change: password proved? --no--> failed (mismatch)
+//                                        |     write --> writing --all acknowledged--> verifying --> done / failed
+//                                        |     clear-journal --> writing --> done
+//                                        |     password / reset --> awaiting answer --> done / failed
+//                                        +---- job ended (a dropped connection interrupts it)
+//
+// Every change starts with a whole read of the module, so a job that was
+// interrupted anywhere is simply run again from the start.
+class JobRunner final : link::TransferListener, remote::RemoteSessionListener {
+public:
+    static constexpr int kReadTicks = 120;      // Timer4 ticks a whole read may take
+    static constexpr int kAnswerTicks = 15;     // ticks to wait for a 'P' or 'K' answer
+    static constexpr int kDefaultIdentifyTicks = 60;
+    static constexpr int kRemoteReadBytes = 1920;  // what a remote read brings: 15 blocks
+
+    struct Options {
+        link::Pacing pacing = link::Pacing::Reactive;
+        int zoneHours = 0;  // the greeting's and the journal's time zone
+        int identifyTicks = kDefaultIdentifyTicks;
+        std::function<remote::LocalDateTime()> clock;  // empty: the system clock
+    };
+
+    JobRunner(int connectionId, remote::FrameSink& sink, JobRunnerListener& listener, const Options& options);
+    ~JobRunner() override;
+    JobRunner(const JobRunner&) = delete;
+    JobRunner& operator=(const JobRunner&) = delete;
+
+    // The socket events: the greeting goes out on onConnected.
+    void onConnected(std::uint16_t remotePort);
+    void onData(std::span<const std::uint8_t> bytes);
+    // The connection is gone: a running job ends Interrupted.
+    void onDisconnected();
+    // Timer4 (1 s): read pacing, keep-alive, time-outs.
+    void Timer4Timer();
+    // Timer2 (300 ms): the write engine.
+    void Timer2Timer();
+
+    // Starts a job; only while identified() and idle().
+    void start(FleetJob job);
+
+    [[nodiscard]] bool identified() const { return !m_object.empty(); }
+    [[nodiscard]] const std::string& object() const { return m_object; }
+    [[nodiscard]] bool idle() const { return m_phase == Phase::Idle; }
+    [[nodiscard]] bool busy() const { return m_job.has_value(); }
+    [[nodiscard]] std::optional<std::int64_t> jobId() const;
+    [[nodiscard]] int connectionId() const { return m_connectionId; }
+
+private:
+    enum class Phase { Unidentified, Idle, Reading, Writing, Verifying, AwaitingAnswer, Closed };
+
+    class QuietSinks;
+
+    // TransferListener
+    void writeFinished(bool ok) override;
+    // RemoteSessionListener
+    void remoteReadCompleted() override;
+    void remoteWriteAcknowledged() override;
+    void remotePasswordChanged(bool changed) override;
+    void remoteResetDone() override;
+    void remoteIdentified(const std::string& objectNumber) override;
+
+    void startRead();
+    void afterFirstRead();
+    void afterVerifyRead();
+    [[nodiscard]] bool prepareWrite(std::string& problem);
+    void startWrite();
+    void end(JobEnd end, std::string result, bool mismatch = false);
+    void react();
+    [[nodiscard]] std::uint16_t storedPassword() const;
+    [[nodiscard]] std::vector<journal::JournalRow> journalRows() const;
+
+    int m_connectionId;
+    JobRunnerListener& m_listener;
+    Options m_options;
+    std::unique_ptr<QuietSinks> m_quiet;
+    std::unique_ptr<pages::Configuration> m_configuration;
+    std::unique_ptr<remote::RemoteSession> m_session;
+    std::unique_ptr<link::TransferEngine> m_engine;
+
+    Phase m_phase = Phase::Unidentified;
+    std::string m_object;
+    std::string m_pendingIdentity;  // set by the session during onData
+    std::optional<FleetJob> m_job;
+    // Held only while a job runs: an idle connection stays small.
+    struct JobImages {
+        image::Image before{};   // the module's image read at the job's start
+        image::Image written{};  // what a write sent
+    };
+    std::unique_ptr<JobImages> m_images;
+    std::optional<std::uint16_t> m_passwordAfter;
+    int m_ticks = 0;           // ticks in the current phase
+};
+
+}  // namespace kv6::fleet

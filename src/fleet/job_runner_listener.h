@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fleet/fleet_job.h"
+#include "image/image.h"
+#include "pages/journal/journal_model.h"
+
+namespace kv6::fleet {
+
+// How an attempt at a job ended.
+enum class JobEnd {
+    Done,         // carried out (and verified, for a write)
+    Failed,       // will not succeed by repeating: refused, mismatch, did not hold
+    Interrupted,  // the connection dropped or the module stopped answering: run it again from the start
+};
+
+struct JobOutcome {
+    std::int64_t jobId = 0;
+    JobEnd end = JobEnd::Failed;
+    std::string result;            // one line for the operator
+    bool passwordMismatch = false;  // the module did not prove the object number
+    std::optional<std::uint16_t> recordedPassword;  // the module's read password after the job
+};
+
+// What a job runner tells the server. Called from inside the runner's
+// methods; a listener must not destroy the runner from a callback (it asks
+// for the close and does it later).
+class JobRunnerListener {
+public:
+    virtual ~JobRunnerListener() = default;
+    // The module's first identification text on this connection.
+    virtual void moduleIdentified(const std::string& object, const std::string& text) = 0;
+    // A whole image was read for a job: keep it as a backup, with the journal it holds.
+    virtual void imageRead(const FleetJob& job, const image::Image& image, const std::string& source,
+                           const std::vector<journal::JournalRow>& journal) = 0;
+    // A change is about to be sent: the field-by-field difference (module before -> after).
+    virtual void changeSent(const FleetJob& job, const std::string& difference) = 0;
+    virtual void jobEnded(const FleetJob& job, const JobOutcome& outcome) = 0;
+    // The connection should be closed (never identified, or changed its object number).
+    virtual void closeRequested(const std::string& reason) = 0;
+};
+
+}  // namespace kv6::fleet

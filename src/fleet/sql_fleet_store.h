@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariant>
+#include <initializer_list>
+
+#include "fleet/fleet_store.h"
+#include "fleet/sql_dialect.h"
+
+class QSqlQuery;
+
+namespace kv6::fleet {
+
+// The fleet store over Qt SQL. The location is a file (SQLite, created with
+// its folder when missing) or a "sqlite:" URL; the schema is created and
+// migrated from the version table on open().
+class SqlFleetStore final : public FleetStore {
+public:
+    // `leaseOwner` names the server that claims jobs (kept with each running job).
+    explicit SqlFleetStore(const QString& location, const QString& leaseOwner = QStringLiteral("kv6ctl"));
+    ~SqlFleetStore() override;
+    SqlFleetStore(const SqlFleetStore&) = delete;
+    SqlFleetStore& operator=(const SqlFleetStore&) = delete;
+
+    // The file both kv6d and kv6ctl use unless --db names another:
+    // korvel-kv6/fleet.sqlite in the user's data folder.
+    [[nodiscard]] static QString defaultLocation();
+    // The schema version this program creates.
+    [[nodiscard]] static int schemaVersion();
+
+    [[nodiscard]] bool open(std::string& error) override;
+
+    [[nodiscard]] std::int64_t queueJob(const NewJob& job) override;
+    [[nodiscard]] std::optional<FleetJob> claimNextJob(const std::string& object) override;
+    void finishJob(std::int64_t id, JobState state, const std::string& result) override;
+    void requeueJob(std::int64_t id, const std::string& result, int maxAttempts) override;
+    int recoverLeases() override;
+    [[nodiscard]] bool cancelJob(std::int64_t id, std::string& why) override;
+    [[nodiscard]] std::vector<std::string> objectsWithQueuedJobs() override;
+    [[nodiscard]] std::vector<JobRecord> jobs(const std::optional<std::string>& object,
+                                              const std::optional<JobState>& state) override;
+
+    void recordPassword(const std::string& object, std::uint16_t password) override;
+    [[nodiscard]] std::optional<std::uint16_t> recordedPassword(const std::string& object) override;
+    bool moduleSeen(const std::string& object, const std::string& peer, const std::string& identification) override;
+    void moduleGone(const std::string& object) override;
+    void clearConnected() override;
+    [[nodiscard]] std::vector<ModuleRecord> modules(bool connectedOnly) override;
+
+    std::int64_t addBackup(const std::string& object, std::int64_t jobId, const std::string& source,
+                           const image::Image& image, const std::vector<journal::JournalRow>& journal) override;
+    [[nodiscard]] std::vector<BackupRecord> backups(const std::string& object) override;
+    [[nodiscard]] std::optional<image::Image> backupImage(std::int64_t id) override;
+    [[nodiscard]] std::vector<journal::JournalRow> journal(std::int64_t backupId) override;
+    void addAudit(const std::string& object, std::int64_t jobId, const std::string& difference) override;
+    [[nodiscard]] std::vector<AuditRecord> audit(const std::optional<std::string>& object) override;
+
+    [[nodiscard]] std::string integrityCheck() override;
+
+private:
+    // Prepares and runs a statement; a failure is logged and returns false.
+    bool run(QSqlQuery& query, const QString& sql, std::initializer_list<QVariant> values = {});
+    bool migrate(std::string& error);
+    [[nodiscard]] static QString now();
+
+    QString m_location;
+    QString m_leaseOwner;
+    QString m_connection;  // this store's own Qt SQL connection name
+    SqlDialect m_dialect;
+    QSqlDatabase m_db;
+};
+
+}  // namespace kv6::fleet

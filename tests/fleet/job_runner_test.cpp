@@ -1,0 +1,230 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fake_module.h"
+#include "fleet/job_runner.h"
+
+namespace kv6::fleet::test {
+
+namespace {
+
+std::vector<std::uint8_t> bytesOf(const std::string& text) { return {text.begin(), text.end()}; }
+
+struct Events final : JobRunnerListener {
+    std::vector<std::string> identified;
+    std::vector<std::string> sources;
+    std::vector<std::string> differences;
+    std::vector<JobOutcome> outcomes;
+    std::vector<std::string> closes;
+    void moduleIdentified(const std::string& object, const std::string&) override { identified.push_back(object); }
+    void imageRead(const FleetJob&, const image::Image&, const std::string& source,
+                   const std::vector<journal::JournalRow>&) override {
+        sources.push_back(source);
+    }
+    void changeSent(const FleetJob&, const std::string& difference) override { differences.push_back(difference); }
+    void jobEnded(const FleetJob&, const JobOutcome& outcome) override { outcomes.push_back(outcome); }
+    void closeRequested(const std::string& reason) override { closes.push_back(reason); }
+};
+
+// The wire between the runner and the fake module, run until it is quiet.
+struct Wire final : remote::FrameSink {
+    std::vector<std::vector<std::uint8_t>> pending;
+    void sendBytes(int, std::span<const std::uint8_t> bytes) override { pending.emplace_back(bytes.begin(), bytes.end()); }
+};
+
+class JobRunnerTest : public ::testing::Test {
+protected:
+    explicit JobRunnerTest(std::uint16_t modulePassword = 0) : module(modulePassword) {}
+
+    void connectAndIdentify() {
+        runner.onConnected(4000);
+        ASSERT_EQ(wire.pending.size(), 1u);  // the greeting
+        ASSERT_EQ(wire.pending[0].size(), 24u);
+        wire.pending.clear();
+        runner.onData(bytesOf("#0000000000000SR 1001"));
+        pump();
+    }
+    // Hands every frame to the module and every answer back, until nothing moves.
+    void pump(bool answer = true) {
+        for (int rounds = 0; rounds < 10000 && !wire.pending.empty(); ++rounds) {
+            auto frame = wire.pending.front();
+            wire.pending.erase(wire.pending.begin());
+            if (frame.size() != 129 || !answer) continue;
+            const auto reply = module.answer(frame);
+            if (!reply.empty()) runner.onData(reply);
+        }
+    }
+    FleetJob job(JobKind kind, std::optional<std::uint16_t> password = 0) {
+        FleetJob j;
+        j.id = 7;
+        j.object = "1001";
+        j.kind = kind;
+        j.password = password;
+        return j;
+    }
+    FleetJob apnWrite(const std::string& apn) {
+        FleetJob j = job(JobKind::Write);
+        j.format = WriteFormat::SettingsJson;
+        j.payload = bytesOf(R"({"object": {"apn": ")" + apn + R"("}})");
+        return j;
+    }
+    [[nodiscard]] std::string memoryText(int offset, int length) const {
+        return {module.memory.begin() + offset, module.memory.begin() + offset + length};
+    }
+
+    FakeModule module;
+    Events events;
+    Wire wire;
+    JobRunner runner{3, wire, events, JobRunner::Options{}};
+};
+
+class JobRunnerForeignPasswordTest : public JobRunnerTest {
+protected:
+    JobRunnerForeignPasswordTest() : JobRunnerTest(4321) {}
+};
+
+}  // namespace
+
+TEST_F(JobRunnerTest, IdentifiesOnceAndClosesAConnectionThatNeverDoes) {
+    JobRunner::Options quick;
+    quick.identifyTicks = 3;
+    JobRunner silent{4, wire, events, quick};
+    silent.onConnected(4001);
+    silent.Timer4Timer();
+    silent.Timer4Timer();
+    EXPECT_TRUE(events.closes.empty());
+    silent.Timer4Timer();
+    EXPECT_EQ(events.closes, std::vector<std::string>{"no identification"});
+    wire.pending.clear();
+
+    connectAndIdentify();
+    runner.onData(bytesOf("#0000000000000SR 1001"));  // the same text again
+    EXPECT_EQ(events.identified, std::vector<std::string>{"1001"});
+    EXPECT_TRUE(runner.idle());
+    runner.onData(bytesOf("#0000000000000SR 2002"));  // now speaking for another object
+    EXPECT_EQ(events.closes.size(), 2u);
+}
+
+TEST_F(JobRunnerTest, WriteAppliesTheSettingsOntoTheModulesImageAndEndsVerified) {
+    connectAndIdentify();
+    runner.start(apnWrite("fleet.apn"));
+    pump();
+    ASSERT_EQ(events.outcomes.size(), 1u);
+    EXPECT_EQ(events.outcomes[0].end, JobEnd::Done);
+    EXPECT_EQ(events.outcomes[0].result, "verified");
+    EXPECT_EQ(events.outcomes[0].recordedPassword, std::optional<std::uint16_t>(0));
+    EXPECT_EQ(module.writeFrames, 20);
+    EXPECT_EQ(events.sources, (std::vector<std::string>{"before job 7", "after job 7"}));
+    ASSERT_EQ(events.differences.size(), 1u);
+    EXPECT_NE(events.differences[0].find("object.apn:  -> fleet.apn\n"), std::string::npos) << events.differences[0];
+    EXPECT_TRUE(runner.idle());
+
+    // Run again on the module that now holds it: safe to repeat, and verified again.
+    runner.start(apnWrite("fleet.apn"));
+    pump();
+    EXPECT_EQ(events.outcomes.back().result, "verified");
+}
+
+TEST_F(JobRunnerTest, AFieldThatDidNotHoldIsNamedAndTheJobFails) {
+    connectAndIdentify();
+    module.forgetWritesAt = {128};  // the job that holds the APN (134..174)
+    runner.start(apnWrite("fleet.apn"));
+    pump();
+    ASSERT_EQ(events.outcomes.size(), 1u);
+    EXPECT_EQ(events.outcomes[0].end, JobEnd::Failed);
+    EXPECT_NE(events.outcomes[0].result.find("did not hold: "), std::string::npos);
+    EXPECT_NE(events.outcomes[0].result.find("object.apn"), std::string::npos) << events.outcomes[0].result;
+}
+
+TEST_F(JobRunnerForeignPasswordTest, AModuleThatDoesNotProveTheObjectGetsNoChange) {
+    connectAndIdentify();
+    const auto before = module.memory;
+    for (JobKind kind : {JobKind::Write, JobKind::Password, JobKind::ClearJournal, JobKind::Reset}) {
+        FleetJob j = kind == JobKind::Write ? apnWrite("x") : job(kind);
+        j.force = true;
+        j.newPassword = 5;
+        runner.start(j);
+        pump();
+        ASSERT_FALSE(events.outcomes.empty());
+        EXPECT_EQ(events.outcomes.back().end, JobEnd::Failed);
+        EXPECT_TRUE(events.outcomes.back().passwordMismatch);
+        EXPECT_EQ(events.outcomes.back().result,
+                  "the module's read password differs from the one recorded for object 1001; nothing written");
+    }
+    EXPECT_EQ(module.writeFrames + module.passwordFrames + module.resetFrames, 0);
+    EXPECT_EQ(module.memory, before);
+    EXPECT_TRUE(events.differences.empty());
+
+    // A change with no password recorded is refused before anything is sent.
+    runner.start(job(JobKind::ClearJournal, std::nullopt));
+    EXPECT_TRUE(wire.pending.empty());
+    EXPECT_EQ(events.outcomes.back().result, "no read password is recorded for object 1001; nothing written");
+}
+
+TEST_F(JobRunnerTest, PasswordChangeAndItsRepeatAfterTheModuleAlreadyChanged) {
+    connectAndIdentify();
+    FleetJob change = job(JobKind::Password);
+    change.newPassword = 0x1234;
+    runner.start(change);
+    pump();
+    EXPECT_EQ(module.lastPasswordData, (std::vector<std::uint8_t>{0x00, 0x00, 0x12, 0x34}));
+    EXPECT_EQ(events.outcomes.back().end, JobEnd::Done);
+    EXPECT_EQ(events.outcomes.back().recordedPassword, std::optional<std::uint16_t>(0x1234));
+
+    // The same job again (its answer was lost): the module proves the new password.
+    runner.start(change);
+    pump();
+    EXPECT_EQ(module.passwordFrames, 1);
+    EXPECT_EQ(events.outcomes.back().end, JobEnd::Done);
+    EXPECT_EQ(events.outcomes.back().result, "the module already holds the new password");
+}
+
+TEST_F(JobRunnerTest, ResetOnlyWithForceAndClearJournalZeroesTheRegion) {
+    connectAndIdentify();
+    runner.start(job(JobKind::Reset));
+    EXPECT_TRUE(wire.pending.empty());
+    EXPECT_EQ(events.outcomes.back().end, JobEnd::Failed);
+
+    std::fill(module.memory.begin() + 246, module.memory.begin() + 696, std::uint8_t{0x5A});
+    runner.start(job(JobKind::ClearJournal));
+    pump();
+    EXPECT_EQ(events.outcomes.back().result, "journal cleared");
+    EXPECT_EQ(module.writeFrames, 9);
+    EXPECT_EQ(std::count(module.memory.begin() + 246, module.memory.begin() + 696, 0), 450);
+
+    FleetJob reset = job(JobKind::Reset);
+    reset.force = true;
+    runner.start(reset);
+    pump();
+    EXPECT_EQ(module.resetFrames, 1);
+    EXPECT_EQ(events.outcomes.back().result, "factory settings restored");
+}
+
+TEST_F(JobRunnerTest, ADroppedConnectionOrASilentModuleInterruptsTheJob) {
+    connectAndIdentify();
+    runner.start(apnWrite("fleet.apn"));
+    // The module answers the read, then falls silent during the write.
+    for (int i = 0; i < 16 && !wire.pending.empty(); ++i) {
+        auto frame = wire.pending.front();
+        wire.pending.erase(wire.pending.begin());
+        const auto reply = module.answer(frame);
+        if (frame[3] == 'R') runner.onData(reply);
+    }
+    ASSERT_TRUE(runner.busy());
+    runner.onDisconnected();
+    ASSERT_EQ(events.outcomes.size(), 1u);
+    EXPECT_EQ(events.outcomes[0].end, JobEnd::Interrupted);
+    EXPECT_EQ(events.outcomes[0].result, "the connection dropped");
+
+    JobRunner other{5, wire, events, JobRunner::Options{}};
+    other.onConnected(4002);
+    other.onData(bytesOf("#0000000000000SR 1001"));
+    other.start(job(JobKind::Read));
+    for (int i = 0; i < JobRunner::kReadTicks; ++i) other.Timer4Timer();
+    EXPECT_EQ(events.outcomes.back().end, JobEnd::Interrupted);
+    EXPECT_EQ(events.outcomes.back().result, "the module did not answer the read");
+}
+
+}  // namespace kv6::fleet::test

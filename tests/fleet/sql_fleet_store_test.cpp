@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include "fleet/sql_fleet_store.h"
+
+namespace kv6::fleet::test {
+
+namespace {
+
+class StoreTest : public ::testing::Test {
+protected:
+    StoreTest() {
+        if (QCoreApplication::instance() == nullptr) {
+            static int argc = 1;
+            static char name[] = "fleet_tests";
+            static char* argv[] = {name, nullptr};
+            static QCoreApplication app(argc, argv);
+        }
+    }
+    [[nodiscard]] QString path() const { return dir.filePath(QStringLiteral("data/fleet.sqlite")); }
+    std::unique_ptr<SqlFleetStore> open() {
+        auto store = std::make_unique<SqlFleetStore>(path(), QStringLiteral("test"));
+        std::string error;
+        EXPECT_TRUE(store->open(error)) << error;
+        return store;
+    }
+    static NewJob newJob(const std::string& object, JobKind kind) {
+        NewJob j;
+        j.object = object;
+        j.kind = kind;
+        return j;
+    }
+
+    QTemporaryDir dir;
+};
+
+}  // namespace
+
+TEST_F(StoreTest, CreatesTheSchemaOnceAndRefusesANewerOne) {
+    { auto store = open(); }
+    { auto store = open(); }  // reopening migrates nothing and keeps the data
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
+        db.setDatabaseName(path());
+        ASSERT_TRUE(db.open());
+        QSqlQuery query(db);
+        ASSERT_TRUE(query.exec(QStringLiteral("SELECT version FROM schema_version")) && query.next());
+        EXPECT_EQ(query.value(0).toInt(), SqlFleetStore::schemaVersion());
+        ASSERT_TRUE(query.exec(QStringLiteral("PRAGMA journal_mode")) && query.next());
+        EXPECT_EQ(query.value(0).toString(), QStringLiteral("wal"));
+        ASSERT_TRUE(query.exec(QStringLiteral("UPDATE schema_version SET version = 99")));
+        query.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("raw"));
+    SqlFleetStore newer(path());
+    std::string error;
+    EXPECT_FALSE(newer.open(error));
+    EXPECT_EQ(error, "the store has schema version 99, newer than this program's 1");
+}
+
+TEST_F(StoreTest, JobsRunPerObjectInQueueOrderAndCancelOnlyWhileQueued) {
+    auto store = open();
+    const auto first = store->queueJob(newJob("1001", JobKind::Read));
+    const auto other = store->queueJob(newJob("2002", JobKind::Read));
+    NewJob write = newJob("1001", JobKind::Write);
+    write.format = WriteFormat::Prg;
+    write.payload.assign(4096, 0x5A);
+    const auto second = store->queueJob(write);
+    store->recordPassword("1001", 77);
+
+    EXPECT_EQ(store->objectsWithQueuedJobs(), (std::vector<std::string>{"1001", "2002"}));
+    const auto claimed = store->claimNextJob("1001");
+    ASSERT_TRUE(claimed);
+    EXPECT_EQ(claimed->id, first);
+    EXPECT_EQ(claimed->password, std::optional<std::uint16_t>(77));
+    std::string why;
+    EXPECT_FALSE(store->cancelJob(first, why));
+    EXPECT_EQ(why, "job " + std::to_string(first) + " is running, not queued");
+    store->finishJob(first, JobState::Done, "read");
+
+    const auto next = store->claimNextJob("1001");
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next->id, second);
+    EXPECT_EQ(next->format, WriteFormat::Prg);
+    EXPECT_EQ(next->payload, write.payload);
+    EXPECT_FALSE(store->claimNextJob("1001"));
+
+    EXPECT_TRUE(store->cancelJob(other, why));
+    EXPECT_FALSE(store->claimNextJob("2002"));
+    const auto jobs = store->jobs(std::nullopt, JobState::Cancelled);
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(jobs[0].object, "2002");
+}
+
+TEST_F(StoreTest, InterruptedJobsComeBackUntilTheirAttemptsRunOutAndACrashLeavesNoneRunning) {
+    std::int64_t id = 0;
+    {
+        auto store = open();
+        id = store->queueJob(newJob("1001", JobKind::Write));
+        ASSERT_TRUE(store->claimNextJob("1001"));
+        store->requeueJob(id, "the connection dropped", 2);
+        ASSERT_TRUE(store->claimNextJob("1001"));  // attempt 2, then the server dies
+    }
+    auto store = open();
+    EXPECT_EQ(store->recoverLeases(), 1);
+    auto jobs = store->jobs("1001", std::nullopt);
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(jobs[0].state, JobState::Queued);
+    EXPECT_EQ(jobs[0].attempts, 2);
+
+    ASSERT_TRUE(store->claimNextJob("1001"));
+    store->requeueJob(id, "the connection dropped", 2);
+    jobs = store->jobs("1001", std::nullopt);
+    EXPECT_EQ(jobs[0].state, JobState::Failed);
+    EXPECT_EQ(jobs[0].result, "gave up after 3 attempts: the connection dropped");
+    EXPECT_EQ(store->integrityCheck(), "ok");
+}
+
+TEST_F(StoreTest, InventoryBackupsJournalAndAudit) {
+    auto store = open();
+    EXPECT_TRUE(store->moduleSeen("1001", "192.0.2.7", "SR 1001"));
+    EXPECT_FALSE(store->moduleSeen("1001", "192.0.2.8", "SR 1001"));
+    EXPECT_TRUE(store->moduleSeen("2002", "192.0.2.9", "SR 2002"));
+    store->moduleGone("2002");
+    const auto connected = store->modules(true);
+    ASSERT_EQ(connected.size(), 1u);
+    EXPECT_EQ(connected[0].peer, "192.0.2.8");
+
+    image::Image image{};
+    image[4095] = 0xA5;
+    const auto backup = store->addBackup("1001", 3, "read job 3", image, {{"2012-04-10 14-30-05", "1130", "", 1, 5}});
+    ASSERT_GT(backup, 0);
+    EXPECT_EQ(store->backupImage(backup), std::optional<image::Image>(image));
+    const auto rows = store->journal(backup);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].code, "1130");
+    EXPECT_EQ(store->backups("1001").at(0).source, "read job 3");
+
+    store->addAudit("1001", 3, "object.apn: internet -> fleet.apn\n");
+    EXPECT_TRUE(store->audit(std::string("2002")).empty());
+    EXPECT_EQ(store->audit(std::nullopt).at(0).difference, "object.apn: internet -> fleet.apn\n");
+}
+
+}  // namespace kv6::fleet::test

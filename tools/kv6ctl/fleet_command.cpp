@@ -1,0 +1,54 @@
+#include <cstdio>
+#include <functional>
+#include <map>
+
+#include "commands.h"
+#include "fleet/sql_fleet_store.h"
+#include "fleet_commands.h"
+
+namespace kv6::ctl {
+
+namespace {
+const char* const kFleetUsage =
+    "usage: kv6ctl fleet queue (read | write FILE | password --new N | clear-journal | reset --force)\n"
+    "                          --object NNNN [--password N] [--db FILE]\n"
+    "       kv6ctl fleet jobs [--object N] [--state S] [--json] [--db FILE]\n"
+    "       kv6ctl fleet modules [--connected] [--json] [--db FILE]\n"
+    "       kv6ctl fleet backups --object N [--json] [--db FILE]\n"
+    "       kv6ctl fleet backup ID --out FILE.prg [--db FILE]\n"
+    "       kv6ctl fleet cancel JOB [--db FILE]\n"
+    "       kv6ctl fleet audit [--object N] [--json] [--db FILE]\n";
+}  // namespace
+
+int fleetUsageError(const QString& message) {
+    std::fprintf(stderr, "kv6ctl fleet: %s\n%s", qPrintable(message), kFleetUsage);
+    return 2;
+}
+
+// kv6ctl fleet SUBCOMMAND ...: the operator's side of kv6d, on the same store.
+int runFleet(const QStringList& args) {
+    const std::map<QString, std::function<int(fleet::FleetStore&, const FleetOptions&)>> subcommands = {
+        {"queue", fleetQueue},   {"jobs", fleetJobs},     {"modules", fleetModules}, {"backups", fleetBackups},
+        {"backup", fleetBackup}, {"cancel", fleetCancel}, {"audit", fleetAudit},
+    };
+    if (args.isEmpty()) return fleetUsageError(QStringLiteral("a subcommand is needed"));
+    if (args.first() == QLatin1String("--help")) {
+        std::fputs(kFleetUsage, stdout);
+        return 0;
+    }
+    const auto found = subcommands.find(args.first());
+    if (found == subcommands.end()) return fleetUsageError(QStringLiteral("unknown subcommand '%1'").arg(args.first()));
+    const FleetOptions options = parseFleetOptions(args.mid(1));
+    if (!options.error.isEmpty()) return fleetUsageError(options.error);
+
+    const QString location = options.db.isEmpty() ? fleet::SqlFleetStore::defaultLocation() : options.db;
+    fleet::SqlFleetStore store(location);
+    std::string error;
+    if (!store.open(error)) {
+        std::fprintf(stderr, "kv6ctl fleet: %s\n", error.c_str());
+        return 2;
+    }
+    return found->second(store, options);
+}
+
+}  // namespace kv6::ctl

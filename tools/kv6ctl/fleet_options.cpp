@@ -1,0 +1,61 @@
+#include "fleet_options.h"
+
+#include <QRegularExpression>
+
+#include "ctl_options.h"
+
+namespace kv6::ctl {
+
+bool validObjectNumber(const QString& text) {
+    static const QRegularExpression pattern(QStringLiteral("^[0-9A-Za-z]{1,4}$"));
+    return pattern.match(text).hasMatch();
+}
+
+FleetOptions parseFleetOptions(const QStringList& args) {
+    static const QStringList withValue = {"--db", "--object", "--password", "--new", "--state", "--out"};
+    FleetOptions o;
+    for (int i = 0; i < args.size() && o.error.isEmpty(); ++i) {
+        QString name = args[i];
+        if (!name.startsWith(QStringLiteral("--"))) {
+            o.positional << name;
+            continue;
+        }
+        QString value;
+        const qsizetype equals = name.indexOf('=');
+        if (equals > 0) {
+            value = name.mid(equals + 1);
+            name = name.left(equals);
+        } else if (withValue.contains(name)) {
+            if (i + 1 >= args.size()) {
+                o.error = QStringLiteral("%1 needs a value").arg(name);
+                break;
+            }
+            value = args[++i];
+        }
+        const auto bad = [&] { o.error = QStringLiteral("bad value '%1' for %2").arg(value, name); };
+        if (name == "--db") {
+            if (value.isEmpty()) bad();
+            o.db = value;
+        } else if (name == "--object") {
+            if (!validObjectNumber(value)) o.error = QStringLiteral("--object needs one to four letters or digits");
+            o.object = value;
+        } else if (name == "--password" || name == "--new") {
+            const auto number = parsePasswordArgument(value);
+            if (!number) bad();
+            (name == "--password" ? o.password : o.newPassword) = number;
+        } else if (name == "--state") {
+            o.state = value;
+        } else if (name == "--out") {
+            if (value.isEmpty()) bad();
+            o.out = value;
+        } else if (name == "--force" || name == "--connected" || name == "--json") {
+            if (equals > 0) o.error = QStringLiteral("%1 takes no value").arg(name);
+            (name == "--force" ? o.force : name == "--connected" ? o.connected : o.json) = true;
+        } else {
+            o.error = QStringLiteral("unknown option '%1'").arg(name);
+        }
+    }
+    return o;
+}
+
+}  // namespace kv6::ctl

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace kv6::ctl {
+
+// The options of `kv6ctl fleet ...`; each subcommand checks which it takes.
+struct FleetOptions {
+    QString db;                        // --db FILE (empty: the default store)
+    std::optional<QString> object;     // --object NNNN
+    std::optional<quint16> password;   // --password N: the object's read password
+    std::optional<quint16> newPassword;  // --new N
+    std::optional<QString> state;      // --state S
+    QString out;                       // --out FILE.prg
+    bool force = false;                // --force
+    bool connected = false;            // --connected
+    bool json = false;                 // --json
+    QStringList positional;
+    QString error;
+};
+
+[[nodiscard]] FleetOptions parseFleetOptions(const QStringList& args);
+
+// One to four letters or digits, as a module identifies itself.
+[[nodiscard]] bool validObjectNumber(const QString& text);
+
+}  // namespace kv6::ctl

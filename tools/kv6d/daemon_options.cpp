@@ -1,0 +1,106 @@
+#include "daemon_options.h"
+
+#include <optional>
+
+namespace kv6::daemon {
+
+namespace {
+
+std::optional<int> number(const QString& text, int low, int high) {
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < low || value > high) return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+// Also the source of the manual page (help2man).
+const char* daemonUsage() {
+    return "Usage: kv6d [--port N] [--db FILE|URL] [--time-zone N] [--pace module] [--no-inventory-read]\n"
+           "            [--max-attempts N] [--identify-timeout S]\n"
+           "The programming server of a fleet of KV6 alarm transmission modules: every\n"
+           "module that connects in over GPRS is identified by its object number and\n"
+           "carries out the jobs queued for it with `kv6ctl fleet queue` (read, write,\n"
+           "password, clear-journal, reset), one at a time and in order. Every change is\n"
+           "preceded by a read that proves the module's read password, verified after\n"
+           "writing and recorded in the audit. Stops cleanly on SIGTERM and SIGINT.\n"
+           "\n"
+           "Options:\n"
+           "  --port N             TCP port to listen on (default 8099; 0: any free port)\n"
+           "  --db FILE|URL        the store: an SQLite file (default\n"
+           "                       ~/.local/share/korvel-kv6/fleet.sqlite), created when missing\n"
+           "  --time-zone N        1..13 for GMT+01:00 .. GMT+13:00 in the greeting and\n"
+           "                       the journal times, 0 for none (default 0)\n"
+           "  --pace P             reactive (the default): each request goes out as soon\n"
+           "                       as the module has answered; module: one per tick\n"
+           "  --no-inventory-read  do not queue a read for a module seen the first time\n"
+           "  --max-attempts N     attempts of a job whose connection drops before it\n"
+           "                       fails (default 5)\n"
+           "  --identify-timeout S seconds a connection may stay unidentified (default 60)\n"
+           "  --help               print this text and exit\n"
+           "  --version            print the version and exit\n";
+}
+
+DaemonOptions parseDaemonOptions(const QStringList& args) {
+    DaemonOptions o;
+    for (int i = 0; i < args.size() && o.error.isEmpty(); ++i) {
+        QString name = args[i];
+        QString value;
+        const bool inlineValue = name.contains('=');
+        if (inlineValue) {
+            value = name.section('=', 1);
+            name = name.section('=', 0, 0);
+        }
+        const auto takeValue = [&]() -> bool {
+            if (inlineValue) return true;
+            if (i + 1 >= args.size()) {
+                o.error = name + " needs a value";
+                return false;
+            }
+            value = args[++i];
+            return true;
+        };
+        if (name == "--help") {
+            o.help = true;
+        } else if (name == "--version") {
+            o.version = true;
+        } else if (name == "--no-inventory-read") {
+            o.server.inventoryRead = false;
+        } else if (name == "--port") {
+            if (!takeValue()) break;
+            const auto n = number(value, 0, 65535);
+            if (!n) o.error = "--port needs a number 0..65535";
+            else o.port = static_cast<quint16>(*n);
+        } else if (name == "--db") {
+            if (!takeValue()) break;
+            if (value.isEmpty()) o.error = "--db needs a file";
+            o.db = value;
+        } else if (name == "--time-zone") {
+            if (!takeValue()) break;
+            const auto n = number(value, 0, 13);
+            if (!n) o.error = "--time-zone needs a number 0..13";
+            else o.server.zoneHours = *n;
+        } else if (name == "--pace") {
+            if (!takeValue()) break;
+            if (value == "module") o.server.pacing = link::Pacing::Module;
+            else if (value == "reactive") o.server.pacing = link::Pacing::Reactive;
+            else o.error = "--pace needs module or reactive";
+        } else if (name == "--max-attempts") {
+            if (!takeValue()) break;
+            const auto n = number(value, 1, 1000);
+            if (!n) o.error = "--max-attempts needs a number 1..1000";
+            else o.server.maxAttempts = *n;
+        } else if (name == "--identify-timeout") {
+            if (!takeValue()) break;
+            const auto n = number(value, 1, 86400);
+            if (!n) o.error = "--identify-timeout needs seconds 1..86400";
+            else o.server.identifySeconds = *n;
+        } else {
+            o.error = "unknown argument '" + name + "'";
+        }
+    }
+    return o;
+}
+
+}  // namespace kv6::daemon

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include "fleet/fleet_server.h"
+
+namespace kv6::daemon {
+
+struct DaemonOptions {
+    quint16 port = 8099;
+    QString db;  // empty: the default store
+    fleet::FleetServer::Options server;
+    bool help = false;
+    bool version = false;
+    QString error;  // non-empty: the arguments were not usable
+};
+
+[[nodiscard]] DaemonOptions parseDaemonOptions(const QStringList& args);
+[[nodiscard]] const char* daemonUsage();
+
+}  // namespace kv6::daemon
