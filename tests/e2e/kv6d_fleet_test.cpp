@@ -114,6 +114,7 @@ TEST_F(FleetRun, AQueuedWriteEndsVerifiedWithItsBackupAndAuditListed) {
 
     const CtlResult jobs = fleet({"jobs", "--json"});
     EXPECT_TRUE(jobs.out.contains(QStringLiteral("\"state\": \"done\""))) << jobs.out.toStdString();
+    EXPECT_EQ(runCtl({"fleet", "--db", db(), "jobs", "--json"}).out, jobs.out);  // the store named first
     EXPECT_TRUE(jobs.out.contains(QStringLiteral("\"result\": \"verified\"")));
     const CtlResult audit = fleet({"audit", "--object", "1001"});
     EXPECT_TRUE(audit.out.contains(QStringLiteral("  object.apn: internet -> fleet.apn\n"))) << audit.out.toStdString();

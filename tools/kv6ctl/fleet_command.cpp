@@ -36,9 +36,16 @@ int runFleet(const QStringList& args) {
         std::fputs(kFleetUsage, stdout);
         return 0;
     }
-    const auto found = subcommands.find(args.first());
-    if (found == subcommands.end()) return fleetUsageError(QStringLiteral("unknown subcommand '%1'").arg(args.first()));
-    const FleetOptions options = parseFleetOptions(args.mid(1));
+    // The store may be named before the subcommand as well as after it.
+    qsizetype at = 0;
+    while (at < args.size() && args[at].startsWith(QLatin1String("--db")))
+        at += args[at] == QLatin1String("--db") ? 2 : 1;
+    if (at >= args.size()) return fleetUsageError(QStringLiteral("a subcommand is needed"));
+    const auto found = subcommands.find(args[at]);
+    if (found == subcommands.end()) return fleetUsageError(QStringLiteral("unknown subcommand '%1'").arg(args[at]));
+    QStringList rest = args;
+    rest.removeAt(at);
+    const FleetOptions options = parseFleetOptions(rest);
     if (!options.error.isEmpty()) return fleetUsageError(options.error);
 
     const QString location = options.db.isEmpty() ? fleet::SqlFleetStore::defaultLocation() : options.db;
