@@ -6,6 +6,7 @@
 #include "pages/journal/journal_model.h"
 #include "remote/object_identification.h"
 #include "settings/config_diff.h"
+#include "settings/image_edit.h"
 #include "settings/settings_json.h"
 #include "settings/write_verification.h"
 
@@ -274,12 +275,19 @@ bool JobRunner::prepareWrite(std::string& problem) {
             problem = "the settings are not JSON: " + error;
             return false;
         }
+        // Only the bytes of the fields the settings change go onto the module's
+        // own image, as kv6ctl apply edits a file: re-encoding every page would
+        // also rewrite bytes the editors normalise and that no one asked to change.
+        const settings::ImageEdit edit(*m_configuration, workspace.ReceivedImage);
         const std::vector<std::string> problems = settings::applyJson(document, json);
         if (!problems.empty()) {
             problem = "the settings were refused: " + problems.front();
             if (problems.size() > 1) problem += " (and " + std::to_string(problems.size() - 1) + " more)";
             return false;
         }
+        workspace.ConfigImage = edit.edited();
+        m_images->written = workspace.ConfigImage;
+        return true;
     } else {
         problem = "the write job holds nothing to write";
         return false;
