@@ -84,7 +84,7 @@ bool SmsModel::isMessageText(const std::string& utf8) {
            });
 }
 
-void SmsModel::decode(DecodeStep step, const Image& received, image::DecodeSource source) {
+void SmsModel::decode(DecodeStep step, const Image& received, image::DecodeSource) {
     Values& v = m_values;
     switch (step) {
     case DecodeStep::SmsTexts:
@@ -97,13 +97,10 @@ void SmsModel::decode(DecodeStep step, const Image& received, image::DecodeSourc
             v.targets[2 * i] = listIndex(low);
             v.targets[2 * i + 1] = listIndex(high);
         }
-        // A remote read leaves the backup number and the reserve bits as
-        // they were; a file load decodes them too, so the page shows what the
-        // file holds.
-        if (source != image::DecodeSource::RemoteRead) {
-            for (int e = 0; e < kEventCount; ++e) v.reserves[e] = (received[kReserves] >> e) & 1u;
-            v.backupTarget = listIndex(received[kBackupTarget]);
-        }
+        // Every source holds 1603/1604 (the remote blocks reach 1919), so
+        // the page always shows what the module or the file holds.
+        for (int e = 0; e < kEventCount; ++e) v.reserves[e] = (received[kReserves] >> e) & 1u;
+        v.backupTarget = listIndex(received[kBackupTarget]);
         break;
     default:
         break;

@@ -129,8 +129,8 @@ void ZonesModel::decode(DecodeStep step, const Image& received, DecodeSource sou
     v.entryTime = received[kEntryTime];
     v.exitTime = received[kExitTime];
     v.sirenTime = received[kSirenTime];
-    if (source != DecodeSource::RemoteRead)
-        v.antiBounce = std::clamp<int>(received[kAntiBounce], kMinAntiBounce, kMaxAntiBounce);
+    // Every source holds the count (the remote blocks reach 1919).
+    v.antiBounce = std::clamp<int>(received[kAntiBounce], kMinAntiBounce, kMaxAntiBounce);
     v.buzzerOff = (received[kOptionBits] & kBuzzerOffBit) != 0;
 }
 

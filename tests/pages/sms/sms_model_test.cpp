@@ -93,8 +93,11 @@ TEST_F(SmsModelTest, BackupAndReserveBytesBySourceAndEncoder) {
     EXPECT_FALSE(model.values().reserves[SmsModel::Arm]);
 
     ws.ReceivedImage[1603] = 2;
-    config.document.DecodeImage(DecodeSource::RemoteRead);
-    EXPECT_EQ(model.values().backupTarget, 4);  // a remote read leaves them
+    ws.ReceivedImage[1604] = 0x40;
+    config.document.DecodeImage(DecodeSource::RemoteRead);  // its blocks hold both bytes
+    EXPECT_EQ(model.values().backupTarget, 2);
+    EXPECT_TRUE(model.values().reserves[SmsModel::CaseOpened]);
+    EXPECT_FALSE(model.values().reserves[SmsModel::Disarm]);
 
     ws.ReceivedImage[1603] = 11;
     ws.ReceivedImage[1604] = 0x02;

@@ -170,12 +170,13 @@ TEST_F(ZonesModelTest, PageButtonQueuesNineJobsAndTouchesOnlyBitThreeOf1508) {
     EXPECT_EQ(ws.ConfigImage[1508], 0x1F);
 }
 
-TEST_F(ZonesModelTest, RemoteReadKeepsAntiBounceAndWriteAllLeavesFlagsAndCount) {
+TEST_F(ZonesModelTest, RemoteReadDecodesAntiBounceAndWriteAllLeavesFlagsAndCount) {
     model.values().antiBounce = 42;
     rx[1641] = 7;
     rx[1609] = 3;
     load(DecodeSource::RemoteRead);
-    EXPECT_EQ(model.values().antiBounce, 42);
+    EXPECT_EQ(model.values().antiBounce, 7);
+    model.values().antiBounce = 42;
     ws.ConfigImage[1641] = 0;
     ws.ConfigImage[1609] = 0;
     config.document.EncodeAll();
