@@ -57,5 +57,25 @@ TEST_F(PagesOverRemote, SmsPageButtonWritesBackTheBackupAndReservesItRead) {
     EXPECT_EQ(memory.mid(1603, 2), QByteArray("\x04\x81", 2));
 }
 
+TEST_F(PagesOverRemote, WriteAllSendsTheAntiBounceZoneReserveAndSmsBackupOnScreen) {
+    readRemotely();
+    auto* zones = window->tabSheet(11)->findChild<pages::ZonesPage*>();
+    ASSERT_TRUE(zones);
+    zones->UpDown12->setValue(9);
+    window->Form5->setRunner([](pages::TForm5& d) {
+        d.CheckBox4->setChecked(true);  // "Вкл. Резервный SMS канал"
+        return true;
+    });
+    zones->ValueListEditor8EditButtonClick(1);
+    window->tabSheet(6)->findChild<QComboBox*>(QStringLiteral("ComboBox19"))->setCurrentIndex(5);
+    window->tabSheet(6)->findChild<QCheckBox*>(QStringLiteral("CheckBox7"))->setChecked(true);  // "Взятие" reserve
+    window->MainMenu1->N15->trigger();
+    waitForWrite();
+    const QByteArray memory = savedMemory();
+    EXPECT_EQ(memory[1641], 9);
+    EXPECT_EQ(memory[1610], 1);
+    EXPECT_EQ(memory.mid(1603, 2), QByteArray("\x05\x83", 2));
+}
+
 }  // namespace
 }  // namespace kv6::app::test

@@ -127,14 +127,14 @@ void SmsModel::encodeBackupAndReserves(Image& image) const {
     image[kReserves] = bits;
 }
 
-// Every encoder writes all twenty messages. The file save also writes the
-// backup number and reserve bits, so that a file holds what the page shows;
-// "write all settings" leaves them as ConfigImage holds them.
+// Every encoder writes all twenty messages and the backup number and
+// reserve bits, so that a file and "write all settings" hold what the page
+// shows.
 void SmsModel::encode(image::Workspace& workspace, EncodeMode mode) {
     Image& image = workspace.ConfigImage;
     encodeMessages(image);
     if (mode == EncodeMode::EncodeAll || workspace.flags.isSet(kEntryTargets)) encodeTargets(image);
-    if (mode != EncodeMode::EncodeAll) encodeBackupAndReserves(image);
+    encodeBackupAndReserves(image);
 }
 
 std::vector<int> SmsModel::ownEntries() const {

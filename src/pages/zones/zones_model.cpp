@@ -134,7 +134,7 @@ void ZonesModel::decode(DecodeStep step, const Image& received, DecodeSource sou
     v.buzzerOff = (received[kOptionBits] & kBuzzerOffBit) != 0;
 }
 
-void ZonesModel::encodeValues(Image& image, bool antiBounce) const {
+void ZonesModel::encodeValues(Image& image) const {
     const Values& v = m_values;
     image[kTamper] = indexByte(v.tamper);
     image[kOutput1Partitions] = v.output1Partitions;
@@ -145,10 +145,10 @@ void ZonesModel::encodeValues(Image& image, bool antiBounce) const {
     image[kEntryTime] = static_cast<std::uint8_t>(std::clamp(v.entryTime, 0, kMaxTime));
     image[kExitTime] = static_cast<std::uint8_t>(std::clamp(v.exitTime, 0, kMaxTime));
     image[kSirenTime] = static_cast<std::uint8_t>(std::clamp(v.sirenTime, 0, kMaxTime));
-    if (antiBounce) image[kAntiBounce] = static_cast<std::uint8_t>(std::clamp(v.antiBounce, kMinAntiBounce, kMaxAntiBounce));
+    image[kAntiBounce] = static_cast<std::uint8_t>(std::clamp(v.antiBounce, kMinAntiBounce, kMaxAntiBounce));
 }
 
-void ZonesModel::copyTables(Image& image, bool smsFlags) const {
+void ZonesModel::copyTables(Image& image) const {
     const Image& received = m_workspace.ReceivedImage;
     auto copy = [&](int offset, int length) {
         std::copy_n(received.begin() + offset, length, image.begin() + offset);
@@ -159,17 +159,18 @@ void ZonesModel::copyTables(Image& image, bool smsFlags) const {
     copy(kTclip, kZoneCount);
     copy(kSms, kZoneCount);
     copy(kCodes, 2 * kZoneCount);
-    if (smsFlags) copy(kSmsFlags, kZoneCount);
+    copy(kSmsFlags, kZoneCount);
 }
 
-// Both whole-image encoders also store the entry and exit times and the zone
-// codes, and the file save the per-zone SMS flags, so that a saved file holds
-// what the page shows. Byte 1508 is rebuilt by the document.
+// Both whole-image encoders store everything the page and the zone dialog
+// show (times, zone codes, per-zone SMS flags, anti-bounce count), so that a
+// saved file and "write all settings" hold what is on screen. Byte 1508 is
+// rebuilt by the document.
 void ZonesModel::encode(image::Workspace& workspace, EncodeMode mode) {
     const bool file = mode == EncodeMode::EncodeForFile;
     if (file && !workspace.flags.isSet(kEntryZones)) return;
-    encodeValues(workspace.ConfigImage, mode != EncodeMode::EncodeAll);
-    copyTables(workspace.ConfigImage, mode != EncodeMode::EncodeAll);
+    encodeValues(workspace.ConfigImage);
+    copyTables(workspace.ConfigImage);
     if (mode == EncodeMode::PageButton) {
         std::uint8_t& options = workspace.ConfigImage[kOptionBits];
         setBit(options, kBuzzerOffBit, m_values.buzzerOff);
@@ -181,8 +182,8 @@ void ZonesModel::queuePageJobs(image::Workspace& workspace) {
         std::uint8_t& options = workspace.ConfigImage[kOptionBits];
         setBit(options, kBuzzerOffBit, m_values.buzzerOff);
         workspace.QueueWrite(kOptionBits, 1);
-        encodeValues(workspace.ConfigImage, true);
-        copyTables(workspace.ConfigImage, true);
+        encodeValues(workspace.ConfigImage);
+        copyTables(workspace.ConfigImage);
         queueRepeatedWriteJobs(workspace);  // 1049..1088 and the zone tables
         workspace.QueueWrite(kSmsFlags, 33);  // with the anti-bounce count
     }

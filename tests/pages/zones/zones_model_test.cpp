@@ -170,7 +170,7 @@ TEST_F(ZonesModelTest, PageButtonQueuesNineJobsAndTouchesOnlyBitThreeOf1508) {
     EXPECT_EQ(ws.ConfigImage[1508], 0x1F);
 }
 
-TEST_F(ZonesModelTest, RemoteReadDecodesAntiBounceAndWriteAllLeavesFlagsAndCount) {
+TEST_F(ZonesModelTest, RemoteReadDecodesAntiBounceAndBothEncodersWriteFlagsAndCount) {
     model.values().antiBounce = 42;
     rx[1641] = 7;
     rx[1609] = 3;
@@ -180,11 +180,11 @@ TEST_F(ZonesModelTest, RemoteReadDecodesAntiBounceAndWriteAllLeavesFlagsAndCount
     ws.ConfigImage[1641] = 0;
     ws.ConfigImage[1609] = 0;
     config.document.EncodeAll();
-    EXPECT_EQ(ws.ConfigImage[1641], 0);
-    EXPECT_EQ(ws.ConfigImage[1609], 0);
-    config.document.EncodeForFile();
     EXPECT_EQ(ws.ConfigImage[1641], 42);
     EXPECT_EQ(ws.ConfigImage[1609], 3);
+    ws.ConfigImage[1641] = 0;
+    config.document.EncodeForFile();
+    EXPECT_EQ(ws.ConfigImage[1641], 42);
 }
 
 TEST_F(ZonesModelTest, SavedFileComesBackByteForByteAndShownValuesAreTakenBack) {
