@@ -128,6 +128,12 @@ TEST_F(ZonesModelTest, ZeroGsmNibblesShowTheFirstItemsAndListsWithoutSelectionKe
     EXPECT_EQ(r.tclipTarget, 0);
     EXPECT_EQ(r.tclipKey, 0);
     EXPECT_EQ(r.smsMessage, 0);
+    // `show` prints what the dialog shows ("Ключ 1", "Сообщение №1"), and takes it back unchanged.
+    EXPECT_EQ(value("tclipKey1"), "1");
+    EXPECT_EQ(value("smsMessage1"), "1");
+    const image::Image before = rx;
+    for (const auto& f : model.fields()) ASSERT_EQ(model.setField(f.key, f.value), "") << f.key;
+    EXPECT_EQ(rx, before);
     r = model.routing(2);
     EXPECT_EQ(r.tclipTarget, -1);
     EXPECT_EQ(r.tclipKey, -1);
