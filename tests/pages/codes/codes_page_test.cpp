@@ -77,7 +77,7 @@ TEST_F(CodesPageTest, CaptionsAndLabels) {
         {objects->horizontalHeaderItem(0)->text(), " Раздел  "},
         {objects->horizontalHeaderItem(1)->text(), " Номер объекта"},
         {objects->key(15), "Раздел 16"},
-        {objects->rowSpec(0).editMask, "0000"},
+        {objects->rowSpec(0).editMask, "9999"},
         {page.findChildren<QLabel*>()[0]->text(), "Кол-во знаков в кодах пользователей"},
         {page.ComboBox9->itemText(0), "4"},
         {page.ComboBox9->itemText(1), "6"},
@@ -183,9 +183,12 @@ TEST_F(CodesPageTest, SixDigitsExtendCodesAndTheMasks) {
     answer<TForm7>([](TForm7& form) { EXPECT_EQ(form.Edit1->maxLength(), 6); }, false);
     emit page.ValueListEditor9->editButtonClicked(0);
 
-    page.ValueListEditor6->commitUserValue(2, "0012");
+    // A typed entry of one to four digits is stored and shown padded.
+    EXPECT_TRUE(page.ValueListEditor6->commitUserValue(2, "12"));
+    EXPECT_EQ(page.ValueListEditor6->value(2), "0012");
     EXPECT_EQ(config.codes.values().partitionObjects[2], "0012");
     EXPECT_TRUE(config.workspace.flags.isSet(30));
+    EXPECT_FALSE(page.ValueListEditor6->commitUserValue(2, "12345"));
 }
 
 TEST_F(CodesPageTest, WriteButtonQueuesTheEightJobsAfterTheQuestion) {
