@@ -219,7 +219,7 @@ TEST_F(RoutingPagesTest, ZoneDialogShowsAndStoresTheZone) {
     EXPECT_TRUE(typed.fullOk);
     EXPECT_EQ(rx[1090], 0x23);
 
-    // Zone 7 ("Периметр" in the grid) has no expander box; choosing "Вход/Выход" copies its code and stores type 1.
+    // Zone 7 (type 0, not in paramp) has no expander box; choosing "Вход/Выход" copies its code and stores type 1.
     dialog.setRunner([&](TForm5& d) {
         d.show();
         seen.expanderShown = d.CheckBox2->isVisible();

@@ -28,14 +28,17 @@ ZoneRouting ZonesModel::routing(int zone) const {
     ZoneRouting r;
     if (zone < 1 || zone > kZoneCount) return r;
     const Image& image = m_workspace.ReceivedImage;
+    const std::uint8_t type = image[at(kTypes, zone)];
+    // The entry whose name the row shows and whose number the byte holds;
+    // none (the byte is kept on OK) when paramp does not list the type.
     if (m_types.hasNumbers()) {
         for (int i = 0; i < m_types.size(); ++i)
-            if (m_types.name(i) == m_values.zoneTexts[static_cast<std::size_t>(zone - 1)]) {
+            if (m_types.name(i) == m_values.zoneTexts[static_cast<std::size_t>(zone - 1)] &&
+                m_types.number(i) == (type & ~kTypeFlagBits)) {
                 r.typeIndex = i;
                 break;
             }
     }
-    const std::uint8_t type = image[at(kTypes, zone)];
     r.siren = (type & kSirenBit) != 0;
     r.restore = (type & kRestoreBit) != 0;
     r.code = codeText(image, zone);
@@ -99,12 +102,10 @@ void ZonesModel::decodeZoneTexts(const Image& received) {
     for (int zone = 1; zone <= kZoneCount; ++zone) {
         const int type = received[at(kTypes, zone)] & ~kTypeFlagBits;
         std::string& text = m_values.zoneTexts[static_cast<std::size_t>(zone - 1)];
-        // The preset names carry no number: show the stored one instead.
-        if (!numbered) {
-            text = std::to_string(type);
-        } else if (const auto index = m_types.findType(type)) {
-            text = m_types.name(*index);
-        }
+        // The preset names carry no number, and a type paramp does not list
+        // has no name: show the stored number instead.
+        const auto index = numbered ? m_types.findType(type) : std::nullopt;
+        text = index ? m_types.name(*index) : std::to_string(type);
     }
 }
 

@@ -36,10 +36,18 @@ protected:
 TEST_F(ZonesModelTest, TypeByteWithSirenAndRestoreFindsItsNameFromParamp) {
     model.setZoneTypes(ZoneTypeList::fromFileLines(kParamp));
     rx[1051] = 47;  // 35 + siren + restore
-    rx[1052] = 99;  // no such type: the row keeps its text
+    rx[1052] = 99;  // no such type: the row shows the number, and OK keeps the byte
+    rx[1053] = 0;
     load(DecodeSource::FileLoad);
     EXPECT_EQ(model.values().zoneTexts[0], "24х часовая");
-    EXPECT_EQ(model.values().zoneTexts[1], "Периметр");
+    EXPECT_EQ(model.values().zoneTexts[1], "99");
+    EXPECT_EQ(model.values().zoneTexts[2], "0");
+    for (int zone : {2, 3}) {
+        EXPECT_EQ(model.routing(zone).typeIndex, -1);
+        model.applyRouting(zone, model.routing(zone));
+    }
+    EXPECT_EQ(rx[1052], 99);
+    EXPECT_EQ(rx[1053], 0);
     const ZoneRouting r = model.routing(1);
     EXPECT_EQ(r.typeIndex, 3);
     EXPECT_TRUE(r.siren);
