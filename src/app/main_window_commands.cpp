@@ -7,6 +7,7 @@
 #include "app/main_window.h"
 #include "app/panel_status_bar.h"
 #include "io/prg_file.h"
+#include "pages/settings/settings_page.h"
 
 namespace kv6::app {
 
@@ -79,6 +80,8 @@ void TForm1::N8Click() {
 
 // "Записать" -> "Настройки модуля": everything but the event table.
 void TForm1::N15Click() {
+    // A half-typed server address cannot go out as shown.
+    if (auto* settings = findChild<pages::SettingsPage*>(); settings && !settings->serversCanBeSent()) return;
     if (!m_link->ensureLink()) return;
     if (!m_prompts->message("Записать настройки модуля ?", " Запись", MessageIcon::Information,
                             MessageButtons::OkCancel))
