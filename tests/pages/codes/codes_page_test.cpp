@@ -129,6 +129,34 @@ TEST_F(CodesPageTest, CodeDialogTakesDigitsAndKeepsPartitionsInTheReceivedImage)
     EXPECT_FALSE(config.workspace.flags.isSet(11));
 }
 
+TEST_F(CodesPageTest, StoredCodeThatIsNotAllDigitsIsTakenUnchangedAndAShortOneIsExplained) {
+    received[1195] = 0xFF;  // "????" as on a factory module
+    received[1196] = 0xFF;
+    loadFile();
+    QString reason;
+    answer<TForm7>(
+        [&](TForm7& form) {
+            EXPECT_EQ(form.Edit1->text(), "????");
+            EXPECT_TRUE(form.Label1->text().isEmpty());
+            form.Edit1->setText("12");
+            EXPECT_FALSE(form.OKBtn->isEnabled());
+            reason = form.Label1->text();
+            form.Edit1->setText("????");
+            tick(form.CheckListBox1, 2);
+        },
+        true);
+    emit page.ValueListEditor9->editButtonClicked(0);
+    EXPECT_EQ(reason, "Введите код из 4 цифр или оставьте поле пустым");
+    EXPECT_EQ(received[1163], 0x04);
+    EXPECT_EQ(config.codes.values().codes[0], "????");
+
+    answer<TForm3>([](TForm3& form) { form.CheckBox1->setChecked(true); }, true);  // "??????" as loaded
+    received[218] = received[219] = received[220] = 0xFF;
+    loadFile();
+    emit page.ValueListEditor4->editButtonClicked(0);
+    EXPECT_EQ(config.codes.values().rearmCode, 1);
+}
+
 TEST_F(CodesPageTest, Code99HasOnePartitionAndItsBypassInByte1508) {
     loadFile();
     answer<TForm7>(
