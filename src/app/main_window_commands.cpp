@@ -20,6 +20,18 @@ QString fullName(const QString& path) { return QDir::toNativeSeparators(QFileInf
 
 }  // namespace
 
+bool TForm1::refusedWhileTransferring() {
+    if (m_link->readActive()) {
+        StatusBar1->setPanelText(1, tr(" Идёт чтение данных из модуля. Дождитесь его завершения"));
+        return true;
+    }
+    if (!m_configuration.workspace.queue.empty()) {
+        StatusBar1->setPanelText(1, tr(" Идёт запись данных в модуль. Дождитесь её завершения"));
+        return true;
+    }
+    return false;
+}
+
 // "Сохранить в файл". A file that cannot be written is reported and the
 // success text is not shown; QSaveFile keeps any earlier file intact.
 void TForm1::N5Click() {
@@ -38,6 +50,7 @@ void TForm1::N5Click() {
 // "Загрузить из файла". A file that cannot be read changes nothing; a file
 // of another size than the image is loaded as far as it goes, and said so.
 void TForm1::N7Click() {
+    if (refusedWhileTransferring()) return;
     const QString path = m_dialogs->openFileName(this);
     if (path.isEmpty()) return;
     const io::PrgLoadResult result = io::loadConfigurationFile(m_configuration, path);
@@ -72,6 +85,7 @@ void TForm1::COM1Click() {
 
 // "Считать" -> "Настройки модуля".
 void TForm1::N8Click() {
+    if (refusedWhileTransferring()) return;
     const std::optional<PasswordEntry> entry = m_dialogs->password(this, false);
     if (!entry) return;
     if (!m_link->remoteListening() && m_sideFiles.loadPortLines()) applyPortSetting();
@@ -80,6 +94,7 @@ void TForm1::N8Click() {
 
 // "Записать" -> "Настройки модуля": everything but the event table.
 void TForm1::N15Click() {
+    if (refusedWhileTransferring()) return;
     // A half-typed server address cannot go out as shown.
     if (auto* settings = findChild<pages::SettingsPage*>(); settings && !settings->serversCanBeSent()) return;
     if (!m_link->ensureLink()) return;
