@@ -17,6 +17,8 @@ public:
     virtual void setPort(const QString& numberOrPath) = 0;
     [[nodiscard]] virtual QString port() const = 0;
     [[nodiscard]] virtual bool remoteListening() const = 0;
+    // A serial or remote read of the module is running.
+    [[nodiscard]] virtual bool readActive() const { return false; }
     virtual void startRead(const QString& passwordText) = 0;
     virtual void sendPasswordChange(std::uint16_t current, std::uint16_t next) = 0;
     // The password the next reads compare with the module's (ReadPassword).

@@ -23,6 +23,7 @@
 #include "app/module_link_control.h"
 #include "app/page_sheets.h"
 #include "app/panel_status_bar.h"
+#include "app/shown_tab_keys.h"
 #include "app/standard_dialogs.h"
 #include "image/time_zone.h"
 #include "io/module_link.h"
@@ -137,6 +138,7 @@ void TForm1::buildPages() {
     connect(N13, &QAction::triggered, this, &TForm1::journalClearRequested);
 
     m_sheets = PageSheets(*this).build();
+    new ShownTabKeys(PageControl1);
     PageControl1->setCurrentIndex(0);
 }
 

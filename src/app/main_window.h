@@ -120,6 +120,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // While a read or write runs, a load, read or write would mix two
+    // configurations in the module: say so in the status bar and refuse.
+    [[nodiscard]] bool refusedWhileTransferring();
     void buildPages();
     void connectMenu();
     void applyPortSetting();

@@ -7,6 +7,7 @@
 #include "app/main_window.h"
 #include "app/panel_status_bar.h"
 #include "io/prg_file.h"
+#include "pages/settings/settings_page.h"
 
 namespace kv6::app {
 
@@ -18,6 +19,18 @@ constexpr int kPartitionStateOffset = 1161;
 QString fullName(const QString& path) { return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()); }
 
 }  // namespace
+
+bool TForm1::refusedWhileTransferring() {
+    if (m_link->readActive()) {
+        StatusBar1->setPanelText(1, tr(" Идёт чтение данных из модуля. Дождитесь его завершения"));
+        return true;
+    }
+    if (!m_configuration.workspace.queue.empty()) {
+        StatusBar1->setPanelText(1, tr(" Идёт запись данных в модуль. Дождитесь её завершения"));
+        return true;
+    }
+    return false;
+}
 
 // "Сохранить в файл". A file that cannot be written is reported and the
 // success text is not shown; QSaveFile keeps any earlier file intact.
@@ -38,6 +51,7 @@ void TForm1::N5Click() {
 // of another size than the image is no configuration the tool wrote, so it is
 // loaded as far as it goes only when the user says so, and said so after.
 void TForm1::N7Click() {
+    if (refusedWhileTransferring()) return;
     const QString path = m_dialogs->openFileName(this);
     if (!path.isEmpty()) loadFile(path);
 }
@@ -83,6 +97,7 @@ void TForm1::COM1Click() {
 
 // "Считать" -> "Настройки модуля".
 void TForm1::N8Click() {
+    if (refusedWhileTransferring()) return;
     const std::optional<PasswordEntry> entry = m_dialogs->password(this, false);
     if (!entry) return;
     if (!m_link->remoteListening() && m_sideFiles.loadPortLines()) applyPortSetting();
@@ -91,6 +106,9 @@ void TForm1::N8Click() {
 
 // "Записать" -> "Настройки модуля": everything but the event table.
 void TForm1::N15Click() {
+    if (refusedWhileTransferring()) return;
+    // A half-typed server address cannot go out as shown.
+    if (auto* settings = findChild<pages::SettingsPage*>(); settings && !settings->serversCanBeSent()) return;
     if (!m_link->ensureLink()) return;
     if (!m_prompts->message("Записать настройки модуля ?", " Запись", MessageIcon::Information,
                             MessageButtons::OkCancel))

@@ -15,6 +15,7 @@ public:
     void setPort(const QString& numberOrPath) override { m_link.setPort(numberOrPath); }
     [[nodiscard]] QString port() const override { return m_link.port(); }
     [[nodiscard]] bool remoteListening() const override { return m_link.remoteListening(); }
+    [[nodiscard]] bool readActive() const override { return m_link.readActive(); }
     void startRead(const QString& passwordText) override { m_link.startRead(passwordText); }
     void sendPasswordChange(std::uint16_t current, std::uint16_t next) override {
         m_link.sendPasswordChange(current, next);

@@ -70,6 +70,7 @@ public:
     void setPort(const QString& numberOrPath) override { currentPort = numberOrPath; }
     QString port() const override { return currentPort; }
     bool remoteListening() const override { return listening; }
+    bool readActive() const override { return reading; }
     void startRead(const QString& passwordText) override { readPasswords << passwordText; }
     void sendPasswordChange(std::uint16_t current, std::uint16_t next) override {
         passwordChanges.push_back({current, next});
@@ -82,6 +83,7 @@ public:
 
     bool linkReady = true;
     bool listening = false;
+    bool reading = false;
     link::Pacing pacing = link::Pacing::Module;
     int ensureCalls = 0;
     int writeStarts = 0;

@@ -267,6 +267,33 @@ TEST_F(ModuleCommands, FactoryResetAsksAndPartitionResetQueuesOneByte) {
     EXPECT_EQ(link.ensureCalls, 2);  // only the reset opened the link
 }
 
+// While jobs wait or a read runs, load, read and write change nothing and say why.
+TEST_F(ModuleCommands, LoadReadAndWriteRefusedWhileATransferRuns) {
+    const QString file = dir.filePath(QStringLiteral("other.prg"));
+    QFile out(file);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(pattern(4096, 3));
+    out.close();
+    dialogs.openName = file;
+    dialogs.passwordAnswer = PasswordEntry{QStringLiteral("0"), {}};
+    window->N15Click();
+    const image::Image queued = workspace().ConfigImage;
+    for (const bool reading : {false, true}) {
+        link.reading = reading;
+        if (reading) workspace().queue.clear();
+        for (QAction* command : {window->MainMenu1->N7, window->MainMenu1->N8, window->MainMenu1->N15}) {
+            window->StatusBar1->setPanelText(1, {});
+            command->trigger();
+            EXPECT_EQ(panel(1), reading ? " Идёт чтение данных из модуля. Дождитесь его завершения"
+                                        : " Идёт запись данных в модуль. Дождитесь её завершения");
+        }
+        EXPECT_EQ(workspace().ConfigImage, queued);
+        EXPECT_TRUE(link.readPasswords.isEmpty());
+    }
+    EXPECT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(link.writeStarts, 1);
+}
+
 TEST_F(ModuleCommands, ClosingAsksOnlyWhileJobsWait) {
     QCloseEvent idle;
     QCoreApplication::sendEvent(window.get(), &idle);

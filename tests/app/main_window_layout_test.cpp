@@ -3,6 +3,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QKeyEvent>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -37,6 +38,29 @@ TEST_F(MainWindowLayout, CaptionNameAndFixedSize) {
     EXPECT_GE(window->width(), TForm1::kClientWidth);
     EXPECT_LT(window->width(), TForm1::kClientWidth + 100);
     EXPECT_GE(window->height(), TForm1::kClientHeight);
+    // A 1366 x 768 laptop screen with a taskbar: the grids scroll instead.
+    EXPECT_LE(window->frameGeometry().height(), 700);
+    EXPECT_LE(window->frameGeometry().width(), 1366);
+}
+
+TEST_F(MainWindowLayout, CtrlTabMovesBetweenTheShownTabsOnly) {
+    QTabWidget* tabs = window->PageControl1;
+    const auto press = [tabs](Qt::Key key, Qt::KeyboardModifiers modifiers) {
+        QKeyEvent event(QEvent::KeyPress, key, modifiers);
+        QApplication::sendEvent(tabs, &event);
+    };
+    QStringList seen;
+    for (int i = 0; i < 7; ++i) {
+        press(Qt::Key_Tab, Qt::ControlModifier);
+        seen << tabs->tabText(tabs->currentIndex());
+    }
+    EXPECT_EQ(seen, (QStringList{"GSM номера", "Коды и Разделы", "SMS сообщения", "Характеристики", "Настройки ",
+                                 "Журнал событий", "Объект"}));
+    press(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(tabs->tabText(tabs->currentIndex()), "Журнал событий");
+    press(Qt::Key_Tab, Qt::ControlModifier | Qt::ShiftModifier);
+    press(Qt::Key_Tab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(tabs->tabText(tabs->currentIndex()), "Характеристики");
 }
 
 TEST_F(MainWindowLayout, VisibleTabsInOrderAndHiddenSheetsStillExist) {

@@ -40,7 +40,8 @@ TEST_F(Kv6ctlRoutingTest, SetChangesExactlyItsBytesAndShowGivesTheValuesBack) {
     const kv6::e2e::CtlResult result = kv6ctl({"set", m_file, "--paramp", m_dir.filePath("types.txt"), "events.code14=130",
                             "events.tclipTarget14=2", "events.tclipKey14=2", "events.smsTarget14=5",
                             "events.smsMessage14=3", "events.infoType14=2", "events.indicationPartitions=1,3",
-                            "zones.type3=16", "zones.siren3=true", "zones.cid3=602", "zones.smsMessage3=20",
+                            "zones.type3=16", "zones.siren3=true", "zones.cid3=602", "zones.smsTarget3=4",
+                            "zones.smsMessage3=20",
                             "zones.expander6=true", "zones.entryTime=7", "zones.buzzerOff=true"});
     ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
     const QByteArray after = bytes();

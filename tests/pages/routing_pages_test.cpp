@@ -203,7 +203,23 @@ TEST_F(RoutingPagesTest, ZoneDialogShowsAndStoresTheZone) {
     EXPECT_EQ(rx[1609] & 0x02, 0x02);  // follows "Передавать Восстановление"
     EXPECT_TRUE(config.workspace.flags.isSet(ZonesModel::kEntryZones));
 
-    // Zone 7 ("Периметр" in the grid) has no expander box; choosing "Вход/Выход" copies its code and stores type 1.
+    // A code typed short keeps OK disabled, with the reason in the dialog.
+    struct { bool shortOk, fullOk; QString reason; } typed{};
+    dialog.setRunner([&](TForm5& d) {
+        d.Edit3->clear();
+        QTest::keyClicks(d.Edit3, "12");
+        typed = {d.BitBtn1->isEnabled(), false, d.StaticText2->text()};
+        QTest::keyClicks(d.Edit3, "3");
+        typed.fullOk = d.BitBtn1->isEnabled();
+        return true;
+    });
+    zones.ValueListEditor8EditButtonClick(0);
+    EXPECT_FALSE(typed.shortOk);
+    EXPECT_EQ(typed.reason, "Код Contact ID должен состоять из трёх цифр");
+    EXPECT_TRUE(typed.fullOk);
+    EXPECT_EQ(rx[1090], 0x23);
+
+    // Zone 7 (type 0, not in paramp) has no expander box; choosing "Вход/Выход" copies its code and stores type 1.
     dialog.setRunner([&](TForm5& d) {
         d.show();
         seen.expanderShown = d.CheckBox2->isVisible();

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -34,8 +35,13 @@ TForm7::TForm7(QWidget* parent) : QDialog(parent) {
     OKBtn = buttons.ok;
     CancelBtn = buttons.cancel;
 
+    Label1 = new QLabel(this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setWordWrap(true);
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
+    layout->addWidget(Label1);
     layout->addWidget(buttons.box);
 
     connect(CheckListBox1, &QListWidget::itemChanged, this,
@@ -47,7 +53,8 @@ TForm7::TForm7(QWidget* parent) : QDialog(parent) {
 void TForm7::load(const QString& caption, const QString& code, bool bypass, std::uint8_t partitions) {
     setWindowTitle(caption);
     const bool code99 = isCode99();
-    Edit1->setText(code99 ? QString() : code);
+    m_loadedCode = code99 ? QString() : code;
+    Edit1->setText(m_loadedCode);
     Edit1->setEnabled(!code99);
     CheckBox1->setEnabled(true);
     CheckBox1->setChecked(bypass);
@@ -71,9 +78,14 @@ void TForm7::CheckListBox1ClickCheck(int row) {
     CheckListBox1->setMask(static_cast<std::uint8_t>(1u << row));
 }
 
+// A code left as it was loaded is taken as it stands (a factory "????"
+// included), so that its partitions and bypass can still be changed.
 void TForm7::updateOk() {
-    OKBtn->setEnabled(!Edit1->isEnabled() ||
-                      CodesModel::isCodeText(Edit1->text().toStdString(), Edit1->maxLength()));
+    const bool ok = !Edit1->isEnabled() || Edit1->text() == m_loadedCode ||
+                    CodesModel::isCodeText(Edit1->text().toStdString(), Edit1->maxLength());
+    OKBtn->setEnabled(ok);
+    Label1->setText(ok ? QString() : tr("Введите код из %1 цифр или оставьте поле пустым").arg(Edit1->maxLength()));
+    Label1->setVisible(!ok);
 }
 
 }  // namespace kv6::pages

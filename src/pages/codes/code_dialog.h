@@ -4,6 +4,7 @@
 #include <cstdint>
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -14,7 +15,7 @@ class PartitionListWidget;
 // TForm7: one user code, its zone bypass and its partitions. For "Код 99"
 // the code edit is empty and disabled, and ticking a partition unticks the
 // others, so code 99 has at most one partition. Only digits are taken, and
-// OK waits for a code of the full length (or none).
+// OK waits for a code of the full length (or none, or the code as loaded).
 class TForm7 final : public QDialog {
     Q_OBJECT
 
@@ -33,6 +34,7 @@ public:
     QLineEdit* Edit1;             // the code
     QCheckBox* CheckBox1;         // "Обход зон"
     PartitionListWidget* CheckListBox1;  // "Раздел 1" .. "Раздел 8", two columns
+    QLabel* Label1;               // why OK is disabled
     QPushButton* OKBtn;
     QPushButton* CancelBtn;       // "Отмена"
 
@@ -40,6 +42,8 @@ private:
     [[nodiscard]] bool isCode99() const;
     void CheckListBox1ClickCheck(int row);
     void updateOk();
+
+    QString m_loadedCode;  // the row's value when the dialog opened
 };
 
 }  // namespace kv6::pages

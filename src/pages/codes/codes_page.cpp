@@ -86,8 +86,12 @@ QWidget* CodesPage::buildObjects() {
     ValueListEditor6 = new ValueListEditor(group);
     ValueListEditor6->setObjectName(QStringLiteral("ValueListEditor6"));
     ValueListEditor6->setTitles(tr(" Раздел  "), tr(" Номер объекта"));
-    for (int p = 1; p <= CodesModel::kPartitionObjects; ++p)
-        ValueListEditor6->addRow(row(tr("Раздел %1").arg(p), QStringLiteral("0000"), false));
+    // One to four digits; a shorter number is stored padded on the left.
+    for (int p = 1; p <= CodesModel::kPartitionObjects; ++p) {
+        ValueListEditor::RowSpec spec = row(tr("Раздел %1").arg(p), QStringLiteral("9999"), false);
+        spec.allowedPattern = QStringLiteral("[0-9]{0,4}");
+        ValueListEditor6->addRow(spec);
+    }
     connect(ValueListEditor6, &ValueListEditor::valuesChanged, this, &CodesPage::ValueListEditor6StringsChange);
     ValueListEditor6->setMinimumHeight(kGridMinimumHeight);
     (new QVBoxLayout(group))->addWidget(ValueListEditor6);
@@ -176,9 +180,12 @@ void CodesPage::ValueListEditor4EditButtonClick(int rowIndex) {
 
 void CodesPage::ValueListEditor6StringsChange(int rowIndex) {
     if (rowIndex < 0 || rowIndex >= CodesModel::kPartitionObjects) return;
-    // The whole array follows all sixteen rows.
-    for (int p = 0; p < CodesModel::kPartitionObjects; ++p)
-        m_model.values().partitionObjects[p] = ss(ValueListEditor6->value(p));
+    // The whole array follows all sixteen rows, each as it is stored ("12" -> "0012").
+    for (int p = 0; p < CodesModel::kPartitionObjects; ++p) {
+        const std::string stored = CodesModel::normalisedObjectNumber(ss(ValueListEditor6->value(p)));
+        m_model.values().partitionObjects[p] = stored;
+        ValueListEditor6->setValue(p, qs(stored));
+    }
     raiseEntry(CodesModel::kEntryObjects);
 }
 

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
@@ -30,13 +31,19 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
     CancelBtn = buttons.cancel;
     connect(Edit1, &QLineEdit::textChanged, this, &TForm3::updateOk);
 
+    Label1 = new QLabel(this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setWordWrap(true);
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
+    layout->addWidget(Label1);
     layout->addWidget(buttons.box);
 }
 
 void TForm3::load(int row, const QString& code, bool rearm) {
     setWindowTitle(tr("Код ") + QString::number(row));
+    m_loadedCode = code;
     Edit1->setText(code);
     CheckBox1->setChecked(rearm);
     updateOk();
@@ -45,8 +52,14 @@ void TForm3::load(int row, const QString& code, bool rearm) {
 QString TForm3::code() const { return Edit1->text(); }
 bool TForm3::rearm() const { return CheckBox1->isChecked(); }
 
+// A code left as it was loaded is taken as it stands.
 void TForm3::updateOk() {
-    OKBtn->setEnabled(CodesModel::isCodeText(Edit1->text().toStdString(), CodesModel::kLegacyCodeDigits));
+    const bool ok = Edit1->text() == m_loadedCode ||
+                    CodesModel::isCodeText(Edit1->text().toStdString(), CodesModel::kLegacyCodeDigits);
+    OKBtn->setEnabled(ok);
+    Label1->setText(ok ? QString()
+                       : tr("Введите код из %1 цифр или оставьте поле пустым").arg(CodesModel::kLegacyCodeDigits));
+    Label1->setVisible(!ok);
 }
 
 }  // namespace kv6::pages

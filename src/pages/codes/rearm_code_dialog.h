@@ -3,13 +3,15 @@
 #include <QDialog>
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
 namespace kv6::pages {
 
 // TForm3: a code of the older hidden table and whether it is the re-arming
-// code. Only digits are taken; OK waits for six of them (or none).
+// code. Only digits are taken; OK waits for six of them (or none, or the
+// code as loaded).
 class TForm3 final : public QDialog {
     Q_OBJECT
 
@@ -24,11 +26,14 @@ public:
 
     QLineEdit* Edit1;      // the code, up to six digits
     QCheckBox* CheckBox1;  // "Перепостановка"
+    QLabel* Label1;        // why OK is disabled
     QPushButton* OKBtn;
     QPushButton* CancelBtn;  // "Отмена"
 
 private:
     void updateOk();
+
+    QString m_loadedCode;  // the row's value when the dialog opened
 };
 
 }  // namespace kv6::pages

@@ -136,6 +136,12 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     restoreLayout->addWidget(restoreSms);
     GroupBox6->hide();
 
+    // Why OK is disabled, under the groups; empty while OK is usable.
+    StaticText2 = new QLabel(this);
+    StaticText2->setObjectName(QStringLiteral("StaticText2"));
+    StaticText2->setStyleSheet(QStringLiteral("color: rgb(128, 0, 0)"));
+    StaticText2->hide();
+
     BitBtn1 = new QPushButton(tr("OK"), this);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
     BitBtn1->setDefault(true);
@@ -156,11 +162,16 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     layout->addWidget(GroupBox7);
     layout->addWidget(GroupBox3);
     layout->addWidget(GroupBox6);
+    layout->addWidget(StaticText2);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(ComboBox10, &QComboBox::currentIndexChanged, this, &TForm5::ComboBox10Change);
     connect(CheckBox3, &QCheckBox::clicked, this, &TForm5::CheckBox3Click);
+    connect(Edit3, &QLineEdit::textEdited, this, [this] {
+        m_codeTyped = true;
+        updateOk();
+    });
     GroupBox7->hide();
 }
 
@@ -181,6 +192,8 @@ void TForm5::setZoneTypes(const ZoneTypeList& types) {
 }
 
 void TForm5::loadEvent(const QString& caption, const EventRouting& r) {
+    m_codeTyped = false;
+    updateOk();
     GroupBox7->hide();
     GroupBox1->show();
     GroupBox2->show();
@@ -231,6 +244,8 @@ void TForm5::loadZone(int zone, const ZoneRouting& r) {
     CheckBox2->setChecked(r.expander);
     CheckBox4->setChecked(r.smsReserve);
     CheckBox5->setChecked(r.smsRestore);
+    m_codeTyped = false;
+    updateOk();
 }
 
 ZoneRouting TForm5::zoneRouting() const {
@@ -272,7 +287,18 @@ void TForm5::ComboBox10Change() {
     const QStringList codes = Memo1->toPlainText().split(QLatin1Char('\n'));
     Edit3->setText(codes.value(ComboBox10->currentIndex()));
     StaticText1->setText(tr("Код CID: ") + Edit3->text());
+    m_codeTyped = false;  // the type's own code replaces what was typed
+    updateOk();
     updateCodeVisibility();
+}
+
+// A zone code is stored as three digits: a shorter one typed would be lost
+// on OK, so OK waits for three and says so.
+void TForm5::updateOk() {
+    const bool refused = m_codeTyped && !QRegularExpression(QStringLiteral("^[0-9]{3}$")).match(Edit3->text()).hasMatch();
+    StaticText2->setText(refused ? tr("Код Contact ID должен состоять из трёх цифр") : QString());
+    StaticText2->setVisible(refused);
+    BitBtn1->setEnabled(!refused);
 }
 
 void TForm5::CheckBox3Click() {

@@ -69,6 +69,7 @@ public:
     QCheckBox* CheckBox3;       // "Передавать Восстановление"
     widgets::SpinEdit* UpDown1; // the zone's partition 1..8 (its edit is Edit2)
     QCheckBox* CheckBox2;       // "Зона внешнего расширителя", zones 1..6
+    QLabel* StaticText2;        // why OK is disabled (a short zone code typed)
     QPushButton* BitBtn1;       // OK
     QPushButton* BitBtn2;       // Cancel
 
@@ -80,8 +81,10 @@ private:
     void ComboBox10Change();
     void CheckBox3Click();
     void updateCodeVisibility();
+    void updateOk();
 
     std::function<bool(TForm5&)> m_runner;
+    bool m_codeTyped = false;  // Edit3 holds what the user typed since the dialog was loaded
 };
 
 }  // namespace kv6::pages

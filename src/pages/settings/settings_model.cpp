@@ -63,12 +63,20 @@ bool isCurrentText(const std::string& current, const std::string& value) {
 bool setServer(std::string& target, const std::string& value) {
     if (isCurrentText(target, value)) return true;
     const auto normalised = rules::normaliseDottedIp(value);
-    if (!normalised) return false;
+    if (!normalised || !SettingsModel::isServerAddress(*normalised)) return false;
     target = *normalised;
     return true;
 }
 
 }  // namespace
+
+bool SettingsModel::isServerAddress(const std::string& text) {
+    const auto padded = rules::normaliseDottedIp(text);
+    if (!padded) return false;
+    for (std::size_t group = 0; group + 3 <= padded->size(); group += 4)
+        if (std::stoi(padded->substr(group, 3)) > 255) return false;
+    return true;
+}
 
 int SettingsModel::zoneHours() const { return image::timeZoneHours(m_values.timeZoneItem); }
 

@@ -27,6 +27,10 @@ public:
     static constexpr int kDefaultNtpInterval = 5;
     static constexpr int kServerLength = 15;
 
+    // What a server editor may send: empty, or four numbers 0..255 joined by
+    // dots (groups padded or not).
+    [[nodiscard]] static bool isServerAddress(const std::string& text);
+
     static constexpr int kDevicesOffset = 1509;
     static constexpr int kClockOffset = 1525;
     static constexpr int kNtpServerOffset = 1529;

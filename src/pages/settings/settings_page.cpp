@@ -54,7 +54,8 @@ std::string serverText(const QLineEdit* edit) {
 
 SettingsPage::SettingsPage(SettingsModel& model, image::Workspace& workspace, Prompts& prompts, WriteLink& link,
                            StatusSink& status, QWidget* parent)
-    : PageWidget(model, workspace, prompts, link, parent), m_model(model), m_link(link), m_status(status) {
+    : PageWidget(model, workspace, prompts, link, parent), m_model(model), m_prompts(prompts), m_link(link),
+      m_status(status) {
     setObjectName(QStringLiteral("SettingsPage"));
     // The pickers start at the computer's date and time.
     const QDateTime now = QDateTime::currentDateTime();
@@ -136,13 +137,19 @@ QWidget* SettingsPage::buildDateTime() {
         CheckBox3Click();
     });
     MaskEdit1 = serverEdit(QStringLiteral("MaskEdit1"), GroupBox21);
-    connect(MaskEdit1, &QLineEdit::textEdited, this, [this] { m_model.values().ntpServer = serverText(MaskEdit1); });
+    connect(MaskEdit1, &QLineEdit::textEdited, this, [this] {
+        m_model.values().ntpServer = serverText(MaskEdit1);
+        m_ntpServerTyped = true;
+    });
     UpDown10 = new widgets::SpinEdit(QStringLiteral("UpDown10"), QStringLiteral("Edit12"), GroupBox21);
     UpDown10->setRange(SettingsModel::kMinNtpInterval, SettingsModel::kMaxNtpInterval);
     connect(UpDown10, &QSpinBox::valueChanged, this, [this](int hours) { m_model.values().ntpInterval = hours; });
     MaskEdit2 = serverEdit(QStringLiteral("MaskEdit2"), GroupBox21);
     connect(MaskEdit2, &QLineEdit::textEdited, this,
-            [this] { m_model.values().programmingServer = serverText(MaskEdit2); });
+            [this] {
+                m_model.values().programmingServer = serverText(MaskEdit2);
+                m_programmingServerTyped = true;
+            });
     SpeedButton17 = new QToolButton(GroupBox21);
     SpeedButton17->setObjectName(QStringLiteral("SpeedButton17"));
     SpeedButton17->setText(tr("Записать"));
@@ -193,7 +200,25 @@ void SettingsPage::SpeedButton16Click() {
                            tr(" Адрес устройства должен быть числом от 0 до 254").toStdString());
 }
 
+bool SettingsPage::serversCanBeSent() {
+    const std::pair<bool, QString> servers[] = {
+        {m_ntpServerTyped && !SettingsModel::isServerAddress(m_model.values().ntpServer), tr("NTP сервер")},
+        {m_programmingServerTyped && !SettingsModel::isServerAddress(m_model.values().programmingServer),
+         tr("Сервер программирования")}};
+    for (const auto& [refused, field] : servers) {
+        if (!refused) continue;
+        m_prompts.message(tr("%1: адрес введён не полностью или неверно. Введите четыре числа от 0 до 255 "
+                             "или оставьте поле пустым.")
+                              .arg(field)
+                              .toStdString(),
+                          " Запись", MessageIcon::Exclamation, MessageButtons::Ok);
+        return false;
+    }
+    return true;
+}
+
 void SettingsPage::SpeedButton17Click() {
+    if (!serversCanBeSent()) return;
     if (!m_link.ensureLink()) return;
     m_model.queueClockJobs(m_workspace);
     m_link.startWrite();
@@ -240,6 +265,7 @@ void SettingsPage::showDevices() {
 
 void SettingsPage::refreshFromModel() {
     const RefreshScope scope(*this);
+    m_ntpServerTyped = m_programmingServerTyped = false;
     const SettingsModel::Values v = m_model.values();  // the editors' signals write back into the model
     showDevices();
     const image::CivilDateTime c = image::civilOf(v.clock);

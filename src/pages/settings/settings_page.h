@@ -40,6 +40,9 @@ public:
     void SpeedButton15Click();  // add a device of the chosen type
     void SpeedButton16Click();  // write the device list
     void SpeedButton17Click();  // write the clock and the servers
+    // False, after a message naming the field, while a server address typed
+    // since the last decode is incomplete or out of range: it cannot be sent.
+    [[nodiscard]] bool serversCanBeSent();
     void N9Click();             // "Удалить": the selected device row
 
     QGroupBox* GroupBox20;           // "Адреса внешних устройств"
@@ -67,9 +70,12 @@ private:
     void clockChanged();
 
     SettingsModel& m_model;
+    Prompts& m_prompts;
     WriteLink& m_link;
     StatusSink& m_status;
     QStringList m_deviceTypes;
+    bool m_ntpServerTyped = false;
+    bool m_programmingServerTyped = false;
 };
 
 }  // namespace kv6::pages

@@ -84,7 +84,7 @@ bool SmsModel::isMessageText(const std::string& utf8) {
            });
 }
 
-void SmsModel::decode(DecodeStep step, const Image& received, image::DecodeSource source) {
+void SmsModel::decode(DecodeStep step, const Image& received, image::DecodeSource) {
     Values& v = m_values;
     switch (step) {
     case DecodeStep::SmsTexts:
@@ -97,13 +97,10 @@ void SmsModel::decode(DecodeStep step, const Image& received, image::DecodeSourc
             v.targets[2 * i] = listIndex(low);
             v.targets[2 * i + 1] = listIndex(high);
         }
-        // A remote read leaves the backup number and the reserve bits as
-        // they were; a file load decodes them too, so the page shows what the
-        // file holds.
-        if (source != image::DecodeSource::RemoteRead) {
-            for (int e = 0; e < kEventCount; ++e) v.reserves[e] = (received[kReserves] >> e) & 1u;
-            v.backupTarget = listIndex(received[kBackupTarget]);
-        }
+        // Every source holds 1603/1604 (the remote blocks reach 1919), so
+        // the page always shows what the module or the file holds.
+        for (int e = 0; e < kEventCount; ++e) v.reserves[e] = (received[kReserves] >> e) & 1u;
+        v.backupTarget = listIndex(received[kBackupTarget]);
         break;
     default:
         break;
@@ -130,14 +127,14 @@ void SmsModel::encodeBackupAndReserves(Image& image) const {
     image[kReserves] = bits;
 }
 
-// Every encoder writes all twenty messages. The file save also writes the
-// backup number and reserve bits, so that a file holds what the page shows;
-// "write all settings" leaves them as ConfigImage holds them.
+// Every encoder writes all twenty messages and the backup number and
+// reserve bits, so that a file and "write all settings" hold what the page
+// shows.
 void SmsModel::encode(image::Workspace& workspace, EncodeMode mode) {
     Image& image = workspace.ConfigImage;
     encodeMessages(image);
     if (mode == EncodeMode::EncodeAll || workspace.flags.isSet(kEntryTargets)) encodeTargets(image);
-    if (mode != EncodeMode::EncodeAll) encodeBackupAndReserves(image);
+    encodeBackupAndReserves(image);
 }
 
 std::vector<int> SmsModel::ownEntries() const {

@@ -16,6 +16,8 @@ namespace kv6::pages {
 
 namespace {
 
+constexpr int kGridMinimumHeight = 160;
+
 using widgets::ValueListEditor;
 
 // Any printable character that Windows-1251 holds: the module gets the
@@ -65,6 +67,7 @@ QWidget* SmsPage::buildMessages() {
         ValueListEditor5->addRow(spec);
     }
     connect(ValueListEditor5, &ValueListEditor::valuesChanged, this, &SmsPage::ValueListEditor5StringsChange);
+    ValueListEditor5->setMinimumHeight(kGridMinimumHeight);  // the twenty rows scroll
     auto* layout = new QVBoxLayout(group);
     layout->addWidget(ValueListEditor5);
     return group;

@@ -28,14 +28,17 @@ ZoneRouting ZonesModel::routing(int zone) const {
     ZoneRouting r;
     if (zone < 1 || zone > kZoneCount) return r;
     const Image& image = m_workspace.ReceivedImage;
+    const std::uint8_t type = image[at(kTypes, zone)];
+    // The entry whose name the row shows and whose number the byte holds;
+    // none (the byte is kept on OK) when paramp does not list the type.
     if (m_types.hasNumbers()) {
         for (int i = 0; i < m_types.size(); ++i)
-            if (m_types.name(i) == m_values.zoneTexts[static_cast<std::size_t>(zone - 1)]) {
+            if (m_types.name(i) == m_values.zoneTexts[static_cast<std::size_t>(zone - 1)] &&
+                m_types.number(i) == (type & ~kTypeFlagBits)) {
                 r.typeIndex = i;
                 break;
             }
     }
-    const std::uint8_t type = image[at(kTypes, zone)];
     r.siren = (type & kSirenBit) != 0;
     r.restore = (type & kRestoreBit) != 0;
     r.code = codeText(image, zone);
@@ -99,12 +102,10 @@ void ZonesModel::decodeZoneTexts(const Image& received) {
     for (int zone = 1; zone <= kZoneCount; ++zone) {
         const int type = received[at(kTypes, zone)] & ~kTypeFlagBits;
         std::string& text = m_values.zoneTexts[static_cast<std::size_t>(zone - 1)];
-        // The preset names carry no number: show the stored one instead.
-        if (!numbered) {
-            text = std::to_string(type);
-        } else if (const auto index = m_types.findType(type)) {
-            text = m_types.name(*index);
-        }
+        // The preset names carry no number, and a type paramp does not list
+        // has no name: show the stored number instead.
+        const auto index = numbered ? m_types.findType(type) : std::nullopt;
+        text = index ? m_types.name(*index) : std::to_string(type);
     }
 }
 
@@ -129,12 +130,12 @@ void ZonesModel::decode(DecodeStep step, const Image& received, DecodeSource sou
     v.entryTime = received[kEntryTime];
     v.exitTime = received[kExitTime];
     v.sirenTime = received[kSirenTime];
-    if (source != DecodeSource::RemoteRead)
-        v.antiBounce = std::clamp<int>(received[kAntiBounce], kMinAntiBounce, kMaxAntiBounce);
+    // Every source holds the count (the remote blocks reach 1919).
+    v.antiBounce = std::clamp<int>(received[kAntiBounce], kMinAntiBounce, kMaxAntiBounce);
     v.buzzerOff = (received[kOptionBits] & kBuzzerOffBit) != 0;
 }
 
-void ZonesModel::encodeValues(Image& image, bool antiBounce) const {
+void ZonesModel::encodeValues(Image& image) const {
     const Values& v = m_values;
     image[kTamper] = indexByte(v.tamper);
     image[kOutput1Partitions] = v.output1Partitions;
@@ -145,10 +146,10 @@ void ZonesModel::encodeValues(Image& image, bool antiBounce) const {
     image[kEntryTime] = static_cast<std::uint8_t>(std::clamp(v.entryTime, 0, kMaxTime));
     image[kExitTime] = static_cast<std::uint8_t>(std::clamp(v.exitTime, 0, kMaxTime));
     image[kSirenTime] = static_cast<std::uint8_t>(std::clamp(v.sirenTime, 0, kMaxTime));
-    if (antiBounce) image[kAntiBounce] = static_cast<std::uint8_t>(std::clamp(v.antiBounce, kMinAntiBounce, kMaxAntiBounce));
+    image[kAntiBounce] = static_cast<std::uint8_t>(std::clamp(v.antiBounce, kMinAntiBounce, kMaxAntiBounce));
 }
 
-void ZonesModel::copyTables(Image& image, bool smsFlags) const {
+void ZonesModel::copyTables(Image& image) const {
     const Image& received = m_workspace.ReceivedImage;
     auto copy = [&](int offset, int length) {
         std::copy_n(received.begin() + offset, length, image.begin() + offset);
@@ -159,17 +160,18 @@ void ZonesModel::copyTables(Image& image, bool smsFlags) const {
     copy(kTclip, kZoneCount);
     copy(kSms, kZoneCount);
     copy(kCodes, 2 * kZoneCount);
-    if (smsFlags) copy(kSmsFlags, kZoneCount);
+    copy(kSmsFlags, kZoneCount);
 }
 
-// Both whole-image encoders also store the entry and exit times and the zone
-// codes, and the file save the per-zone SMS flags, so that a saved file holds
-// what the page shows. Byte 1508 is rebuilt by the document.
+// Both whole-image encoders store everything the page and the zone dialog
+// show (times, zone codes, per-zone SMS flags, anti-bounce count), so that a
+// saved file and "write all settings" hold what is on screen. Byte 1508 is
+// rebuilt by the document.
 void ZonesModel::encode(image::Workspace& workspace, EncodeMode mode) {
     const bool file = mode == EncodeMode::EncodeForFile;
     if (file && !workspace.flags.isSet(kEntryZones)) return;
-    encodeValues(workspace.ConfigImage, mode != EncodeMode::EncodeAll);
-    copyTables(workspace.ConfigImage, mode != EncodeMode::EncodeAll);
+    encodeValues(workspace.ConfigImage);
+    copyTables(workspace.ConfigImage);
     if (mode == EncodeMode::PageButton) {
         std::uint8_t& options = workspace.ConfigImage[kOptionBits];
         setBit(options, kBuzzerOffBit, m_values.buzzerOff);
@@ -181,8 +183,8 @@ void ZonesModel::queuePageJobs(image::Workspace& workspace) {
         std::uint8_t& options = workspace.ConfigImage[kOptionBits];
         setBit(options, kBuzzerOffBit, m_values.buzzerOff);
         workspace.QueueWrite(kOptionBits, 1);
-        encodeValues(workspace.ConfigImage, true);
-        copyTables(workspace.ConfigImage, true);
+        encodeValues(workspace.ConfigImage);
+        copyTables(workspace.ConfigImage);
         queueRepeatedWriteJobs(workspace);  // 1049..1088 and the zone tables
         workspace.QueueWrite(kSmsFlags, 33);  // with the anti-bounce count
     }

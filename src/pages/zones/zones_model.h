@@ -92,8 +92,8 @@ public:
 
 private:
     void decodeZoneTexts(const image::Image& received);
-    void encodeValues(image::Image& image, bool antiBounce) const;
-    void copyTables(image::Image& image, bool smsFlags) const;
+    void encodeValues(image::Image& image) const;
+    void copyTables(image::Image& image) const;
     std::string setZoneField(const std::string& key, const std::string& name, int zone, const std::string& value);
 
     image::Workspace& m_workspace;

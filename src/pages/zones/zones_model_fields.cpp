@@ -32,12 +32,15 @@ std::string zoneValue(std::string_view name, const Image& image, int zone) {
     if (name == "cid") return codeText(image, zone);
     if (name == "partition") return std::to_string(image[at(kPartitions, zone)] + 1);
     if (name == "tclipTarget") return routing::choiceText(listIndex(a & 0x0F, ZonesModel::kTargetCount));
+    // A GSM number of "Выкл." shows the first key and message, as the zone dialog does.
     if (name == "tclipKey") {
+        if ((a & 0x0F) == 0) return "1";
         const int key = listIndex((a >> 4) & 3, ZonesModel::kKeyCount);
         return key < 0 ? std::string() : std::to_string(key + 1);
     }
     if (name == "smsTarget") return routing::choiceText(listIndex(b & 0x0F, ZonesModel::kTargetCount));
     if (name == "smsMessage") {
+        if ((b & 0x0F) == 0) return "1";
         const int message = listIndex(messageOf(a, b), ZonesModel::kMessageCount);
         return message < 0 ? std::string() : std::to_string(message + 1);
     }

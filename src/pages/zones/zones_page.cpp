@@ -23,6 +23,10 @@ namespace kv6::pages {
 namespace {
 
 constexpr int kGridMinimumWidth = 260;
+// The 32 rows scroll inside the window's fixed client area.
+constexpr int kGridMinimumHeight = 160;
+// The output mode lists show this many characters and elide the rest.
+constexpr int kModeListCharacters = 14;
 
 QListWidget* checkList(const QString& name, const QStringList& items, QWidget* parent) {
     auto* list = new QListWidget(parent);
@@ -95,6 +99,7 @@ QWidget* ZonesPage::buildZones() {
         ValueListEditor8->addRow(row);
     }
     ValueListEditor8->setMinimumWidth(kGridMinimumWidth);  // room for the type names
+    ValueListEditor8->setMinimumHeight(kGridMinimumHeight);
     (new QVBoxLayout(GroupBox16))->addWidget(ValueListEditor8);
     connect(ValueListEditor8, &widgets::ValueListEditor::editButtonClicked, this,
             &ZonesPage::ValueListEditor8EditButtonClick);
@@ -118,6 +123,8 @@ QWidget* ZonesPage::buildOutputs() {
         combo->addItems(modes);
         combo->setPlaceholderText(tr("по таймеру сирены"));
         combo->setCurrentIndex(-1);
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        combo->setMinimumContentsLength(kModeListCharacters);
         list = checkList(listName, partitionItems(), group);
         list->setFlow(QListView::TopToBottom);
         list->setWrapping(true);  // two columns
@@ -183,7 +190,9 @@ QWidget* ZonesPage::buildTimers() {
     auto* bounce = new QFormLayout;
     UpDown12 = new widgets::SpinEdit(QStringLiteral("UpDown12"), QStringLiteral("Edit14"), box);
     UpDown12->setRange(ZonesModel::kMinAntiBounce, ZonesModel::kMaxAntiBounce);
-    bounce->addRow(tr("Количество сработок по зоне (антидребезг)"), UpDown12);
+    auto* bounceLabel = new QLabel(tr("Количество сработок по зоне (антидребезг)"), box);
+    bounceLabel->setWordWrap(true);
+    bounce->addRow(bounceLabel, UpDown12);
     layout->addLayout(bounce);
     // No entry either; the page button writes it.
     connect(UpDown12, &QSpinBox::valueChanged, this, [this](int value) { m_model.values().antiBounce = value; });

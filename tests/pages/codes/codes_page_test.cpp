@@ -77,7 +77,7 @@ TEST_F(CodesPageTest, CaptionsAndLabels) {
         {objects->horizontalHeaderItem(0)->text(), " Раздел  "},
         {objects->horizontalHeaderItem(1)->text(), " Номер объекта"},
         {objects->key(15), "Раздел 16"},
-        {objects->rowSpec(0).editMask, "0000"},
+        {objects->rowSpec(0).editMask, "9999"},
         {page.findChildren<QLabel*>()[0]->text(), "Кол-во знаков в кодах пользователей"},
         {page.ComboBox9->itemText(0), "4"},
         {page.ComboBox9->itemText(1), "6"},
@@ -127,6 +127,34 @@ TEST_F(CodesPageTest, CodeDialogTakesDigitsAndKeepsPartitionsInTheReceivedImage)
     EXPECT_EQ(page.ValueListEditor9->value(4), "1234");
     EXPECT_EQ(received[1159], 0x10);
     EXPECT_FALSE(config.workspace.flags.isSet(11));
+}
+
+TEST_F(CodesPageTest, StoredCodeThatIsNotAllDigitsIsTakenUnchangedAndAShortOneIsExplained) {
+    received[1195] = 0xFF;  // "????" as on a factory module
+    received[1196] = 0xFF;
+    loadFile();
+    QString reason;
+    answer<TForm7>(
+        [&](TForm7& form) {
+            EXPECT_EQ(form.Edit1->text(), "????");
+            EXPECT_TRUE(form.Label1->text().isEmpty());
+            form.Edit1->setText("12");
+            EXPECT_FALSE(form.OKBtn->isEnabled());
+            reason = form.Label1->text();
+            form.Edit1->setText("????");
+            tick(form.CheckListBox1, 2);
+        },
+        true);
+    emit page.ValueListEditor9->editButtonClicked(0);
+    EXPECT_EQ(reason, "Введите код из 4 цифр или оставьте поле пустым");
+    EXPECT_EQ(received[1163], 0x04);
+    EXPECT_EQ(config.codes.values().codes[0], "????");
+
+    answer<TForm3>([](TForm3& form) { form.CheckBox1->setChecked(true); }, true);  // "??????" as loaded
+    received[218] = received[219] = received[220] = 0xFF;
+    loadFile();
+    emit page.ValueListEditor4->editButtonClicked(0);
+    EXPECT_EQ(config.codes.values().rearmCode, 1);
 }
 
 TEST_F(CodesPageTest, Code99HasOnePartitionAndItsBypassInByte1508) {
@@ -183,9 +211,12 @@ TEST_F(CodesPageTest, SixDigitsExtendCodesAndTheMasks) {
     answer<TForm7>([](TForm7& form) { EXPECT_EQ(form.Edit1->maxLength(), 6); }, false);
     emit page.ValueListEditor9->editButtonClicked(0);
 
-    page.ValueListEditor6->commitUserValue(2, "0012");
+    // A typed entry of one to four digits is stored and shown padded.
+    EXPECT_TRUE(page.ValueListEditor6->commitUserValue(2, "12"));
+    EXPECT_EQ(page.ValueListEditor6->value(2), "0012");
     EXPECT_EQ(config.codes.values().partitionObjects[2], "0012");
     EXPECT_TRUE(config.workspace.flags.isSet(30));
+    EXPECT_FALSE(page.ValueListEditor6->commitUserValue(2, "12345"));
 }
 
 TEST_F(CodesPageTest, WriteButtonQueuesTheEightJobsAfterTheQuestion) {

@@ -164,6 +164,7 @@ TEST_F(SettingsModelTest, ServersTakeBackWhatTheyShow) {
     EXPECT_EQ(model.setField("ntpServer", "1.2\\x01\\\\x"), "");  // as show prints it
     EXPECT_EQ(model.values().ntpServer, odd);
     EXPECT_NE(model.setField("ntpServer", "1.2.3"), "");
+    EXPECT_NE(model.setField("ntpServer", "1.2.3.256"), "");
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
@@ -159,6 +161,27 @@ TEST_F(SettingsPageTest, ClockButtonWritesWithoutAQuestion) {
     EXPECT_EQ((std::vector<int>{c[1525], c[1526], c[1527], c[1528]}), (std::vector<int>{0xD0, 0x97, 0x17, 0xBC}));
     EXPECT_EQ(c[1544], 0);
     EXPECT_EQ(image::ImageText(c, 1588, 15), "192.168.001.010");
+}
+
+TEST_F(SettingsPageTest, HalfTypedOrOutOfRangeServerIsRefusedWithTheFieldNamed) {
+    for (const auto& [name, typed, field] : {std::tuple{"MaskEdit1", "10", "NTP сервер"},
+                                             std::tuple{"MaskEdit2", "300001001001", "Сервер программирования"}}) {
+        page.refreshFromModel();
+        prompts.shown.clear();
+        auto* server = find<QLineEdit>(name);
+        server->setEnabled(true);
+        server->setCursorPosition(0);
+        QTest::keyClicks(server, typed);
+        click("SpeedButton17");
+        ASSERT_EQ(prompts.shown.size(), 1u) << name;
+        EXPECT_EQ(prompts.shown[0].text, std::string(field) + ": адрес введён не полностью или неверно. Введите "
+                                                              "четыре числа от 0 до 255 или оставьте поле пустым.");
+        EXPECT_TRUE(config.workspace.queue.empty());
+        EXPECT_FALSE(page.serversCanBeSent());
+    }
+    EXPECT_TRUE(SettingsModel::isServerAddress(""));
+    EXPECT_TRUE(SettingsModel::isServerAddress("10.0.0.255"));
+    EXPECT_FALSE(SettingsModel::isServerAddress("10..."));
 }
 
 TEST_F(SettingsPageTest, DecodeAfterASerialReadShowsThePresenceAndTheNtpState) {

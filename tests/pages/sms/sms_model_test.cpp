@@ -93,8 +93,11 @@ TEST_F(SmsModelTest, BackupAndReserveBytesBySourceAndEncoder) {
     EXPECT_FALSE(model.values().reserves[SmsModel::Arm]);
 
     ws.ReceivedImage[1603] = 2;
-    config.document.DecodeImage(DecodeSource::RemoteRead);
-    EXPECT_EQ(model.values().backupTarget, 4);  // a remote read leaves them
+    ws.ReceivedImage[1604] = 0x40;
+    config.document.DecodeImage(DecodeSource::RemoteRead);  // its blocks hold both bytes
+    EXPECT_EQ(model.values().backupTarget, 2);
+    EXPECT_TRUE(model.values().reserves[SmsModel::CaseOpened]);
+    EXPECT_FALSE(model.values().reserves[SmsModel::Disarm]);
 
     ws.ReceivedImage[1603] = 11;
     ws.ReceivedImage[1604] = 0x02;
@@ -102,12 +105,13 @@ TEST_F(SmsModelTest, BackupAndReserveBytesBySourceAndEncoder) {
     EXPECT_EQ(model.values().backupTarget, SmsModel::kNoSelection);
     EXPECT_EQ(model.fields().back().value, "");
 
-    // "Write all settings" leaves both bytes; the file save writes what the page shows.
+    // Both whole-image encoders write what the page shows.
     setOk("armReserve", "false");
     config.document.EncodeAll();
-    EXPECT_EQ(bytesAt(ws.ConfigImage, 1603, 2), std::string("\x0B\x02", 2));
-    config.document.EncodeForFile();
     EXPECT_EQ(bytesAt(ws.ConfigImage, 1603, 2), std::string("\xFF\x00", 2));
+    setOk("backupTarget", "3");
+    config.document.EncodeForFile();
+    EXPECT_EQ(bytesAt(ws.ConfigImage, 1603, 2), std::string("\x03\x00", 2));
 }
 
 TEST_F(SmsModelTest, SetFieldRefusesWhatWindows1251CannotHold) {

@@ -36,10 +36,18 @@ protected:
 TEST_F(ZonesModelTest, TypeByteWithSirenAndRestoreFindsItsNameFromParamp) {
     model.setZoneTypes(ZoneTypeList::fromFileLines(kParamp));
     rx[1051] = 47;  // 35 + siren + restore
-    rx[1052] = 99;  // no such type: the row keeps its text
+    rx[1052] = 99;  // no such type: the row shows the number, and OK keeps the byte
+    rx[1053] = 0;
     load(DecodeSource::FileLoad);
     EXPECT_EQ(model.values().zoneTexts[0], "24х часовая");
-    EXPECT_EQ(model.values().zoneTexts[1], "Периметр");
+    EXPECT_EQ(model.values().zoneTexts[1], "99");
+    EXPECT_EQ(model.values().zoneTexts[2], "0");
+    for (int zone : {2, 3}) {
+        EXPECT_EQ(model.routing(zone).typeIndex, -1);
+        model.applyRouting(zone, model.routing(zone));
+    }
+    EXPECT_EQ(rx[1052], 99);
+    EXPECT_EQ(rx[1053], 0);
     const ZoneRouting r = model.routing(1);
     EXPECT_EQ(r.typeIndex, 3);
     EXPECT_TRUE(r.siren);
@@ -128,6 +136,12 @@ TEST_F(ZonesModelTest, ZeroGsmNibblesShowTheFirstItemsAndListsWithoutSelectionKe
     EXPECT_EQ(r.tclipTarget, 0);
     EXPECT_EQ(r.tclipKey, 0);
     EXPECT_EQ(r.smsMessage, 0);
+    // `show` prints what the dialog shows ("Ключ 1", "Сообщение №1"), and takes it back unchanged.
+    EXPECT_EQ(value("tclipKey1"), "1");
+    EXPECT_EQ(value("smsMessage1"), "1");
+    const image::Image before = rx;
+    for (const auto& f : model.fields()) ASSERT_EQ(model.setField(f.key, f.value), "") << f.key;
+    EXPECT_EQ(rx, before);
     r = model.routing(2);
     EXPECT_EQ(r.tclipTarget, -1);
     EXPECT_EQ(r.tclipKey, -1);
@@ -170,20 +184,21 @@ TEST_F(ZonesModelTest, PageButtonQueuesNineJobsAndTouchesOnlyBitThreeOf1508) {
     EXPECT_EQ(ws.ConfigImage[1508], 0x1F);
 }
 
-TEST_F(ZonesModelTest, RemoteReadKeepsAntiBounceAndWriteAllLeavesFlagsAndCount) {
+TEST_F(ZonesModelTest, RemoteReadDecodesAntiBounceAndBothEncodersWriteFlagsAndCount) {
     model.values().antiBounce = 42;
     rx[1641] = 7;
     rx[1609] = 3;
     load(DecodeSource::RemoteRead);
-    EXPECT_EQ(model.values().antiBounce, 42);
+    EXPECT_EQ(model.values().antiBounce, 7);
+    model.values().antiBounce = 42;
     ws.ConfigImage[1641] = 0;
     ws.ConfigImage[1609] = 0;
     config.document.EncodeAll();
-    EXPECT_EQ(ws.ConfigImage[1641], 0);
-    EXPECT_EQ(ws.ConfigImage[1609], 0);
-    config.document.EncodeForFile();
     EXPECT_EQ(ws.ConfigImage[1641], 42);
     EXPECT_EQ(ws.ConfigImage[1609], 3);
+    ws.ConfigImage[1641] = 0;
+    config.document.EncodeForFile();
+    EXPECT_EQ(ws.ConfigImage[1641], 42);
 }
 
 TEST_F(ZonesModelTest, SavedFileComesBackByteForByteAndShownValuesAreTakenBack) {
