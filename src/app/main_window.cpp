@@ -24,6 +24,7 @@
 #include "app/page_sheets.h"
 #include "app/panel_status_bar.h"
 #include "app/standard_dialogs.h"
+#include "app/tab_change_marks.h"
 #include "image/time_zone.h"
 #include "io/module_link.h"
 #include "io/backup_store.h"
@@ -102,6 +103,10 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
     Form5->setParent(this, Form5->windowFlags());
     connectMenu();
     fixSizeAndCentre();
+    // What the pages show at start counts as unchanged, as after a decode.
+    m_configuration.document.rememberFields();
+    m_tabMarks = new TabChangeMarks(*PageControl1);
+    m_tabMarks->updateAll();
 
     if (options.loadSideFilesOnStart) {
         m_firstTick = new QTimer(this);

@@ -34,6 +34,7 @@ class DialogProvider;
 class LinkControl;
 class MainMenu;
 class PanelStatusBar;
+class TabChangeMarks;
 
 // What the window would otherwise make itself; tests pass scripted ones.
 struct TForm1Options {
@@ -139,6 +140,7 @@ private:
     QTimer* m_firstTick = nullptr;
     std::array<QWidget*, kSheetCount> m_sheets{};
     std::vector<QPointer<QWidget>> m_writeControls;
+    TabChangeMarks* m_tabMarks = nullptr;
     bool m_writeControlsEnabled = false;
 };
 

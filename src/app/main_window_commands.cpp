@@ -6,6 +6,7 @@
 #include "app/link_control.h"
 #include "app/main_window.h"
 #include "app/panel_status_bar.h"
+#include "app/tab_change_marks.h"
 #include "io/prg_file.h"
 
 namespace kv6::app {
@@ -32,6 +33,8 @@ void TForm1::N5Click() {
         return;
     }
     StatusBar1->setPanelText(1, tr(" Сохранение данных завершено. Файл ") + fullName(path));
+    m_configuration.document.rememberFields();  // the file holds what the pages show
+    m_tabMarks->updateAll();
 }
 
 // "Загрузить из файла". A file that cannot be read changes nothing; a file
@@ -85,6 +88,8 @@ void TForm1::N15Click() {
         return;
     m_configuration.document.EncodeAll();
     m_configuration.document.queueWriteAllJobs();
+    m_configuration.document.rememberWrittenByWriteAll();
+    m_tabMarks->updateAll();
     m_link->startWrite();
 }
 

@@ -62,6 +62,13 @@ SettingsPage::SettingsPage(SettingsModel& model, image::Workspace& workspace, Pr
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(buildDevices(), 1);
     layout->addWidget(buildDateTime(), 1);
+    marks().addEditor(DateTimePicker1, "clock");
+    marks().addEditor(DateTimePicker2, "clock");
+    marks().addEditor(ComboBox18, "timeZone");
+    marks().addEditor(CheckBox3, "ntp");
+    marks().addEditor(MaskEdit1, "ntpServer");
+    marks().addEditor(UpDown10, "ntpInterval");
+    marks().addEditor(MaskEdit2, "programmingServer");
     refreshFromModel();
 }
 
@@ -184,6 +191,7 @@ void SettingsPage::SpeedButton15Click() {
     }
     m_model.addDevice(m_deviceTypes.at(index).toStdString());
     showDevices();
+    marks().update();
 }
 
 void SettingsPage::SpeedButton16Click() {
@@ -196,13 +204,17 @@ void SettingsPage::SpeedButton16Click() {
 void SettingsPage::SpeedButton17Click() {
     if (!m_link.ensureLink()) return;
     m_model.queueClockJobs(m_workspace);
+    m_model.rememberFields();
+    marks().update();
     m_link.startWrite();
 }
 
 void SettingsPage::N9Click() {
     const QModelIndex current = ListView2->currentIndex();
     if (!current.isValid() || !ListView2->currentItem()->isSelected()) return;
-    if (m_model.removeDevice(static_cast<std::size_t>(current.row()))) showDevices();
+    if (!m_model.removeDevice(static_cast<std::size_t>(current.row()))) return;
+    showDevices();
+    marks().update();
 }
 
 void SettingsPage::CheckBox3Click() {

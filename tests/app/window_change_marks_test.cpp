@@ -1,0 +1,51 @@
+#include <QTabWidget>
+#include <QTableWidget>
+
+#include "pages/common/page_widget.h"
+#include "widgets/value_list_editor.h"
+#include "window_fixture.h"
+
+namespace kv6::app::test {
+namespace {
+
+class WindowChangeMarks : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        QByteArray image(4096, '\0');
+        image.replace(0, 6, "123456");
+        ASSERT_TRUE(writeFile(dir.filePath("site.prg"), image));
+        dialogs.openName = dir.filePath("site.prg");
+        window->N7Click();
+        prompts.shown.clear();
+        apnGrid = window->findChild<widgets::ValueListEditor*>(QStringLiteral("ValueListEditor2"));
+        ASSERT_NE(apnGrid, nullptr);
+    }
+    [[nodiscard]] QString caption(int index) const { return window->PageControl1->tabText(index); }
+    [[nodiscard]] bool apnMarked() const { return apnGrid->item(kApnRow, 1)->font().bold(); }
+
+    static constexpr int kApnRow = 2;
+    widgets::ValueListEditor* apnGrid = nullptr;
+};
+
+TEST_F(WindowChangeMarks, AnEditMarksItsCellAndTabUntilReverted) {
+    EXPECT_EQ(caption(0), "Объект");
+    ASSERT_TRUE(apnGrid->commitUserValue(kApnRow, QStringLiteral("internet")));
+    EXPECT_TRUE(apnMarked());
+    EXPECT_FALSE(apnGrid->item(0, 1)->font().bold()) << "the object number was not edited";
+    EXPECT_EQ(caption(0), "Объект •");
+    EXPECT_EQ(caption(1), "GSM номера");
+
+    ASSERT_TRUE(apnGrid->commitUserValue(kApnRow, QString()));
+    EXPECT_EQ(caption(0), "Объект") << "typing the old value back is no change";
+
+    ASSERT_TRUE(apnGrid->commitUserValue(kApnRow, QStringLiteral("internet")));
+    auto* page = window->tabSheet(1)->findChild<pages::PageWidget*>();
+    page->marks().revertPage();
+    EXPECT_EQ(apnGrid->value(kApnRow), "");
+    EXPECT_FALSE(apnMarked());
+    EXPECT_EQ(caption(0), "Объект");
+}
+
+}  // namespace
+}  // namespace kv6::app::test
