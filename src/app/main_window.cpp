@@ -244,8 +244,19 @@ void TForm1::N11Click(bool checked) { emit advancedToggled(checked); }
 
 void TForm1::N3Click() { close(); }
 
+bool TForm1::discardChangesConfirmed() {
+    if (!m_configuration.document.hasChanges()) return true;
+    return m_prompts->message(
+        tr("Изменённые поля не записаны в модуль и не сохранены в файл. Отменить изменения ?").toStdString(),
+        tr(" Изменения").toStdString(), MessageIcon::Exclamation, MessageButtons::YesNo);
+}
+
 // Leaving while write jobs wait would leave the module half-written: ask first.
 void TForm1::closeEvent(QCloseEvent* event) {
+    if (!discardChangesConfirmed()) {
+        event->ignore();
+        return;
+    }
     if (!m_configuration.workspace.queue.empty() &&
         !m_prompts->message("Запись настроек в модуль не завершена: модуль останется записанным не полностью. "
                             "Выйти ?",

@@ -78,6 +78,8 @@ public:
 
     // A page's write button: disabled until the first read or file load.
     void registerWriteControl(QWidget* control);
+    // With changed fields on the pages, asks whether to discard them; true: go on.
+    [[nodiscard]] bool discardChangesConfirmed();
     // Puts PopupMenu2 ("Очистить журнал событий") on the journal list.
     void attachJournalMenu(QWidget* list);
 

@@ -40,6 +40,7 @@ void TForm1::N5Click() {
 // "Загрузить из файла". A file that cannot be read changes nothing; a file
 // of another size than the image is loaded as far as it goes, and said so.
 void TForm1::N7Click() {
+    if (!discardChangesConfirmed()) return;
     const QString path = m_dialogs->openFileName(this);
     if (path.isEmpty()) return;
     const io::PrgLoadResult result = io::loadConfigurationFile(m_configuration, path);
@@ -74,6 +75,7 @@ void TForm1::COM1Click() {
 
 // "Считать" -> "Настройки модуля".
 void TForm1::N8Click() {
+    if (!discardChangesConfirmed()) return;
     const std::optional<PasswordEntry> entry = m_dialogs->password(this, false);
     if (!entry) return;
     if (!m_link->remoteListening() && m_sideFiles.loadPortLines()) applyPortSetting();

@@ -47,5 +47,33 @@ TEST_F(WindowChangeMarks, AnEditMarksItsCellAndTabUntilReverted) {
     EXPECT_EQ(caption(0), "Объект");
 }
 
+TEST_F(WindowChangeMarks, ReadLoadAndCloseAskBeforeDroppingEdits) {
+    ASSERT_TRUE(apnGrid->commitUserValue(kApnRow, QStringLiteral("internet")));
+    dialogs.passwordAnswer = PasswordEntry{QStringLiteral("0"), {}};
+    prompts.answers = {false, false, false};
+    window->N8Click();
+    window->N7Click();
+    EXPECT_FALSE(window->close());
+    ASSERT_EQ(prompts.shown.size(), 3U);
+    EXPECT_EQ(prompts.shown[0].text,
+              "Изменённые поля не записаны в модуль и не сохранены в файл. Отменить изменения ?");
+    EXPECT_EQ(prompts.shown[0].buttons, MessageButtons::YesNo);
+    EXPECT_TRUE(link.readPasswords.isEmpty());
+    EXPECT_TRUE(dialogs.passwordShownWithNew.empty());
+    EXPECT_EQ(apnGrid->value(kApnRow), "internet") << "the declined load kept the edit";
+
+    prompts.answers = {true};
+    window->N8Click();
+    EXPECT_EQ(link.readPasswords, QStringList{"0"});
+
+    // Saved: nothing is lost any more, nothing is asked.
+    dialogs.saveName = dir.filePath("saved.prg");
+    window->N5Click();
+    EXPECT_EQ(caption(0), "Объект");
+    prompts.shown.clear();
+    window->N7Click();
+    EXPECT_TRUE(prompts.shown.empty());
+}
+
 }  // namespace
 }  // namespace kv6::app::test
