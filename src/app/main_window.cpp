@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <QTimer>
 #include <QToolButton>
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 #include "app/dialog_provider.h"
@@ -25,6 +26,7 @@
 #include "app/panel_status_bar.h"
 #include "app/standard_dialogs.h"
 #include "app/tab_change_marks.h"
+#include "app/transfer_progress_bar.h"
 #include "image/time_zone.h"
 #include "io/module_link.h"
 #include "io/backup_store.h"
@@ -130,7 +132,21 @@ void TForm1::buildPages() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(PageControl1, 1);
-    layout->addWidget(StatusBar1);
+    TransferProgress = new TransferProgressBar([this]() -> std::optional<link::TransferProgress> {
+        if (!m_moduleLink) return std::nullopt;
+        return m_moduleLink->transferProgress();
+    });
+    if (m_moduleLink) {
+        io::ModuleLink* link = m_moduleLink.get();
+        connect(link, &io::ModuleLink::readCompleted, TransferProgress, [this] { TransferProgress->finish(true); });
+        connect(link, &io::ModuleLink::readFailed, TransferProgress, [this] { TransferProgress->finish(false); });
+        connect(link, &io::ModuleLink::writeFinished, TransferProgress, &TransferProgressBar::finish);
+    }
+    auto* statusRow = new QHBoxLayout;
+    statusRow->setContentsMargins(0, 0, 0, 0);
+    statusRow->addWidget(StatusBar1, 1);
+    statusRow->addWidget(TransferProgress);
+    layout->addLayout(statusRow);
     setCentralWidget(central);
 
     PopupMenu2 = new QMenu(this);

@@ -35,6 +35,7 @@ class LinkControl;
 class MainMenu;
 class PanelStatusBar;
 class TabChangeMarks;
+class TransferProgressBar;
 
 // What the window would otherwise make itself; tests pass scripted ones.
 struct TForm1Options {
@@ -85,6 +86,7 @@ public:
 
     QTabWidget* PageControl1 = nullptr;
     PanelStatusBar* StatusBar1 = nullptr;
+    TransferProgressBar* TransferProgress = nullptr;  // beside StatusBar1 while a transfer runs
     MainMenu* MainMenu1 = nullptr;
     QMenu* PopupMenu2 = nullptr;     // context menu of the journal list
     QAction* N13 = nullptr;          // "Очистить журнал событий", a write control

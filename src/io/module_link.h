@@ -11,6 +11,7 @@
 #include "common/trace_sink.h"
 #include "image/page_model.h"
 #include "link/pacing.h"
+#include "link/transfer_progress.h"
 #include "remote/greeting.h"
 
 namespace kv6::pages {
@@ -101,6 +102,8 @@ public:
 
     [[nodiscard]] bool readActive() const;
     [[nodiscard]] bool writeQueueEmpty() const;
+    // Blocks of the read that runs, else write jobs sent of those queued; nothing when idle.
+    [[nodiscard]] std::optional<link::TransferProgress> transferProgress();
 
     // Where write jobs go while remote access listens (null: no remote path).
     // The remote session plugs in here; the engine consults it on every tick.
@@ -125,6 +128,7 @@ signals:
 private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
+    link::JobProgress m_jobProgress;
 };
 
 }  // namespace kv6::io
