@@ -157,9 +157,17 @@ QWidget* SettingsPage::buildDateTime() {
     SpeedButton17->setEnabled(false);
     connect(SpeedButton17, &QToolButton::clicked, this, &SettingsPage::SpeedButton17Click);
 
+    ComputerTimeButton = new QToolButton(GroupBox21);
+    ComputerTimeButton->setObjectName(QStringLiteral("ComputerTimeButton"));
+    ComputerTimeButton->setText(tr("Время компьютера"));
+    ComputerTimeButton->setToolTip(tr("Установить текущие дату и время компьютера"));
+    connect(ComputerTimeButton, &QToolButton::clicked, this,
+            [this] { setComputerTime(QDateTime::currentDateTimeUtc()); });
+
     auto* clock = new QHBoxLayout;
     clock->addWidget(DateTimePicker1);
     clock->addWidget(DateTimePicker2);
+    clock->addWidget(ComputerTimeButton);
     auto* form = new QFormLayout(GroupBox21);
     form->addRow(clock);
     form->addRow(tr("Часовой пояс (для журнала):"), ComboBox18);
@@ -215,6 +223,15 @@ void SettingsPage::N9Click() {
     if (!m_model.removeDevice(static_cast<std::size_t>(current.row()))) return;
     showDevices();
     marks().update();
+}
+
+// The pickers show the module's local time in the chosen zone; without a
+// zone they show the computer's own.
+void SettingsPage::setComputerTime(const QDateTime& nowUtc) {
+    const int hours = m_model.zoneHours();
+    const QDateTime shown = hours != 0 ? nowUtc.toUTC().addSecs(hours * 3600LL) : nowUtc.toLocalTime();
+    DateTimePicker1->setDate(shown.date());
+    DateTimePicker2->setTime(QTime(shown.time().hour(), shown.time().minute(), shown.time().second()));
 }
 
 void SettingsPage::CheckBox3Click() {
