@@ -5,7 +5,9 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
@@ -74,6 +76,8 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
         m_ownLink = std::make_unique<ModuleLinkControl>(*m_moduleLink, options.remotePort);
         m_link = m_ownLink.get();
         connect(m_moduleLink.get(), &io::ModuleLink::readCompleted, this, &TForm1::configurationDecoded);
+        // The pages now hold the module's image, not the file's.
+        connect(m_moduleLink.get(), &io::ModuleLink::readCompleted, this, [this] { showLastFile({}); });
         // The greeting subtracts the zone chosen on the date and time page.
         m_moduleLink->setTimeZoneHoursProvider([this] { return m_configuration.settings.zoneHours(); });
         // Every completed read is kept as a backup; one that cannot be
@@ -145,7 +149,16 @@ void TForm1::buildPages() {
     auto* statusRow = new QHBoxLayout;
     statusRow->setContentsMargins(0, 0, 0, 0);
     statusRow->addWidget(StatusBar1, 1);
+    FileNameLabel = new QLabel;
+    FileNameLabel->setObjectName(QStringLiteral("FileNameLabel"));
+    FileNameLabel->setMaximumWidth(TransferProgressBar::kWidth);
+    FileNameLabel->hide();
+    statusRow->addWidget(FileNameLabel);
     statusRow->addWidget(TransferProgress);
+    // The bar takes the file name's place while a transfer runs.
+    connect(TransferProgress, &TransferProgressBar::shownChanged, FileNameLabel, [this](bool shown) {
+        FileNameLabel->setVisible(!shown && !FileNameLabel->toolTip().isEmpty());
+    });
     layout->addLayout(statusRow);
     setCentralWidget(central);
 
@@ -197,6 +210,22 @@ void TForm1::fixSizeAndCentre() {
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
     }
+}
+
+void TForm1::showLastFile(const QString& path) {
+    m_lastFile = path.isEmpty() ? m_lastFile : path;  // the folder stays the dialogs' start
+    const QString name = QFileInfo(path).fileName();
+    FileNameLabel->setText(tr("Файл: ") + name);
+    FileNameLabel->setToolTip(QDir::toNativeSeparators(path));
+    FileNameLabel->setVisible(!name.isEmpty());
+}
+
+QString TForm1::fileDialogStart(bool forSave) const {
+    const QString folder = m_lastFile.isEmpty() ? QString() : QFileInfo(m_lastFile).absolutePath();
+    const QString objectNumber = QString::fromStdString(m_configuration.object.values().objectNumber).trimmed();
+    if (!forSave || objectNumber.isEmpty()) return folder;
+    const QString name = objectNumber + QStringLiteral(".prg");
+    return folder.isEmpty() ? name : QDir(folder).filePath(name);
 }
 
 QWidget* TForm1::tabSheet(int number) const {

@@ -15,6 +15,7 @@
 #include "pages/common/write_link.h"
 
 class QAction;
+class QLabel;
 class QMenu;
 class QTabWidget;
 class QTimer;
@@ -87,6 +88,7 @@ public:
     QTabWidget* PageControl1 = nullptr;
     PanelStatusBar* StatusBar1 = nullptr;
     TransferProgressBar* TransferProgress = nullptr;  // beside StatusBar1 while a transfer runs
+    QLabel* FileNameLabel = nullptr;  // the last file loaded or saved, until the next read
     MainMenu* MainMenu1 = nullptr;
     QMenu* PopupMenu2 = nullptr;     // context menu of the journal list
     QAction* N13 = nullptr;          // "Очистить журнал событий", a write control
@@ -127,6 +129,11 @@ private:
     void connectMenu();
     void applyPortSetting();
     void fixSizeAndCentre();
+    // The last file loaded or saved, shown by name; empty after a read.
+    void showLastFile(const QString& path);
+    // Where the file dialogs start: the last file's folder (and for a save,
+    // "<object number>.prg" in it).
+    [[nodiscard]] QString fileDialogStart(bool forSave) const;
     [[nodiscard]] static QString portLabel(const QString& port);
 
     LoggingTraceSink m_trace;
@@ -145,6 +152,7 @@ private:
     std::array<QWidget*, kSheetCount> m_sheets{};
     std::vector<QPointer<QWidget>> m_writeControls;
     TabChangeMarks* m_tabMarks = nullptr;
+    QString m_lastFile;
     bool m_writeControlsEnabled = false;
 };
 

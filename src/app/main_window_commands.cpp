@@ -23,7 +23,7 @@ QString fullName(const QString& path) { return QDir::toNativeSeparators(QFileInf
 // "Сохранить в файл". A file that cannot be written is reported and the
 // success text is not shown; QSaveFile keeps any earlier file intact.
 void TForm1::N5Click() {
-    const QString path = m_dialogs->saveFileName(this);
+    const QString path = m_dialogs->saveFileNameAt(this, fileDialogStart(true));
     if (path.isEmpty()) return;
     const QString reason = io::saveConfigurationFile(m_configuration, path, &m_trace);
     if (!reason.isEmpty()) {
@@ -35,13 +35,14 @@ void TForm1::N5Click() {
     StatusBar1->setPanelText(1, tr(" Сохранение данных завершено. Файл ") + fullName(path));
     m_configuration.document.rememberFields();  // the file holds what the pages show
     m_tabMarks->updateAll();
+    showLastFile(path);
 }
 
 // "Загрузить из файла". A file that cannot be read changes nothing; a file
 // of another size than the image is loaded as far as it goes, and said so.
 void TForm1::N7Click() {
     if (!discardChangesConfirmed()) return;
-    const QString path = m_dialogs->openFileName(this);
+    const QString path = m_dialogs->openFileNameAt(this, fileDialogStart(false));
     if (path.isEmpty()) return;
     const io::PrgLoadResult result = io::loadConfigurationFile(m_configuration, path);
     if (!result.ok) {
@@ -54,6 +55,7 @@ void TForm1::N7Click() {
     if (result.fileSize != static_cast<qint64>(image::kImageSize))
         text += tr(" (размер файла %1 байт)").arg(result.fileSize);
     StatusBar1->setPanelText(1, text);
+    showLastFile(path);
     emit configurationDecoded();
 }
 

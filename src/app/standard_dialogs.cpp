@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QLineEdit>
 
@@ -10,9 +11,18 @@ namespace kv6::app {
 
 namespace {
 
-QString prgFileName(QWidget* parent, QFileDialog::AcceptMode mode) {
+QString prgFileName(QWidget* parent, QFileDialog::AcceptMode mode, const QString& start = {}) {
     QFileDialog dialog(parent);
     StandardDialogs::preparePrgDialog(dialog, mode);
+    if (!start.isEmpty()) {
+        const QFileInfo info(start);
+        if (info.isDir()) {
+            dialog.setDirectory(info.absoluteFilePath());
+        } else {
+            dialog.setDirectory(info.absolutePath());
+            if (mode == QFileDialog::AcceptSave) dialog.selectFile(info.fileName());
+        }
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return dialog.selectedFiles().constFirst();
 }
@@ -47,6 +57,14 @@ StandardDialogs::~StandardDialogs() {
 QString StandardDialogs::openFileName(QWidget* parent) { return prgFileName(parent, QFileDialog::AcceptOpen); }
 
 QString StandardDialogs::saveFileName(QWidget* parent) { return prgFileName(parent, QFileDialog::AcceptSave); }
+
+QString StandardDialogs::openFileNameAt(QWidget* parent, const QString& start) {
+    return prgFileName(parent, QFileDialog::AcceptOpen, start);
+}
+
+QString StandardDialogs::saveFileNameAt(QWidget* parent, const QString& start) {
+    return prgFileName(parent, QFileDialog::AcceptSave, start);
+}
 
 std::optional<PasswordEntry> StandardDialogs::password(QWidget* parent, bool withNewPassword) {
     if (!m_passwordDialog) m_passwordDialog = new TPasswordDlg(parent);

@@ -1,3 +1,4 @@
+#include <QLabel>
 #include <QTabWidget>
 #include <QTableWidget>
 
@@ -73,6 +74,17 @@ TEST_F(WindowChangeMarks, ReadLoadAndCloseAskBeforeDroppingEdits) {
     prompts.shown.clear();
     window->N7Click();
     EXPECT_TRUE(prompts.shown.empty());
+}
+
+TEST_F(WindowChangeMarks, TheLastFileIsNamedAndItsFolderReused) {
+    EXPECT_EQ(window->FileNameLabel->text(), "Файл: site.prg");
+    EXPECT_FALSE(window->FileNameLabel->isHidden());
+    dialogs.saveName = dir.filePath("copy.prg");
+    window->N5Click();
+    EXPECT_EQ(dialogs.saveStart, dir.filePath("123456.prg")) << "the object number names the proposed file";
+    EXPECT_EQ(window->FileNameLabel->text(), "Файл: copy.prg");
+    window->N7Click();
+    EXPECT_EQ(dialogs.openStart, dir.path());
 }
 
 }  // namespace
