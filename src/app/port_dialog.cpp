@@ -1,6 +1,7 @@
 #include "app/port_dialog.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -9,6 +10,7 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace kv6::app {
 
@@ -91,7 +93,20 @@ void TForm4::setPortText(const QString& text) {
 
 QString TForm4::portText() const { return Edit1->currentText(); }
 
-void TForm4::refreshPorts() { setAvailablePorts(systemPortEntries()); }
+void TForm4::refreshPorts() {
+    std::vector<SerialPortEntry> ports = systemPortEntries();
+    // The system does not list pseudo-terminals (a simulated module's line):
+    // the one in use stays pickable while it exists.
+    const QString current = portText().trimmed();
+    const QFileInfo device(current);
+    const bool listed =
+        std::any_of(ports.begin(), ports.end(), [&](const SerialPortEntry& port) { return port.path == current; });
+    if (current.startsWith(QLatin1Char('/')) && device.exists() && !listed) {
+        const QString about = current.startsWith(QStringLiteral("/dev/pts/")) ? tr("псевдотерминал") : QString();
+        ports.push_back({current, about, {}, {}, {}, device.isReadable() && device.isWritable()});
+    }
+    setAvailablePorts(ports);
+}
 
 void TForm4::setAvailablePorts(const QStringList& devices) {
     std::vector<SerialPortEntry> ports;

@@ -76,8 +76,8 @@ std::optional<PasswordEntry> StandardDialogs::password(QWidget* parent, bool wit
 
 QString StandardDialogs::port(QWidget* parent, const QString& current) {
     if (!m_portDialog) m_portDialog = new TForm4(parent);
-    m_portDialog->refreshPorts();
     m_portDialog->setPortText(current);
+    m_portDialog->refreshPorts();
     m_portDialog->Edit1->setFocus();
     m_portDialog->exec();  // closed by any means, the text counts
     return m_portDialog->portText();

@@ -258,5 +258,19 @@ TEST(PortDialog, ListsGivenPortsUsbFirstAndSaysHowToGetRights) {
     EXPECT_TRUE(dialog.PermissionHint->isHidden());
 }
 
+// A pseudo-terminal in use (a simulated module) is not enumerated by the system, yet listed.
+TEST(PortDialog, RefreshKeepsThePseudoTerminalInUse) {
+    qtApp();
+    QTemporaryDir dir;
+    const QString device = dir.filePath(QStringLiteral("pts-like"));
+    ASSERT_TRUE(writeFile(device, "x"));
+    TForm4 dialog;
+    dialog.setPortText(device);
+    dialog.refreshPorts();
+    ASSERT_GE(dialog.Edit1->count(), 1);
+    EXPECT_EQ(dialog.Edit1->itemData(dialog.Edit1->count() - 1).toString(), device);
+    EXPECT_EQ(dialog.portText(), device);
+}
+
 }  // namespace
 }  // namespace kv6::app::test
