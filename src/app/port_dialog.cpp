@@ -1,5 +1,6 @@
 #include "app/port_dialog.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -126,6 +127,8 @@ void TForm4::setAvailablePorts(const std::vector<SerialPortEntry>& ports) {
         }
         Edit1->setEditText(text);
     }
+    // The descriptions are longer than a typed port: the list shows them whole.
+    Edit1->view()->setMinimumWidth(Edit1->view()->sizeHintForColumn(0) + 2 * Edit1->view()->frameWidth());
     PermissionHint->setText(
         tr("Нет прав на порт %1. Добавьте пользователя в группу dialout: sudo adduser $USER dialout, "
            "затем выйдите из системы и войдите снова.")
