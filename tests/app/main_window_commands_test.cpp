@@ -38,6 +38,8 @@ TEST_F(FileCommands, LoadReplacesAsFarAsTheFileReaches) {
     for (const Case& c : {Case{100, true}, Case{4096, false}, Case{5000, true}}) {
         SCOPED_TRACE(c.size);
         workspace().ReceivedImage.fill(0xAB);
+        // Filled behind the pages' back: no user's edit for the load to ask about.
+        window->configuration().document.rememberFields();
         const QByteArray bytes = pattern(c.size, c.size);
         dialogs.openName = dir.filePath(QStringLiteral("in%1.prg").arg(c.size));
         ASSERT_TRUE(writeFile(dialogs.openName, bytes));
@@ -68,6 +70,7 @@ TEST_F(FileCommands, LoadReplacesAsFarAsTheFileReaches) {
 TEST_F(FileCommands, FailedLoadChangesNothing) {
     workspace().ReceivedImage.fill(0x11);
     workspace().ConfigImage.fill(0x22);
+    window->configuration().document.rememberFields();  // no user's edit to ask about
     window->setStatus(StatusPanel::Operation, "before");
     dialogs.openName = dir.filePath(QStringLiteral("missing.prg"));
     window->N7Click();
