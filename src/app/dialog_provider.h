@@ -21,6 +21,15 @@ public:
     // Open and save dialogs of .prg files; an empty text means cancelled.
     [[nodiscard]] virtual QString openFileName(QWidget* parent) = 0;
     [[nodiscard]] virtual QString saveFileName(QWidget* parent) = 0;
+    // The same, starting at `start`: a folder, or a file name proposed in its folder.
+    [[nodiscard]] virtual QString openFileNameAt(QWidget* parent, const QString& start) {
+        (void)start;
+        return openFileName(parent);
+    }
+    [[nodiscard]] virtual QString saveFileNameAt(QWidget* parent, const QString& start) {
+        (void)start;
+        return saveFileName(parent);
+    }
     // TPasswordDlg; withNewPassword shows the second row. nullopt unless OK.
     [[nodiscard]] virtual std::optional<PasswordEntry> password(QWidget* parent, bool withNewPassword) = 0;
     // TForm4 showing `current`; returns the port text as it stands when the

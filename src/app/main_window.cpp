@@ -5,7 +5,9 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
@@ -14,6 +16,7 @@
 #include <algorithm>
 #include <QTimer>
 #include <QToolButton>
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 #include "app/dialog_provider.h"
@@ -25,6 +28,8 @@
 #include "app/panel_status_bar.h"
 #include "app/shown_tab_keys.h"
 #include "app/standard_dialogs.h"
+#include "app/tab_change_marks.h"
+#include "app/transfer_progress_bar.h"
 #include "image/time_zone.h"
 #include "io/module_link.h"
 #include "io/backup_store.h"
@@ -72,6 +77,8 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
         m_ownLink = std::make_unique<ModuleLinkControl>(*m_moduleLink, options.remotePort);
         m_link = m_ownLink.get();
         connect(m_moduleLink.get(), &io::ModuleLink::readCompleted, this, &TForm1::configurationDecoded);
+        // The pages now hold the module's image, not the file's.
+        connect(m_moduleLink.get(), &io::ModuleLink::readCompleted, this, [this] { showLastFile({}); });
         // The greeting subtracts the zone chosen on the date and time page.
         m_moduleLink->setTimeZoneHoursProvider([this] { return m_configuration.settings.zoneHours(); });
         // Every completed read is kept as a backup; one that cannot be
@@ -103,6 +110,10 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
     Form5->setParent(this, Form5->windowFlags());
     connectMenu();
     fixSizeAndCentre();
+    // What the pages show at start counts as unchanged, as after a decode.
+    m_configuration.document.rememberFields();
+    m_tabMarks = new TabChangeMarks(*PageControl1);
+    m_tabMarks->updateAll();
 
     if (options.loadSideFilesOnStart) {
         m_firstTick = new QTimer(this);
@@ -126,7 +137,30 @@ void TForm1::buildPages() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(PageControl1, 1);
-    layout->addWidget(StatusBar1);
+    TransferProgress = new TransferProgressBar([this]() -> std::optional<link::TransferProgress> {
+        if (!m_moduleLink) return std::nullopt;
+        return m_moduleLink->transferProgress();
+    });
+    if (m_moduleLink) {
+        io::ModuleLink* link = m_moduleLink.get();
+        connect(link, &io::ModuleLink::readCompleted, TransferProgress, [this] { TransferProgress->finish(true); });
+        connect(link, &io::ModuleLink::readFailed, TransferProgress, [this] { TransferProgress->finish(false); });
+        connect(link, &io::ModuleLink::writeFinished, TransferProgress, &TransferProgressBar::finish);
+    }
+    auto* statusRow = new QHBoxLayout;
+    statusRow->setContentsMargins(0, 0, 0, 0);
+    statusRow->addWidget(StatusBar1, 1);
+    FileNameLabel = new QLabel;
+    FileNameLabel->setObjectName(QStringLiteral("FileNameLabel"));
+    FileNameLabel->setMaximumWidth(TransferProgressBar::kWidth);
+    FileNameLabel->hide();
+    statusRow->addWidget(FileNameLabel);
+    statusRow->addWidget(TransferProgress);
+    // The bar takes the file name's place while a transfer runs.
+    connect(TransferProgress, &TransferProgressBar::shownChanged, FileNameLabel, [this](bool shown) {
+        FileNameLabel->setVisible(!shown && !FileNameLabel->toolTip().isEmpty());
+    });
+    layout->addLayout(statusRow);
     setCentralWidget(central);
 
     PopupMenu2 = new QMenu(this);
@@ -178,6 +212,22 @@ void TForm1::fixSizeAndCentre() {
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
     }
+}
+
+void TForm1::showLastFile(const QString& path) {
+    m_lastFile = path.isEmpty() ? m_lastFile : path;  // the folder stays the dialogs' start
+    const QString name = QFileInfo(path).fileName();
+    FileNameLabel->setText(tr("Файл: ") + name);
+    FileNameLabel->setToolTip(QDir::toNativeSeparators(path));
+    FileNameLabel->setVisible(!name.isEmpty());
+}
+
+QString TForm1::fileDialogStart(bool forSave) const {
+    const QString folder = m_lastFile.isEmpty() ? QString() : QFileInfo(m_lastFile).absolutePath();
+    const QString objectNumber = QString::fromStdString(m_configuration.object.values().objectNumber).trimmed();
+    if (!forSave || objectNumber.isEmpty()) return folder;
+    const QString name = objectNumber + QStringLiteral(".prg");
+    return folder.isEmpty() ? name : QDir(folder).filePath(name);
 }
 
 QWidget* TForm1::tabSheet(int number) const {
@@ -241,8 +291,19 @@ void TForm1::N11Click(bool checked) { emit advancedToggled(checked); }
 
 void TForm1::N3Click() { close(); }
 
+bool TForm1::discardChangesConfirmed() {
+    if (!m_configuration.document.hasChanges()) return true;
+    return m_prompts->message(
+        tr("Изменённые поля не записаны в модуль и не сохранены в файл. Отменить изменения ?").toStdString(),
+        tr(" Изменения").toStdString(), MessageIcon::Exclamation, MessageButtons::YesNo);
+}
+
 // Leaving while write jobs wait would leave the module half-written: ask first.
 void TForm1::closeEvent(QCloseEvent* event) {
+    if (!discardChangesConfirmed()) {
+        event->ignore();
+        return;
+    }
     if (!m_configuration.workspace.queue.empty() &&
         !m_prompts->message("Запись настроек в модуль не завершена: модуль останется записанным не полностью. "
                             "Выйти ?",

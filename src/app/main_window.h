@@ -15,6 +15,7 @@
 #include "pages/common/write_link.h"
 
 class QAction;
+class QLabel;
 class QMenu;
 class QTabWidget;
 class QTimer;
@@ -34,6 +35,8 @@ class DialogProvider;
 class LinkControl;
 class MainMenu;
 class PanelStatusBar;
+class TabChangeMarks;
+class TransferProgressBar;
 
 // What the window would otherwise make itself; tests pass scripted ones.
 struct TForm1Options {
@@ -77,11 +80,15 @@ public:
 
     // A page's write button: disabled until the first read or file load.
     void registerWriteControl(QWidget* control);
+    // With changed fields on the pages, asks whether to discard them; true: go on.
+    [[nodiscard]] bool discardChangesConfirmed();
     // Puts PopupMenu2 ("Очистить журнал событий") on the journal list.
     void attachJournalMenu(QWidget* list);
 
     QTabWidget* PageControl1 = nullptr;
     PanelStatusBar* StatusBar1 = nullptr;
+    TransferProgressBar* TransferProgress = nullptr;  // beside StatusBar1 while a transfer runs
+    QLabel* FileNameLabel = nullptr;  // the last file loaded or saved, until the next read
     MainMenu* MainMenu1 = nullptr;
     QMenu* PopupMenu2 = nullptr;     // context menu of the journal list
     QAction* N13 = nullptr;          // "Очистить журнал событий", a write control
@@ -127,6 +134,11 @@ private:
     void connectMenu();
     void applyPortSetting();
     void fixSizeAndCentre();
+    // The last file loaded or saved, shown by name; empty after a read.
+    void showLastFile(const QString& path);
+    // Where the file dialogs start: the last file's folder (and for a save,
+    // "<object number>.prg" in it).
+    [[nodiscard]] QString fileDialogStart(bool forSave) const;
     [[nodiscard]] static QString portLabel(const QString& port);
 
     LoggingTraceSink m_trace;
@@ -144,6 +156,8 @@ private:
     QTimer* m_firstTick = nullptr;
     std::array<QWidget*, kSheetCount> m_sheets{};
     std::vector<QPointer<QWidget>> m_writeControls;
+    TabChangeMarks* m_tabMarks = nullptr;
+    QString m_lastFile;
     bool m_writeControlsEnabled = false;
 };
 

@@ -6,6 +6,7 @@
 #include "app/link_control.h"
 #include "app/main_window.h"
 #include "app/panel_status_bar.h"
+#include "app/tab_change_marks.h"
 #include "io/prg_file.h"
 #include "pages/settings/settings_page.h"
 
@@ -35,7 +36,7 @@ bool TForm1::refusedWhileTransferring() {
 // "Сохранить в файл". A file that cannot be written is reported and the
 // success text is not shown; QSaveFile keeps any earlier file intact.
 void TForm1::N5Click() {
-    const QString path = m_dialogs->saveFileName(this);
+    const QString path = m_dialogs->saveFileNameAt(this, fileDialogStart(true));
     if (path.isEmpty()) return;
     const QString reason = io::saveConfigurationFile(m_configuration, path, &m_trace);
     if (!reason.isEmpty()) {
@@ -45,6 +46,9 @@ void TForm1::N5Click() {
         return;
     }
     StatusBar1->setPanelText(1, tr(" Сохранение данных завершено. Файл ") + fullName(path));
+    m_configuration.document.rememberFields();  // the file holds what the pages show
+    m_tabMarks->updateAll();
+    showLastFile(path);
 }
 
 // "Загрузить из файла". A file that cannot be read changes nothing; a file
@@ -52,7 +56,8 @@ void TForm1::N5Click() {
 // loaded as far as it goes only when the user says so, and said so after.
 void TForm1::N7Click() {
     if (refusedWhileTransferring()) return;
-    const QString path = m_dialogs->openFileName(this);
+    if (!discardChangesConfirmed()) return;
+    const QString path = m_dialogs->openFileNameAt(this, fileDialogStart(false));
     if (!path.isEmpty()) loadFile(path);
 }
 
@@ -76,6 +81,7 @@ void TForm1::loadFile(const QString& path) {
     if (result.fileSize != static_cast<qint64>(image::kImageSize))
         text += tr(" (размер файла %1 байт)").arg(result.fileSize);
     StatusBar1->setPanelText(1, text);
+    showLastFile(path);
     emit configurationDecoded();
 }
 
@@ -98,6 +104,7 @@ void TForm1::COM1Click() {
 // "Считать" -> "Настройки модуля".
 void TForm1::N8Click() {
     if (refusedWhileTransferring()) return;
+    if (!discardChangesConfirmed()) return;
     const std::optional<PasswordEntry> entry = m_dialogs->password(this, false);
     if (!entry) return;
     if (!m_link->remoteListening() && m_sideFiles.loadPortLines()) applyPortSetting();
@@ -115,6 +122,8 @@ void TForm1::N15Click() {
         return;
     m_configuration.document.EncodeAll();
     m_configuration.document.queueWriteAllJobs();
+    m_configuration.document.rememberWrittenByWriteAll();
+    m_tabMarks->updateAll();
     m_link->startWrite();
 }
 

@@ -24,6 +24,13 @@ QMessageBox::Icon toQt(MessageIcon icon) {
 
 bool MessageBoxPrompts::message(const std::string& text, const std::string& caption, MessageIcon icon,
                                 MessageButtons buttons) {
+    if (buttons == MessageButtons::YesNo) {
+        // A question that discards work: Enter keeps it.
+        QMessageBox box(toQt(icon), translated(caption), translated(text), QMessageBox::Yes | QMessageBox::No,
+                        m_owner.data());
+        box.setDefaultButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes;
+    }
     const QMessageBox::StandardButtons choice =
         buttons == MessageButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok;
     QMessageBox box(toQt(icon), translated(caption), translated(text), choice, m_owner.data());

@@ -1,14 +1,17 @@
 #include "app/port_dialog.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSerialPortInfo>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QVBoxLayout>
+#include <algorithm>
 
 namespace kv6::app {
 
@@ -34,6 +37,21 @@ TForm4::TForm4(QWidget* parent) : QDialog(parent) {
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
     BitBtn1->setDefault(true);
 
+    RefreshButton = new QPushButton(tr("Обновить"), this);
+    RefreshButton->setObjectName(QStringLiteral("RefreshButton"));
+    RefreshButton->setAutoDefault(false);
+    connect(RefreshButton, &QPushButton::clicked, this, &TForm4::refreshPorts);
+    PermissionHint = new QLabel(this);
+    PermissionHint->setObjectName(QStringLiteral("PermissionHint"));
+    PermissionHint->setWordWrap(true);
+    PermissionHint->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    PermissionHint->hide();
+    // A listed port stands for its path: the path is what param2 keeps.
+    connect(Edit1, &QComboBox::activated, this, [this](int index) {
+        const QString path = Edit1->itemData(index).toString();
+        if (!path.isEmpty()) setPortText(path);
+    });
+
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
     Edit1->installEventFilter(this);
     Edit1->lineEdit()->installEventFilter(this);
@@ -47,8 +65,10 @@ TForm4::TForm4(QWidget* parent) : QDialog(parent) {
     row->addWidget(Label1);
     row->addWidget(Edit1, 1);
     row->addWidget(UpDown1);
+    row->addWidget(RefreshButton);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(row);
+    layout->addWidget(PermissionHint);
     layout->addWidget(BitBtn1, 0, Qt::AlignHCenter);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
@@ -75,17 +95,45 @@ void TForm4::setPortText(const QString& text) {
 QString TForm4::portText() const { return Edit1->currentText(); }
 
 void TForm4::refreshPorts() {
-    QStringList devices;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) devices << info.systemLocation();
-    setAvailablePorts(devices);
+    std::vector<SerialPortEntry> ports = systemPortEntries();
+    // The system does not list pseudo-terminals (a simulated module's line):
+    // the one in use stays pickable while it exists.
+    const QString current = portText().trimmed();
+    const QFileInfo device(current);
+    const bool listed =
+        std::any_of(ports.begin(), ports.end(), [&](const SerialPortEntry& port) { return port.path == current; });
+    if (current.startsWith(QLatin1Char('/')) && device.exists() && !listed) {
+        const QString about = current.startsWith(QStringLiteral("/dev/pts/")) ? tr("псевдотерминал") : QString();
+        ports.push_back({current, about, {}, {}, {}, device.isReadable() && device.isWritable()});
+    }
+    setAvailablePorts(ports);
 }
 
 void TForm4::setAvailablePorts(const QStringList& devices) {
+    std::vector<SerialPortEntry> ports;
+    for (const QString& device : devices) ports.push_back({device, {}, {}, {}, {}, true});
+    setAvailablePorts(ports);
+}
+
+void TForm4::setAvailablePorts(const std::vector<SerialPortEntry>& ports) {
     const QString text = Edit1->currentText();
-    const QSignalBlocker blocker(Edit1);
-    Edit1->clear();
-    Edit1->addItems(devices);
-    Edit1->setEditText(text);
+    QStringList refused;
+    {
+        const QSignalBlocker blocker(Edit1);
+        Edit1->clear();
+        for (const SerialPortEntry& port : ports) {
+            Edit1->addItem(port.label(), port.path);
+            if (!port.accessible) refused << port.path;
+        }
+        Edit1->setEditText(text);
+    }
+    // The descriptions are longer than a typed port: the list shows them whole.
+    Edit1->view()->setMinimumWidth(Edit1->view()->sizeHintForColumn(0) + 2 * Edit1->view()->frameWidth());
+    PermissionHint->setText(
+        tr("Нет прав на порт %1. Добавьте пользователя в группу dialout: sudo adduser $USER dialout, "
+           "затем выйдите из системы и войдите снова.")
+            .arg(refused.join(QStringLiteral(", "))));
+    PermissionHint->setVisible(!refused.isEmpty());
 }
 
 void TForm4::syncSpinnerFromText(const QString& text) {

@@ -2,6 +2,9 @@
 
 #include <QDialog>
 #include <QStringList>
+#include <vector>
+
+#include "app/serial_port_entry.h"
 
 class QComboBox;
 class QLabel;
@@ -27,11 +30,15 @@ public:
     // Refills Edit1's list with the serial ports present now (text kept).
     void refreshPorts();
     void setAvailablePorts(const QStringList& devices);
+    // The list as given (path, description, USB ids); picking one puts its path in Edit1.
+    void setAvailablePorts(const std::vector<SerialPortEntry>& ports);
 
     QLabel* Label1;        // "Последовательный порт: "
     QComboBox* Edit1;      // the port as typed: a number or a device path
     QSpinBox* UpDown1;     // the port number 1..99, kept in step with Edit1
     QPushButton* BitBtn1;  // OK
+    QPushButton* RefreshButton;  // "Обновить": the ports present now
+    QLabel* PermissionHint;      // how to get the rights to a listed port, when one is refused
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QLineEdit>
 
@@ -10,9 +11,18 @@ namespace kv6::app {
 
 namespace {
 
-QString prgFileName(QWidget* parent, QFileDialog::AcceptMode mode) {
+QString prgFileName(QWidget* parent, QFileDialog::AcceptMode mode, const QString& start = {}) {
     QFileDialog dialog(parent);
     StandardDialogs::preparePrgDialog(dialog, mode);
+    if (!start.isEmpty()) {
+        const QFileInfo info(start);
+        if (info.isDir()) {
+            dialog.setDirectory(info.absoluteFilePath());
+        } else {
+            dialog.setDirectory(info.absolutePath());
+            if (mode == QFileDialog::AcceptSave) dialog.selectFile(info.fileName());
+        }
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return dialog.selectedFiles().constFirst();
 }
@@ -48,6 +58,14 @@ QString StandardDialogs::openFileName(QWidget* parent) { return prgFileName(pare
 
 QString StandardDialogs::saveFileName(QWidget* parent) { return prgFileName(parent, QFileDialog::AcceptSave); }
 
+QString StandardDialogs::openFileNameAt(QWidget* parent, const QString& start) {
+    return prgFileName(parent, QFileDialog::AcceptOpen, start);
+}
+
+QString StandardDialogs::saveFileNameAt(QWidget* parent, const QString& start) {
+    return prgFileName(parent, QFileDialog::AcceptSave, start);
+}
+
 std::optional<PasswordEntry> StandardDialogs::password(QWidget* parent, bool withNewPassword) {
     if (!m_passwordDialog) m_passwordDialog = new TPasswordDlg(parent);
     m_passwordDialog->setNewPasswordVisible(withNewPassword);
@@ -58,8 +76,8 @@ std::optional<PasswordEntry> StandardDialogs::password(QWidget* parent, bool wit
 
 QString StandardDialogs::port(QWidget* parent, const QString& current) {
     if (!m_portDialog) m_portDialog = new TForm4(parent);
-    m_portDialog->refreshPorts();
     m_portDialog->setPortText(current);
+    m_portDialog->refreshPorts();
     m_portDialog->Edit1->setFocus();
     m_portDialog->exec();  // closed by any means, the text counts
     return m_portDialog->portText();

@@ -20,6 +20,8 @@ public:
 
     [[nodiscard]] QString openFileName(QWidget* parent) override;
     [[nodiscard]] QString saveFileName(QWidget* parent) override;
+    [[nodiscard]] QString openFileNameAt(QWidget* parent, const QString& start) override;
+    [[nodiscard]] QString saveFileNameAt(QWidget* parent, const QString& start) override;
     [[nodiscard]] std::optional<PasswordEntry> password(QWidget* parent, bool withNewPassword) override;
     [[nodiscard]] QString port(QWidget* parent, const QString& current) override;
 

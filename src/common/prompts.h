@@ -5,7 +5,7 @@
 namespace kv6 {
 
 enum class MessageIcon { None, Information, Exclamation };
-enum class MessageButtons { Ok, OkCancel };
+enum class MessageButtons { Ok, OkCancel, YesNo };
 
 // Every message box of the tool goes through this interface, so that the
 // desktop shows real boxes, the command line prints, and tests answer
@@ -13,7 +13,7 @@ enum class MessageButtons { Ok, OkCancel };
 class Prompts {
 public:
     virtual ~Prompts() = default;
-    // Returns true when the user chose OK.
+    // Returns true when the user chose OK (Yes for YesNo).
     virtual bool message(const std::string& text, const std::string& caption, MessageIcon icon,
                          MessageButtons buttons) = 0;
 };

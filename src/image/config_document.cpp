@@ -1,5 +1,7 @@
 #include "image/config_document.h"
 
+#include <algorithm>
+
 namespace kv6::image {
 
 PageModel* ConfigDocument::page(std::string_view key) const {
@@ -18,6 +20,7 @@ void ConfigDocument::DecodeImage(DecodeSource source) {
         m_workspace.flags.SetAllSectionFlags();
     else
         m_workspace.flags.ClearSectionFlags();
+    rememberFields();
 }
 
 void ConfigDocument::EncodeAll() {
@@ -49,6 +52,19 @@ void ConfigDocument::queueWriteAllJobs() {
     m_workspace.QueueWrite(128, 64);
     m_workspace.QueueWrite(192, 54);
     for (int i = 0; i < 16; ++i) m_workspace.QueueWrite(750 + 64 * i, 64);
+}
+
+void ConfigDocument::rememberFields() {
+    for (PageModel* p : m_pages) p->rememberFields();
+}
+
+void ConfigDocument::rememberWrittenByWriteAll() {
+    for (PageModel* p : m_pages)
+        if (p->sentByWriteAll()) p->rememberFields();
+}
+
+bool ConfigDocument::hasChanges() const {
+    return std::any_of(m_pages.begin(), m_pages.end(), [](const PageModel* p) { return p->hasChanges(); });
 }
 
 }  // namespace kv6::image

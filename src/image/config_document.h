@@ -41,6 +41,12 @@ public:
     // 750..1773 in sixteen jobs of 64 bytes.
     void queueWriteAllJobs();
 
+    // Every page remembers what it shows (after a decode, a save).
+    void rememberFields();
+    // The pages "write all settings" sends remember what they show.
+    void rememberWrittenByWriteAll();
+    [[nodiscard]] bool hasChanges() const;
+
     [[nodiscard]] Workspace& workspace() { return m_workspace; }
 
 private:

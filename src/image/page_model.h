@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "image/field_snapshot.h"
 #include "image/image.h"
+#include "image/page_field.h"
 #include "image/workspace.h"
 
 namespace kv6::image {
@@ -38,24 +41,6 @@ inline constexpr DecodeStep kDecodeSteps[] = {
     DecodeStep::EventTable,     DecodeStep::SmsTexts,       DecodeStep::PartitionObjects,
     DecodeStep::Pin,            DecodeStep::Zones,          DecodeStep::Devices,
     DecodeStep::SystemEventSms, DecodeStep::StateView,      DecodeStep::UserCodes,
-};
-
-// What a field's text value stands for, so that a typed export (JSON) can
-// give numbers as numbers and booleans as booleans.
-enum class FieldKind {
-    Text,     // any text, digit texts included ("0123" stays a text)
-    Number,   // a decimal number
-    Boolean,  // "true" / "false"
-    Choice,   // a decimal number, or empty for "no selection"
-};
-
-// One exported field of a page: a stable lowerCamelCase key, its value as
-// text, and what it accepts (for error messages of `kv6ctl set`).
-struct PageField {
-    std::string key;
-    std::string value;
-    std::string accepts;
-    FieldKind kind = FieldKind::Text;
 };
 
 // What a page holds, as plain data, with its decode and encode. Widgets bind
@@ -103,6 +88,33 @@ public:
             if (field.key == key) return field.value == value ? std::string() : setField(key, value);
         return setField(key, value);
     }
+
+    // Whether "write all settings" sends this page's fields (the event table is never sent by it).
+    [[nodiscard]] virtual bool sentByWriteAll() const { return true; }
+
+    // What the page shows now counts as unchanged: after a decode, a write, a save.
+    void rememberFields() { m_snapshot.take(fields()); }
+    [[nodiscard]] const FieldSnapshot& snapshot() const { return m_snapshot; }
+    [[nodiscard]] std::vector<std::string> changedKeys() const { return m_snapshot.changedKeys(fields()); }
+    [[nodiscard]] bool hasChanges() const { return !changedKeys().empty(); }
+
+    // Puts back the remembered value of one field, or of every changed field.
+    // Returns an empty string, else why a value could not be put back.
+    std::string revertField(const std::string& key) {
+        const std::optional<std::string> before = m_snapshot.remembered(key);
+        return before ? assignField(key, *before) : std::string();
+    }
+    std::string revertAll() {
+        std::string problems;
+        for (const std::string& key : changedKeys()) {
+            const std::string problem = revertField(key);
+            if (!problem.empty()) problems += (problems.empty() ? "" : "\n") + problem;
+        }
+        return problems;
+    }
+
+private:
+    FieldSnapshot m_snapshot;
 };
 
 }  // namespace kv6::image

@@ -231,4 +231,15 @@ bool ModuleLink::readActive() const {
 }
 bool ModuleLink::writeQueueEmpty() const { return m_impl->configuration.workspace.queue.empty(); }
 
+std::optional<link::TransferProgress> ModuleLink::transferProgress() {
+    const link::TransferState& serial = m_impl->engine.state();
+    if (serial.ReadActive) return link::TransferProgress{serial.BlockCount, link::TransferEngine::kBlocksPerRead};
+    if (m_impl->session.readActive()) {
+        constexpr int kRemoteBlocks = remote::RemoteSession::kReadEndAddress / remote::RemoteSession::kBlockSize + 1;
+        return link::TransferProgress{m_impl->session.nextAddress() / remote::RemoteSession::kBlockSize,
+                                      kRemoteBlocks};
+    }
+    return m_jobProgress.observe(m_impl->configuration.workspace.queue.size());
+}
+
 }  // namespace kv6::io

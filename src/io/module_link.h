@@ -13,6 +13,7 @@
 #include "io/port_open_failure.h"
 #include "image/page_model.h"
 #include "link/pacing.h"
+#include "link/transfer_progress.h"
 #include "remote/greeting.h"
 
 namespace kv6::pages {
@@ -107,6 +108,8 @@ public:
 
     [[nodiscard]] bool readActive() const;
     [[nodiscard]] bool writeQueueEmpty() const;
+    // Blocks of the read that runs, else write jobs sent of those queued; nothing when idle.
+    [[nodiscard]] std::optional<link::TransferProgress> transferProgress();
 
     // Where write jobs go while remote access listens (null: no remote path).
     // The remote session plugs in here; the engine consults it on every tick.
@@ -131,6 +134,7 @@ signals:
 private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
+    link::JobProgress m_jobProgress;
 };
 
 }  // namespace kv6::io

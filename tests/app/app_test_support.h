@@ -43,6 +43,14 @@ class ScriptedDialogs final : public DialogProvider {
 public:
     QString openFileName(QWidget*) override { return openName; }
     QString saveFileName(QWidget*) override { return saveName; }
+    QString openFileNameAt(QWidget* parent, const QString& start) override {
+        openStart = start;
+        return openFileName(parent);
+    }
+    QString saveFileNameAt(QWidget* parent, const QString& start) override {
+        saveStart = start;
+        return saveFileName(parent);
+    }
     std::optional<PasswordEntry> password(QWidget*, bool withNew) override {
         passwordShownWithNew.push_back(withNew);
         return passwordAnswer;
@@ -53,6 +61,8 @@ public:
     }
     QString openName;
     QString saveName;
+    QString openStart;  // where the last file dialog started
+    QString saveStart;
     std::optional<PasswordEntry> passwordAnswer;
     std::vector<bool> passwordShownWithNew;
     QString portAnswer;

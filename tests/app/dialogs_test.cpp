@@ -231,5 +231,46 @@ TEST(EngineFailureBoxes, AreOwnedByTheMainWindow) {
     EXPECT_EQ(seen[1].text, noAnswer);
 }
 
+// The list a user picks from: USB adapters first, described, refused ports explained.
+TEST(PortDialog, ListsGivenPortsUsbFirstAndSaysHowToGetRights) {
+    qtApp();
+    TForm4 dialog;
+    SerialPortEntry builtIn{QStringLiteral("/dev/ttyS0"), {}, {}, {}, {}, true};
+    SerialPortEntry adapter{QStringLiteral("/dev/ttyUSB0"), QStringLiteral("FT232R USB UART"), QStringLiteral("FTDI"),
+                            0x0403, 0x6001, true};
+    SerialPortEntry refused{QStringLiteral("/dev/ttyACM0"), QStringLiteral("USB Serial"), {}, 0x2341, 0x0043, false};
+    dialog.setPortText(QStringLiteral("3"));
+    dialog.setAvailablePorts(sortedPortEntries({builtIn, adapter, refused}));
+    ASSERT_EQ(dialog.Edit1->count(), 3);
+    EXPECT_EQ(dialog.Edit1->itemText(0), QStringLiteral("/dev/ttyACM0 — USB Serial (USB 2341:0043) — нет доступа"));
+    EXPECT_EQ(dialog.Edit1->itemText(1), QStringLiteral("/dev/ttyUSB0 — FT232R USB UART, FTDI (USB 0403:6001)"));
+    EXPECT_EQ(dialog.Edit1->itemText(2), QStringLiteral("/dev/ttyS0"));
+    EXPECT_EQ(dialog.portText(), QStringLiteral("3")) << "a refill keeps the typed port";
+    EXPECT_FALSE(dialog.PermissionHint->isHidden());
+    EXPECT_EQ(dialog.PermissionHint->text(),
+              QStringLiteral("Нет прав на порт /dev/ttyACM0. Добавьте пользователя в группу dialout: "
+                             "sudo adduser $USER dialout, затем выйдите из системы и войдите снова."));
+
+    dialog.Edit1->setCurrentIndex(1);
+    emit dialog.Edit1->activated(1);
+    EXPECT_EQ(dialog.portText(), QStringLiteral("/dev/ttyUSB0")) << "param2 gets the path, not the description";
+    dialog.setAvailablePorts(std::vector<SerialPortEntry>{adapter});
+    EXPECT_TRUE(dialog.PermissionHint->isHidden());
+}
+
+// A pseudo-terminal in use (a simulated module) is not enumerated by the system, yet listed.
+TEST(PortDialog, RefreshKeepsThePseudoTerminalInUse) {
+    qtApp();
+    QTemporaryDir dir;
+    const QString device = dir.filePath(QStringLiteral("pts-like"));
+    ASSERT_TRUE(writeFile(device, "x"));
+    TForm4 dialog;
+    dialog.setPortText(device);
+    dialog.refreshPorts();
+    ASSERT_GE(dialog.Edit1->count(), 1);
+    EXPECT_EQ(dialog.Edit1->itemData(dialog.Edit1->count() - 1).toString(), device);
+    EXPECT_EQ(dialog.portText(), device);
+}
+
 }  // namespace
 }  // namespace kv6::app::test

@@ -41,6 +41,8 @@ TEST_F(FileCommands, LoadReplacesAsFarAsTheFileReaches) {
         SCOPED_TRACE(c.size);
         prompts.shown.clear();
         workspace().ReceivedImage.fill(0xAB);
+        // Filled behind the pages' back: no user's edit for the load to ask about.
+        window->configuration().document.rememberFields();
         const QByteArray bytes = pattern(c.size, c.size);
         dialogs.openName = dir.filePath(QStringLiteral("in%1.prg").arg(c.size));
         ASSERT_TRUE(writeFile(dialogs.openName, bytes));
@@ -105,6 +107,7 @@ TEST_F(FileCommands, DeclinedLoadOfAFileOfAnotherSizeChangesNothing) {
 TEST_F(FileCommands, FailedLoadChangesNothing) {
     workspace().ReceivedImage.fill(0x11);
     workspace().ConfigImage.fill(0x22);
+    window->configuration().document.rememberFields();  // no user's edit to ask about
     window->setStatus(StatusPanel::Operation, "before");
     dialogs.openName = dir.filePath(QStringLiteral("missing.prg"));
     window->N7Click();

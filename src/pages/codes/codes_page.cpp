@@ -62,6 +62,15 @@ CodesPage::CodesPage(CodesModel& model, image::Workspace& workspace, Prompts& pr
     outer->addLayout(bottom);
     for (QDialog* dialog : {static_cast<QDialog*>(m_form7.get()), static_cast<QDialog*>(m_form3.get())})
         dialog->setWindowModality(Qt::ApplicationModal);
+    // A code's row stands for what its dialog sets.
+    for (int code = 1; code <= CodesModel::kUserCodes; ++code) {
+        const std::string n = std::to_string(code);
+        marks().addCell(ValueListEditor9, code - 1, 1, {"code" + n, "partitions" + n, "bypass" + n});
+    }
+    marks().addCell(ValueListEditor9, CodesModel::kUserCodes, 1, {"code99Partitions", "code99Bypass"});
+    for (int p = 1; p <= CodesModel::kPartitionObjects; ++p)
+        marks().addCell(ValueListEditor6, p - 1, 1, {"partitionObject" + std::to_string(p)});
+    marks().addEditor(ComboBox9, "codeLength");
     refreshFromModel();
 }
 

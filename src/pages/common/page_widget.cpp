@@ -6,7 +6,13 @@ namespace kv6::pages {
 
 PageWidget::PageWidget(image::PageModel& model, image::Workspace& workspace, Prompts& prompts, WriteLink& link,
                        QWidget* parent)
-    : QWidget(parent), m_workspace(workspace), m_button(model, workspace, prompts, link) {}
+    : QWidget(parent),
+      m_workspace(workspace),
+      m_button(model, workspace, prompts, link),
+      m_marks(new FieldMarksView(model, this)) {
+    // Reverting puts values into the model; the editors then show them.
+    connect(m_marks, &FieldMarksView::reverted, this, [this] { refreshFromModel(); });
+}
 
 void PageWidget::setWriteEnabled(bool enabled) {
     if (m_writeButton) m_writeButton->setEnabled(enabled);
@@ -22,10 +28,16 @@ QToolButton* PageWidget::createWriteButton(const QString& objectName) {
     return m_writeButton;
 }
 
-PageWriteButton::Outcome PageWidget::runWriteButton() { return m_button.click(); }
+PageWriteButton::Outcome PageWidget::runWriteButton() {
+    const PageWriteButton::Outcome outcome = m_button.click();
+    m_marks->update();
+    return outcome;
+}
 
 void PageWidget::raiseEntry(int entry) {
-    if (!m_refreshing) m_workspace.flags.set(entry);
+    if (m_refreshing) return;
+    m_workspace.flags.set(entry);
+    m_marks->update();
 }
 
 }  // namespace kv6::pages

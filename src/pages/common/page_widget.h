@@ -5,6 +5,7 @@
 #include "common/prompts.h"
 #include "image/page_model.h"
 #include "image/workspace.h"
+#include "pages/common/field_marks_view.h"
 #include "pages/common/page_write_button.h"
 #include "pages/common/write_link.h"
 
@@ -29,6 +30,9 @@ public:
     // The write buttons stay disabled until the first completed read or file load.
     void setWriteEnabled(bool enabled);
 
+    // The changed-field marks of this page (its model against what it last remembered).
+    [[nodiscard]] FieldMarksView& marks() { return *m_marks; }
+
 protected:
     // The page's write button, disabled, with the hint "Записать".
     QToolButton* createWriteButton(const QString& objectName);
@@ -44,8 +48,15 @@ protected:
     public:
         explicit RefreshScope(PageWidget& page) : m_page(page), m_previous(page.m_refreshing) {
             page.m_refreshing = true;
+            page.m_marks->setQuiet(true);
         }
-        ~RefreshScope() { m_page.m_refreshing = m_previous; }
+        // The marks are drawn once the page shows its whole model.
+        ~RefreshScope() {
+            m_page.m_refreshing = m_previous;
+            if (m_previous) return;
+            m_page.m_marks->setQuiet(false);
+            m_page.m_marks->update();
+        }
         RefreshScope(const RefreshScope&) = delete;
         RefreshScope& operator=(const RefreshScope&) = delete;
 
@@ -58,6 +69,7 @@ protected:
 
 private:
     PageWriteButton m_button;
+    FieldMarksView* m_marks = nullptr;
     QToolButton* m_writeButton = nullptr;
     bool m_refreshing = false;
 };

@@ -69,6 +69,8 @@ public:
     void encode(image::Workspace& workspace, image::EncodeMode mode) override;
     // None: the button sends only what was edited since the last write.
     [[nodiscard]] std::vector<int> ownEntries() const override { return {}; }
+    // "Write all settings" leaves the event table, the LED mode and 989 as they are.
+    [[nodiscard]] bool sentByWriteAll() const override { return false; }
     void queuePageJobs(image::Workspace& workspace) override;
     [[nodiscard]] std::vector<image::PageField> fields() const override;
     std::string setField(const std::string& key, const std::string& value) override;

@@ -67,6 +67,16 @@ GsmPage::GsmPage(GsmModel& model, image::Workspace& workspace, Prompts& prompts,
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(ValueListEditor3, 2);
     layout->addLayout(right, 1);
+    // A number's row also stands for what its dialog sets.
+    for (int n = 1; n <= GsmModel::kNumberCount; ++n) {
+        const std::string i = std::to_string(n);
+        marks().addCell(ValueListEditor3, n - 1, 1, {"number" + i, "code" + i, "function" + i, "partition" + i});
+    }
+    marks().addCell(ValueListEditor3, GsmModel::kNumberCount, 1, {"countryCode"});
+    marks().addEditor(ComboBox1, "input1AlarmNumber");
+    marks().addEditor(UpDown1, "input1AlarmKey");
+    marks().addEditor(ComboBox2, "input2AlarmNumber");
+    marks().addEditor(UpDown2, "input2AlarmKey");
     refreshFromModel();
 }
 

@@ -79,7 +79,25 @@ ObjectPage::ObjectPage(ObjectModel& model, image::Workspace& workspace, Prompts&
         raiseEntry(ObjectModel::kEntryCodeDigits);
     });
     setAdvancedVisible(false);
+    markFields();
     refreshFromModel();
+}
+
+void ObjectPage::markFields() {
+    FieldMarksView& m = marks();
+    const char* identity[] = {"objectNumber", "receiverNumber", "lineNumber"};
+    for (int row = 0; row < 3; ++row) m.addCell(ValueListEditor1, row, 1, {identity[row]});
+    const char* connection[] = {"ipAddress", "ipPort", "apn", "gprsUser", "gprsPassword", "ipAddress2", "ipPort2"};
+    for (int row = 0; row < 7; ++row) m.addCell(ValueListEditor2, row, 1, {connection[row]});
+    m.addEditor(RadioGroup2, "secondIpMode");
+    m.addEditor(CheckBox1, "pinEnabled");
+    m.addEditor(Edit5, "pin");
+    m.addEditor(UpDown4, "pollTimeMinutes");
+    m.addEditor(UpDown8, "attemptsIp1");
+    m.addEditor(UpDown9, "attemptsIp2");
+    m.addEditor(UpDown7, "attemptTimeSeconds");
+    m.addEditor(CheckBox2, "gprsChannelOff");
+    m.addEditor(CheckBox4, "programmingMessage");
 }
 
 QWidget* ObjectPage::buildIdentity() {

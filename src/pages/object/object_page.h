@@ -48,6 +48,7 @@ public:
     widgets::SpinEdit* UpDown3;
 
 private:
+    void markFields();
     QWidget* buildIdentity();
     QWidget* buildConnection();
     QWidget* buildSecondIp();

@@ -63,6 +63,13 @@ SettingsPage::SettingsPage(SettingsModel& model, image::Workspace& workspace, Pr
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(buildDevices(), 1);
     layout->addWidget(buildDateTime(), 1);
+    marks().addEditor(DateTimePicker1, "clock");
+    marks().addEditor(DateTimePicker2, "clock");
+    marks().addEditor(ComboBox18, "timeZone");
+    marks().addEditor(CheckBox3, "ntp");
+    marks().addEditor(MaskEdit1, "ntpServer");
+    marks().addEditor(UpDown10, "ntpInterval");
+    marks().addEditor(MaskEdit2, "programmingServer");
     refreshFromModel();
 }
 
@@ -157,9 +164,17 @@ QWidget* SettingsPage::buildDateTime() {
     SpeedButton17->setEnabled(false);
     connect(SpeedButton17, &QToolButton::clicked, this, &SettingsPage::SpeedButton17Click);
 
+    ComputerTimeButton = new QToolButton(GroupBox21);
+    ComputerTimeButton->setObjectName(QStringLiteral("ComputerTimeButton"));
+    ComputerTimeButton->setText(tr("Время компьютера"));
+    ComputerTimeButton->setToolTip(tr("Установить текущие дату и время компьютера"));
+    connect(ComputerTimeButton, &QToolButton::clicked, this,
+            [this] { setComputerTime(QDateTime::currentDateTimeUtc()); });
+
     auto* clock = new QHBoxLayout;
     clock->addWidget(DateTimePicker1);
     clock->addWidget(DateTimePicker2);
+    clock->addWidget(ComputerTimeButton);
     auto* form = new QFormLayout(GroupBox21);
     form->addRow(clock);
     form->addRow(tr("Часовой пояс (для журнала):"), ComboBox18);
@@ -191,6 +206,7 @@ void SettingsPage::SpeedButton15Click() {
     }
     m_model.addDevice(m_deviceTypes.at(index).toStdString());
     showDevices();
+    marks().update();
 }
 
 void SettingsPage::SpeedButton16Click() {
@@ -221,13 +237,26 @@ void SettingsPage::SpeedButton17Click() {
     if (!serversCanBeSent()) return;
     if (!m_link.ensureLink()) return;
     m_model.queueClockJobs(m_workspace);
+    m_model.rememberFields();
+    marks().update();
     m_link.startWrite();
 }
 
 void SettingsPage::N9Click() {
     const QModelIndex current = ListView2->currentIndex();
     if (!current.isValid() || !ListView2->currentItem()->isSelected()) return;
-    if (m_model.removeDevice(static_cast<std::size_t>(current.row()))) showDevices();
+    if (!m_model.removeDevice(static_cast<std::size_t>(current.row()))) return;
+    showDevices();
+    marks().update();
+}
+
+// The pickers show the module's local time in the chosen zone; without a
+// zone they show the computer's own.
+void SettingsPage::setComputerTime(const QDateTime& nowUtc) {
+    const int hours = m_model.zoneHours();
+    const QDateTime shown = hours != 0 ? nowUtc.toUTC().addSecs(hours * 3600LL) : nowUtc.toLocalTime();
+    DateTimePicker1->setDate(shown.date());
+    DateTimePicker2->setTime(QTime(shown.time().hour(), shown.time().minute(), shown.time().second()));
 }
 
 void SettingsPage::CheckBox3Click() {

@@ -7,6 +7,7 @@
 #include "pages/settings/settings_model.h"
 
 class QCheckBox;
+class QDateTime;
 class QComboBox;
 class QDateEdit;
 class QGroupBox;
@@ -44,6 +45,8 @@ public:
     // since the last decode is incomplete or out of range: it cannot be sent.
     [[nodiscard]] bool serversCanBeSent();
     void N9Click();             // "Удалить": the selected device row
+    // "Время компьютера": both pickers to now, as the chosen time zone counts it.
+    void setComputerTime(const QDateTime& nowUtc);
 
     QGroupBox* GroupBox20;           // "Адреса внешних устройств"
     QTreeWidget* ListView2;          // devices: "№", "Адрес", "Устройство", "На шине"
@@ -61,6 +64,7 @@ public:
     widgets::SpinEdit* UpDown10;     // NTP interval, hours (its edit is Edit12)
     QLineEdit* MaskEdit2;            // programming server
     QToolButton* SpeedButton17;      // write the clock and the servers
+    QToolButton* ComputerTimeButton;  // "Время компьютера"
 
 private:
     QWidget* buildDevices();

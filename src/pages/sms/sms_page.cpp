@@ -49,6 +49,15 @@ SmsPage::SmsPage(SmsModel& model, image::Workspace& workspace, Prompts& prompts,
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(buildMessages(), 1);
     layout->addLayout(right, 1);
+    for (int n = 1; n <= SmsModel::kMessageCount; ++n)
+        marks().addCell(ValueListEditor5, n - 1, 1, {"message" + std::to_string(n)});
+    const char* const events[SmsModel::kEventCount] = {"disarm",          "arm",        "mainsOff",  "mainsOn",
+                                                       "batteryFault",    "batteryRestored", "caseOpened", "caseClosed"};
+    for (int e = 0; e < SmsModel::kEventCount; ++e) {
+        marks().addEditor(*m_targets[e], events[e]);
+        marks().addEditor(*m_reserves[e], std::string(events[e]) + "Reserve");
+    }
+    marks().addEditor(ComboBox19, "backupTarget");
     refreshFromModel();
 }
 

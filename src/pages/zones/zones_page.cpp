@@ -82,6 +82,21 @@ ZonesPage::ZonesPage(ZonesModel& model, image::Workspace& workspace, Prompts& pr
     layout->addWidget(buildZones(), 2);
     layout->addLayout(right, 3);
     buildHidden()->hide();
+    // A zone's row stands for everything its dialog sets.
+    for (int zone = 1; zone <= ZonesModel::kZoneCount; ++zone) {
+        std::vector<std::string> keys;
+        for (const char* name : {"type", "siren", "restore", "cid", "partition", "tclipTarget", "tclipKey", "smsTarget",
+                                 "smsMessage", "smsReserve", "smsRestore"})
+            keys.push_back(name + std::to_string(zone));
+        marks().addCell(ValueListEditor8, zone - 1, 1, std::move(keys));
+    }
+    marks().addEditor(ComboBox6, "output1Mode");
+    marks().addEditor(ComboBox8, "output2Mode");
+    marks().addEditor(UpDown5, "entryTime");
+    marks().addEditor(UpDown6, "exitTime");
+    marks().addEditor(UpDown11, "sirenTime");
+    marks().addEditor(UpDown12, "antiBounce");
+    marks().addEditor(CheckBox5, "buzzerOff");
     refreshFromModel();
 }
 

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDateTime>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -200,6 +201,18 @@ TEST_F(SettingsPageTest, DecodeAfterASerialReadShowsThePresenceAndTheNtpState) {
     EXPECT_FALSE(find<widgets::SpinEdit>("UpDown10")->isEnabled());
     find<QCheckBox>("CheckBox3")->setChecked(true);
     EXPECT_TRUE(find<QLineEdit>("MaskEdit1")->isEnabled());
+}
+
+// The module's clock is set in the chosen zone; the computer's own zone does not count.
+TEST_F(SettingsPageTest, ComputerTimeSetsBothPickersInTheChosenZoneAndMarksTheClock) {
+    config.document.rememberFields();
+    find<QComboBox>("ComboBox18")->setCurrentIndex(2);  // "GMT+03:00"
+    EXPECT_EQ(find<QToolButton>("ComputerTimeButton")->text(), "Время компьютера");
+    page.setComputerTime(QDateTime(QDate(2026, 12, 31), QTime(22, 15, 7), Qt::UTC));
+    EXPECT_EQ(find<QDateEdit>("DateTimePicker1")->date(), QDate(2027, 1, 1));
+    EXPECT_EQ(find<QTimeEdit>("DateTimePicker2")->time(), QTime(1, 15, 7));
+    EXPECT_EQ(config.settings.changedKeys(), (std::vector<std::string>{"clock", "timeZone"}));
+    EXPECT_TRUE(find<QDateEdit>("DateTimePicker1")->font().bold());
 }
 
 }  // namespace
