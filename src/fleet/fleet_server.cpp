@@ -70,7 +70,8 @@ FleetServer::FleetServer(FleetStore& store, const Options& options, QObject* par
     connect(&m_heartbeatTimer, &QTimer::timeout, this, &FleetServer::onHeartbeat);
     m_reconnectTimer.setSingleShot(true);
     connect(&m_reconnectTimer, &QTimer::timeout, this, &FleetServer::reconnectStore);
-    m_server.setMaxPendingConnections(1024);
+    m_server.setMaxPendingConnections(kListenBacklog);
+    m_server.setListenBacklogSize(kListenBacklog);
 }
 
 FleetServer::~FleetServer() { shutdown(); }

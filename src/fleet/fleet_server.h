@@ -34,6 +34,9 @@ public:
     static constexpr int kPollMs = 1000;            // the queue, without notifications
     static constexpr int kNotifiedPollMs = 5000;    // the queue, as a fallback to notifications
     static constexpr int kMaxReconnectMs = 30000;
+    // Modules calling at once wait in the kernel's accept queue; with the
+    // default of 50 a burst overflows it and the late ones hang half-open.
+    static constexpr int kListenBacklog = 4096;
 
     struct Options {
         link::Pacing pacing = link::Pacing::Reactive;

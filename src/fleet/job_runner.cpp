@@ -165,13 +165,16 @@ void JobRunner::startRead() {
 
 void JobRunner::remoteReadCompleted() {
     m_engine->resetReadState();
-    // Decoded as a file load: every field of the image, so that encoding the
-    // whole configuration again changes nothing but what the job sets.
-    m_configuration->document.DecodeImage(image::DecodeSource::FileLoad);
-    if (m_phase == Phase::Reading)
+    if (m_phase == Phase::Reading) {
+        // Decoded as a file load: every field of the image, so that encoding
+        // the whole configuration again changes nothing but what the job sets.
+        m_configuration->document.DecodeImage(image::DecodeSource::FileLoad);
         afterFirstRead();
-    else if (m_phase == Phase::Verifying)
+    } else if (m_phase == Phase::Verifying) {
+        // Compared byte for byte; only the journal is wanted from the image.
+        m_configuration->journal.decode(m_configuration->workspace.ReceivedImage, image::DecodeSource::RemoteRead);
         afterVerifyRead();
+    }
 }
 
 std::vector<journal::JournalRow> JobRunner::journalRows() const {

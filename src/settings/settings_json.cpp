@@ -147,11 +147,17 @@ bool parseJson(std::string_view text, Json& out, std::string& error) {
     }
 }
 
-std::vector<std::string> applyJson(image::ConfigDocument& document, const Json& json) {
-    std::vector<std::string> problems;
-    if (!json.is_object()) return {"the settings must be a JSON object of pages"};
+namespace {
 
+// The document's shape: its header, pages, keys and value kinds. What the
+// values say is left to the pages' own checks.
+std::vector<Assignment> collectAssignments(const image::ConfigDocument& document, const Json& json,
+                                           std::vector<std::string>& problems) {
     std::vector<Assignment> pending;
+    if (!json.is_object()) {
+        problems.push_back("the settings must be a JSON object of pages");
+        return pending;
+    }
     for (const auto& [pageKey, fields] : json.items()) {
         if (pageKey == "format") {
             if (fields != kFormatName) problems.push_back("format: expected \"" + std::string(kFormatName) + "\"");
@@ -192,6 +198,20 @@ std::vector<std::string> applyJson(image::ConfigDocument& document, const Json& 
             pending.push_back({page, key, *text});
         }
     }
+    return pending;
+}
+
+}  // namespace
+
+std::vector<std::string> checkJson(const image::ConfigDocument& document, const Json& json) {
+    std::vector<std::string> problems;
+    (void)collectAssignments(document, json, problems);
+    return problems;
+}
+
+std::vector<std::string> applyJson(image::ConfigDocument& document, const Json& json) {
+    std::vector<std::string> problems;
+    std::vector<Assignment> pending = collectAssignments(document, json, problems);
 
     // Some fields depend on others (codes follow the code length): what a
     // pass refuses is tried again while another pass still sets something.

@@ -33,4 +33,9 @@ bool parseJson(std::string_view text, Json& out, std::string& error);
 // problems the document's pages hold a partial result and must be discarded.
 [[nodiscard]] std::vector<std::string> applyJson(image::ConfigDocument& document, const Json& json);
 
+// The problems of the document's shape alone (header, pages, keys, kinds of
+// value), without setting anything: whether a value is accepted depends on
+// the image it is applied to.
+[[nodiscard]] std::vector<std::string> checkJson(const image::ConfigDocument& document, const Json& json);
+
 }  // namespace kv6::settings

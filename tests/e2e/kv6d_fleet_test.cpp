@@ -122,6 +122,9 @@ TEST_F(FleetRun, AQueuedWriteEndsVerifiedWithItsBackupAndAuditListed) {
     EXPECT_TRUE(backups.out.contains(QStringLiteral("after job ")));
     const CtlResult exported = fleet({"backup", "2", "--out", dir.filePath("after.prg")});
     EXPECT_EQ(exported.exitCode, 0) << exported.err.toStdString();
+    // A whole settings export (tens of kilobytes) is a write like a partial one.
+    ASSERT_EQ(runCtl({"export", dir.filePath("after.prg"), "--out", dir.filePath("whole.json")}).exitCode, 0);
+    EXPECT_GT(queue({"write", dir.filePath("whole.json"), "--object", "1001"}), id);
 
     stop(module1);  // saves its memory
     const CtlResult shown = runCtl({"show", dir.filePath("module.prg")});

@@ -9,29 +9,32 @@ namespace kv6::ctl {
 
 namespace {
 
-// A write's payload: a settings document (checked by applying it to a
-// factory configuration, so a bad key is refused now, not at the module) or
-// a whole 4096-byte image.
+// A whole settings export is some tens of kilobytes; anything far beyond is no settings file.
+constexpr qint64 kMaxSettingsBytes = 1 << 20;
+
+// A write's payload: a settings document (its pages and keys checked now,
+// its values when the job applies them onto the module's image) or a whole
+// 4096-byte image.
 bool loadWritePayload(const QString& path, fleet::NewJob& job) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         std::fprintf(stderr, "kv6ctl fleet: cannot read %s: %s\n", qPrintable(path), qPrintable(file.errorString()));
         return false;
     }
-    const QByteArray bytes = file.read(image::kImageSize + 1);
+    const QByteArray bytes = file.read(kMaxSettingsBytes + 1);
     const bool json = path.endsWith(QStringLiteral(".json"), Qt::CaseInsensitive) || bytes.trimmed().startsWith('{');
     if (json) {
         settings::Json document;
         std::string error;
-        if (bytes.size() > static_cast<qsizetype>(image::kImageSize) ||
+        if (bytes.size() > kMaxSettingsBytes ||
             !settings::parseJson(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), document,
                                  error)) {
             std::fprintf(stderr, "kv6ctl fleet: %s: %s\n", qPrintable(path),
                          error.empty() ? "too large for a settings document" : error.c_str());
             return false;
         }
-        pages::Configuration check;
-        const std::vector<std::string> problems = settings::applyJson(check.document, document);
+        const pages::Configuration factory;
+        const std::vector<std::string> problems = settings::checkJson(factory.document, document);
         for (const std::string& problem : problems) std::fprintf(stderr, "kv6ctl fleet: %s\n", problem.c_str());
         if (!problems.empty()) return false;
         job.format = fleet::WriteFormat::SettingsJson;
