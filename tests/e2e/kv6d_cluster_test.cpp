@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTcpSocket>
 #include <QThread>
 #include <csignal>
 #include <map>
@@ -101,6 +102,14 @@ protected:
         haproxy.setProcessChannelMode(QProcess::MergedChannels);
         haproxy.start(QStringLiteral("haproxy"), {"-db", "-f", QStringLiteral(KV6_SOURCE_DIR "/deploy/haproxy.cfg")});
         ASSERT_TRUE(haproxy.waitForStarted(5000)) << "haproxy: run scripts/install-deps";
+        // Ready once a call through it is greeted by a kv6d.
+        while (clock.elapsed() < 30000) {
+            QTcpSocket call;
+            call.connectToHost(QHostAddress::LocalHost, frontPort.toUShort());
+            if (call.waitForConnected(2000) && call.waitForReadyRead(2000)) return;
+            QThread::msleep(200);
+        }
+        FAIL() << "no kv6d greets through HAProxy: " << said();
     }
     // What the programs said, for a failure's message.
     std::string said() {
@@ -151,14 +160,26 @@ TEST_F(Cluster, EveryJobRunsOnceWhileOneOfThreeServersIsKilled) {
         server.start(postgres.url());
         ASSERT_FALSE(server.statusPort.isEmpty()) << "kv6d did not start: " << server.log.toStdString();
     }
+    clock.start();
     startHaproxy();
+    if (HasFatalFailure()) return;
+    QTcpSocket check;  // what HAProxy asks each server
+    check.connectToHost(QHostAddress::LocalHost, servers[1].statusPort.toUShort());
+    ASSERT_TRUE(check.waitForConnected(5000));
+    check.write("GET / HTTP/1.0\r\n\r\n");
+    while (check.waitForReadyRead(5000)) {
+    }
+    const QByteArray answer = check.readAll();  // connections 0 or 1: HAProxy's probe may still be counted
+    EXPECT_TRUE(answer.startsWith("HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 17\r\n"
+                                  "Connection: close\r\n\r\nup\nconnections "))
+        << answer.toStdString();
     QDir().mkpath(dir.filePath("dump"));
     modules.setProcessEnvironment(quietLeaks());
     modules.start(QStringLiteral(KV6SIM_PATH),
                   {"--connect", "127.0.0.1:" + frontPort, "--object", QString::number(kFirstObject), "--modules",
                    QString::number(kModules), "--reconnect", "--reconnect-after", "1", "--delay", "5", "--dump-dir",
                    dir.filePath("dump")});
-    clock.start();
+    clock.restart();
 
     // In the middle of the run, the first server dies while it runs jobs.
     const QString victim = QStringLiteral("kv6d@%:%1").arg(servers[0].process.processId());
