@@ -6,6 +6,7 @@
 #include <QLoggingCategory>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlField>
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QUuid>
@@ -209,6 +210,25 @@ bool SqlFleetStore::run(QSqlQuery& query, const QString& sql, std::initializer_l
     // Without values, straight to the database: PostgreSQL prepares no DDL.
     if (values.size() == 0) {
         if (query.exec(sql)) return true;
+        qCWarning(lcStore) << "statement failed:" << sql << query.lastError().text();
+        return false;
+    }
+    if (m_dialect.kind() == SqlDialect::Kind::Postgres) {
+        // One round trip instead of PREPARE, EXECUTE and DEALLOCATE: the
+        // driver quotes each value as the database expects. No statement here
+        // holds a literal question mark.
+        QString text;
+        auto value = values.begin();
+        for (const QChar c : sql) {
+            if (c != QLatin1Char('?') || value == values.end()) {
+                text += c;
+                continue;
+            }
+            QSqlField field(QString(), value->metaType());
+            field.setValue(*value++);
+            text += m_db.driver()->formatValue(field);
+        }
+        if (query.exec(text)) return true;
         qCWarning(lcStore) << "statement failed:" << sql << query.lastError().text();
         return false;
     }
