@@ -33,7 +33,7 @@ QString SqlDialect::clock(int secondsAgo) const {
     const QString ago = QString::number(secondsAgo);
     if (m_kind == Kind::Sqlite)
         return QStringLiteral("strftime('%Y-%m-%dT%H:%M:%SZ', 'now', '-%1 seconds')").arg(ago);
-    return QStringLiteral("to_char((clock_timestamp() - interval '%1 seconds') AT TIME ZONE 'UTC', "
+    return QStringLiteral("to_char((now() - interval '%1 seconds') AT TIME ZONE 'UTC', "
                           "'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"')")
         .arg(ago);
 }

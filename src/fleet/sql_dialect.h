@@ -26,7 +26,8 @@ public:
     // column is "ok" when sound.
     [[nodiscard]] QString integrityCheck() const;
     // The database's own clock as "YYYY-MM-DDTHH:MM:SSZ", `secondsAgo` back:
-    // leases and heartbeats of several servers are timed by one clock.
+    // leases and heartbeats of several servers are timed by one clock. Read
+    // once per statement (or transaction), not once per row.
     [[nodiscard]] QString clock(int secondsAgo = 0) const;
     // Held around the migrations so that servers starting at once migrate
     // one after another (empty where one file has one writer at a time).

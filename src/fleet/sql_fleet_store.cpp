@@ -53,6 +53,7 @@ const QStringList kMigrations[] = {
         QStringLiteral("UPDATE audit SET outcome = 'verified' WHERE job_id IN "
                        "(SELECT id FROM jobs WHERE state = 'done' AND kind = 'write')"),
         QStringLiteral("CREATE INDEX jobs_lease ON jobs (lease_owner)"),
+        QStringLiteral("CREATE INDEX jobs_object ON jobs (object, id)"),
     },
 };
 
