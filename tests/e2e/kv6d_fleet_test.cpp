@@ -239,3 +239,25 @@ TEST_F(FleetRun, FiftyModulesInOneProcessEachEndVerified) {
     const CtlResult shown = runCtl({"show", dir.filePath("3049.prg")});
     EXPECT_TRUE(shown.out.contains(QStringLiteral("object.apn = fleet.apn\n"))) << shown.err.toStdString();
 }
+
+TEST_F(FleetRun, QueueingRefusesWhatCouldNotRunAndStoresNothing) {
+    writeApnSettings();
+    const CtlResult reset = fleet({"queue", "reset", "--object", "1001", "--password", "0"});
+    EXPECT_EQ(reset.exitCode, 2);
+    EXPECT_TRUE(reset.err.startsWith("kv6ctl fleet: reset restores factory settings: it needs --force\n"));
+    const CtlResult noPassword = fleet({"queue", "write", dir.filePath("apn.json"), "--object", "1001"});
+    EXPECT_EQ(noPassword.exitCode, 2);
+    EXPECT_EQ(noPassword.err, "kv6ctl fleet: no read password is recorded for object 1001: give --password N, the "
+                              "module's read password\n");
+    writeFile(dir.filePath("short.prg"), randomImage(1));
+    QFile::resize(dir.filePath("short.prg"), 4000);
+    EXPECT_EQ(fleet({"queue", "write", dir.filePath("short.prg"), "--object", "1001", "--password", "0"}).exitCode, 2);
+    EXPECT_EQ(fleet({"queue", "read", "--object", "10015"}).exitCode, 2);
+    EXPECT_EQ(fleet({"jobs", "--json"}).out.trimmed(), QStringLiteral("[]"));
+
+    const auto id = queue({"read", "--object", "1001"});
+    EXPECT_EQ(fleet({"cancel", QString::number(id)}).exitCode, 0);
+    const CtlResult again = fleet({"cancel", QString::number(id)});
+    EXPECT_EQ(again.exitCode, 1);
+    EXPECT_EQ(again.err, QStringLiteral("kv6ctl fleet: job %1 is cancelled, not queued\n").arg(id));
+}

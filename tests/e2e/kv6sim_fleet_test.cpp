@@ -128,7 +128,7 @@ TEST_F(SimulatedFleet, ReconnectCallsAgainAfterARefusalAndAfterADropWithMemoryKe
   ASSERT_TRUE(m_server.listen(QHostAddress::LocalHost, 0));
   const quint16 port = m_server.serverPort();
   m_server.close();  // the first calls are refused
-  start({"--modules", "2", "--reconnect", "--reconnect-after", "1"}, port);
+  start({"--modules", "2", "--password", "object", "--reconnect", "--reconnect-after", "1"}, port);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   ASSERT_TRUE(m_server.listen(QHostAddress::LocalHost, port));
   accept(2, 3000);
@@ -143,6 +143,8 @@ TEST_F(SimulatedFleet, ReconnectCallsAgainAfterARefusalAndAfterADropWithMemoryKe
   accept(1, 3000);
   EXPECT_GE(clock.elapsed(), 900);
   ASSERT_TRUE(m_modules.contains("0002"));
+  const QByteArray block = request("0002", frame('R', 128, 128), 136);
+  EXPECT_EQ(block.mid(8 + 116, 2), QByteArray::fromHex("0002"));  // its own number as password
   EXPECT_EQ(request("0002", frame('R', 256, 128), 136).mid(8 + 44, 2), QByteArrayLiteral("ok"));
 }
 

@@ -55,6 +55,9 @@ TEST(Kv6SimOptions, BadArgumentsPrintUsageAndExitTwo) {
       {QStringLiteral("--connect"), QStringLiteral("h:1"), QStringLiteral("--reconnect"),
        QStringLiteral("--reconnect-after"), QStringLiteral("0")},
       {QStringLiteral("--serial"), QStringLiteral("--modules"), QStringLiteral("2")},
+      {QStringLiteral("--serial"), QStringLiteral("--password"), QStringLiteral("object")},
+      {QStringLiteral("--connect"), QStringLiteral("h:1"), QStringLiteral("--object"), QStringLiteral("AB12"),
+       QStringLiteral("--password"), QStringLiteral("object")},
   };
   for (const QStringList& arguments : cases) {
     const SimRun run = runSim(arguments);

@@ -29,6 +29,10 @@ void raiseOpenFilesLimit() {
 
 int main(int argc, char** argv) {
     kv6::daemon::TerminationWatcher::blockSignals();
+    // Qt's own event dispatcher instead of GLib's: GLib keeps socket notifiers
+    // in a list, so with thousands of connections every enabled or disabled
+    // notifier (each write of a keep-alive) costs a walk over all of them.
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB")) qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     const kv6::daemon::DaemonOptions options = kv6::daemon::parseDaemonOptions(QCoreApplication::arguments().mid(1));
     if (options.help) {

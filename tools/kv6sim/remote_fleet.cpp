@@ -18,6 +18,8 @@ RemoteFleet::RemoteFleet(const ModuleMemory& firstMemory, const SimOptions& opti
   for (int i = 0; i < options.modules; ++i) {
     Module module{firstMemory, objectNumber(options.object, i), nullptr, {}};
     if (options.modules > 1) module.memory.setObjectNumber(module.object);
+    // Costs the module a copy of the image; distinct passwords show a server that mixes modules up.
+    if (options.passwordIsObject) module.memory.setPassword(static_cast<quint16>(module.object.toInt()));
     m_modules.push_back(std::move(module));
   }
   m_errorTimer.setSingleShot(true);
@@ -38,7 +40,13 @@ QString RemoteFleet::resolveHost() {
   const QHostInfo info = QHostInfo::fromName(m_host);
   if (info.error() != QHostInfo::NoError || info.addresses().isEmpty())
     return QStringLiteral("cannot look up %1: %2").arg(m_host, info.errorString());
-  m_host = info.addresses().first().toString();
+  // A name with both families connects one module address by address; many
+  // modules take one, IPv4 first, as servers commonly listen there.
+  const QList<QHostAddress> addresses = info.addresses();
+  const auto ipv4 = std::find_if(addresses.begin(), addresses.end(), [](const QHostAddress& address) {
+    return address.protocol() == QAbstractSocket::IPv4Protocol;
+  });
+  m_host = (ipv4 != addresses.end() ? *ipv4 : addresses.first()).toString();
   return {};
 }
 

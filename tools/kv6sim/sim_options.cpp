@@ -53,7 +53,9 @@ QString usageText() {
       "  --object NNNN       object number sent in the identification text\n"
       "                      (four letters or digits, default 0001)\n"
       "  --password N        read password 0..65535 stored at bytes 244-245 of the\n"
-      "                      factory image (default 0)\n"
+      "                      factory image (default 0); with --connect, \"object\"\n"
+      "                      gives each module its own object number as its\n"
+      "                      password (0001 reads as 1), kept even over an --image\n"
       "  --image FILE.prg    start from this image instead of the factory one (a\n"
       "                      shorter file replaces only its own length)\n"
       "  --save FILE.prg     write the 4096 bytes of memory to FILE on exit,\n"
@@ -80,11 +82,12 @@ QString usageText() {
       "                      with N above 1 each module's number is also written to\n"
       "                      its memory at bytes 0-5, where the module keeps it.\n"
       "                      Every module has its own memory, starts from the same\n"
-      "                      image and --password, and gets the same faults. Exits\n"
-      "                      when every module's connection has ended: 0 when the\n"
-      "                      tool closed them all, 1 when any failed. Each module\n"
-      "                      needs an open file: the soft limit is raised to the\n"
-      "                      hard one, and too low a hard limit stops the start\n"
+      "                      image and --password (unless \"--password object\"),\n"
+      "                      and gets the same faults. Exits when every module's\n"
+      "                      connection has ended: 0 when the tool closed them all,\n"
+      "                      1 when any failed. Each module needs an open file: the\n"
+      "                      soft limit is raised to the hard one, and too low a\n"
+      "                      hard limit stops the start\n"
       "  --reconnect         a module whose connection is refused or ends calls\n"
       "                      again after --reconnect-after seconds, as a module in\n"
       "                      the field does; the process then runs until a signal\n"
@@ -165,7 +168,12 @@ ParsedOptions parseOptions(const QStringList& arguments) {
     o.object = parser.value(object);
   }
   long long number = 0;
-  if (parser.isSet(password)) {
+  if (parser.isSet(password) && parser.value(password) == QStringLiteral("object")) {
+    long long objectNumber = 0;
+    if (o.serial || !parseBounded(o.object, 0, 9999, objectNumber))
+      return fail(QStringLiteral("--password object needs --connect and a four-digit --object"));
+    o.passwordIsObject = true;
+  } else if (parser.isSet(password)) {
     if (!parseBounded(parser.value(password), 0, 65535, number))
       return fail(QStringLiteral("--password needs a number 0..65535"));
     o.password = static_cast<quint16>(number);

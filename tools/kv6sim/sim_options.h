@@ -12,6 +12,7 @@ struct SimOptions {
   quint16 connectPort = 0;
   QString object = QStringLiteral("0001");
   quint16 password = 0;
+  bool passwordIsObject = false;  // --password object: each module's own number
   QString imageFile;
   QString saveFile;
   bool lineRate = false;
