@@ -116,7 +116,8 @@ TEST_F(FleetRun, AQueuedWriteEndsVerifiedWithItsBackupAndAuditListed) {
     EXPECT_TRUE(jobs.out.contains(QStringLiteral("\"state\": \"done\""))) << jobs.out.toStdString();
     EXPECT_TRUE(jobs.out.contains(QStringLiteral("\"result\": \"verified\"")));
     const CtlResult audit = fleet({"audit", "--object", "1001"});
-    EXPECT_TRUE(audit.out.contains(QStringLiteral("  object.apn: internet -> fleet.apn\n"))) << audit.out.toStdString();
+    EXPECT_TRUE(audit.out.contains(QStringLiteral("  object 1001  job 1  verified\n  object.apn: internet -> fleet.apn\n")))
+        << audit.out.toStdString();
     const CtlResult backups = fleet({"backups", "--object", "1001"});
     EXPECT_TRUE(backups.out.contains(QStringLiteral("before job ")));
     EXPECT_TRUE(backups.out.contains(QStringLiteral("after job ")));
