@@ -5,11 +5,12 @@
 # make fuzz : the libFuzzer targets, FUZZ_SECONDS each (default 60)
 # make bench: times full transfers against the simulated module in both pacings
 # make bench-fleet: kv6d against many simulated modules (needs kv6sim --modules)
+# make bench-cluster: the same burst through HAProxy to 1-3 kv6d on PostgreSQL
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 RUN_DIR := build/run
 TEST_DIR := build/test
 
-.PHONY: run test demo package fuzz bench bench-fleet deps build build-app build-test clean
+.PHONY: run test demo package fuzz bench bench-fleet bench-cluster deps build build-app build-test clean
 
 deps:
 	@scripts/install-deps
@@ -58,6 +59,10 @@ bench: build
 # Also a benchmark: kv6d with 1, 1000 and 5000 simulated modules; prints a table.
 bench-fleet: build
 	scripts/bench-fleet $(RUN_DIR)
+
+# Also a benchmark: one table, PostgreSQL with 1, 2 and 3 servers and SQLite with one.
+bench-cluster: build
+	scripts/bench-cluster $(RUN_DIR)
 
 clean:
 	rm -rf build

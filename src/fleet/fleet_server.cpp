@@ -3,6 +3,7 @@
 #include <QHostAddress>
 #include <QLoggingCategory>
 #include <QTcpSocket>
+#include <algorithm>
 
 namespace kv6::fleet {
 
@@ -56,6 +57,7 @@ public:
     const int id;
     QTcpSocket* socket;
     const QString peer;
+    std::string identification;
     JobRunner runner;
 };
 
@@ -64,6 +66,10 @@ FleetServer::FleetServer(FleetStore& store, const Options& options, QObject* par
     connect(&m_server, &QTcpServer::newConnection, this, &FleetServer::onNewConnection);
     connect(&m_timer4, &QTimer::timeout, this, &FleetServer::onTimer4);
     connect(&m_timer2, &QTimer::timeout, this, &FleetServer::onTimer2);
+    connect(&m_pollTimer, &QTimer::timeout, this, &FleetServer::pollQueue);
+    connect(&m_heartbeatTimer, &QTimer::timeout, this, &FleetServer::onHeartbeat);
+    m_reconnectTimer.setSingleShot(true);
+    connect(&m_reconnectTimer, &QTimer::timeout, this, &FleetServer::reconnectStore);
     m_server.setMaxPendingConnections(kListenBacklog);
     m_server.setListenBacklogSize(kListenBacklog);
 }
@@ -75,6 +81,10 @@ bool FleetServer::listen(quint16 port) {
     if (!m_server.listen(QHostAddress::Any, port)) return false;
     m_timer4.start(kTimer4Ms);
     m_timer2.start(kTimer2Ms);
+    const bool notified = m_store.watchQueued([this](const std::string& object) { queuedFor(object); });
+    m_pollTimer.start(notified ? kNotifiedPollMs : kPollMs);
+    (void)m_store.heartbeat();
+    m_heartbeatTimer.start(std::max(1, m_options.leaseSeconds / 3) * 1000);
     return true;
 }
 
@@ -82,6 +92,9 @@ void FleetServer::shutdown() {
     m_server.close();
     m_timer4.stop();
     m_timer2.stop();
+    m_pollTimer.stop();
+    m_heartbeatTimer.stop();
+    m_reconnectTimer.stop();
     auto connections = std::move(m_connections);
     m_connections.clear();
     for (auto& [id, connection] : connections) {
@@ -92,6 +105,7 @@ void FleetServer::shutdown() {
     }
     m_byObject.clear();
     m_store.clearConnected();
+    m_store.leave();
 }
 
 void FleetServer::sendBytes(int connectionId, std::span<const std::uint8_t> bytes) {
@@ -148,13 +162,53 @@ void FleetServer::onDisconnected(int id) {
 void FleetServer::onTimer4() {
     // A runner may ask for its close from a tick; the close is deferred.
     for (auto& [id, connection] : m_connections) connection->runner.Timer4Timer();
+}
+
+void FleetServer::pollQueue() {
+    if (!m_storeReachable) return;
     bool anyIdle = false;
     for (const auto& [object, id] : m_byObject)
         if (m_connections.at(id)->runner.idle()) anyIdle = true;
     if (!anyIdle) return;
-    for (const std::string& object : m_store.objectsWithQueuedJobs()) {
-        const auto owner = m_byObject.find(object);
-        if (owner != m_byObject.end()) startNext(owner->second);
+    for (const std::string& object : m_store.objectsWithQueuedJobs()) queuedFor(object);
+}
+
+void FleetServer::queuedFor(const std::string& object) {
+    const auto owner = m_byObject.find(object);
+    if (owner != m_byObject.end()) startNextLater(owner->second);
+}
+
+void FleetServer::onHeartbeat() {
+    if (m_store.heartbeat()) return;
+    log(QStringLiteral("the store cannot be reached; the jobs running here go back to the queue"));
+    m_storeReachable = false;
+    m_heartbeatTimer.stop();
+    // Their outcome could not be recorded: the modules call again and the
+    // jobs run anew, here or on another server.
+    std::vector<int> busy;
+    for (const auto& [id, connection] : m_connections)
+        if (connection->runner.busy()) busy.push_back(id);
+    for (const int id : busy) closeLater(id);
+    m_reconnectMs = 1000;
+    m_reconnectTimer.start(m_reconnectMs);
+}
+
+void FleetServer::reconnectStore() {
+    std::string error;
+    if (!m_store.reconnect(error)) {
+        m_reconnectMs = std::min(m_reconnectMs * 2, kMaxReconnectMs);
+        log(QStringLiteral("the store is still unreachable; next try in %1 s").arg(m_reconnectMs / 1000));
+        m_reconnectTimer.start(m_reconnectMs);
+        return;
+    }
+    log(QStringLiteral("the store is reachable again"));
+    m_storeReachable = true;
+    (void)m_store.heartbeat();
+    m_heartbeatTimer.start(std::max(1, m_options.leaseSeconds / 3) * 1000);
+    for (const auto& [object, id] : m_byObject) {
+        const Connection& connection = *m_connections.at(id);
+        (void)m_store.moduleSeen(object, connection.peer.toStdString(), connection.identification);
+        startNextLater(id);
     }
 }
 
@@ -171,7 +225,7 @@ void FleetServer::startNext(int id) {
     const auto it = m_connections.find(id);
     if (it == m_connections.end()) return;
     JobRunner& runner = it->second->runner;
-    if (!runner.identified() || !runner.idle()) return;
+    if (!m_storeReachable || !runner.identified() || !runner.idle()) return;
     std::optional<FleetJob> job = m_store.claimNextJob(runner.object());
     if (!job) return;
     log(QStringLiteral("object %1 job %2 %3 started").arg(q(job->object)).arg(job->id).arg(q(std::string(kindName(job->kind)))));
@@ -198,6 +252,7 @@ void FleetServer::identified(Connection& connection, const std::string& object, 
         closeLater(owner->second);
     }
     m_byObject[object] = connection.id;
+    connection.identification = text;
     const bool first = m_store.moduleSeen(object, connection.peer.toStdString(), text);
     log(QStringLiteral("object %1 identified from %2%3").arg(q(object), connection.peer, first ? QStringLiteral(" (first seen)") : QString()));
     if (first && m_options.inventoryRead) {

@@ -20,14 +20,20 @@ namespace kv6::fleet {
 
 // Accepts module connections and gives each its own job runner, all in one
 // event loop: one socket, one remote session, one runner per module. Two
-// shared timers drive every runner (Timer4 each second, Timer2 every 300 ms);
-// the store is asked once a second which connected objects have work.
+// shared timers drive every runner (Timer4 each second, Timer2 every 300 ms).
+// Work queued for a connected object starts at once when the store announces
+// it (PostgreSQL's notifications), else at the next poll of the queue. A
+// heartbeat renews this server's leases; when it fails the server drops the
+// jobs it runs (the store requeues them) and reconnects with a back-off.
 class FleetServer final : public QObject, public remote::FrameSink {
     Q_OBJECT
 public:
     static constexpr qint64 kReadBufferSize = 64 * 1024;
     static constexpr int kTimer4Ms = 1000;
     static constexpr int kTimer2Ms = 300;
+    static constexpr int kPollMs = 1000;            // the queue, without notifications
+    static constexpr int kNotifiedPollMs = 5000;    // the queue, as a fallback to notifications
+    static constexpr int kMaxReconnectMs = 30000;
     // Modules calling at once wait in the kernel's accept queue; with the
     // default of 50 a burst overflows it and the late ones hang half-open.
     static constexpr int kListenBacklog = 4096;
@@ -40,6 +46,7 @@ public:
         bool inventoryRead = true;   // a first-seen module gets one read job
         int mismatchLimit = 3;       // password mismatches from one address before it is refused
         int backoffSeconds = 600;    // how long such an address is refused
+        int leaseSeconds = 30;       // a job's lease; the heartbeat comes three times as often
         // Where the server's log lines go (one line each, no newline); empty: the kv6.fleet category.
         std::function<void(const QString&)> log;
     };
@@ -53,6 +60,7 @@ public:
     [[nodiscard]] quint16 serverPort() const { return m_server.serverPort(); }
     [[nodiscard]] QString errorString() const { return m_server.errorString(); }
     [[nodiscard]] int connectionCount() const { return static_cast<int>(m_connections.size()); }
+    [[nodiscard]] bool storeReachable() const { return m_storeReachable; }
     // Stops listening and closes every connection; jobs they were running go back to the queue.
     void shutdown();
 
@@ -67,6 +75,10 @@ private:
     void onDisconnected(int id);
     void onTimer4();
     void onTimer2();
+    void pollQueue();
+    void onHeartbeat();
+    void reconnectStore();
+    void queuedFor(const std::string& object);
     // Gives an idle identified connection its object's next job, later (outside runner callbacks).
     void startNextLater(int id);
     void startNext(int id);
@@ -82,6 +94,11 @@ private:
     QTcpServer m_server;
     QTimer m_timer4;
     QTimer m_timer2;
+    QTimer m_pollTimer;
+    QTimer m_heartbeatTimer;
+    QTimer m_reconnectTimer;
+    bool m_storeReachable = true;
+    int m_reconnectMs = 1000;
     std::map<int, std::unique_ptr<Connection>> m_connections;
     std::map<std::string, int> m_byObject;  // identified object -> connection id
     struct Backoff {

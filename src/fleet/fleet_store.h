@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -47,6 +48,9 @@ struct AuditRecord {
     std::string object;
     std::int64_t jobId = 0;
     std::string difference;  // as `kv6ctl diff` prints it
+    // "sent" until the job ends: "verified" when the write held, "failed"
+    // when it did not; an attempt cut short stays "sent".
+    std::string outcome;
 };
 
 // A job as the operator queues it.
@@ -78,7 +82,8 @@ public:
     virtual void finishJob(std::int64_t id, JobState state, const std::string& result) = 0;
     // An attempt was interrupted: back to the queue, or failed once it has had `maxAttempts`.
     virtual void requeueJob(std::int64_t id, const std::string& result, int maxAttempts) = 0;
-    // After a crash: every running job goes back to the queue. Returns how many.
+    // At a server's start: running jobs that no live server holds go back
+    // to the queue (on a store of its own, every running job). Returns how many.
     virtual int recoverLeases() = 0;
     // False with the reason when the job does not exist or is no longer queued.
     [[nodiscard]] virtual bool cancelJob(std::int64_t id, std::string& why) = 0;
@@ -107,6 +112,21 @@ public:
 
     // "ok" when the database is sound, else what its check found.
     [[nodiscard]] virtual std::string integrityCheck() = 0;
+
+    // --- servers sharing the store ---
+    // This server is alive: its heartbeat stamped and the leases of the jobs
+    // it runs renewed; the modules of servers whose heartbeat stopped marked
+    // gone, and jobs whose lease expired back in the queue. False when the
+    // database cannot be reached.
+    [[nodiscard]] virtual bool heartbeat() = 0;
+    // Connects again after heartbeat() failed; the jobs this server was
+    // running go back to the queue, since their outcome may be lost.
+    [[nodiscard]] virtual bool reconnect(std::string& error) = 0;
+    // `queued` gets the object whenever a job is queued or requeued by any
+    // server or kv6ctl; false where the database cannot tell (then poll).
+    virtual bool watchQueued(std::function<void(const std::string& object)> queued) = 0;
+    // This server stops: its heartbeat removed.
+    virtual void leave() = 0;
 };
 
 }  // namespace kv6::fleet

@@ -29,4 +29,26 @@ QString SqlDialect::integrityCheck() const {
     return m_kind == Kind::Sqlite ? QStringLiteral("PRAGMA integrity_check") : QStringLiteral("SELECT 'ok'");
 }
 
+QString SqlDialect::clock(int secondsAgo) const {
+    const QString ago = QString::number(secondsAgo);
+    if (m_kind == Kind::Sqlite)
+        return QStringLiteral("strftime('%Y-%m-%dT%H:%M:%SZ', 'now', '-%1 seconds')").arg(ago);
+    return QStringLiteral("to_char((now() - interval '%1 seconds') AT TIME ZONE 'UTC', "
+                          "'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"')")
+        .arg(ago);
+}
+
+// Any fixed number: it names the lock among the database's advisory locks.
+QString SqlDialect::migrationLock() const {
+    return m_kind == Kind::Postgres ? QStringLiteral("SELECT pg_advisory_lock(61226001)") : QString();
+}
+
+QString SqlDialect::migrationUnlock() const {
+    return m_kind == Kind::Postgres ? QStringLiteral("SELECT pg_advisory_unlock(61226001)") : QString();
+}
+
+QString SqlDialect::notifyQueued() const {
+    return m_kind == Kind::Postgres ? QStringLiteral("SELECT pg_notify('%1', ?)").arg(queuedChannel()) : QString();
+}
+
 }  // namespace kv6::fleet

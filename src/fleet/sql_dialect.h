@@ -25,6 +25,24 @@ public:
     // The statement that checks the database's own consistency; its first
     // column is "ok" when sound.
     [[nodiscard]] QString integrityCheck() const;
+    // The database's own clock as "YYYY-MM-DDTHH:MM:SSZ", `secondsAgo` back:
+    // leases and heartbeats of several servers are timed by one clock. Read
+    // once per statement (or transaction), not once per row.
+    [[nodiscard]] QString clock(int secondsAgo = 0) const;
+    // Held around the migrations so that servers starting at once migrate
+    // one after another (empty where one file has one writer at a time).
+    [[nodiscard]] QString migrationLock() const;
+    [[nodiscard]] QString migrationUnlock() const;
+    // The statement that tells listeners an object has a queued job (one
+    // placeholder: the object), and the channel they listen on; empty where
+    // the database has no notifications.
+    [[nodiscard]] QString notifyQueued() const;
+    [[nodiscard]] static QString queuedChannel() { return QStringLiteral("kv6_jobs_queued"); }
+    // Whether several servers may share the store. An embedded file is
+    // served by one server, which owns whatever is marked running or
+    // connected in it; a database server is shared, and only expired leases
+    // and stopped heartbeats free what another server holds.
+    [[nodiscard]] bool shared() const { return m_kind == Kind::Postgres; }
 
 private:
     explicit SqlDialect(Kind kind) : m_kind(kind) {}

@@ -4,7 +4,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLoggingCategory>
+#include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlField>
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QUuid>
@@ -39,6 +41,19 @@ const QStringList kMigrations[] = {
         QStringLiteral("CREATE TABLE audit (id {id}, at VARCHAR(20) NOT NULL, object VARCHAR(8) NOT NULL, "
                        "job_id BIGINT, difference TEXT NOT NULL)"),
         QStringLiteral("CREATE INDEX audit_object ON audit (object, id)"),
+    },
+    {
+        // Several servers on one database: each module's connection is held by
+        // one of them, each running job by one lease, each write audited with
+        // whether it held.
+        QStringLiteral("CREATE TABLE servers (name VARCHAR(200) PRIMARY KEY, started_at VARCHAR(20) NOT NULL, "
+                       "heartbeat_at VARCHAR(20) NOT NULL)"),
+        QStringLiteral("ALTER TABLE modules ADD COLUMN server VARCHAR(200)"),
+        QStringLiteral("ALTER TABLE audit ADD COLUMN outcome VARCHAR(16) NOT NULL DEFAULT 'sent'"),
+        QStringLiteral("UPDATE audit SET outcome = 'verified' WHERE job_id IN "
+                       "(SELECT id FROM jobs WHERE state = 'done' AND kind = 'write')"),
+        QStringLiteral("CREATE INDEX jobs_lease ON jobs (lease_owner)"),
+        QStringLiteral("CREATE INDEX jobs_object ON jobs (object, id)"),
     },
 };
 
@@ -77,13 +92,15 @@ JobRecord jobRecordOf(const QSqlQuery& query) {
 
 }  // namespace
 
-SqlFleetStore::SqlFleetStore(const QString& location, const QString& leaseOwner)
+SqlFleetStore::SqlFleetStore(const QString& location, const QString& leaseOwner, int leaseSeconds)
     : m_location(location),
       m_leaseOwner(leaseOwner),
+      m_leaseSeconds(leaseSeconds),
       m_connection(QStringLiteral("kv6-fleet-") + QUuid::createUuid().toString(QUuid::WithoutBraces)),
       m_dialect(SqlDialect::forKind(SqlDialect::Kind::Sqlite)) {}
 
 SqlFleetStore::~SqlFleetStore() {
+    QObject::disconnect(m_notifications);
     if (m_db.isValid()) {
         m_db.close();
         m_db = QSqlDatabase();
@@ -100,39 +117,62 @@ int SqlFleetStore::schemaVersion() { return static_cast<int>(std::size(kMigratio
 
 QString SqlFleetStore::now() { return QDateTime::currentDateTimeUtc().toString(Qt::ISODate); }
 
+QString SqlFleetStore::displayLocation() const { return m_parsed ? m_parsed->display() : m_location; }
+
 bool SqlFleetStore::open(std::string& error) {
-    QString file = m_location;
-    if (file.startsWith(QLatin1String("postgres://")) || file.startsWith(QLatin1String("postgresql://"))) {
-        error = "PostgreSQL stores are not supported yet; give a file";
-        return false;
-    }
-    if (file.startsWith(QLatin1String("sqlite://"))) file = file.mid(9);
-    else if (file.startsWith(QLatin1String("sqlite:"))) file = file.mid(7);
-    if (file.isEmpty()) {
-        error = "no database file given";
-        return false;
-    }
-    const QFileInfo info(file);
-    if (!QDir().mkpath(info.absolutePath())) {
-        error = "cannot create the folder " + info.absolutePath().toStdString();
-        return false;
-    }
-    m_db = QSqlDatabase::addDatabase(m_dialect.driverName(), m_connection);
+    m_parsed = SqlLocation::parse(m_location, error);
+    if (!m_parsed) return false;
+    m_dialect = SqlDialect::forKind(m_parsed->kind());
+    return connectDatabase(error) && migrate(error);
+}
+
+bool SqlFleetStore::connectDatabase(std::string& error) {
+    const SqlLocation& where = *m_parsed;
     if (!m_db.isValid()) {
-        error = "the Qt SQL driver " + m_dialect.driverName().toStdString() + " is not installed (libqt6sql6-sqlite)";
-        return false;
+        m_db = QSqlDatabase::addDatabase(m_dialect.driverName(), m_connection);
+        if (!m_db.isValid()) {
+            error = "the Qt SQL driver " + m_dialect.driverName().toStdString() + " is not installed (" +
+                    (where.kind() == SqlDialect::Kind::Sqlite ? "libqt6sql6-sqlite" : "libqt6sql6-psql") + ")";
+            return false;
+        }
     }
-    m_db.setDatabaseName(info.absoluteFilePath());
+    if (where.kind() == SqlDialect::Kind::Sqlite) {
+        const QFileInfo info(where.file());
+        if (!QDir().mkpath(info.absolutePath())) {
+            error = "cannot create the folder " + info.absolutePath().toStdString();
+            return false;
+        }
+        m_db.setDatabaseName(info.absoluteFilePath());
+    } else {
+        m_db.setHostName(where.host());
+        m_db.setPort(where.port());
+        m_db.setUserName(where.user());
+        m_db.setPassword(where.password());
+        m_db.setDatabaseName(where.database());
+        m_db.setConnectOptions(where.connectOptions());
+    }
     if (!m_db.open()) {
-        error = "cannot open " + info.absoluteFilePath().toStdString() + ": " + m_db.lastError().text().toStdString();
+        // libpq's messages name the host and the user, never the password.
+        error = "cannot open " + where.display().toStdString() + ": " + m_db.lastError().text().toStdString();
         return false;
     }
     QSqlQuery query(m_db);
     for (const QString& statement : m_dialect.sessionSetup()) run(query, statement);
-    return migrate(error);
+    return true;
 }
 
 bool SqlFleetStore::migrate(std::string& error) {
+    QSqlQuery lock(m_db);
+    if (!m_dialect.migrationLock().isEmpty() && !run(lock, m_dialect.migrationLock())) {
+        error = "cannot lock the schema: " + lock.lastError().text().toStdString();
+        return false;
+    }
+    const bool ok = migrateLocked(error);
+    if (!m_dialect.migrationUnlock().isEmpty()) run(lock, m_dialect.migrationUnlock());
+    return ok;
+}
+
+bool SqlFleetStore::migrateLocked(std::string& error) {
     QSqlQuery query(m_db);
     if (!m_db.tables().contains(QStringLiteral("schema_version"))) {
         if (!run(query, QStringLiteral("CREATE TABLE schema_version (version INTEGER NOT NULL)")) ||
@@ -168,6 +208,31 @@ bool SqlFleetStore::migrate(std::string& error) {
 }
 
 bool SqlFleetStore::run(QSqlQuery& query, const QString& sql, std::initializer_list<QVariant> values) {
+    // Without values, straight to the database: PostgreSQL prepares no DDL.
+    if (values.size() == 0) {
+        if (query.exec(sql)) return true;
+        qCWarning(lcStore) << "statement failed:" << sql << query.lastError().text();
+        return false;
+    }
+    if (m_dialect.kind() == SqlDialect::Kind::Postgres) {
+        // One round trip instead of PREPARE, EXECUTE and DEALLOCATE: the
+        // driver quotes each value as the database expects. No statement here
+        // holds a literal question mark.
+        QString text;
+        auto value = values.begin();
+        for (const QChar c : sql) {
+            if (c != QLatin1Char('?') || value == values.end()) {
+                text += c;
+                continue;
+            }
+            QSqlField field(QString(), value->metaType());
+            field.setValue(*value++);
+            text += m_db.driver()->formatValue(field);
+        }
+        if (query.exec(text)) return true;
+        qCWarning(lcStore) << "statement failed:" << sql << query.lastError().text();
+        return false;
+    }
     if (!query.prepare(sql)) {
         qCWarning(lcStore) << "prepare failed:" << sql << query.lastError().text();
         return false;
@@ -190,32 +255,60 @@ std::int64_t SqlFleetStore::queueJob(const NewJob& job) {
               job.force ? 1 : 0, now()}) ||
         !query.next())
         return 0;
-    return query.value(0).toLongLong();
+    const qlonglong id = query.value(0).toLongLong();
+    notifyQueued(q(job.object));
+    return id;
+}
+
+void SqlFleetStore::notifyQueued(const QString& object) {
+    if (m_dialect.notifyQueued().isEmpty()) return;
+    QSqlQuery query(m_db);
+    run(query, m_dialect.notifyQueued(), {object});
+}
+
+int SqlFleetStore::announce(QSqlQuery& query) {
+    QStringList objects;
+    while (query.next()) objects << query.value(0).toString();
+    const int rows = static_cast<int>(objects.size());
+    query.finish();
+    objects.removeDuplicates();
+    for (const QString& object : objects) notifyQueued(object);
+    return rows;
 }
 
 std::optional<FleetJob> SqlFleetStore::claimNextJob(const std::string& object) {
+    // A queued job, or one whose server stopped renewing its lease. The row
+    // stays locked until the commit; another server skips it rather than
+    // waiting, and the conditional UPDATE guards SQLite the same way.
+    const QString claimable =
+        QStringLiteral("(state = 'queued' OR (state = 'running' AND lease_at < %1))").arg(m_dialect.clock(m_leaseSeconds));
     QSqlQuery query(m_db);
+    m_db.transaction();
+    const auto give_up = [&] {
+        m_db.rollback();
+        return std::nullopt;
+    };
     if (!run(query,
-             QStringLiteral("SELECT id FROM jobs WHERE object = ? AND state = 'queued' ORDER BY id LIMIT 1") +
+             QStringLiteral("SELECT id FROM jobs WHERE object = ? AND ") + claimable + QStringLiteral(" ORDER BY id LIMIT 1") +
                  m_dialect.claimLock(),
              {q(object)}) ||
         !query.next())
-        return std::nullopt;
+        return give_up();
     const qlonglong id = query.value(0).toLongLong();
-    const QString at = now();
-    // Conditional on the state: a job cancelled meanwhile is not taken.
     if (!run(query,
              QStringLiteral("UPDATE jobs SET state = 'running', attempts = attempts + 1, started_at = ?, "
-                            "lease_owner = ?, lease_at = ? WHERE id = ? AND state = 'queued'"),
-             {at, m_leaseOwner, at, id}) ||
+                            "lease_owner = ?, lease_at = %1 WHERE id = ? AND ")
+                     .arg(m_dialect.clock()) +
+                 claimable,
+             {now(), m_leaseOwner, id}) ||
         query.numRowsAffected() != 1)
-        return std::nullopt;
+        return give_up();
     if (!run(query,
              QStringLiteral("SELECT object, kind, payload_format, payload, new_password, force_reset FROM jobs "
                             "WHERE id = ?"),
              {id}) ||
         !query.next())
-        return std::nullopt;
+        return give_up();
     FleetJob job;
     job.id = id;
     job.object = s(query.value(0));
@@ -225,41 +318,68 @@ std::optional<FleetJob> SqlFleetStore::claimNextJob(const std::string& object) {
     job.payload.assign(payload.begin(), payload.end());
     job.newPassword = static_cast<std::uint16_t>(query.value(4).toInt());
     job.force = query.value(5).toInt() != 0;
+    query.finish();
     job.password = recordedPassword(job.object);
+    if (!m_db.commit()) return give_up();
     return job;
 }
 
 void SqlFleetStore::finishJob(std::int64_t id, JobState state, const std::string& result) {
+    // Only while this server still holds the lease: a job taken over by
+    // another server after the lease expired is that server's to finish.
+    // The job's end and its audit line's outcome are one change.
     QSqlQuery query(m_db);
-    run(query,
-        QStringLiteral("UPDATE jobs SET state = ?, result = ?, finished_at = ?, lease_owner = NULL, lease_at = NULL "
-                       "WHERE id = ? AND state = 'running'"),
-        {q(stateName(state)), q(result), now(), qlonglong{id}});
+    m_db.transaction();
+    if (!run(query,
+             QStringLiteral("UPDATE jobs SET state = ?, result = ?, finished_at = ?, lease_owner = NULL, lease_at = NULL "
+                            "WHERE id = ? AND state = 'running' AND lease_owner = ?"),
+             {q(stateName(state)), q(result), now(), qlonglong{id}, m_leaseOwner}) ||
+        query.numRowsAffected() != 1) {
+        m_db.rollback();
+        return;
+    }
+    if (!run(query,
+             QStringLiteral("UPDATE audit SET outcome = ? WHERE id = (SELECT MAX(id) FROM audit WHERE job_id = ?) "
+                            "AND outcome = 'sent'"),
+             {state == JobState::Done ? QStringLiteral("verified") : QStringLiteral("failed"), qlonglong{id}})) {
+        m_db.rollback();
+        return;
+    }
+    m_db.commit();
 }
 
 void SqlFleetStore::requeueJob(std::int64_t id, const std::string& result, int maxAttempts) {
     QSqlQuery query(m_db);
-    if (!run(query, QStringLiteral("SELECT attempts FROM jobs WHERE id = ? AND state = 'running'"), {qlonglong{id}}) ||
+    if (!run(query,
+             QStringLiteral("SELECT attempts, object FROM jobs WHERE id = ? AND state = 'running' AND lease_owner = ?"),
+             {qlonglong{id}, m_leaseOwner}) ||
         !query.next())
         return;
     const int attempts = query.value(0).toInt();
+    const QString object = query.value(1).toString();
     if (attempts >= maxAttempts) {
         finishJob(id, JobState::Failed, "gave up after " + std::to_string(attempts) + " attempts: " + result);
         return;
     }
     run(query,
         QStringLiteral("UPDATE jobs SET state = 'queued', result = ?, lease_owner = NULL, lease_at = NULL "
-                       "WHERE id = ? AND state = 'running'"),
-        {q(result), qlonglong{id}});
+                       "WHERE id = ? AND state = 'running' AND lease_owner = ?"),
+        {q(result), qlonglong{id}, m_leaseOwner});
+    // The module may already have called another server.
+    if (query.numRowsAffected() == 1) notifyQueued(object);
 }
 
 int SqlFleetStore::recoverLeases() {
     QSqlQuery query(m_db);
+    const QString which = m_dialect.shared()
+                              ? QStringLiteral("state = 'running' AND lease_at < %1").arg(m_dialect.clock(m_leaseSeconds))
+                              : QStringLiteral("state = 'running'");
     if (!run(query,
              QStringLiteral("UPDATE jobs SET state = 'queued', result = 'the server stopped during the job', "
-                            "lease_owner = NULL, lease_at = NULL WHERE state = 'running'")))
+                            "lease_owner = NULL, lease_at = NULL WHERE ") +
+                 which + QStringLiteral(" RETURNING object")))
         return 0;
-    return query.numRowsAffected();
+    return announce(query);
 }
 
 bool SqlFleetStore::cancelJob(std::int64_t id, std::string& why) {
@@ -321,24 +441,31 @@ bool SqlFleetStore::moduleSeen(const std::string& object, const std::string& pee
     QSqlQuery query(m_db);
     const QString at = now();
     run(query,
-        QStringLiteral("UPDATE modules SET peer = ?, identification = ?, last_seen = ?, connected = 1 WHERE object = ?"),
-        {q(peer), q(identification), at, q(object)});
+        QStringLiteral("UPDATE modules SET peer = ?, identification = ?, last_seen = ?, connected = 1, server = ? "
+                       "WHERE object = ?"),
+        {q(peer), q(identification), at, m_leaseOwner, q(object)});
     if (query.numRowsAffected() == 1) return false;
-    run(query,
-        QStringLiteral("INSERT INTO modules (object, peer, identification, first_seen, last_seen, connected) "
-                       "VALUES (?, ?, ?, ?, ?, 1)"),
-        {q(object), q(peer), q(identification), at, at});
-    return true;
+    // Two servers may meet the same new module at once: the second one's
+    // insert fails and it counts the module as seen before.
+    return run(query,
+               QStringLiteral("INSERT INTO modules (object, peer, identification, first_seen, last_seen, connected, "
+                              "server) VALUES (?, ?, ?, ?, ?, 1, ?)"),
+               {q(object), q(peer), q(identification), at, at, m_leaseOwner});
 }
 
 void SqlFleetStore::moduleGone(const std::string& object) {
+    // Unless the module has called another server meanwhile.
     QSqlQuery query(m_db);
-    run(query, QStringLiteral("UPDATE modules SET connected = 0, last_seen = ? WHERE object = ?"), {now(), q(object)});
+    run(query, QStringLiteral("UPDATE modules SET connected = 0, server = NULL, last_seen = ? WHERE object = ? AND server = ?"),
+        {now(), q(object), m_leaseOwner});
 }
 
 void SqlFleetStore::clearConnected() {
     QSqlQuery query(m_db);
-    run(query, QStringLiteral("UPDATE modules SET connected = 0 WHERE connected <> 0"));
+    if (m_dialect.shared())
+        run(query, QStringLiteral("UPDATE modules SET connected = 0, server = NULL WHERE server = ?"), {m_leaseOwner});
+    else
+        run(query, QStringLiteral("UPDATE modules SET connected = 0, server = NULL WHERE connected <> 0"));
 }
 
 std::vector<ModuleRecord> SqlFleetStore::modules(bool connectedOnly) {
@@ -430,7 +557,7 @@ std::vector<journal::JournalRow> SqlFleetStore::journal(std::int64_t backupId) {
 
 void SqlFleetStore::addAudit(const std::string& object, std::int64_t jobId, const std::string& difference) {
     QSqlQuery query(m_db);
-    run(query, QStringLiteral("INSERT INTO audit (at, object, job_id, difference) VALUES (?, ?, ?, ?)"),
+    run(query, QStringLiteral("INSERT INTO audit (at, object, job_id, difference, outcome) VALUES (?, ?, ?, ?, 'sent')"),
         {now(), q(object), qlonglong{jobId}, q(difference)});
 }
 
@@ -439,12 +566,86 @@ std::vector<AuditRecord> SqlFleetStore::audit(const std::optional<std::string>& 
     std::vector<AuditRecord> records;
     const QString o = object ? q(*object) : QString(QLatin1String(""));
     if (run(query,
-            QStringLiteral("SELECT id, at, object, job_id, difference FROM audit WHERE (? = '' OR object = ?) ORDER BY id"),
+            QStringLiteral("SELECT id, at, object, job_id, difference, outcome FROM audit WHERE (? = '' OR object = ?) "
+                           "ORDER BY id"),
             {o, o}))
         while (query.next())
             records.push_back({query.value(0).toLongLong(), s(query.value(1)), s(query.value(2)),
-                               query.value(3).toLongLong(), s(query.value(4))});
+                               query.value(3).toLongLong(), s(query.value(4)), s(query.value(5))});
     return records;
+}
+
+bool SqlFleetStore::heartbeat() {
+    QSqlQuery query(m_db);
+    const QString clock = m_dialect.clock();
+    if (!run(query,
+             QStringLiteral("INSERT INTO servers (name, started_at, heartbeat_at) VALUES (?, %1, %1) "
+                            "ON CONFLICT (name) DO UPDATE SET heartbeat_at = excluded.heartbeat_at")
+                 .arg(clock),
+             {m_leaseOwner}))
+        return false;
+    if (!run(query, QStringLiteral("UPDATE jobs SET lease_at = %1 WHERE state = 'running' AND lease_owner = ?").arg(clock),
+             {m_leaseOwner}))
+        return false;
+    // Whatever a stopped server held: its modules are no longer connected,
+    // its jobs go back to the queue for the next server their module reaches.
+    const QString stopped = QStringLiteral("heartbeat_at < %1").arg(m_dialect.clock(m_leaseSeconds));
+    m_db.transaction();
+    const bool reaped =
+        run(query, QStringLiteral("UPDATE modules SET connected = 0, server = NULL WHERE server IN "
+                                  "(SELECT name FROM servers WHERE ") + stopped + QStringLiteral(")")) &&
+        run(query, QStringLiteral("DELETE FROM servers WHERE ") + stopped);
+    if (!reaped || !m_db.commit()) {
+        m_db.rollback();
+        return false;
+    }
+    if (!run(query,
+             QStringLiteral("UPDATE jobs SET state = 'queued', result = 'the server running it stopped', "
+                            "lease_owner = NULL, lease_at = NULL WHERE state = 'running' AND lease_at < %1 "
+                            "RETURNING object")
+                 .arg(m_dialect.clock(m_leaseSeconds))))
+        return false;
+    announce(query);
+    return true;
+}
+
+bool SqlFleetStore::reconnect(std::string& error) {
+    QObject::disconnect(m_notifications);
+    m_db.close();
+    if (!connectDatabase(error)) return false;
+    if (m_queued) watchQueued(m_queued);
+    QSqlQuery query(m_db);
+    if (!run(query,
+             QStringLiteral("UPDATE jobs SET state = 'queued', result = 'the server lost its database during the job', "
+                            "lease_owner = NULL, lease_at = NULL WHERE state = 'running' AND lease_owner = ? "
+                            "RETURNING object"),
+             {m_leaseOwner})) {
+        error = "the store answers no statement: " + query.lastError().text().toStdString();
+        return false;
+    }
+    announce(query);
+    return true;
+}
+
+bool SqlFleetStore::watchQueued(std::function<void(const std::string& object)> queued) {
+    m_queued = std::move(queued);
+    if (m_dialect.notifyQueued().isEmpty() || !m_db.isOpen()) return false;
+    QSqlDriver* driver = m_db.driver();
+    QObject::disconnect(m_notifications);
+    if (!driver->subscribedToNotifications().contains(SqlDialect::queuedChannel()) &&
+        !driver->subscribeToNotification(SqlDialect::queuedChannel()))
+        return false;
+    m_notifications = QObject::connect(
+        driver, &QSqlDriver::notification, driver,
+        [this](const QString& name, QSqlDriver::NotificationSource, const QVariant& payload) {
+            if (name == SqlDialect::queuedChannel() && m_queued) m_queued(s(payload));
+        });
+    return true;
+}
+
+void SqlFleetStore::leave() {
+    QSqlQuery query(m_db);
+    run(query, QStringLiteral("DELETE FROM servers WHERE name = ?"), {m_leaseOwner});
 }
 
 std::string SqlFleetStore::integrityCheck() {

@@ -4,21 +4,32 @@
 #include <QString>
 #include <QVariant>
 #include <initializer_list>
+#include <optional>
 
 #include "fleet/fleet_store.h"
 #include "fleet/sql_dialect.h"
+#include "fleet/sql_location.h"
 
 class QSqlQuery;
 
 namespace kv6::fleet {
 
 // The fleet store over Qt SQL. The location is a file (SQLite, created with
-// its folder when missing) or a "sqlite:" URL; the schema is created and
-// migrated from the version table on open().
+// its folder when missing), a "sqlite:" URL or a postgresql:// URL (see
+// SqlLocation); the schema is created and migrated from the version table on
+// open(), once however many servers open the same database at once.
+//
+// A server claims a job with a lease (its name and the database's time),
+// renewed by each heartbeat; a lease older than `leaseSeconds` is free for
+// any server to take, so a job whose server died runs again elsewhere.
 class SqlFleetStore final : public FleetStore {
 public:
-    // `leaseOwner` names the server that claims jobs (kept with each running job).
-    explicit SqlFleetStore(const QString& location, const QString& leaseOwner = QStringLiteral("kv6ctl"));
+    static constexpr int kDefaultLeaseSeconds = 30;
+
+    // `leaseOwner` names the server that claims jobs (kept with each running
+    // job and each connected module).
+    explicit SqlFleetStore(const QString& location, const QString& leaseOwner = QStringLiteral("kv6ctl"),
+                           int leaseSeconds = kDefaultLeaseSeconds);
     ~SqlFleetStore() override;
     SqlFleetStore(const SqlFleetStore&) = delete;
     SqlFleetStore& operator=(const SqlFleetStore&) = delete;
@@ -58,14 +69,32 @@ public:
 
     [[nodiscard]] std::string integrityCheck() override;
 
+    [[nodiscard]] bool heartbeat() override;
+    [[nodiscard]] bool reconnect(std::string& error) override;
+    bool watchQueued(std::function<void(const std::string& object)> queued) override;
+    void leave() override;
+
+    // The location as it may be shown: no password.
+    [[nodiscard]] QString displayLocation() const;
+
 private:
+    bool connectDatabase(std::string& error);
+    void notifyQueued(const QString& object);
+    // Jobs that went back to the queue get their objects announced.
+    // Reads the objects a statement RETURNING them gave; returns how many rows.
+    int announce(QSqlQuery& query);
     // Prepares and runs a statement; a failure is logged and returns false.
     bool run(QSqlQuery& query, const QString& sql, std::initializer_list<QVariant> values = {});
     bool migrate(std::string& error);
+    bool migrateLocked(std::string& error);
     [[nodiscard]] static QString now();
 
     QString m_location;
+    std::optional<SqlLocation> m_parsed;
     QString m_leaseOwner;
+    int m_leaseSeconds;
+    std::function<void(const std::string&)> m_queued;
+    QMetaObject::Connection m_notifications;
     QString m_connection;  // this store's own Qt SQL connection name
     SqlDialect m_dialect;
     QSqlDatabase m_db;

@@ -117,7 +117,8 @@ TEST_F(FleetRun, AQueuedWriteEndsVerifiedWithItsBackupAndAuditListed) {
     EXPECT_EQ(runCtl({"fleet", "--db", db(), "jobs", "--json"}).out, jobs.out);  // the store named first
     EXPECT_TRUE(jobs.out.contains(QStringLiteral("\"result\": \"verified\"")));
     const CtlResult audit = fleet({"audit", "--object", "1001"});
-    EXPECT_TRUE(audit.out.contains(QStringLiteral("  object.apn: internet -> fleet.apn\n"))) << audit.out.toStdString();
+    EXPECT_TRUE(audit.out.contains(QStringLiteral("  object 1001  job 1  verified\n  object.apn: internet -> fleet.apn\n")))
+        << audit.out.toStdString();
     EXPECT_FALSE(audit.out.contains(QStringLiteral("no field shows it"))) << audit.out.toStdString();  // only the APN
     const CtlResult backups = fleet({"backups", "--object", "1001"});
     EXPECT_TRUE(backups.out.contains(QStringLiteral("before job ")));

@@ -11,13 +11,13 @@ namespace kv6::ctl {
 namespace {
 const char* const kFleetUsage =
     "usage: kv6ctl fleet queue (read | write FILE | password --new N | clear-journal | reset --force)\n"
-    "                          --object NNNN [--password N] [--db FILE]\n"
-    "       kv6ctl fleet jobs [--object N] [--state S] [--json] [--db FILE]\n"
-    "       kv6ctl fleet modules [--connected] [--json] [--db FILE]\n"
-    "       kv6ctl fleet backups --object N [--json] [--db FILE]\n"
-    "       kv6ctl fleet backup ID --out FILE.prg [--db FILE]\n"
-    "       kv6ctl fleet cancel JOB [--db FILE]\n"
-    "       kv6ctl fleet audit [--object N] [--json] [--db FILE]\n";
+    "                          --object NNNN [--password N] [--db FILE|URL]\n"
+    "       kv6ctl fleet jobs [--object N] [--state S] [--json] [--db FILE|URL]\n"
+    "       kv6ctl fleet modules [--connected] [--json] [--db FILE|URL]\n"
+    "       kv6ctl fleet backups --object N [--json] [--db FILE|URL]\n"
+    "       kv6ctl fleet backup ID --out FILE.prg [--db FILE|URL]\n"
+    "       kv6ctl fleet cancel JOB [--db FILE|URL]\n"
+    "       kv6ctl fleet audit [--object N] [--json] [--db FILE|URL]\n";
 }  // namespace
 
 int fleetUsageError(const QString& message) {

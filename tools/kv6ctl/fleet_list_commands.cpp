@@ -139,13 +139,18 @@ int fleetAudit(fleet::FleetStore& store, const FleetOptions& options) {
     if (options.json) {
         settings::Json list = settings::Json::array();
         for (const auto& a : entries)
-            list.push_back({{"id", a.id}, {"at", a.at}, {"object", a.object}, {"job", a.jobId}, {"difference", a.difference}});
+            list.push_back({{"id", a.id},
+                            {"at", a.at},
+                            {"object", a.object},
+                            {"job", a.jobId},
+                            {"outcome", a.outcome},
+                            {"difference", a.difference}});
         printJson(list);
         return 0;
     }
     std::string out;
     for (const auto& a : entries) {
-        out += a.at + "  object " + a.object + "  job " + std::to_string(a.jobId) + "\n";
+        out += a.at + "  object " + a.object + "  job " + std::to_string(a.jobId) + "  " + a.outcome + "\n";
         std::size_t start = 0;
         while (start < a.difference.size()) {
             const std::size_t end = a.difference.find('\n', start);

@@ -18,7 +18,7 @@ std::optional<int> number(const QString& text, int low, int high) {
 // Also the source of the manual page (help2man).
 const char* daemonUsage() {
     return "Usage: kv6d [--port N] [--db FILE|URL] [--time-zone N] [--pace module] [--no-inventory-read]\n"
-           "            [--max-attempts N] [--identify-timeout S]\n"
+           "            [--max-attempts N] [--identify-timeout S] [--status-port N] [--lease S]\n"
            "The programming server of a fleet of KV6 alarm transmission modules: every\n"
            "module that connects in over GPRS is identified by its object number and\n"
            "carries out the jobs queued for it with `kv6ctl fleet queue` (read, write,\n"
@@ -29,7 +29,9 @@ const char* daemonUsage() {
            "Options:\n"
            "  --port N             TCP port to listen on (default 8099; 0: any free port)\n"
            "  --db FILE|URL        the store: an SQLite file (default\n"
-           "                       ~/.local/share/korvel-kv6/fleet.sqlite), created when missing\n"
+           "                       ~/.local/share/korvel-kv6/fleet.sqlite), created when missing,\n"
+           "                       or postgresql://USER@HOST[:PORT]/DB[?passfile=FILE], which\n"
+           "                       several servers may share behind a load balancer\n"
            "  --time-zone N        1..13 for GMT+01:00 .. GMT+13:00 in the greeting and\n"
            "                       the journal times, 0 for none (default 0)\n"
            "  --pace P             reactive (the default): each request goes out as soon\n"
@@ -38,6 +40,10 @@ const char* daemonUsage() {
            "  --max-attempts N     attempts of a job whose connection drops before it\n"
            "                       fails (default 5)\n"
            "  --identify-timeout S seconds a connection may stay unidentified (default 60)\n"
+           "  --status-port N      answer health checks on this TCP port: HTTP 200 while\n"
+           "                       the store is reachable, 503 while it is not\n"
+           "  --lease S            seconds before a running job of a server that stopped\n"
+           "                       may be taken by another (default 30)\n"
            "  --help               print this text and exit\n"
            "  --version            print the version and exit\n";
 }
@@ -91,6 +97,16 @@ DaemonOptions parseDaemonOptions(const QStringList& args) {
             const auto n = number(value, 1, 1000);
             if (!n) o.error = "--max-attempts needs a number 1..1000";
             else o.server.maxAttempts = *n;
+        } else if (name == "--status-port") {
+            if (!takeValue()) break;
+            const auto n = number(value, 0, 65535);
+            if (!n) o.error = "--status-port needs a number 0..65535";
+            else o.statusPort = static_cast<quint16>(*n);
+        } else if (name == "--lease") {
+            if (!takeValue()) break;
+            const auto n = number(value, 3, 3600);
+            if (!n) o.error = "--lease needs seconds 3..3600";
+            else o.server.leaseSeconds = *n;
         } else if (name == "--identify-timeout") {
             if (!takeValue()) break;
             const auto n = number(value, 1, 86400);

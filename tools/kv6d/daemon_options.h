@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 #include "fleet/fleet_server.h"
 
@@ -10,6 +11,7 @@ namespace kv6::daemon {
 struct DaemonOptions {
     quint16 port = 8099;
     QString db;  // empty: the default store
+    std::optional<quint16> statusPort;  // none: no health checks
     fleet::FleetServer::Options server;
     bool help = false;
     bool version = false;

@@ -8,6 +8,7 @@
 #include "daemon_options.h"
 #include "fleet/fleet_server.h"
 #include "fleet/sql_fleet_store.h"
+#include "fleet/status_server.h"
 #include "termination_watcher.h"
 
 namespace {
@@ -50,14 +51,14 @@ int main(int argc, char** argv) {
 
     const QString location = options.db.isEmpty() ? kv6::fleet::SqlFleetStore::defaultLocation() : options.db;
     const QString owner = QStringLiteral("kv6d@%1:%2").arg(QHostInfo::localHostName()).arg(getpid());
-    kv6::fleet::SqlFleetStore store(location, owner);
+    kv6::fleet::SqlFleetStore store(location, owner, options.server.leaseSeconds);
     std::string error;
     if (!store.open(error)) {
         std::fprintf(stderr, "kv6d: %s\n", error.c_str());
         return 1;
     }
-    // This server is the store's only runner: whatever was running when the
-    // last one stopped (or was killed) goes back to the queue.
+    // Whatever was running when this server (or, on a shared database, a
+    // server whose lease expired) stopped or was killed goes back to the queue.
     if (const int recovered = store.recoverLeases(); recovered > 0)
         std::fprintf(stderr, "kv6d: %d interrupted job(s) back in the queue\n", recovered);
 
@@ -68,7 +69,17 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kv6d: cannot listen on port %u: %s\n", options.port, qPrintable(server.errorString()));
         return 1;
     }
-    std::fprintf(stderr, "kv6d: listening on port %u, store %s\n", server.serverPort(), qPrintable(location));
+    std::fprintf(stderr, "kv6d: listening on port %u, store %s\n", server.serverPort(),
+                 qPrintable(store.displayLocation()));
+    kv6::fleet::StatusServer status(server);
+    if (options.statusPort) {
+        if (!status.listen(*options.statusPort)) {
+            std::fprintf(stderr, "kv6d: cannot listen on status port %u: %s\n", *options.statusPort,
+                         qPrintable(status.errorString()));
+            return 1;
+        }
+        std::fprintf(stderr, "kv6d: health checks on port %u\n", status.serverPort());
+    }
 
     kv6::daemon::TerminationWatcher watcher;
     QObject::connect(&watcher, &kv6::daemon::TerminationWatcher::terminationRequested, &app, [&](int signalNumber) {

@@ -1,0 +1,45 @@
+#include "fleet/status_server.h"
+
+#include <QTcpSocket>
+#include <QTimer>
+
+#include "fleet/fleet_server.h"
+
+namespace kv6::fleet {
+
+StatusServer::StatusServer(const FleetServer& fleet, QObject* parent) : QObject(parent), m_fleet(fleet) {
+    connect(&m_server, &QTcpServer::newConnection, this, &StatusServer::onNewConnection);
+}
+
+bool StatusServer::listen(quint16 port) { return m_server.listen(QHostAddress::Any, port); }
+
+QByteArray StatusServer::answer() const {
+    const bool up = m_fleet.storeReachable();
+    const QByteArray body = QByteArray(up ? "up" : "down: the store cannot be reached") + "\nconnections " +
+                            QByteArray::number(m_fleet.connectionCount()) + "\n";
+    return QByteArray(up ? "HTTP/1.0 200 OK\r\n" : "HTTP/1.0 503 Service Unavailable\r\n") +
+           "Content-Type: text/plain\r\nContent-Length: " + QByteArray::number(body.size()) +
+           "\r\nConnection: close\r\n\r\n" + body;
+}
+
+void StatusServer::onNewConnection() {
+    while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+        // Answer once the request's head is in (closing on unread bytes would
+        // reset the connection before the checker reads the answer); a silent
+        // or endless peer is cut off.
+        auto* timeout = new QTimer(socket);
+        timeout->setSingleShot(true);
+        connect(timeout, &QTimer::timeout, socket, [socket] { socket->abort(); });
+        connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+            const QByteArray seen = socket->peek(kRequestLimit);
+            if (!seen.contains("\r\n\r\n") && !seen.contains("\n\n") && seen.size() < kRequestLimit) return;
+            socket->readAll();
+            socket->write(answer());
+            socket->disconnectFromHost();
+        });
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        timeout->start(kTimeoutMs);
+    }
+}
+
+}  // namespace kv6::fleet

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QObject>
+#include <QTcpServer>
+
+namespace kv6::fleet {
+
+class FleetServer;
+
+// The health check a load balancer asks: any request on the status port
+// gets one HTTP/1.0 answer and the connection closes. "200 OK" while the
+// server listens and reaches its store, "503 Service Unavailable" while the
+// store is lost, so that new module calls go to the other servers.
+class StatusServer final : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kRequestLimit = 4096;  // more is not a health check
+    static constexpr int kTimeoutMs = 2000;
+
+    explicit StatusServer(const FleetServer& fleet, QObject* parent = nullptr);
+
+    bool listen(quint16 port);
+    [[nodiscard]] quint16 serverPort() const { return m_server.serverPort(); }
+    [[nodiscard]] QString errorString() const { return m_server.errorString(); }
+    // The answer as it goes out, headers included.
+    [[nodiscard]] QByteArray answer() const;
+
+private:
+    void onNewConnection();
+
+    const FleetServer& m_fleet;
+    QTcpServer m_server;
+};
+
+}  // namespace kv6::fleet
