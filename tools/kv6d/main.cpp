@@ -9,7 +9,7 @@
 #include "fleet/fleet_server.h"
 #include "fleet/sql_fleet_store.h"
 #include "fleet/status_server.h"
-#include "termination_watcher.h"
+#include "process/termination_watcher.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ void raiseOpenFilesLimit() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    kv6::daemon::TerminationWatcher::blockSignals();
+    kv6::process::TerminationWatcher::blockSignals();
     // Qt's own event dispatcher instead of GLib's: GLib keeps socket notifiers
     // in a list, so with thousands of connections every enabled or disabled
     // notifier (each write of a keep-alive) costs a walk over all of them.
@@ -81,8 +81,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kv6d: health checks on port %u\n", status.serverPort());
     }
 
-    kv6::daemon::TerminationWatcher watcher;
-    QObject::connect(&watcher, &kv6::daemon::TerminationWatcher::terminationRequested, &app, [&](int signalNumber) {
+    kv6::process::TerminationWatcher watcher;
+    QObject::connect(&watcher, &kv6::process::TerminationWatcher::terminationRequested, &app, [&](int signalNumber) {
         std::fprintf(stderr, "kv6d: signal %d, stopping\n", signalNumber);
         server.shutdown();
         app.quit();

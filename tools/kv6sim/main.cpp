@@ -8,7 +8,7 @@
 #include "open_files_limit.h"
 #include "remote_fleet.h"
 #include "serial_simulator.h"
-#include "signal_watcher.h"
+#include "process/termination_watcher.h"
 #include "sim_options.h"
 
 #include "common/version.h"
@@ -45,7 +45,7 @@ int saveFleet(const RemoteFleet& fleet, const SimOptions& options, int exitCode)
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  SignalWatcher::blockSignals();  // before Qt can start any thread
+  kv6::process::TerminationWatcher::blockSignals();  // before Qt can start any thread
   QCoreApplication app(argc, argv);
 
   const ParsedOptions parsed = parseOptions(QCoreApplication::arguments());
@@ -73,9 +73,9 @@ int main(int argc, char* argv[]) {
     }
   }
 
-  SignalWatcher watcher;
+  kv6::process::TerminationWatcher watcher;
   if (!watcher.isValid()) std::fprintf(stderr, "kv6sim: signals cannot be watched; --save only on a clean exit\n");
-  QObject::connect(&watcher, &SignalWatcher::terminationRequested, &app, [&app] { app.exit(0); });
+  QObject::connect(&watcher, &kv6::process::TerminationWatcher::terminationRequested, &app, [&app] { app.exit(0); });
 
   if (options.serial) {
     SerialSimulator serial(memory, options);

@@ -4,17 +4,19 @@
 
 class QSocketNotifier;
 
-namespace kv6::daemon {
+namespace kv6::process {
 
-// SIGINT and SIGTERM as a Qt signal, through a signalfd: the shutdown runs
-// as ordinary code on the event loop. blockSignals() runs in main before
-// any thread exists.
+// SIGINT, SIGTERM and SIGHUP as a Qt signal, through a signalfd: a program
+// stops (and saves what it must) as ordinary code on the event loop, not in a
+// handler. blockSignals() runs in main before any thread exists.
 class TerminationWatcher final : public QObject {
     Q_OBJECT
 public:
     static void blockSignals();
     explicit TerminationWatcher(QObject* parent = nullptr);
     ~TerminationWatcher() override;
+
+    [[nodiscard]] bool isValid() const { return m_fd >= 0; }
 
 signals:
     void terminationRequested(int signalNumber);
@@ -25,4 +27,4 @@ private:
     QSocketNotifier* m_notifier = nullptr;
 };
 
-}  // namespace kv6::daemon
+}  // namespace kv6::process

@@ -1,4 +1,4 @@
-#include "termination_watcher.h"
+#include "process/termination_watcher.h"
 
 #include <QSocketNotifier>
 #include <csignal>
@@ -6,7 +6,7 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
-namespace kv6::daemon {
+namespace kv6::process {
 
 namespace {
 sigset_t terminationSignals() {
@@ -14,6 +14,7 @@ sigset_t terminationSignals() {
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
     return set;
 }
 }  // namespace
@@ -41,4 +42,4 @@ void TerminationWatcher::readSignal() {
         emit terminationRequested(static_cast<int>(info.ssi_signo));
 }
 
-}  // namespace kv6::daemon
+}  // namespace kv6::process
