@@ -21,11 +21,14 @@ public:
     static constexpr const char* kUser = "kv6";
     static constexpr const char* kPassword = "s3cret-Pg-28";
 
-    ThrowawayPostgres() : m_dir(QDir::tempPath() + QStringLiteral("/kv6-pg-XXXXXX")) { start(); }
+    ThrowawayPostgres() : m_dir(serverFolderBase() + QStringLiteral("/kv6-pg-XXXXXX")) { start(); }
     ~ThrowawayPostgres() {
         if (!m_started) return;
         run(QStringLiteral("pg_ctl"), {"stop", "-D", data(), "-m", "immediate", "-w"});
     }
+    // As root, "nobody" must be able to enter every folder above the data
+    // folder, and TMPDIR may be a private one (0700); /tmp is open to all.
+    static QString serverFolderBase() { return ::geteuid() == 0 ? QStringLiteral("/tmp") : QDir::tempPath(); }
     ThrowawayPostgres(const ThrowawayPostgres&) = delete;
     ThrowawayPostgres& operator=(const ThrowawayPostgres&) = delete;
 
