@@ -3,7 +3,6 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QLoggingCategory>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
@@ -12,50 +11,14 @@
 #include <QUuid>
 #include <algorithm>
 
-namespace kv6::fleet {
+#include "fleet/sql_migrations.h"
+#include "fleet/sql_store_text.h"
 
-namespace {
+namespace kv6::fleet {
 
 Q_LOGGING_CATEGORY(lcStore, "kv6.store")
 
-// Each entry moves the schema one version on; a store is never migrated back.
-const QStringList kMigrations[] = {
-    {
-        QStringLiteral("CREATE TABLE modules (object VARCHAR(8) PRIMARY KEY, peer TEXT NOT NULL, "
-                       "identification TEXT NOT NULL, first_seen VARCHAR(20) NOT NULL, "
-                       "last_seen VARCHAR(20) NOT NULL, connected INTEGER NOT NULL)"),
-        QStringLiteral("CREATE TABLE object_passwords (object VARCHAR(8) PRIMARY KEY, password INTEGER NOT NULL, "
-                       "recorded_at VARCHAR(20) NOT NULL)"),
-        QStringLiteral("CREATE TABLE jobs (id {id}, object VARCHAR(8) NOT NULL, kind VARCHAR(16) NOT NULL, "
-                       "state VARCHAR(16) NOT NULL, attempts INTEGER NOT NULL, payload_format VARCHAR(8) NOT NULL, "
-                       "payload {blob}, new_password INTEGER NOT NULL, force_reset INTEGER NOT NULL, "
-                       "queued_at VARCHAR(20) NOT NULL, started_at VARCHAR(20), finished_at VARCHAR(20), "
-                       "result TEXT NOT NULL, lease_owner TEXT, lease_at VARCHAR(20))"),
-        QStringLiteral("CREATE INDEX jobs_queue ON jobs (state, object, id)"),
-        QStringLiteral("CREATE TABLE backups (id {id}, object VARCHAR(8) NOT NULL, job_id BIGINT, "
-                       "taken_at VARCHAR(20) NOT NULL, source TEXT NOT NULL, image {blob} NOT NULL)"),
-        QStringLiteral("CREATE INDEX backups_object ON backups (object, id)"),
-        QStringLiteral("CREATE TABLE journal_entries (backup_id BIGINT NOT NULL REFERENCES backups (id), "
-                       "position INTEGER NOT NULL, event_time VARCHAR(20) NOT NULL, code VARCHAR(8) NOT NULL, "
-                       "partition_no INTEGER NOT NULL, zone_no INTEGER NOT NULL, PRIMARY KEY (backup_id, position))"),
-        QStringLiteral("CREATE TABLE audit (id {id}, at VARCHAR(20) NOT NULL, object VARCHAR(8) NOT NULL, "
-                       "job_id BIGINT, difference TEXT NOT NULL)"),
-        QStringLiteral("CREATE INDEX audit_object ON audit (object, id)"),
-    },
-    {
-        // Several servers on one database: each module's connection is held by
-        // one of them, each running job by one lease, each write audited with
-        // whether it held.
-        QStringLiteral("CREATE TABLE servers (name VARCHAR(200) PRIMARY KEY, started_at VARCHAR(20) NOT NULL, "
-                       "heartbeat_at VARCHAR(20) NOT NULL)"),
-        QStringLiteral("ALTER TABLE modules ADD COLUMN server VARCHAR(200)"),
-        QStringLiteral("ALTER TABLE audit ADD COLUMN outcome VARCHAR(16) NOT NULL DEFAULT 'sent'"),
-        QStringLiteral("UPDATE audit SET outcome = 'verified' WHERE job_id IN "
-                       "(SELECT id FROM jobs WHERE state = 'done' AND kind = 'write')"),
-        QStringLiteral("CREATE INDEX jobs_lease ON jobs (lease_owner)"),
-        QStringLiteral("CREATE INDEX jobs_object ON jobs (object, id)"),
-    },
-};
+namespace {
 
 QString formatName(WriteFormat format) {
     switch (format) {
@@ -72,21 +35,17 @@ WriteFormat formatFromName(const QString& name) {
     return WriteFormat::None;
 }
 
-QString q(const std::string& text) { return QString::fromStdString(text); }
-std::string s(const QVariant& value) { return value.toString().toStdString(); }
-QString q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-
 JobRecord jobRecordOf(const QSqlQuery& query) {
     JobRecord r;
     r.id = query.value(0).toLongLong();
-    r.object = s(query.value(1));
-    r.kind = kindFromName(s(query.value(2))).value_or(JobKind::Read);
-    r.state = stateFromName(s(query.value(3))).value_or(JobState::Failed);
+    r.object = stdText(query.value(1));
+    r.kind = kindFromName(stdText(query.value(2))).value_or(JobKind::Read);
+    r.state = stateFromName(stdText(query.value(3))).value_or(JobState::Failed);
     r.attempts = query.value(4).toInt();
-    r.queuedAt = s(query.value(5));
-    r.startedAt = s(query.value(6));
-    r.finishedAt = s(query.value(7));
-    r.result = s(query.value(8));
+    r.queuedAt = stdText(query.value(5));
+    r.startedAt = stdText(query.value(6));
+    r.finishedAt = stdText(query.value(7));
+    r.result = stdText(query.value(8));
     return r;
 }
 
@@ -113,7 +72,7 @@ QString SqlFleetStore::defaultLocation() {
            QStringLiteral("/korvel-kv6/fleet.sqlite");
 }
 
-int SqlFleetStore::schemaVersion() { return static_cast<int>(std::size(kMigrations)); }
+int SqlFleetStore::schemaVersion() { return static_cast<int>(schemaMigrations().size()); }
 
 QString SqlFleetStore::now() { return QDateTime::currentDateTimeUtc().toString(Qt::ISODate); }
 
@@ -194,7 +153,7 @@ bool SqlFleetStore::migrateLocked(std::string& error) {
     for (int next = version; next < schemaVersion(); ++next) {
         m_db.transaction();
         bool ok = true;
-        for (const QString& statement : kMigrations[next]) ok = ok && run(query, m_dialect.schema(statement));
+        for (const QString& statement : schemaMigrations()[static_cast<std::size_t>(next)]) ok = ok && run(query, m_dialect.schema(statement));
         ok = ok && run(query, QStringLiteral("UPDATE schema_version SET version = ?"), {next + 1});
         if (!ok) {
             error = "migration to schema version " + std::to_string(next + 1) +
@@ -251,12 +210,12 @@ std::int64_t SqlFleetStore::queueJob(const NewJob& job) {
     if (!run(query,
              QStringLiteral("INSERT INTO jobs (object, kind, state, attempts, payload_format, payload, new_password, "
                             "force_reset, queued_at, result) VALUES (?, ?, 'queued', 0, ?, ?, ?, ?, ?, '') RETURNING id"),
-             {q(job.object), q(kindName(job.kind)), formatName(job.format), payload, int{job.newPassword},
+             {qText(job.object), qText(kindName(job.kind)), formatName(job.format), payload, int{job.newPassword},
               job.force ? 1 : 0, now()}) ||
         !query.next())
         return 0;
     const qlonglong id = query.value(0).toLongLong();
-    notifyQueued(q(job.object));
+    notifyQueued(qText(job.object));
     return id;
 }
 
@@ -291,7 +250,7 @@ std::optional<FleetJob> SqlFleetStore::claimNextJob(const std::string& object) {
     if (!run(query,
              QStringLiteral("SELECT id FROM jobs WHERE object = ? AND ") + claimable + QStringLiteral(" ORDER BY id LIMIT 1") +
                  m_dialect.claimLock(),
-             {q(object)}) ||
+             {qText(object)}) ||
         !query.next())
         return give_up();
     const qlonglong id = query.value(0).toLongLong();
@@ -311,8 +270,8 @@ std::optional<FleetJob> SqlFleetStore::claimNextJob(const std::string& object) {
         return give_up();
     FleetJob job;
     job.id = id;
-    job.object = s(query.value(0));
-    job.kind = kindFromName(s(query.value(1))).value_or(JobKind::Read);
+    job.object = stdText(query.value(0));
+    job.kind = kindFromName(stdText(query.value(1))).value_or(JobKind::Read);
     job.format = formatFromName(query.value(2).toString());
     const QByteArray payload = query.value(3).toByteArray();
     job.payload.assign(payload.begin(), payload.end());
@@ -333,7 +292,7 @@ void SqlFleetStore::finishJob(std::int64_t id, JobState state, const std::string
     if (!run(query,
              QStringLiteral("UPDATE jobs SET state = ?, result = ?, finished_at = ?, lease_owner = NULL, lease_at = NULL "
                             "WHERE id = ? AND state = 'running' AND lease_owner = ?"),
-             {q(stateName(state)), q(result), now(), qlonglong{id}, m_leaseOwner}) ||
+             {qText(stateName(state)), qText(result), now(), qlonglong{id}, m_leaseOwner}) ||
         query.numRowsAffected() != 1) {
         m_db.rollback();
         return;
@@ -364,7 +323,7 @@ void SqlFleetStore::requeueJob(std::int64_t id, const std::string& result, int m
     run(query,
         QStringLiteral("UPDATE jobs SET state = 'queued', result = ?, lease_owner = NULL, lease_at = NULL "
                        "WHERE id = ? AND state = 'running' AND lease_owner = ?"),
-        {q(result), qlonglong{id}, m_leaseOwner});
+        {qText(result), qlonglong{id}, m_leaseOwner});
     // The module may already have called another server.
     if (query.numRowsAffected() == 1) notifyQueued(object);
 }
@@ -392,7 +351,7 @@ bool SqlFleetStore::cancelJob(std::int64_t id, std::string& why) {
     }
     if (query.numRowsAffected() == 1) return true;
     if (run(query, QStringLiteral("SELECT state FROM jobs WHERE id = ?"), {qlonglong{id}}) && query.next())
-        why = "job " + std::to_string(id) + " is " + s(query.value(0)) + ", not queued";
+        why = "job " + std::to_string(id) + " is " + stdText(query.value(0)) + ", not queued";
     else
         why = "no job " + std::to_string(id);
     return false;
@@ -402,7 +361,7 @@ std::vector<std::string> SqlFleetStore::objectsWithQueuedJobs() {
     QSqlQuery query(m_db);
     std::vector<std::string> objects;
     if (run(query, QStringLiteral("SELECT DISTINCT object FROM jobs WHERE state = 'queued'")))
-        while (query.next()) objects.push_back(s(query.value(0)));
+        while (query.next()) objects.push_back(stdText(query.value(0)));
     return objects;
 }
 
@@ -413,165 +372,10 @@ std::vector<JobRecord> SqlFleetStore::jobs(const std::optional<std::string>& obj
     const QString sql = QStringLiteral(
         "SELECT id, object, kind, state, attempts, queued_at, started_at, finished_at, result FROM jobs "
         "WHERE (? = '' OR object = ?) AND (? = '' OR state = ?) ORDER BY id");
-    const QString o = object ? q(*object) : QString(QLatin1String(""));
-    const QString st = state ? q(stateName(*state)) : QString(QLatin1String(""));
+    const QString o = object ? qText(*object) : QString(QLatin1String(""));
+    const QString st = state ? qText(stateName(*state)) : QString(QLatin1String(""));
     if (run(query, sql, {o, o, st, st}))
         while (query.next()) records.push_back(jobRecordOf(query));
-    return records;
-}
-
-void SqlFleetStore::recordPassword(const std::string& object, std::uint16_t password) {
-    QSqlQuery query(m_db);
-    run(query, QStringLiteral("UPDATE object_passwords SET password = ?, recorded_at = ? WHERE object = ?"),
-        {int{password}, now(), q(object)});
-    if (query.numRowsAffected() == 1) return;
-    run(query, QStringLiteral("INSERT INTO object_passwords (object, password, recorded_at) VALUES (?, ?, ?)"),
-        {q(object), int{password}, now()});
-}
-
-std::optional<std::uint16_t> SqlFleetStore::recordedPassword(const std::string& object) {
-    QSqlQuery query(m_db);
-    if (!run(query, QStringLiteral("SELECT password FROM object_passwords WHERE object = ?"), {q(object)}) ||
-        !query.next())
-        return std::nullopt;
-    return static_cast<std::uint16_t>(query.value(0).toInt());
-}
-
-bool SqlFleetStore::moduleSeen(const std::string& object, const std::string& peer, const std::string& identification) {
-    QSqlQuery query(m_db);
-    const QString at = now();
-    run(query,
-        QStringLiteral("UPDATE modules SET peer = ?, identification = ?, last_seen = ?, connected = 1, server = ? "
-                       "WHERE object = ?"),
-        {q(peer), q(identification), at, m_leaseOwner, q(object)});
-    if (query.numRowsAffected() == 1) return false;
-    // Two servers may meet the same new module at once: the second one's
-    // insert fails and it counts the module as seen before.
-    return run(query,
-               QStringLiteral("INSERT INTO modules (object, peer, identification, first_seen, last_seen, connected, "
-                              "server) VALUES (?, ?, ?, ?, ?, 1, ?)"),
-               {q(object), q(peer), q(identification), at, at, m_leaseOwner});
-}
-
-void SqlFleetStore::moduleGone(const std::string& object) {
-    // Unless the module has called another server meanwhile.
-    QSqlQuery query(m_db);
-    run(query, QStringLiteral("UPDATE modules SET connected = 0, server = NULL, last_seen = ? WHERE object = ? AND server = ?"),
-        {now(), q(object), m_leaseOwner});
-}
-
-void SqlFleetStore::clearConnected() {
-    QSqlQuery query(m_db);
-    if (m_dialect.shared())
-        run(query, QStringLiteral("UPDATE modules SET connected = 0, server = NULL WHERE server = ?"), {m_leaseOwner});
-    else
-        run(query, QStringLiteral("UPDATE modules SET connected = 0, server = NULL WHERE connected <> 0"));
-}
-
-std::vector<ModuleRecord> SqlFleetStore::modules(bool connectedOnly) {
-    QSqlQuery query(m_db);
-    std::vector<ModuleRecord> records;
-    if (run(query,
-            QStringLiteral("SELECT object, peer, identification, first_seen, last_seen, connected FROM modules "
-                           "WHERE (? = 0 OR connected = 1) ORDER BY object"),
-            {connectedOnly ? 1 : 0}))
-        while (query.next())
-            records.push_back({s(query.value(0)), s(query.value(1)), s(query.value(2)), s(query.value(3)),
-                               s(query.value(4)), query.value(5).toInt() != 0});
-    return records;
-}
-
-std::int64_t SqlFleetStore::addBackup(const std::string& object, std::int64_t jobId, const std::string& source,
-                                      const image::Image& image, const std::vector<journal::JournalRow>& journal) {
-    QSqlQuery query(m_db);
-    m_db.transaction();
-    const QByteArray bytes(reinterpret_cast<const char*>(image.data()), static_cast<qsizetype>(image.size()));
-    if (!run(query,
-             QStringLiteral("INSERT INTO backups (object, job_id, taken_at, source, image) VALUES (?, ?, ?, ?, ?) "
-                            "RETURNING id"),
-             {q(object), qlonglong{jobId}, now(), q(source), bytes}) ||
-        !query.next()) {
-        m_db.rollback();
-        return 0;
-    }
-    const qlonglong id = query.value(0).toLongLong();
-    query.finish();
-    QVariantList ids, positions, times, codes, partitions, zones;
-    for (std::size_t i = 0; i < journal.size(); ++i) {
-        ids << id;
-        positions << static_cast<int>(i);
-        times << q(journal[i].time);
-        codes << q(journal[i].code);
-        partitions << journal[i].partition;
-        zones << journal[i].zone;
-    }
-    bool ok = true;
-    if (!journal.empty()) {
-        ok = query.prepare(QStringLiteral("INSERT INTO journal_entries (backup_id, position, event_time, code, "
-                                          "partition_no, zone_no) VALUES (?, ?, ?, ?, ?, ?)"));
-        for (const QVariantList& column : {ids, positions, times, codes, partitions, zones}) query.addBindValue(column);
-        ok = ok && query.execBatch();
-    }
-    if (!ok) {
-        qCWarning(lcStore) << "journal not stored:" << query.lastError().text();
-        m_db.rollback();
-        return 0;
-    }
-    m_db.commit();
-    return id;
-}
-
-std::vector<BackupRecord> SqlFleetStore::backups(const std::string& object) {
-    QSqlQuery query(m_db);
-    std::vector<BackupRecord> records;
-    if (run(query, QStringLiteral("SELECT id, object, taken_at, source, job_id FROM backups WHERE object = ? ORDER BY id"),
-            {q(object)}))
-        while (query.next())
-            records.push_back({query.value(0).toLongLong(), s(query.value(1)), s(query.value(2)), s(query.value(3)),
-                               query.value(4).toLongLong()});
-    return records;
-}
-
-std::optional<image::Image> SqlFleetStore::backupImage(std::int64_t id) {
-    QSqlQuery query(m_db);
-    if (!run(query, QStringLiteral("SELECT image FROM backups WHERE id = ?"), {qlonglong{id}}) || !query.next())
-        return std::nullopt;
-    const QByteArray bytes = query.value(0).toByteArray();
-    if (bytes.size() != static_cast<qsizetype>(image::kImageSize)) return std::nullopt;
-    image::Image image{};
-    std::copy(bytes.begin(), bytes.end(), image.begin());
-    return image;
-}
-
-std::vector<journal::JournalRow> SqlFleetStore::journal(std::int64_t backupId) {
-    QSqlQuery query(m_db);
-    std::vector<journal::JournalRow> rows;
-    if (run(query,
-            QStringLiteral("SELECT event_time, code, partition_no, zone_no FROM journal_entries WHERE backup_id = ? "
-                           "ORDER BY position"),
-            {qlonglong{backupId}}))
-        while (query.next())
-            rows.push_back({s(query.value(0)), s(query.value(1)), {}, query.value(2).toInt(), query.value(3).toInt()});
-    return rows;
-}
-
-void SqlFleetStore::addAudit(const std::string& object, std::int64_t jobId, const std::string& difference) {
-    QSqlQuery query(m_db);
-    run(query, QStringLiteral("INSERT INTO audit (at, object, job_id, difference, outcome) VALUES (?, ?, ?, ?, 'sent')"),
-        {now(), q(object), qlonglong{jobId}, q(difference)});
-}
-
-std::vector<AuditRecord> SqlFleetStore::audit(const std::optional<std::string>& object) {
-    QSqlQuery query(m_db);
-    std::vector<AuditRecord> records;
-    const QString o = object ? q(*object) : QString(QLatin1String(""));
-    if (run(query,
-            QStringLiteral("SELECT id, at, object, job_id, difference, outcome FROM audit WHERE (? = '' OR object = ?) "
-                           "ORDER BY id"),
-            {o, o}))
-        while (query.next())
-            records.push_back({query.value(0).toLongLong(), s(query.value(1)), s(query.value(2)),
-                               query.value(3).toLongLong(), s(query.value(4)), s(query.value(5))});
     return records;
 }
 
@@ -638,7 +442,7 @@ bool SqlFleetStore::watchQueued(std::function<void(const std::string& object)> q
     m_notifications = QObject::connect(
         driver, &QSqlDriver::notification, driver,
         [this](const QString& name, QSqlDriver::NotificationSource, const QVariant& payload) {
-            if (name == SqlDialect::queuedChannel() && m_queued) m_queued(s(payload));
+            if (name == SqlDialect::queuedChannel() && m_queued) m_queued(stdText(payload));
         });
     return true;
 }
@@ -651,7 +455,7 @@ void SqlFleetStore::leave() {
 std::string SqlFleetStore::integrityCheck() {
     QSqlQuery query(m_db);
     if (!run(query, m_dialect.integrityCheck()) || !query.next()) return "the check could not run";
-    return s(query.value(0));
+    return stdText(query.value(0));
 }
 
 }  // namespace kv6::fleet

@@ -1,0 +1,167 @@
+// The store's records beside the job queue: recorded passwords, the module
+// inventory, backups with their journals, and the audit.
+#include "fleet/sql_fleet_store.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include "fleet/sql_store_text.h"
+
+namespace kv6::fleet {
+
+void SqlFleetStore::recordPassword(const std::string& object, std::uint16_t password) {
+    QSqlQuery query(m_db);
+    run(query, QStringLiteral("UPDATE object_passwords SET password = ?, recorded_at = ? WHERE object = ?"),
+        {int{password}, now(), qText(object)});
+    if (query.numRowsAffected() == 1) return;
+    run(query, QStringLiteral("INSERT INTO object_passwords (object, password, recorded_at) VALUES (?, ?, ?)"),
+        {qText(object), int{password}, now()});
+}
+
+std::optional<std::uint16_t> SqlFleetStore::recordedPassword(const std::string& object) {
+    QSqlQuery query(m_db);
+    if (!run(query, QStringLiteral("SELECT password FROM object_passwords WHERE object = ?"), {qText(object)}) ||
+        !query.next())
+        return std::nullopt;
+    return static_cast<std::uint16_t>(query.value(0).toInt());
+}
+
+bool SqlFleetStore::moduleSeen(const std::string& object, const std::string& peer, const std::string& identification) {
+    QSqlQuery query(m_db);
+    const QString at = now();
+    run(query,
+        QStringLiteral("UPDATE modules SET peer = ?, identification = ?, last_seen = ?, connected = 1, server = ? "
+                       "WHERE object = ?"),
+        {qText(peer), qText(identification), at, m_leaseOwner, qText(object)});
+    if (query.numRowsAffected() == 1) return false;
+    // Two servers may meet the same new module at once: the second one's
+    // insert fails and it counts the module as seen before.
+    return run(query,
+               QStringLiteral("INSERT INTO modules (object, peer, identification, first_seen, last_seen, connected, "
+                              "server) VALUES (?, ?, ?, ?, ?, 1, ?)"),
+               {qText(object), qText(peer), qText(identification), at, at, m_leaseOwner});
+}
+
+void SqlFleetStore::moduleGone(const std::string& object) {
+    // Unless the module has called another server meanwhile.
+    QSqlQuery query(m_db);
+    run(query, QStringLiteral("UPDATE modules SET connected = 0, server = NULL, last_seen = ? WHERE object = ? AND server = ?"),
+        {now(), qText(object), m_leaseOwner});
+}
+
+void SqlFleetStore::clearConnected() {
+    QSqlQuery query(m_db);
+    if (m_dialect.shared())
+        run(query, QStringLiteral("UPDATE modules SET connected = 0, server = NULL WHERE server = ?"), {m_leaseOwner});
+    else
+        run(query, QStringLiteral("UPDATE modules SET connected = 0, server = NULL WHERE connected <> 0"));
+}
+
+std::vector<ModuleRecord> SqlFleetStore::modules(bool connectedOnly) {
+    QSqlQuery query(m_db);
+    std::vector<ModuleRecord> records;
+    if (run(query,
+            QStringLiteral("SELECT object, peer, identification, first_seen, last_seen, connected FROM modules "
+                           "WHERE (? = 0 OR connected = 1) ORDER BY object"),
+            {connectedOnly ? 1 : 0}))
+        while (query.next())
+            records.push_back({stdText(query.value(0)), stdText(query.value(1)), stdText(query.value(2)), stdText(query.value(3)),
+                               stdText(query.value(4)), query.value(5).toInt() != 0});
+    return records;
+}
+
+std::int64_t SqlFleetStore::addBackup(const std::string& object, std::int64_t jobId, const std::string& source,
+                                      const image::Image& image, const std::vector<journal::JournalRow>& journal) {
+    QSqlQuery query(m_db);
+    m_db.transaction();
+    const QByteArray bytes(reinterpret_cast<const char*>(image.data()), static_cast<qsizetype>(image.size()));
+    if (!run(query,
+             QStringLiteral("INSERT INTO backups (object, job_id, taken_at, source, image) VALUES (?, ?, ?, ?, ?) "
+                            "RETURNING id"),
+             {qText(object), qlonglong{jobId}, now(), qText(source), bytes}) ||
+        !query.next()) {
+        m_db.rollback();
+        return 0;
+    }
+    const qlonglong id = query.value(0).toLongLong();
+    query.finish();
+    QVariantList ids, positions, times, codes, partitions, zones;
+    for (std::size_t i = 0; i < journal.size(); ++i) {
+        ids << id;
+        positions << static_cast<int>(i);
+        times << qText(journal[i].time);
+        codes << qText(journal[i].code);
+        partitions << journal[i].partition;
+        zones << journal[i].zone;
+    }
+    bool ok = true;
+    if (!journal.empty()) {
+        ok = query.prepare(QStringLiteral("INSERT INTO journal_entries (backup_id, position, event_time, code, "
+                                          "partition_no, zone_no) VALUES (?, ?, ?, ?, ?, ?)"));
+        for (const QVariantList& column : {ids, positions, times, codes, partitions, zones}) query.addBindValue(column);
+        ok = ok && query.execBatch();
+    }
+    if (!ok) {
+        qCWarning(lcStore) << "journal not stored:" << query.lastError().text();
+        m_db.rollback();
+        return 0;
+    }
+    m_db.commit();
+    return id;
+}
+
+std::vector<BackupRecord> SqlFleetStore::backups(const std::string& object) {
+    QSqlQuery query(m_db);
+    std::vector<BackupRecord> records;
+    if (run(query, QStringLiteral("SELECT id, object, taken_at, source, job_id FROM backups WHERE object = ? ORDER BY id"),
+            {qText(object)}))
+        while (query.next())
+            records.push_back({query.value(0).toLongLong(), stdText(query.value(1)), stdText(query.value(2)), stdText(query.value(3)),
+                               query.value(4).toLongLong()});
+    return records;
+}
+
+std::optional<image::Image> SqlFleetStore::backupImage(std::int64_t id) {
+    QSqlQuery query(m_db);
+    if (!run(query, QStringLiteral("SELECT image FROM backups WHERE id = ?"), {qlonglong{id}}) || !query.next())
+        return std::nullopt;
+    const QByteArray bytes = query.value(0).toByteArray();
+    if (bytes.size() != static_cast<qsizetype>(image::kImageSize)) return std::nullopt;
+    image::Image image{};
+    std::copy(bytes.begin(), bytes.end(), image.begin());
+    return image;
+}
+
+std::vector<journal::JournalRow> SqlFleetStore::journal(std::int64_t backupId) {
+    QSqlQuery query(m_db);
+    std::vector<journal::JournalRow> rows;
+    if (run(query,
+            QStringLiteral("SELECT event_time, code, partition_no, zone_no FROM journal_entries WHERE backup_id = ? "
+                           "ORDER BY position"),
+            {qlonglong{backupId}}))
+        while (query.next())
+            rows.push_back({stdText(query.value(0)), stdText(query.value(1)), {}, query.value(2).toInt(), query.value(3).toInt()});
+    return rows;
+}
+
+void SqlFleetStore::addAudit(const std::string& object, std::int64_t jobId, const std::string& difference) {
+    QSqlQuery query(m_db);
+    run(query, QStringLiteral("INSERT INTO audit (at, object, job_id, difference, outcome) VALUES (?, ?, ?, ?, 'sent')"),
+        {now(), qText(object), qlonglong{jobId}, qText(difference)});
+}
+
+std::vector<AuditRecord> SqlFleetStore::audit(const std::optional<std::string>& object) {
+    QSqlQuery query(m_db);
+    std::vector<AuditRecord> records;
+    const QString o = object ? qText(*object) : QString(QLatin1String(""));
+    if (run(query,
+            QStringLiteral("SELECT id, at, object, job_id, difference, outcome FROM audit WHERE (? = '' OR object = ?) "
+                           "ORDER BY id"),
+            {o, o}))
+        while (query.next())
+            records.push_back({query.value(0).toLongLong(), stdText(query.value(1)), stdText(query.value(2)),
+                               query.value(3).toLongLong(), stdText(query.value(4)), stdText(query.value(5))});
+    return records;
+}
+
+}  // namespace kv6::fleet

@@ -1,0 +1,46 @@
+#include "fleet/sql_migrations.h"
+
+namespace kv6::fleet {
+
+const std::vector<QStringList>& schemaMigrations() {
+    static const std::vector<QStringList> migrations = {
+        {
+            QStringLiteral("CREATE TABLE modules (object VARCHAR(8) PRIMARY KEY, peer TEXT NOT NULL, "
+                           "identification TEXT NOT NULL, first_seen VARCHAR(20) NOT NULL, "
+                           "last_seen VARCHAR(20) NOT NULL, connected INTEGER NOT NULL)"),
+            QStringLiteral("CREATE TABLE object_passwords (object VARCHAR(8) PRIMARY KEY, password INTEGER NOT NULL, "
+                           "recorded_at VARCHAR(20) NOT NULL)"),
+            QStringLiteral("CREATE TABLE jobs (id {id}, object VARCHAR(8) NOT NULL, kind VARCHAR(16) NOT NULL, "
+                           "state VARCHAR(16) NOT NULL, attempts INTEGER NOT NULL, payload_format VARCHAR(8) NOT NULL, "
+                           "payload {blob}, new_password INTEGER NOT NULL, force_reset INTEGER NOT NULL, "
+                           "queued_at VARCHAR(20) NOT NULL, started_at VARCHAR(20), finished_at VARCHAR(20), "
+                           "result TEXT NOT NULL, lease_owner TEXT, lease_at VARCHAR(20))"),
+            QStringLiteral("CREATE INDEX jobs_queue ON jobs (state, object, id)"),
+            QStringLiteral("CREATE TABLE backups (id {id}, object VARCHAR(8) NOT NULL, job_id BIGINT, "
+                           "taken_at VARCHAR(20) NOT NULL, source TEXT NOT NULL, image {blob} NOT NULL)"),
+            QStringLiteral("CREATE INDEX backups_object ON backups (object, id)"),
+            QStringLiteral("CREATE TABLE journal_entries (backup_id BIGINT NOT NULL REFERENCES backups (id), "
+                           "position INTEGER NOT NULL, event_time VARCHAR(20) NOT NULL, code VARCHAR(8) NOT NULL, "
+                           "partition_no INTEGER NOT NULL, zone_no INTEGER NOT NULL, PRIMARY KEY (backup_id, position))"),
+            QStringLiteral("CREATE TABLE audit (id {id}, at VARCHAR(20) NOT NULL, object VARCHAR(8) NOT NULL, "
+                           "job_id BIGINT, difference TEXT NOT NULL)"),
+            QStringLiteral("CREATE INDEX audit_object ON audit (object, id)"),
+        },
+        {
+            // Several servers on one database: each module's connection is held by
+            // one of them, each running job by one lease, each write audited with
+            // whether it held.
+            QStringLiteral("CREATE TABLE servers (name VARCHAR(200) PRIMARY KEY, started_at VARCHAR(20) NOT NULL, "
+                           "heartbeat_at VARCHAR(20) NOT NULL)"),
+            QStringLiteral("ALTER TABLE modules ADD COLUMN server VARCHAR(200)"),
+            QStringLiteral("ALTER TABLE audit ADD COLUMN outcome VARCHAR(16) NOT NULL DEFAULT 'sent'"),
+            QStringLiteral("UPDATE audit SET outcome = 'verified' WHERE job_id IN "
+                           "(SELECT id FROM jobs WHERE state = 'done' AND kind = 'write')"),
+            QStringLiteral("CREATE INDEX jobs_lease ON jobs (lease_owner)"),
+            QStringLiteral("CREATE INDEX jobs_object ON jobs (object, id)"),
+        },
+    };
+    return migrations;
+}
+
+}  // namespace kv6::fleet
