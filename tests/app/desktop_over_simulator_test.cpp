@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QMenu>
 #include <QProcess>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -73,18 +72,9 @@ TEST_P(DesktopOverCable, ReadAndWriteAll) {
 INSTANTIATE_TEST_SUITE_P(Pacing, DesktopOverCable, ::testing::Values("", "pace=reactive\n"));
 
 TEST_F(DesktopOverSimulator, RemoteReadWriteAndResetFromTheMenus) {
-    quint16 port = 0;
-    {
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        port = probe.serverPort();
-    }
+    const quint16 port = freeLoopbackPort();
     makeWindow(port);
-    window->MainMenu1->N18->trigger();
-    sim.start(QStringLiteral(KV6SIM_PATH), {"--connect", QStringLiteral("127.0.0.1:%1").arg(port), "--object", "4321",
-                                            "--image", dir.filePath("module.prg"), "--save", dir.filePath("after.prg")});
-    ASSERT_TRUE(waitUntil([&] { return panel(2) == QStringLiteral("Удалённый доступ. Объект 4321"); }, 10000))
-        << panel(2).toStdString();
+    ASSERT_NO_FATAL_FAILURE(connectRemoteModule(port));
 
     dialogs.passwordAnswer = PasswordEntry{QString(), QString()};  // empty: 0xFFFF, the module has 0
     window->MainMenu1->N8->trigger();

@@ -1,6 +1,5 @@
 // What the pages show after a remote read is what the module gets back, by
 // a page button and by "write all settings", against a module calling in.
-#include <QTcpServer>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -26,18 +25,9 @@ protected:
         return image;
     }
     void readRemotely() {
-        quint16 port = 0;
-        {
-            QTcpServer probe;
-            probe.listen(QHostAddress::LocalHost, 0);
-            port = probe.serverPort();
-        }
+        const quint16 port = freeLoopbackPort();
         makeWindow(port);
-        window->MainMenu1->N18->trigger();
-        sim.start(QStringLiteral(KV6SIM_PATH), {"--connect", QStringLiteral("127.0.0.1:%1").arg(port), "--object",
-                                                "4321", "--image", dir.filePath("module.prg"), "--save",
-                                                dir.filePath("after.prg")});
-        ASSERT_TRUE(waitUntil([&] { return panel(2) == QStringLiteral("Удалённый доступ. Объект 4321"); }, 10000));
+        ASSERT_NO_FATAL_FAILURE(connectRemoteModule(port));
         dialogs.passwordAnswer = PasswordEntry{QStringLiteral("0"), QString()};
         window->MainMenu1->N8->trigger();
         ASSERT_TRUE(waitUntil([&] { return panel(1) == QStringLiteral(" Чтение данных завершено"); }, 30000))

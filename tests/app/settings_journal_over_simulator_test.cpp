@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QProcess>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QToolButton>
@@ -95,20 +94,11 @@ TEST_F(SettingsJournalOverSimulator, OverTheCable) {
 }
 
 TEST_F(SettingsJournalOverSimulator, Remotely) {
-    quint16 port = 0;
-    {
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        port = probe.serverPort();
-    }
+    const quint16 port = freeLoopbackPort();
     makeWindow(port);
     auto* date = window->findChild<QDateEdit*>("DateTimePicker1");
     date->setDate(QDate(2001, 1, 1));
-    window->MainMenu1->N18->trigger();
-    sim.start(QStringLiteral(KV6SIM_PATH), {"--connect", QStringLiteral("127.0.0.1:%1").arg(port), "--object", "4321",
-                                            "--image", dir.filePath("module.prg"), "--save", dir.filePath("after.prg")});
-    ASSERT_TRUE(waitUntil([&] { return panel(2) == QStringLiteral("Удалённый доступ. Объект 4321"); }, 10000))
-        << panel(2).toStdString();
+    ASSERT_NO_FATAL_FAILURE(connectRemoteModule(port));
     EXPECT_EQ(date->date(), QDate::currentDate());  // set as the module connected
 
     read();

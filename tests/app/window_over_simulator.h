@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QHostAddress>
 #include <QProcess>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
@@ -38,6 +40,21 @@ protected:
         options.loadSideFilesOnStart = false;
         options.remotePort = remotePort;
         window = std::make_unique<TForm1>(options);
+    }
+    [[nodiscard]] static quint16 freeLoopbackPort() {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        return probe.serverPort();
+    }
+    // "Удалённый доступ" on `port`, and the simulated module (object 4321)
+    // calling in until the window names it.
+    void connectRemoteModule(quint16 port) {
+        window->MainMenu1->N18->trigger();
+        sim.start(QStringLiteral(KV6SIM_PATH), {"--connect", QStringLiteral("127.0.0.1:%1").arg(port), "--object",
+                                                "4321", "--image", dir.filePath("module.prg"), "--save",
+                                                dir.filePath("after.prg")});
+        ASSERT_TRUE(waitUntil([&] { return panel(2) == QStringLiteral("Удалённый доступ. Объект 4321"); }, 10000))
+            << panel(2).toStdString();
     }
     [[nodiscard]] QString panel(int index) const { return window->StatusBar1->panelText(index); }
     [[nodiscard]] QByteArray savedMemory() {
