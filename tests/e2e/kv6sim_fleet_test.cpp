@@ -19,22 +19,6 @@
 
 namespace {
 
-// '~', object bytes, command, address, length, XOR of the data, data, ';'.
-QByteArray frame(char command, int address, int length, const QByteArray& data = {}) {
-  QByteArray f(129, '\0');
-  f[0] = '~';
-  f[3] = command;
-  f[4] = static_cast<char>(address >> 8);
-  f[5] = static_cast<char>(address & 0xFF);
-  f[6] = static_cast<char>(length);
-  unsigned char x = 0;
-  for (const char c : data) x ^= static_cast<unsigned char>(c);
-  f[7] = static_cast<char>(x);
-  f.replace(8, data.size(), data);
-  f[128] = ';';
-  return f;
-}
-
 QByteArray receive(QTcpSocket& socket, qsizetype count, int timeoutMs = 3000) {
   QByteArray received;
   QElapsedTimer clock;
@@ -101,11 +85,11 @@ TEST_F(SimulatedFleet, EachModuleCallsWithItsOwnNumberAndMemoryAndAllAreDumpedWh
   ASSERT_EQ(m_modules.size(), 3u);
   for (const QByteArray object : {"0998", "0999", "1000"}) {
     ASSERT_TRUE(m_modules.contains(object)) << object.toStdString();
-    const QByteArray start = request(object, frame('R', 0, 128), 136);
+    const QByteArray start = request(object, kv6sim_test::remoteFrame('R', 0, 128), 136);
     EXPECT_EQ(start.mid(8, 6), object + QByteArray(2, '\0'));
   }
-  EXPECT_EQ(request("0999", frame('W', 300, 2, "ok"), 8).mid(3, 1), QByteArrayLiteral("W"));
-  EXPECT_EQ(request("1000", frame('P', 0, 0, QByteArray::fromHex("01020505")), 8).mid(3, 1), QByteArrayLiteral("P"));
+  EXPECT_EQ(request("0999", kv6sim_test::remoteFrame('W', 300, 2, "ok"), 8).mid(3, 1), QByteArrayLiteral("W"));
+  EXPECT_EQ(request("1000", kv6sim_test::remoteFrame('P', 0, 0, QByteArray::fromHex("01020505")), 8).mid(3, 1), QByteArrayLiteral("P"));
 
   for (auto& [object, socket] : m_modules) socket->disconnectFromHost();
   ASSERT_TRUE(m_process.waitForFinished(5000));
@@ -134,7 +118,7 @@ TEST_F(SimulatedFleet, ReconnectCallsAgainAfterARefusalAndAfterADropWithMemoryKe
   accept(2, 3000);
   ASSERT_TRUE(m_modules.contains("0001"));
   ASSERT_TRUE(m_modules.contains("0002"));
-  EXPECT_EQ(request("0002", frame('W', 300, 2, "ok"), 8).mid(3, 1), QByteArrayLiteral("W"));
+  EXPECT_EQ(request("0002", kv6sim_test::remoteFrame('W', 300, 2, "ok"), 8).mid(3, 1), QByteArrayLiteral("W"));
 
   QElapsedTimer clock;
   clock.start();
@@ -143,9 +127,9 @@ TEST_F(SimulatedFleet, ReconnectCallsAgainAfterARefusalAndAfterADropWithMemoryKe
   accept(1, 3000);
   EXPECT_GE(clock.elapsed(), 900);
   ASSERT_TRUE(m_modules.contains("0002"));
-  const QByteArray block = request("0002", frame('R', 128, 128), 136);
+  const QByteArray block = request("0002", kv6sim_test::remoteFrame('R', 128, 128), 136);
   EXPECT_EQ(block.mid(8 + 116, 2), QByteArray::fromHex("0002"));  // its own number as password
-  EXPECT_EQ(request("0002", frame('R', 256, 128), 136).mid(8 + 44, 2), QByteArrayLiteral("ok"));
+  EXPECT_EQ(request("0002", kv6sim_test::remoteFrame('R', 256, 128), 136).mid(8 + 44, 2), QByteArrayLiteral("ok"));
 }
 
 TEST_F(SimulatedFleet, ModulesRefusedTogetherAreReportedInOneLine) {

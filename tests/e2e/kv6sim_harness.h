@@ -94,6 +94,24 @@ class PtyPort {
   int m_fd = -1;
 };
 
+// A 129-byte frame: '~', object 12 34, command, address, length, check, data, ';'.
+inline QByteArray remoteFrame(char command, int address, int length, const QByteArray& data = {}, int check = -1) {
+  QByteArray f(129, '\0');
+  f[0] = '~';
+  f[1] = 0x12;
+  f[2] = 0x34;
+  f[3] = command;
+  f[4] = static_cast<char>(address >> 8);
+  f[5] = static_cast<char>(address & 0xFF);
+  f[6] = static_cast<char>(length);
+  unsigned char x = 0;
+  for (const char c : data) x ^= static_cast<unsigned char>(c);
+  f[7] = static_cast<char>(check < 0 ? x : check);
+  f.replace(8, data.size(), data);
+  f[128] = ';';
+  return f;
+}
+
 inline bool endsWithBlockEnd(const QByteArray& bytes) { return bytes.endsWith(";\r"); }
 
 }  // namespace kv6sim_test

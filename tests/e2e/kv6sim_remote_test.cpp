@@ -15,24 +15,6 @@
 
 namespace {
 
-// A 129-byte frame: '~', object 12 34, command, address, length, check, data, ';'.
-QByteArray frame(char command, int address, int length, const QByteArray& data = {}, int check = -1) {
-  QByteArray f(129, '\0');
-  f[0] = '~';
-  f[1] = 0x12;
-  f[2] = 0x34;
-  f[3] = command;
-  f[4] = static_cast<char>(address >> 8);
-  f[5] = static_cast<char>(address & 0xFF);
-  f[6] = static_cast<char>(length);
-  unsigned char x = 0;
-  for (const char c : data) x ^= static_cast<unsigned char>(c);
-  f[7] = static_cast<char>(check < 0 ? x : check);
-  f.replace(8, data.size(), data);
-  f[128] = ';';
-  return f;
-}
-
 class RemoteSim : public ::testing::Test {
  protected:
   void start(QStringList arguments = {}) {
@@ -81,49 +63,49 @@ TEST_F(RemoteSim, IdentificationCarriesTheObjectNumberAtCharacterEighteen) {
 
 TEST_F(RemoteSim, ReadReplyEchoesTheHeaderAndCarries128BytesPaddedPastTheEnd) {
   start();
-  m_module->write(frame('W', 4090, 6, QByteArrayLiteral("ABCDEF")));
+  m_module->write(kv6sim_test::remoteFrame('W', 4090, 6, QByteArrayLiteral("ABCDEF")));
   EXPECT_EQ(receive(8).size(), 8);
-  m_module->write(frame('R', 4032, 128));
+  m_module->write(kv6sim_test::remoteFrame('R', 4032, 128));
   const QByteArray reply = receive(136);
   ASSERT_EQ(reply.size(), 136);
   EXPECT_EQ(reply.left(8), QByteArray::fromHex("7E1234520FC08000"));
   EXPECT_EQ(reply.mid(8 + 58, 6), QByteArrayLiteral("ABCDEF"));
   EXPECT_EQ(reply.mid(8 + 64), QByteArray(64, static_cast<char>(0xFF)));
 
-  m_module->write(frame('R', 0, 128));
+  m_module->write(kv6sim_test::remoteFrame('R', 0, 128));
   EXPECT_EQ(receive(136).mid(8, 4), QByteArrayLiteral("0001"));
 }
 
 TEST_F(RemoteSim, WriteWithBadCheckByteOrOverlongDataIsIgnored) {
   start();
   const QByteArray data = QByteArray::fromHex("010204");
-  m_module->write(frame('W', 1049, 3, data, 0x06));  // right XOR is 07
-  m_module->write(frame('W', 0, 121, QByteArray(121, 'x')));
+  m_module->write(kv6sim_test::remoteFrame('W', 1049, 3, data, 0x06));  // right XOR is 07
+  m_module->write(kv6sim_test::remoteFrame('W', 0, 121, QByteArray(121, 'x')));
   EXPECT_TRUE(receiveFor(300).isEmpty());
-  m_module->write(frame('R', 1024, 128));
+  m_module->write(kv6sim_test::remoteFrame('R', 1024, 128));
   EXPECT_NE(receive(136).mid(8 + 25, 3), data);
 
-  m_module->write(frame('W', 1049, 3, data));
+  m_module->write(kv6sim_test::remoteFrame('W', 1049, 3, data));
   EXPECT_EQ(receive(8), QByteArray::fromHex("7E12345704190307"));
-  m_module->write(frame('R', 1024, 128));
+  m_module->write(kv6sim_test::remoteFrame('R', 1024, 128));
   EXPECT_EQ(receive(136).mid(8 + 25, 3), data);
 }
 
 TEST_F(RemoteSim, PasswordChangeIsRefusedWith0xE0UnlessTheCurrentOneMatches) {
   start({QStringLiteral("--password"), QStringLiteral("258")});  // 0x0102
-  m_module->write(frame('P', 0, 0, QByteArray::fromHex("00000505")));
+  m_module->write(kv6sim_test::remoteFrame('P', 0, 0, QByteArray::fromHex("00000505")));
   const QByteArray refused = receive(8);
   ASSERT_EQ(refused.size(), 8);
   EXPECT_EQ(static_cast<unsigned char>(refused[3]), 0xE0);
 
-  m_module->write(frame('P', 0, 0, QByteArray::fromHex("01020505")));
+  m_module->write(kv6sim_test::remoteFrame('P', 0, 0, QByteArray::fromHex("01020505")));
   EXPECT_EQ(receive(8).mid(3, 1), QByteArrayLiteral("P"));
-  m_module->write(frame('R', 128, 128));
+  m_module->write(kv6sim_test::remoteFrame('R', 128, 128));
   EXPECT_EQ(receive(136).mid(8 + 116, 2), QByteArray::fromHex("0505"));
 
-  m_module->write(frame('K', 0, 0));
+  m_module->write(kv6sim_test::remoteFrame('K', 0, 0));
   EXPECT_EQ(receive(8).mid(3, 1), QByteArrayLiteral("K"));
-  m_module->write(frame('R', 128, 128));
+  m_module->write(kv6sim_test::remoteFrame('R', 128, 128));
   EXPECT_EQ(receive(136).mid(8 + 116, 2), QByteArray::fromHex("0000"));
 }
 
@@ -136,7 +118,7 @@ TEST_F(RemoteSim, KeepAliveGetsNothingAndClosingSavesAndExitsZero) {
   keepAlive[128] = ';';
   m_module->write(keepAlive);
   EXPECT_TRUE(receiveFor(200).isEmpty());
-  m_module->write(frame('W', 300, 2, QByteArrayLiteral("ok")));
+  m_module->write(kv6sim_test::remoteFrame('W', 300, 2, QByteArrayLiteral("ok")));
   EXPECT_EQ(receive(8).size(), 8);  // two halves 50 ms apart, put together here
 
   m_module->disconnectFromHost();
@@ -163,7 +145,7 @@ TEST_F(RemoteSim, SurvivesRandomBytesAndStillAnswers) {
   m_module->write(junk);
   m_module->write(QByteArray(129, 'z'));  // lets a half-open candidate be judged
   (void)receiveFor(500);
-  m_module->write(frame('R', 0, 128));
+  m_module->write(kv6sim_test::remoteFrame('R', 0, 128));
   const QByteArray reply = receive(136, 3000);
   const qsizetype at = reply.indexOf(QByteArray::fromHex("7E12345200008000"));
   ASSERT_GE(at, 0) << reply.size();
