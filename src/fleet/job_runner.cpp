@@ -54,6 +54,7 @@ JobRunner::JobRunner(int connectionId, remote::FrameSink& sink, JobRunnerListene
       m_quiet(std::make_unique<QuietSinks>()),
       m_configuration(std::make_unique<pages::Configuration>()) {
     auto& workspace = m_configuration->workspace;
+    m_configuration->document.setRemembersFields(false);  // no window shows change marks
     remote::RemoteSessionListener& sessionListener = *this;
     m_session = std::make_unique<remote::RemoteSession>(workspace, *m_quiet, *m_quiet, sessionListener);
     m_engine = std::make_unique<link::TransferEngine>(workspace, *m_quiet, *m_quiet, *m_quiet, *m_quiet);

@@ -20,7 +20,7 @@ void ConfigDocument::DecodeImage(DecodeSource source) {
         m_workspace.flags.SetAllSectionFlags();
     else
         m_workspace.flags.ClearSectionFlags();
-    rememberFields();
+    if (m_remembersFields) rememberFields();
 }
 
 void ConfigDocument::EncodeAll() {

@@ -43,6 +43,10 @@ public:
 
     // Every page remembers what it shows (after a decode, a save).
     void rememberFields();
+    // Whether a whole-image decode remembers the fields. Only a window marks
+    // changed fields; a server or a diff that decodes image after image does
+    // without the copy.
+    void setRemembersFields(bool remembers) { m_remembersFields = remembers; }
     // The pages "write all settings" sends remember what they show.
     void rememberWrittenByWriteAll();
     [[nodiscard]] bool hasChanges() const;
@@ -56,6 +60,7 @@ private:
     std::vector<PageModel*> m_pages;
     std::function<void()> m_enableWriteControls;
     std::function<void(const Image&, DecodeSource)> m_decodeJournal;
+    bool m_remembersFields = true;
 };
 
 }  // namespace kv6::image

@@ -8,17 +8,11 @@ namespace kv6::settings {
 
 namespace {
 
-using Shown = std::vector<FieldDifference>;  // key and value (in `before`)
-
-Shown shownFields(const image::Image& image) {
-    pages::Configuration configuration;
+// An image decoded as a file load, without the change marks nobody looks at.
+void decodeInto(pages::Configuration& configuration, const image::Image& image) {
+    configuration.document.setRemembersFields(false);
     configuration.workspace.ReceivedImage = image;
     configuration.document.DecodeImage(image::DecodeSource::FileLoad);
-    Shown shown;
-    for (const image::PageModel* page : configuration.document.pages())
-        for (const image::PageField& field : page->fields())
-            shown.push_back({page->pageKey() + "." + field.key, field.value, {}});
-    return shown;
 }
 
 }  // namespace
@@ -26,17 +20,25 @@ Shown shownFields(const image::Image& image) {
 ConfigDiff diffImages(const image::Image& before, const image::Image& after) {
     ConfigDiff diff;
     if (before == after) return diff;
-    const Shown a = shownFields(before);
-    const Shown b = shownFields(after);
-    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
-        if (a[i].before != b[i].before) diff.fields.push_back({a[i].key, a[i].before, b[i].before});
+    // `explained` holds `before` and later takes the changed values; `shown`
+    // holds `after`. Both list their pages and fields in the same order.
+    pages::Configuration explained;
+    pages::Configuration shown;
+    decodeInto(explained, before);
+    decodeInto(shown, after);
+    const auto& pagesBefore = explained.document.pages();
+    const auto& pagesAfter = shown.document.pages();
+    for (std::size_t p = 0; p < pagesBefore.size() && p < pagesAfter.size(); ++p) {
+        const std::vector<image::PageField> a = pagesBefore[p]->fields();
+        const std::vector<image::PageField> b = pagesAfter[p]->fields();
+        for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
+            if (a[i].value != b[i].value)
+                diff.fields.push_back({pagesBefore[p]->pageKey() + "." + a[i].key, a[i].value, b[i].value});
+    }
 
     // The bytes the field changes account for: `before` with those fields set
     // to their new values, as kv6ctl set edits a file. What still differs from
     // `after` where `before` did too no field shows.
-    pages::Configuration explained;
-    explained.workspace.ReceivedImage = before;
-    explained.document.DecodeImage(image::DecodeSource::FileLoad);
     const ImageEdit edit(explained, before);
     for (const FieldDifference& f : diff.fields) {
         const std::size_t dot = f.key.find('.');
