@@ -7,6 +7,7 @@
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QStandardPaths>
 #include <QUuid>
 #include <algorithm>
@@ -60,6 +61,7 @@ SqlFleetStore::SqlFleetStore(const QString& location, const QString& leaseOwner,
 
 SqlFleetStore::~SqlFleetStore() {
     QObject::disconnect(m_notifications);
+    m_kept.clear();
     if (m_db.isValid()) {
         m_db.close();
         m_db = QSqlDatabase();
@@ -166,7 +168,27 @@ bool SqlFleetStore::migrateLocked(std::string& error) {
     return true;
 }
 
-bool SqlFleetStore::run(QSqlQuery& query, const QString& sql, std::initializer_list<QVariant> values) {
+QString SqlFleetStore::literal(const QVariant& value) const {
+    QSqlField field(QString(), value.metaType());
+    field.setValue(value);
+    return m_db.driver()->formatValue(field);
+}
+
+// The driver quotes each value as the database expects. No statement here
+// holds a literal question mark.
+QString SqlFleetStore::inlined(const QString& sql, const QVariantList& values) const {
+    QString text;
+    auto value = values.begin();
+    for (const QChar c : sql) {
+        if (c != QLatin1Char('?') || value == values.end())
+            text += c;
+        else
+            text += literal(*value++);
+    }
+    return text;
+}
+
+bool SqlFleetStore::run(QSqlQuery& query, const QString& sql, const QVariantList& values) {
     // Without values, straight to the database: PostgreSQL prepares no DDL.
     if (values.size() == 0) {
         if (query.exec(sql)) return true;
@@ -174,21 +196,8 @@ bool SqlFleetStore::run(QSqlQuery& query, const QString& sql, std::initializer_l
         return false;
     }
     if (m_dialect.kind() == SqlDialect::Kind::Postgres) {
-        // One round trip instead of PREPARE, EXECUTE and DEALLOCATE: the
-        // driver quotes each value as the database expects. No statement here
-        // holds a literal question mark.
-        QString text;
-        auto value = values.begin();
-        for (const QChar c : sql) {
-            if (c != QLatin1Char('?') || value == values.end()) {
-                text += c;
-                continue;
-            }
-            QSqlField field(QString(), value->metaType());
-            field.setValue(*value++);
-            text += m_db.driver()->formatValue(field);
-        }
-        if (query.exec(text)) return true;
+        // One round trip instead of PREPARE, EXECUTE and DEALLOCATE.
+        if (query.exec(inlined(sql, values))) return true;
         qCWarning(lcStore) << "statement failed:" << sql << query.lastError().text();
         return false;
     }
@@ -202,6 +211,43 @@ bool SqlFleetStore::run(QSqlQuery& query, const QString& sql, std::initializer_l
         return false;
     }
     return true;
+}
+
+SqlFleetStore::Kept SqlFleetStore::runKept(const QString& sql, const QVariantList& values) {
+    Kept result;
+    QSqlQuery oneOff(m_db);
+    QSqlQuery* query = &oneOff;
+    bool ran = false;
+    if (m_dialect.kind() == SqlDialect::Kind::Postgres) {
+        ran = oneOff.exec(inlined(sql, values));
+    } else {
+        auto kept = m_kept.find(sql);
+        if (kept == m_kept.end()) {
+            QSqlQuery prepared(m_db);
+            if (!prepared.prepare(sql)) {
+                qCWarning(lcStore) << "prepare failed:" << sql << prepared.lastError().text();
+                return result;
+            }
+            kept = m_kept.emplace(sql, std::move(prepared)).first;
+        }
+        query = &kept->second;
+        for (qsizetype i = 0; i < values.size(); ++i) query->bindValue(static_cast<int>(i), values[i]);
+        ran = query->exec();
+    }
+    if (!ran) {
+        qCWarning(lcStore) << "statement failed:" << sql << query->lastError().text();
+        query->finish();
+        return result;
+    }
+    result.ok = true;
+    result.changed = query->numRowsAffected();
+    while (query->next()) {
+        QVariantList row;
+        for (int i = 0; i < query->record().count(); ++i) row << query->value(i);
+        result.rows.push_back(std::move(row));
+    }
+    query->finish();
+    return result;
 }
 
 std::int64_t SqlFleetStore::queueJob(const NewJob& job) {
@@ -241,43 +287,36 @@ std::optional<FleetJob> SqlFleetStore::claimNextJob(const std::string& object) {
     // waiting, and the conditional UPDATE guards SQLite the same way.
     const QString claimable =
         QStringLiteral("(state = 'queued' OR (state = 'running' AND lease_at < %1))").arg(m_dialect.clock(m_leaseSeconds));
-    QSqlQuery query(m_db);
     m_db.transaction();
     const auto give_up = [&] {
         m_db.rollback();
         return std::nullopt;
     };
-    if (!run(query,
-             QStringLiteral("SELECT id FROM jobs WHERE object = ? AND ") + claimable + QStringLiteral(" ORDER BY id LIMIT 1") +
-                 m_dialect.claimLock(),
-             {qText(object)}) ||
-        !query.next())
-        return give_up();
-    const qlonglong id = query.value(0).toLongLong();
-    if (!run(query,
-             QStringLiteral("UPDATE jobs SET state = 'running', attempts = attempts + 1, started_at = ?, "
-                            "lease_owner = ?, lease_at = %1 WHERE id = ? AND ")
-                     .arg(m_dialect.clock()) +
-                 claimable,
-             {now(), m_leaseOwner, id}) ||
-        query.numRowsAffected() != 1)
-        return give_up();
-    if (!run(query,
-             QStringLiteral("SELECT object, kind, payload_format, payload, new_password, force_reset FROM jobs "
-                            "WHERE id = ?"),
-             {id}) ||
-        !query.next())
-        return give_up();
+    const Kept next = runKept(QStringLiteral("SELECT id FROM jobs WHERE object = ? AND ") + claimable +
+                                  QStringLiteral(" ORDER BY id LIMIT 1") + m_dialect.claimLock(),
+                              {qText(object)});
+    if (next.rows.empty()) return give_up();
+    const qlonglong id = next.rows.front().at(0).toLongLong();
+    const Kept claimed = runKept(QStringLiteral("UPDATE jobs SET state = 'running', attempts = attempts + 1, started_at = ?, "
+                                                "lease_owner = ?, lease_at = %1 WHERE id = ? AND ")
+                                         .arg(m_dialect.clock()) +
+                                     claimable,
+                                 {now(), m_leaseOwner, id});
+    if (claimed.changed != 1) return give_up();
+    const Kept row = runKept(QStringLiteral("SELECT object, kind, payload_format, payload, new_password, force_reset "
+                                            "FROM jobs WHERE id = ?"),
+                             {id});
+    if (row.rows.empty()) return give_up();
+    const QVariantList& values = row.rows.front();
     FleetJob job;
     job.id = id;
-    job.object = stdText(query.value(0));
-    job.kind = kindFromName(stdText(query.value(1))).value_or(JobKind::Read);
-    job.format = formatFromName(query.value(2).toString());
-    const QByteArray payload = query.value(3).toByteArray();
+    job.object = stdText(values.at(0));
+    job.kind = kindFromName(stdText(values.at(1))).value_or(JobKind::Read);
+    job.format = formatFromName(values.at(2).toString());
+    const QByteArray payload = values.at(3).toByteArray();
     job.payload.assign(payload.begin(), payload.end());
-    job.newPassword = static_cast<std::uint16_t>(query.value(4).toInt());
-    job.force = query.value(5).toInt() != 0;
-    query.finish();
+    job.newPassword = static_cast<std::uint16_t>(values.at(4).toInt());
+    job.force = values.at(5).toInt() != 0;
     job.password = recordedPassword(job.object);
     if (!m_db.commit()) return give_up();
     return job;
@@ -287,20 +326,18 @@ void SqlFleetStore::finishJob(std::int64_t id, JobState state, const std::string
     // Only while this server still holds the lease: a job taken over by
     // another server after the lease expired is that server's to finish.
     // The job's end and its audit line's outcome are one change.
-    QSqlQuery query(m_db);
     m_db.transaction();
-    if (!run(query,
-             QStringLiteral("UPDATE jobs SET state = ?, result = ?, finished_at = ?, lease_owner = NULL, lease_at = NULL "
-                            "WHERE id = ? AND state = 'running' AND lease_owner = ?"),
-             {qText(stateName(state)), qText(result), now(), qlonglong{id}, m_leaseOwner}) ||
-        query.numRowsAffected() != 1) {
+    if (runKept(QStringLiteral("UPDATE jobs SET state = ?, result = ?, finished_at = ?, lease_owner = NULL, "
+                               "lease_at = NULL WHERE id = ? AND state = 'running' AND lease_owner = ?"),
+                {qText(stateName(state)), qText(result), now(), qlonglong{id}, m_leaseOwner})
+            .changed != 1) {
         m_db.rollback();
         return;
     }
-    if (!run(query,
-             QStringLiteral("UPDATE audit SET outcome = ? WHERE id = (SELECT MAX(id) FROM audit WHERE job_id = ?) "
-                            "AND outcome = 'sent'"),
-             {state == JobState::Done ? QStringLiteral("verified") : QStringLiteral("failed"), qlonglong{id}})) {
+    if (!runKept(QStringLiteral("UPDATE audit SET outcome = ? WHERE id = (SELECT MAX(id) FROM audit WHERE job_id = ?) "
+                                "AND outcome = 'sent'"),
+                 {state == JobState::Done ? QStringLiteral("verified") : QStringLiteral("failed"), qlonglong{id}})
+             .ok) {
         m_db.rollback();
         return;
     }
@@ -415,6 +452,7 @@ bool SqlFleetStore::heartbeat() {
 
 bool SqlFleetStore::reconnect(std::string& error) {
     QObject::disconnect(m_notifications);
+    m_kept.clear();
     m_db.close();
     if (!connectDatabase(error)) return false;
     if (m_queued) watchQueued(m_queued);

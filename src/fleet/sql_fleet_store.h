@@ -1,16 +1,16 @@
 #pragma once
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QVariant>
-#include <initializer_list>
+#include <map>
 #include <optional>
+#include <vector>
 
 #include "fleet/fleet_store.h"
 #include "fleet/sql_dialect.h"
 #include "fleet/sql_location.h"
-
-class QSqlQuery;
 
 namespace kv6::fleet {
 
@@ -84,7 +84,22 @@ private:
     // Reads the objects a statement RETURNING them gave; returns how many rows.
     int announce(QSqlQuery& query);
     // Prepares and runs a statement; a failure is logged and returns false.
-    bool run(QSqlQuery& query, const QString& sql, std::initializer_list<QVariant> values = {});
+    bool run(QSqlQuery& query, const QString& sql, const QVariantList& values = {});
+    // A statement of the job path, prepared once and kept for the next run
+    // (SQLite; PostgreSQL gets it in one round trip as run() does). Every row
+    // is read and the statement reset at once: a kept statement with rows
+    // still unread would hold its snapshot open. A failure is logged.
+    struct Kept {
+        bool ok = false;
+        int changed = 0;  // rows an INSERT, UPDATE or DELETE changed
+        std::vector<QVariantList> rows;
+    };
+    Kept runKept(const QString& sql, const QVariantList& values);
+    // A value as the driver writes it into a statement's text, quoted as the
+    // database expects.
+    [[nodiscard]] QString literal(const QVariant& value) const;
+    // The statement with each question mark replaced by the next literal.
+    [[nodiscard]] QString inlined(const QString& sql, const QVariantList& values) const;
     bool migrate(std::string& error);
     bool migrateLocked(std::string& error);
     [[nodiscard]] static QString now();
@@ -98,6 +113,7 @@ private:
     QString m_connection;  // this store's own Qt SQL connection name
     SqlDialect m_dialect;
     QSqlDatabase m_db;
+    std::map<QString, QSqlQuery> m_kept;  // by statement text
 };
 
 }  // namespace kv6::fleet

@@ -10,43 +10,39 @@
 namespace kv6::fleet {
 
 void SqlFleetStore::recordPassword(const std::string& object, std::uint16_t password) {
-    QSqlQuery query(m_db);
-    run(query, QStringLiteral("UPDATE object_passwords SET password = ?, recorded_at = ? WHERE object = ?"),
-        {int{password}, now(), qText(object)});
-    if (query.numRowsAffected() == 1) return;
-    run(query, QStringLiteral("INSERT INTO object_passwords (object, password, recorded_at) VALUES (?, ?, ?)"),
-        {qText(object), int{password}, now()});
+    if (runKept(QStringLiteral("UPDATE object_passwords SET password = ?, recorded_at = ? WHERE object = ?"),
+                {int{password}, now(), qText(object)})
+            .changed == 1)
+        return;
+    runKept(QStringLiteral("INSERT INTO object_passwords (object, password, recorded_at) VALUES (?, ?, ?)"),
+            {qText(object), int{password}, now()});
 }
 
 std::optional<std::uint16_t> SqlFleetStore::recordedPassword(const std::string& object) {
-    QSqlQuery query(m_db);
-    if (!run(query, QStringLiteral("SELECT password FROM object_passwords WHERE object = ?"), {qText(object)}) ||
-        !query.next())
-        return std::nullopt;
-    return static_cast<std::uint16_t>(query.value(0).toInt());
+    const Kept found = runKept(QStringLiteral("SELECT password FROM object_passwords WHERE object = ?"), {qText(object)});
+    if (found.rows.empty()) return std::nullopt;
+    return static_cast<std::uint16_t>(found.rows.front().at(0).toInt());
 }
 
 bool SqlFleetStore::moduleSeen(const std::string& object, const std::string& peer, const std::string& identification) {
-    QSqlQuery query(m_db);
     const QString at = now();
-    run(query,
-        QStringLiteral("UPDATE modules SET peer = ?, identification = ?, last_seen = ?, connected = 1, server = ? "
-                       "WHERE object = ?"),
-        {qText(peer), qText(identification), at, m_leaseOwner, qText(object)});
-    if (query.numRowsAffected() == 1) return false;
+    if (runKept(QStringLiteral("UPDATE modules SET peer = ?, identification = ?, last_seen = ?, connected = 1, server = ? "
+                               "WHERE object = ?"),
+                {qText(peer), qText(identification), at, m_leaseOwner, qText(object)})
+            .changed == 1)
+        return false;
     // Two servers may meet the same new module at once: the second one's
     // insert fails and it counts the module as seen before.
-    return run(query,
-               QStringLiteral("INSERT INTO modules (object, peer, identification, first_seen, last_seen, connected, "
-                              "server) VALUES (?, ?, ?, ?, ?, 1, ?)"),
-               {qText(object), qText(peer), qText(identification), at, at, m_leaseOwner});
+    return runKept(QStringLiteral("INSERT INTO modules (object, peer, identification, first_seen, last_seen, connected, "
+                                  "server) VALUES (?, ?, ?, ?, ?, 1, ?)"),
+                   {qText(object), qText(peer), qText(identification), at, at, m_leaseOwner})
+        .ok;
 }
 
 void SqlFleetStore::moduleGone(const std::string& object) {
     // Unless the module has called another server meanwhile.
-    QSqlQuery query(m_db);
-    run(query, QStringLiteral("UPDATE modules SET connected = 0, server = NULL, last_seen = ? WHERE object = ? AND server = ?"),
-        {now(), qText(object), m_leaseOwner});
+    runKept(QStringLiteral("UPDATE modules SET connected = 0, server = NULL, last_seen = ? WHERE object = ? AND server = ?"),
+            {now(), qText(object), m_leaseOwner});
 }
 
 void SqlFleetStore::clearConnected() {
@@ -72,37 +68,34 @@ std::vector<ModuleRecord> SqlFleetStore::modules(bool connectedOnly) {
 
 std::int64_t SqlFleetStore::addBackup(const std::string& object, std::int64_t jobId, const std::string& source,
                                       const image::Image& image, const std::vector<journal::JournalRow>& journal) {
-    QSqlQuery query(m_db);
     m_db.transaction();
     const QByteArray bytes(reinterpret_cast<const char*>(image.data()), static_cast<qsizetype>(image.size()));
-    if (!run(query,
-             QStringLiteral("INSERT INTO backups (object, job_id, taken_at, source, image) VALUES (?, ?, ?, ?, ?) "
-                            "RETURNING id"),
-             {qText(object), qlonglong{jobId}, now(), qText(source), bytes}) ||
-        !query.next()) {
+    const Kept added = runKept(QStringLiteral("INSERT INTO backups (object, job_id, taken_at, source, image) "
+                                              "VALUES (?, ?, ?, ?, ?) RETURNING id"),
+                               {qText(object), qlonglong{jobId}, now(), qText(source), bytes});
+    if (added.rows.empty()) {
         m_db.rollback();
         return 0;
     }
-    const qlonglong id = query.value(0).toLongLong();
-    query.finish();
-    QVariantList ids, positions, times, codes, partitions, zones;
-    for (std::size_t i = 0; i < journal.size(); ++i) {
-        ids << id;
-        positions << static_cast<int>(i);
-        times << qText(journal[i].time);
-        codes << qText(journal[i].code);
-        partitions << journal[i].partition;
-        zones << journal[i].zone;
-    }
+    const qlonglong id = added.rows.front().at(0).toLongLong();
+    // All entries in one statement, kept for the next backup with as many:
+    // a statement per entry, or one parsed anew each time, made the journal
+    // the dearest part of a backup.
     bool ok = true;
     if (!journal.empty()) {
-        ok = query.prepare(QStringLiteral("INSERT INTO journal_entries (backup_id, position, event_time, code, "
-                                          "partition_no, zone_no) VALUES (?, ?, ?, ?, ?, ?)"));
-        for (const QVariantList& column : {ids, positions, times, codes, partitions, zones}) query.addBindValue(column);
-        ok = ok && query.execBatch();
+        QString sql = QStringLiteral(
+            "INSERT INTO journal_entries (backup_id, position, event_time, code, partition_no, zone_no) VALUES ");
+        QVariantList values;
+        values.reserve(static_cast<qsizetype>(journal.size() * 6));
+        for (std::size_t i = 0; i < journal.size(); ++i) {
+            sql += i == 0 ? QStringLiteral("(?, ?, ?, ?, ?, ?)") : QStringLiteral(", (?, ?, ?, ?, ?, ?)");
+            values << id << static_cast<int>(i) << qText(journal[i].time) << qText(journal[i].code)
+                   << journal[i].partition << journal[i].zone;
+        }
+        ok = runKept(sql, values).ok;
     }
     if (!ok) {
-        qCWarning(lcStore) << "journal not stored:" << query.lastError().text();
+        qCWarning(lcStore) << "journal not stored";
         m_db.rollback();
         return 0;
     }
@@ -145,9 +138,8 @@ std::vector<journal::JournalRow> SqlFleetStore::journal(std::int64_t backupId) {
 }
 
 void SqlFleetStore::addAudit(const std::string& object, std::int64_t jobId, const std::string& difference) {
-    QSqlQuery query(m_db);
-    run(query, QStringLiteral("INSERT INTO audit (at, object, job_id, difference, outcome) VALUES (?, ?, ?, ?, 'sent')"),
-        {now(), qText(object), qlonglong{jobId}, qText(difference)});
+    runKept(QStringLiteral("INSERT INTO audit (at, object, job_id, difference, outcome) VALUES (?, ?, ?, ?, 'sent')"),
+            {now(), qText(object), qlonglong{jobId}, qText(difference)});
 }
 
 std::vector<AuditRecord> SqlFleetStore::audit(const std::optional<std::string>& object) {
