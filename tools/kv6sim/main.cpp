@@ -46,6 +46,9 @@ int saveFleet(const RemoteFleet& fleet, const SimOptions& options, int exitCode)
 
 int main(int argc, char* argv[]) {
   kv6::process::TerminationWatcher::blockSignals();  // before Qt can start any thread
+  // Qt's own event dispatcher, as kv6d uses: GLib's walks every socket
+  // notifier on each change, and --modules runs thousands of them.
+  if (!qEnvironmentVariableIsSet("QT_NO_GLIB")) qputenv("QT_NO_GLIB", "1");
   QCoreApplication app(argc, argv);
 
   const ParsedOptions parsed = parseOptions(QCoreApplication::arguments());
