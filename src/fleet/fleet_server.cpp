@@ -104,6 +104,7 @@ void FleetServer::shutdown() {
         connection->socket->deleteLater();
     }
     m_byObject.clear();
+    m_withJob.clear();
     m_store.clearConnected();
     m_store.leave();
 }
@@ -147,6 +148,7 @@ void FleetServer::onDisconnected(int id) {
     std::unique_ptr<Connection> connection = std::move(it->second);
     m_connections.erase(it);
     connection->runner.onDisconnected();
+    m_withJob.erase(id);
     const std::string& object = connection->runner.object();
     if (!object.empty()) {
         const auto owner = m_byObject.find(object);
@@ -213,8 +215,11 @@ void FleetServer::reconnectStore() {
 }
 
 void FleetServer::onTimer2() {
-    for (auto& [id, connection] : m_connections)
-        if (connection->runner.busy()) connection->runner.Timer2Timer();
+    // A tick may end a job, which leaves the set.
+    const std::vector<int> ids(m_withJob.begin(), m_withJob.end());
+    for (const int id : ids)
+        if (const auto it = m_connections.find(id); it != m_connections.end() && it->second->runner.busy())
+            it->second->runner.Timer2Timer();
 }
 
 void FleetServer::startNextLater(int id) {
@@ -229,6 +234,7 @@ void FleetServer::startNext(int id) {
     std::optional<FleetJob> job = m_store.claimNextJob(runner.object());
     if (!job) return;
     log(QStringLiteral("object %1 job %2 %3 started").arg(q(job->object)).arg(job->id).arg(q(std::string(kindName(job->kind)))));
+    m_withJob.insert(id);  // before the start, which may end the job at once
     runner.start(std::move(*job));
 }
 
@@ -265,6 +271,7 @@ void FleetServer::identified(Connection& connection, const std::string& object, 
 }
 
 void FleetServer::jobEnded(Connection& connection, const FleetJob& job, const JobOutcome& outcome) {
+    m_withJob.erase(connection.id);
     switch (outcome.end) {
         case JobEnd::Done:
             m_store.finishJob(job.id, JobState::Done, outcome.result);

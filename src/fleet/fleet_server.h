@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <span>
 
 #include "fleet/fleet_store.h"
@@ -101,6 +102,9 @@ private:
     int m_reconnectMs = 1000;
     std::map<int, std::unique_ptr<Connection>> m_connections;
     std::map<std::string, int> m_byObject;  // identified object -> connection id
+    // Connections with a job: the pacing tick visits only these, not every
+    // idle connection a few times a second.
+    std::set<int> m_withJob;
     struct Backoff {
         int mismatches = 0;
         QDateTime until;
