@@ -8,8 +8,10 @@ QString SqlDialect::driverName() const {
 
 QStringList SqlDialect::sessionSetup() const {
     if (m_kind == Kind::Postgres) return {};
-    // WAL: kv6ctl reads while kv6d writes; a writer waits for another instead of failing.
-    return {QStringLiteral("PRAGMA journal_mode=WAL"), QStringLiteral("PRAGMA busy_timeout=10000"),
+    // WAL: kv6ctl reads while kv6d writes; a writer waits for another instead
+    // of failing, from the first statement on (a new file's switch to WAL
+    // included).
+    return {QStringLiteral("PRAGMA busy_timeout=10000"), QStringLiteral("PRAGMA journal_mode=WAL"),
             QStringLiteral("PRAGMA synchronous=NORMAL"), QStringLiteral("PRAGMA foreign_keys=ON")};
 }
 
@@ -45,6 +47,11 @@ QString SqlDialect::migrationLock() const {
 
 QString SqlDialect::migrationUnlock() const {
     return m_kind == Kind::Postgres ? QStringLiteral("SELECT pg_advisory_unlock(61226001)") : QString();
+}
+
+QString SqlDialect::beginWriting() const {
+    // PostgreSQL programs meet at the advisory lock before they get here.
+    return m_kind == Kind::Sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN");
 }
 
 QString SqlDialect::notifyQueued() const {

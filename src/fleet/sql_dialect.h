@@ -33,6 +33,9 @@ public:
     // one after another (empty where one file has one writer at a time).
     [[nodiscard]] QString migrationLock() const;
     [[nodiscard]] QString migrationUnlock() const;
+    // Starts a transaction that holds the write lock from its first
+    // statement: what it reads no other program changes before it commits.
+    [[nodiscard]] QString beginWriting() const;
     // The statement that tells listeners an object has a queued job (one
     // placeholder: the object), and the channel they listen on; empty where
     // the database has no notifications.

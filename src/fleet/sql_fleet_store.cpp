@@ -135,37 +135,46 @@ bool SqlFleetStore::migrate(std::string& error) {
 
 bool SqlFleetStore::migrateLocked(std::string& error) {
     QSqlQuery query(m_db);
-    if (!m_db.tables().contains(QStringLiteral("schema_version"))) {
-        if (!run(query, QStringLiteral("CREATE TABLE schema_version (version INTEGER NOT NULL)")) ||
-            !run(query, QStringLiteral("INSERT INTO schema_version (version) VALUES (0)"))) {
-            error = "cannot create the schema: " + query.lastError().text().toStdString();
+    // Each statement stands alone, so that programs opening a new store at
+    // the same moment all get past them.
+    if (!run(query, QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)")) ||
+        !run(query, QStringLiteral("INSERT INTO schema_version (version) SELECT 0 "
+                                   "WHERE NOT EXISTS (SELECT 1 FROM schema_version)"))) {
+        error = "cannot create the schema: " + query.lastError().text().toStdString();
+        return false;
+    }
+    for (;;) {
+        // The version is read under the write lock: a step another program
+        // took meanwhile is not taken again.
+        if (!run(query, m_dialect.beginWriting())) {
+            error = "cannot lock the schema: " + query.lastError().text().toStdString();
             return false;
         }
-    }
-    if (!run(query, QStringLiteral("SELECT version FROM schema_version")) || !query.next()) {
-        error = "the store has no schema version";
-        return false;
-    }
-    const int version = query.value(0).toInt();
-    if (version > schemaVersion()) {
-        error = "the store has schema version " + std::to_string(version) + ", newer than this program's " +
-                std::to_string(schemaVersion());
-        return false;
-    }
-    for (int next = version; next < schemaVersion(); ++next) {
-        m_db.transaction();
+        if (!run(query, QStringLiteral("SELECT version FROM schema_version")) || !query.next()) {
+            m_db.rollback();
+            error = "the store has no schema version";
+            return false;
+        }
+        const int version = query.value(0).toInt();
+        query.finish();
+        if (version >= schemaVersion()) {
+            m_db.rollback();
+            if (version == schemaVersion()) return true;
+            error = "the store has schema version " + std::to_string(version) + ", newer than this program's " +
+                    std::to_string(schemaVersion());
+            return false;
+        }
         bool ok = true;
-        for (const QString& statement : schemaMigrations()[static_cast<std::size_t>(next)]) ok = ok && run(query, m_dialect.schema(statement));
-        ok = ok && run(query, QStringLiteral("UPDATE schema_version SET version = ?"), {next + 1});
-        if (!ok) {
-            error = "migration to schema version " + std::to_string(next + 1) +
+        for (const QString& statement : schemaMigrations()[static_cast<std::size_t>(version)])
+            ok = ok && run(query, m_dialect.schema(statement));
+        ok = ok && run(query, QStringLiteral("UPDATE schema_version SET version = ?"), {version + 1});
+        if (!ok || !m_db.commit()) {
+            error = "migration to schema version " + std::to_string(version + 1) +
                     " failed: " + query.lastError().text().toStdString();
             m_db.rollback();
             return false;
         }
-        m_db.commit();
     }
-    return true;
 }
 
 QString SqlFleetStore::literal(const QVariant& value) const {

@@ -4,6 +4,8 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <thread>
+#include <vector>
 
 #include "fleet/sql_fleet_store.h"
 
@@ -61,6 +63,27 @@ TEST_F(StoreTest, CreatesTheSchemaOnceAndRefusesANewerOne) {
     std::string error;
     EXPECT_FALSE(newer.open(error));
     EXPECT_EQ(error, "the store has schema version 99, newer than this program's 2");
+}
+
+TEST_F(StoreTest, ProgramsOpeningANewStoreAtOnceAllGetTheSchema) {
+    // As two kv6ctl started together on a fresh machine: each thread is one
+    // program with its own connection.
+    for (int round = 0; round < 5; ++round) {
+        const QString file = dir.filePath(QStringLiteral("fresh%1.sqlite").arg(round));
+        std::vector<std::string> errors(4);
+        std::vector<std::thread> programs;
+        for (std::string& error : errors)
+            programs.emplace_back([&file, &error] {
+                SqlFleetStore store(file);
+                if (!store.open(error) && error.empty()) error = "failed";
+            });
+        for (std::thread& program : programs) program.join();
+        for (const std::string& error : errors) EXPECT_EQ(error, "") << "round " << round;
+        SqlFleetStore store(file);
+        std::string error;
+        ASSERT_TRUE(store.open(error)) << error;
+        EXPECT_GT(store.queueJob(newJob("1001", JobKind::Read)), 0);
+    }
 }
 
 TEST_F(StoreTest, JobsRunPerObjectInQueueOrderAndCancelOnlyWhileQueued) {
