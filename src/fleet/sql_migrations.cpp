@@ -39,6 +39,11 @@ const std::vector<QStringList>& schemaMigrations() {
             QStringLiteral("CREATE INDEX jobs_lease ON jobs (lease_owner)"),
             QStringLiteral("CREATE INDEX jobs_object ON jobs (object, id)"),
         },
+        {
+            // A job's end finds its audit line by the job, however many lines
+            // other jobs added since.
+            QStringLiteral("CREATE INDEX audit_job ON audit (job_id, id)"),
+        },
     };
     return migrations;
 }
