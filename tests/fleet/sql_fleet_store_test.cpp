@@ -118,6 +118,16 @@ TEST_F(StoreTest, JobsRunPerObjectInQueueOrderAndCancelOnlyWhileQueued) {
     const auto jobs = store->jobs(std::nullopt, JobState::Cancelled);
     ASSERT_EQ(jobs.size(), 1u);
     EXPECT_EQ(jobs[0].object, "2002");
+
+    // What another program (kv6ctl) queues and records after the server's
+    // claims found nothing, the server's next claim sees.
+    auto operatorStore = open();
+    const auto later = operatorStore->queueJob(newJob("1001", JobKind::Read));
+    operatorStore->recordPassword("1001", 5);
+    const auto seen = store->claimNextJob("1001");
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(seen->id, later);
+    EXPECT_EQ(seen->password, std::optional<std::uint16_t>(5));
 }
 
 TEST_F(StoreTest, InterruptedJobsComeBackUntilTheirAttemptsRunOutAndACrashLeavesNoneRunning) {
