@@ -136,10 +136,12 @@ bool SqlFleetStore::migrate(std::string& error) {
 bool SqlFleetStore::migrateLocked(std::string& error) {
     QSqlQuery query(m_db);
     // Each statement stands alone, so that programs opening a new store at
-    // the same moment all get past them.
-    if (!run(query, QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)")) ||
-        !run(query, QStringLiteral("INSERT INTO schema_version (version) SELECT 0 "
-                                   "WHERE NOT EXISTS (SELECT 1 FROM schema_version)"))) {
+    // the same moment all get past them. (Only a new store is asked to
+    // create the table: PostgreSQL says so on every start otherwise.)
+    const bool created = m_db.tables().contains(QStringLiteral("schema_version")) ||
+                         run(query, QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)"));
+    if (!created || !run(query, QStringLiteral("INSERT INTO schema_version (version) SELECT 0 "
+                                               "WHERE NOT EXISTS (SELECT 1 FROM schema_version)"))) {
         error = "cannot create the schema: " + query.lastError().text().toStdString();
         return false;
     }
