@@ -92,6 +92,7 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
                                                               : "backup " + file.toStdString());
         });
     }
+    m_pageLink = std::make_unique<GuardedWriteLink>(*m_link, [this] { return refusedWhileTransferring(); });
     m_configuration.document.setWriteControlsEnabler([this] { SpeedButton5Click(); });
     // ComboBox18 starts at the computer's time zone.
     m_configuration.settings.values().timeZoneItem =
@@ -235,7 +236,7 @@ QWidget* TForm1::tabSheet(int number) const {
     return m_sheets[static_cast<std::size_t>(number - 1)];
 }
 
-pages::WriteLink& TForm1::writeLink() { return *m_link; }
+pages::WriteLink& TForm1::writeLink() { return *m_pageLink; }
 
 void TForm1::setStatus(StatusPanel panel, const std::string& text) {
     StatusBar1->setPanelText(static_cast<int>(panel), QCoreApplication::translate("kv6", text.c_str()));

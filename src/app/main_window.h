@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/guarded_write_link.h"
 #include "app/logging_trace_sink.h"
 #include "app/side_files.h"
 #include "common/prompts.h"
@@ -151,6 +152,7 @@ private:
     std::unique_ptr<io::ModuleLink> m_moduleLink;
     std::unique_ptr<LinkControl> m_ownLink;
     LinkControl* m_link = nullptr;
+    std::unique_ptr<GuardedWriteLink> m_pageLink;  // what the pages write through
     SideFiles m_sideFiles;
     bool m_firstTickPending = true;
     QTimer* m_firstTick = nullptr;

@@ -36,6 +36,7 @@ bool TForm1::refusedWhileTransferring() {
 // "Сохранить в файл". A file that cannot be written is reported and the
 // success text is not shown; QSaveFile keeps any earlier file intact.
 void TForm1::N5Click() {
+    if (refusedWhileTransferring()) return;
     const QString path = m_dialogs->saveFileNameAt(this, fileDialogStart(true));
     if (path.isEmpty()) return;
     const QString reason = io::saveConfigurationFile(m_configuration, path, &m_trace);
@@ -131,6 +132,7 @@ void TForm1::N15Click() {
 // digits (status panel 1 says so when it was not); the new one is sent as its low 16 bits, and a text that is not a
 // number counts as 0, as the module's other tools do.
 void TForm1::N16Click() {
+    if (refusedWhileTransferring()) return;
     if (!m_link->ensureLink()) return;
     const std::optional<PasswordEntry> entry = m_dialogs->password(this, true);
     if (!entry) return;
@@ -151,6 +153,7 @@ void TForm1::N16Click() {
 
 // "Сброс настроек прибора".
 void TForm1::N22Click() {
+    if (refusedWhileTransferring()) return;
     if (!m_link->ensureLink()) return;
     if (!m_prompts->message("Сброс настроек модуля", " Настройки", MessageIcon::Exclamation,
                             MessageButtons::OkCancel))
@@ -160,6 +163,7 @@ void TForm1::N22Click() {
 
 // "Сброс" -> "Состояние разделов": sends the state byte ConfigImage holds.
 void TForm1::N25Click() {
+    if (refusedWhileTransferring()) return;
     m_configuration.workspace.QueueWrite(kPartitionStateOffset, 1);
     m_link->startWrite();
 }

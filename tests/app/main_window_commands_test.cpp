@@ -3,7 +3,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
+#include <QToolButton>
 #include <csignal>
+#include <functional>
 #include <sys/resource.h>
 
 #include "app/main_menu.h"
@@ -270,31 +272,46 @@ TEST_F(ModuleCommands, FactoryResetAsksAndPartitionResetQueuesOneByte) {
     EXPECT_EQ(link.ensureCalls, 2);  // only the reset opened the link
 }
 
-// While jobs wait or a read runs, load, read and write change nothing and say why.
-TEST_F(ModuleCommands, LoadReadAndWriteRefusedWhileATransferRuns) {
+// While jobs wait or a read runs, nothing that reads, writes or saves starts
+// (the menus, a page's own "Записать"): nothing changes, and the status bar says why.
+TEST_F(ModuleCommands, TransfersAndSavesRefusedWhileATransferRuns) {
     const QString file = dir.filePath(QStringLiteral("other.prg"));
     QFile out(file);
     ASSERT_TRUE(out.open(QIODevice::WriteOnly));
     out.write(pattern(4096, 3));
     out.close();
     dialogs.openName = file;
-    dialogs.passwordAnswer = PasswordEntry{QStringLiteral("0"), {}};
+    dialogs.saveName = dir.filePath(QStringLiteral("during.prg"));
+    dialogs.passwordAnswer = PasswordEntry{QStringLiteral("00000"), QStringLiteral("12345")};
+    window->SpeedButton5Click();  // as after a read: the write controls are on
     window->N15Click();
     const image::Image queued = workspace().ConfigImage;
+    const std::size_t jobs = workspace().queue.size();
+    auto* pageWrite = window->tabSheet(1)->findChild<QToolButton*>(QStringLiteral("SpeedButton9"));
+    ASSERT_NE(pageWrite, nullptr);
+    const auto& menu = *window->MainMenu1;
     for (const bool reading : {false, true}) {
         link.reading = reading;
         if (reading) workspace().queue.clear();
-        for (QAction* command : {window->MainMenu1->N7, window->MainMenu1->N8, window->MainMenu1->N15}) {
+        const std::vector<std::function<void()>> commands = {
+            [&] { menu.N7->trigger(); },  [&] { menu.N8->trigger(); },  [&] { menu.N15->trigger(); },
+            [&] { menu.N5->trigger(); },  [&] { menu.N16->trigger(); }, [&] { menu.N22->trigger(); },
+            [&] { menu.N25->trigger(); }, [&] { pageWrite->click(); }};
+        for (const auto& command : commands) {
             window->StatusBar1->setPanelText(1, {});
-            command->trigger();
+            command();
             EXPECT_EQ(panel(1), reading ? " Идёт чтение данных из модуля. Дождитесь его завершения"
                                         : " Идёт запись данных в модуль. Дождитесь её завершения");
         }
         EXPECT_EQ(workspace().ConfigImage, queued);
+        EXPECT_EQ(workspace().queue.size(), reading ? 0u : jobs);
         EXPECT_TRUE(link.readPasswords.isEmpty());
     }
     EXPECT_EQ(prompts.shown.size(), 1u);
     EXPECT_EQ(link.writeStarts, 1);
+    EXPECT_EQ(link.resets, 0);
+    EXPECT_TRUE(link.passwordChanges.empty());
+    EXPECT_FALSE(QFile::exists(dialogs.saveName));
 }
 
 TEST_F(ModuleCommands, ClosingAsksOnlyWhileJobsWait) {
