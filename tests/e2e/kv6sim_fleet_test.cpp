@@ -130,6 +130,14 @@ TEST_F(SimulatedFleet, ReconnectCallsAgainAfterARefusalAndAfterADropWithMemoryKe
   const QByteArray block = request("0002", kv6sim_test::remoteFrame('R', 128, 128), 136);
   EXPECT_EQ(block.mid(8 + 116, 2), QByteArray::fromHex("0002"));  // its own number as password
   EXPECT_EQ(request("0002", kv6sim_test::remoteFrame('R', 256, 128), 136).mid(8 + 44, 2), QByteArrayLiteral("ok"));
+
+  // A write that gives it another object number: the module calls in with that one.
+  const QByteArray renumbered("0042\0\0", 6);
+  EXPECT_EQ(request("0002", kv6sim_test::remoteFrame('W', 0, 6, renumbered), 8).mid(3, 1), QByteArrayLiteral("W"));
+  m_modules.at("0002")->abort();
+  m_modules.erase("0002");
+  accept(1, 3000);
+  EXPECT_TRUE(m_modules.contains("0042"));
 }
 
 TEST_F(SimulatedFleet, ModulesRefusedTogetherAreReportedInOneLine) {

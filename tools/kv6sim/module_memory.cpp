@@ -129,6 +129,12 @@ void ModuleMemory::setObjectNumber(const QString& object) {
   if (m_image.use_count() == 1) (void)ownImage();  // nothing shared: no need to keep it aside
 }
 
+QString ModuleMemory::objectNumber() const {
+  QByteArray text;
+  for (int i = 0; i < kObjectNumberLength && at(i) != 0; ++i) text += static_cast<char>(at(i));
+  return QString::fromLatin1(text);
+}
+
 quint16 ModuleMemory::password() const {
   return static_cast<quint16>(at(kPasswordOffset) << 8 | at(kPasswordOffset + 1));
 }

@@ -37,6 +37,8 @@ class ModuleMemory {
   // Stores the module's own object number as the module keeps it; not subject
   // to the forgotten-write fault, which models lost writes from the tool.
   void setObjectNumber(const QString& object);
+  // The object number the memory holds: its text up to the first zero.
+  [[nodiscard]] QString objectNumber() const;
 
   [[nodiscard]] quint16 password() const;
   void setPassword(quint16 password);

@@ -16,10 +16,11 @@ RemoteFleet::RemoteFleet(const ModuleMemory& firstMemory, const SimOptions& opti
     : QObject(parent), m_options(options), m_host(options.connectHost) {
   m_modules.reserve(static_cast<std::size_t>(options.modules));
   for (int i = 0; i < options.modules; ++i) {
-    Module module{firstMemory, objectNumber(options.object, i), nullptr, {}};
+    Module module{firstMemory, objectNumber(options.object, i), {}, nullptr, {}};
     if (options.modules > 1) module.memory.setObjectNumber(module.object);
     // Costs the module a copy of the image; distinct passwords show a server that mixes modules up.
     if (options.passwordIsObject) module.memory.setPassword(static_cast<quint16>(module.object.toInt()));
+    module.heldAtStart = module.memory.objectNumber();
     m_modules.push_back(std::move(module));
   }
   m_errorTimer.setSingleShot(true);
@@ -61,7 +62,11 @@ QString RemoteFleet::logName(std::size_t index) const {
 
 void RemoteFleet::call(std::size_t index) {
   Module& module = m_modules[index];
-  module.link = new RemoteSimulator(module.memory, m_options, module.object, logName(index), this);
+  // A module calls in with the number its memory holds: once a write gave
+  // it another, it calls with that one.
+  const QString held = module.memory.objectNumber();
+  const QString calling = held != module.heldAtStart && !held.isEmpty() ? held : module.object;
+  module.link = new RemoteSimulator(module.memory, m_options, calling, logName(index), this);
   connect(module.link, &RemoteSimulator::failed, this,
           [this, index](const QString& errorText) { onFailed(index, errorText); });
   connect(module.link, &RemoteSimulator::finished, this, [this, index](int exitCode) { onEnded(index, exitCode); });

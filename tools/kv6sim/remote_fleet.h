@@ -56,6 +56,7 @@ class RemoteFleet : public QObject {
   struct Module {
     ModuleMemory memory;
     QString object;
+    QString heldAtStart;              // the object number its memory held at start
     RemoteSimulator* link = nullptr;  // the current call, if any
     QString lastError;                // said once, not on every retry
   };
