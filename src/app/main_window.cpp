@@ -147,6 +147,11 @@ void TForm1::buildPages() {
         connect(link, &io::ModuleLink::readCompleted, TransferProgress, [this] { TransferProgress->finish(true); });
         connect(link, &io::ModuleLink::readFailed, TransferProgress, [this] { TransferProgress->finish(false); });
         connect(link, &io::ModuleLink::writeFinished, TransferProgress, &TransferProgressBar::finish);
+        // Written fields count as unchanged only once the module has them.
+        connect(link, &io::ModuleLink::writeFinished, this, [this](bool ok) {
+            m_configuration.document.writeEnded(ok);
+            m_tabMarks->updateAll();
+        });
     }
     auto* statusRow = new QHBoxLayout;
     statusRow->setContentsMargins(0, 0, 0, 0);

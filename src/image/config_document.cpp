@@ -60,7 +60,11 @@ void ConfigDocument::rememberFields() {
 
 void ConfigDocument::rememberWrittenByWriteAll() {
     for (PageModel* p : m_pages)
-        if (p->sentByWriteAll()) p->rememberFields();
+        if (p->sentByWriteAll()) p->rememberWhenWritten();
+}
+
+void ConfigDocument::writeEnded(bool ok) {
+    for (PageModel* p : m_pages) p->writeEnded(ok);
 }
 
 bool ConfigDocument::hasChanges() const {

@@ -47,8 +47,10 @@ public:
     // changed fields; a server or a diff that decodes image after image does
     // without the copy.
     void setRemembersFields(bool remembers) { m_remembersFields = remembers; }
-    // The pages "write all settings" sends remember what they show.
+    // The pages "write all settings" sends count as unchanged once it ends well.
     void rememberWrittenByWriteAll();
+    // The queued write ended: taken whole by the module (ok) or failed.
+    void writeEnded(bool ok);
     [[nodiscard]] bool hasChanges() const;
 
     [[nodiscard]] Workspace& workspace() { return m_workspace; }

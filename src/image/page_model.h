@@ -92,8 +92,19 @@ public:
     // Whether "write all settings" sends this page's fields (the event table is never sent by it).
     [[nodiscard]] virtual bool sentByWriteAll() const { return true; }
 
-    // What the page shows now counts as unchanged: after a decode, a write, a save.
-    void rememberFields() { m_snapshot.take(fields()); }
+    // What the page shows now counts as unchanged: after a decode or a save.
+    void rememberFields() {
+        m_snapshot.take(fields());
+        m_sending.reset();
+    }
+    // What the page shows now is on its way to the module. It counts as
+    // unchanged once the module has taken the whole write (writeEnded(true));
+    // a failed write leaves the fields changed, as the module does not hold them.
+    void rememberWhenWritten() { m_sending.emplace().take(fields()); }
+    void writeEnded(bool ok) {
+        if (m_sending && ok) m_snapshot = std::move(*m_sending);
+        m_sending.reset();
+    }
     [[nodiscard]] const FieldSnapshot& snapshot() const { return m_snapshot; }
     [[nodiscard]] std::vector<std::string> changedKeys() const { return m_snapshot.changedKeys(fields()); }
     [[nodiscard]] bool hasChanges() const { return !changedKeys().empty(); }
@@ -115,6 +126,7 @@ public:
 
 private:
     FieldSnapshot m_snapshot;
+    std::optional<FieldSnapshot> m_sending;  // what a running write sends
 };
 
 }  // namespace kv6::image

@@ -127,8 +127,10 @@ TEST_F(DesktopOverSimulator, RoutingAndZonesPagesWriteTheirEditsOverTheCable) {
     events->ListView1->setCurrentItem(events->ListView1->topLevelItem(13));
     events->ListView1DblClick();
     events->SpeedButton10->click();
+    EXPECT_TRUE(events->marks().anyMarked()) << "on its way, not yet in the module";
     ASSERT_TRUE(waitUntil([&] { return panel(1) == QStringLiteral(" Запись данных завершена"); }, 30000))
         << panel(1).toStdString();
+    EXPECT_FALSE(events->marks().anyMarked());
 
     window->StatusBar1->setPanelText(1, QString());
     window->Form5->setRunner([](pages::TForm5& d) {

@@ -65,7 +65,7 @@ TEST_F(ChangedFields, RevertPutsBackOneFieldOrTheWholePage) {
     EXPECT_EQ(config.gsm.changedKeys(), Keys{"number3"}) << "another page keeps its edit";
 }
 
-TEST_F(ChangedFields, WrittenOrSavedFieldsCountAsUnchanged) {
+TEST_F(ChangedFields, FieldsCountAsUnchangedOnceWrittenWholeOrSaved) {
     test::ScriptedPrompts prompts;
     ReadyLink link;
     ASSERT_EQ(config.object.setField("objectNumber", "654321"), "");
@@ -77,11 +77,18 @@ TEST_F(ChangedFields, WrittenOrSavedFieldsCountAsUnchanged) {
     gsmButton.click();
     EXPECT_EQ(config.gsm.changedKeys(), Keys{"number3"}) << "a cancelled write writes nothing";
     gsmButton.click();
-    EXPECT_EQ(config.gsm.changedKeys(), Keys{});
+    EXPECT_EQ(config.gsm.changedKeys(), Keys{"number3"}) << "on its way, not yet in the module";
+    config.document.writeEnded(false);
+    EXPECT_EQ(config.gsm.changedKeys(), Keys{"number3"}) << "a failed write leaves it changed";
+    gsmButton.click();
+    ASSERT_EQ(config.gsm.setField("number4", "0501111111"), "");  // typed while the write runs
+    config.document.writeEnded(true);
+    EXPECT_EQ(config.gsm.changedKeys(), Keys{"number4"});
     EXPECT_EQ(config.object.changedKeys(), Keys{"objectNumber"});
 
     config.document.EncodeAll();
     config.document.rememberWrittenByWriteAll();
+    config.document.writeEnded(true);
     EXPECT_EQ(config.object.changedKeys(), Keys{});
     EXPECT_EQ(config.events.changedKeys(), Keys{"ledMode"}) << "write-all never sends the event page";
 

@@ -9,7 +9,7 @@ PageWriteButton::Outcome PageWriteButton::click() {
     if (!m_prompts.message("Сохранить изменения ?", " Запись", MessageIcon::Information, MessageButtons::OkCancel))
         return Outcome::Cancelled;
     m_model.queuePageJobs(m_workspace);
-    m_model.rememberFields();  // what is on its way to the module no longer counts as changed
+    m_model.rememberWhenWritten();  // unchanged once the module has taken it
     m_link.startWrite();
     return Outcome::Queued;
 }

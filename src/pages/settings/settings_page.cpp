@@ -237,7 +237,7 @@ void SettingsPage::SpeedButton17Click() {
     if (!serversCanBeSent()) return;
     if (!m_link.ensureLink()) return;
     m_model.queueClockJobs(m_workspace);
-    m_model.rememberFields();
+    m_model.rememberWhenWritten();
     marks().update();
     m_link.startWrite();
 }
