@@ -1,0 +1,98 @@
+// How the fleet store runs its statements: prepared once and kept on the
+// job path, else prepared per run; PostgreSQL gets each in one round trip.
+#include "fleet/sql_fleet_store.h"
+
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include "fleet/sql_store_text.h"
+
+namespace kv6::fleet {
+
+QString SqlFleetStore::literal(const QVariant& value) const {
+    QSqlField field(QString(), value.metaType());
+    field.setValue(value);
+    return m_db.driver()->formatValue(field);
+}
+
+// The driver quotes each value as the database expects. No statement here
+// holds a literal question mark.
+QString SqlFleetStore::inlined(const QString& sql, const QVariantList& values) const {
+    QString text;
+    auto value = values.begin();
+    for (const QChar c : sql) {
+        if (c != QLatin1Char('?') || value == values.end())
+            text += c;
+        else
+            text += literal(*value++);
+    }
+    return text;
+}
+
+bool SqlFleetStore::run(QSqlQuery& query, const QString& sql, const QVariantList& values) {
+    // Without values, straight to the database: PostgreSQL prepares no DDL.
+    if (values.size() == 0) {
+        if (query.exec(sql)) return true;
+        qCWarning(lcStore) << "statement failed:" << sql << query.lastError().text();
+        return false;
+    }
+    if (m_dialect.kind() == SqlDialect::Kind::Postgres) {
+        // One round trip instead of PREPARE, EXECUTE and DEALLOCATE.
+        if (query.exec(inlined(sql, values))) return true;
+        qCWarning(lcStore) << "statement failed:" << sql << query.lastError().text();
+        return false;
+    }
+    if (!query.prepare(sql)) {
+        qCWarning(lcStore) << "prepare failed:" << sql << query.lastError().text();
+        return false;
+    }
+    for (const QVariant& value : values) query.addBindValue(value);
+    if (!query.exec()) {
+        qCWarning(lcStore) << "statement failed:" << sql << query.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+SqlFleetStore::Kept SqlFleetStore::runKept(const QString& sql, const QVariantList& values) {
+    Kept result;
+    QSqlQuery oneOff(m_db);
+    QSqlQuery* query = &oneOff;
+    bool ran = false;
+    if (m_dialect.kind() == SqlDialect::Kind::Postgres) {
+        ran = oneOff.exec(inlined(sql, values));
+    } else {
+        auto kept = m_kept.find(sql);
+        if (kept == m_kept.end()) {
+            QSqlQuery prepared(m_db);
+            if (!prepared.prepare(sql)) {
+                qCWarning(lcStore) << "prepare failed:" << sql << prepared.lastError().text();
+                return result;
+            }
+            kept = m_kept.emplace(sql, std::move(prepared)).first;
+        }
+        query = &kept->second;
+        for (qsizetype i = 0; i < values.size(); ++i) query->bindValue(static_cast<int>(i), values[i]);
+        ran = query->exec();
+    }
+    if (!ran) {
+        qCWarning(lcStore) << "statement failed:" << sql << query->lastError().text();
+        query->finish();
+        return result;
+    }
+    result.ok = true;
+    result.changed = query->numRowsAffected();
+    const int columns = query->record().count();
+    while (query->next()) {
+        QVariantList row;
+        for (int i = 0; i < columns; ++i) row << query->value(i);
+        result.rows.push_back(std::move(row));
+    }
+    query->finish();
+    return result;
+}
+
+}  // namespace kv6::fleet
