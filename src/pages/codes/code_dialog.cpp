@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -31,18 +30,10 @@ TForm7::TForm7(QWidget* parent) : QDialog(parent) {
     inner->addWidget(CheckBox1);
     inner->addWidget(CheckListBox1);
 
-    const OkCancelButtons buttons = addOkCancelButtons(this, tr("Отмена"));
+    const OkCancelButtons buttons = addOkCancelButtons(this, group, tr("Отмена"));
     OKBtn = buttons.ok;
     CancelBtn = buttons.cancel;
-
-    Label1 = new QLabel(this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setWordWrap(true);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(group);
-    layout->addWidget(Label1);
-    layout->addWidget(buttons.box);
+    Label1 = buttons.reason;
 
     connect(CheckListBox1, &QListWidget::itemChanged, this,
             [this](QListWidgetItem* item) { CheckListBox1ClickCheck(CheckListBox1->row(item)); });
@@ -83,9 +74,7 @@ void TForm7::CheckListBox1ClickCheck(int row) {
 void TForm7::updateOk() {
     const bool ok = !Edit1->isEnabled() || Edit1->text() == m_loadedCode ||
                     CodesModel::isCodeText(Edit1->text().toStdString(), Edit1->maxLength());
-    OKBtn->setEnabled(ok);
-    Label1->setText(ok ? QString() : tr("Введите код из %1 цифр или оставьте поле пустым").arg(Edit1->maxLength()));
-    Label1->setVisible(!ok);
+    allowOk(OKBtn, Label1, ok, tr("Введите код из %1 цифр или оставьте поле пустым").arg(Edit1->maxLength()));
 }
 
 }  // namespace kv6::pages

@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
@@ -26,19 +25,11 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
     inner->addWidget(Edit1);
     inner->addWidget(CheckBox1);
 
-    const OkCancelButtons buttons = addOkCancelButtons(this, tr("Отмена"));
+    const OkCancelButtons buttons = addOkCancelButtons(this, group, tr("Отмена"));
     OKBtn = buttons.ok;
     CancelBtn = buttons.cancel;
+    Label1 = buttons.reason;
     connect(Edit1, &QLineEdit::textChanged, this, &TForm3::updateOk);
-
-    Label1 = new QLabel(this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setWordWrap(true);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(group);
-    layout->addWidget(Label1);
-    layout->addWidget(buttons.box);
 }
 
 void TForm3::load(int row, const QString& code, bool rearm) {
@@ -56,10 +47,8 @@ bool TForm3::rearm() const { return CheckBox1->isChecked(); }
 void TForm3::updateOk() {
     const bool ok = Edit1->text() == m_loadedCode ||
                     CodesModel::isCodeText(Edit1->text().toStdString(), CodesModel::kLegacyCodeDigits);
-    OKBtn->setEnabled(ok);
-    Label1->setText(ok ? QString()
-                       : tr("Введите код из %1 цифр или оставьте поле пустым").arg(CodesModel::kLegacyCodeDigits));
-    Label1->setVisible(!ok);
+    allowOk(OKBtn, Label1, ok,
+            tr("Введите код из %1 цифр или оставьте поле пустым").arg(CodesModel::kLegacyCodeDigits));
 }
 
 }  // namespace kv6::pages
