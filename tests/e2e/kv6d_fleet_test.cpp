@@ -264,3 +264,30 @@ TEST_F(FleetRun, QueueingRefusesWhatCouldNotRunAndStoresNothing) {
     EXPECT_EQ(again.exitCode, 1);
     EXPECT_EQ(again.err, QStringLiteral("kv6ctl fleet: job %1 is cancelled, not queued\n").arg(id));
 }
+
+namespace {
+
+// A bad argument stops kv6d before it opens any store: one line saying what
+// the option needs, the usage, exit 2.
+TEST(Kv6dArguments, ABadArgumentIsNamedWithWhatItNeeds) {
+    e2eApp();
+    const std::vector<std::pair<QStringList, QString>> cases = {
+        {{"--port", "70000"}, "kv6d: --port needs a number 0..65535\n"},
+        {{"--lease=2"}, "kv6d: --lease needs seconds 3..3600\n"},
+        {{"--identify-timeout", "soon"}, "kv6d: --identify-timeout needs seconds 1..86400\n"},
+        {{"--max-attempts"}, "kv6d: --max-attempts needs a value\n"},
+        {{"--pace", "fast"}, "kv6d: --pace needs module or reactive\n"},
+        {{"--listen"}, "kv6d: unknown argument '--listen'\n"},
+    };
+    for (const auto& [arguments, line] : cases) {
+        QProcess server;
+        server.setProcessEnvironment(quietLeaks());
+        server.start(QStringLiteral(KV6D_PATH), arguments);
+        ASSERT_TRUE(server.waitForFinished(10000));
+        EXPECT_EQ(server.exitCode(), 2) << arguments.join(' ').toStdString();
+        const QString err = QString::fromUtf8(server.readAllStandardError());
+        EXPECT_TRUE(err.startsWith(line + "Usage: kv6d ")) << err.toStdString();
+    }
+}
+
+}  // namespace
