@@ -67,6 +67,15 @@ DaemonOptions parseDaemonOptions(const QStringList& args) {
             value = args[++i];
             return true;
         };
+        // "--lease needs seconds 3..3600" for a missing or out-of-range value.
+        const auto numeric = [&](int low, int high, const char* unit, auto&& set) {
+            if (!takeValue()) return;
+            const auto n = number(value, low, high);
+            if (n)
+                set(*n);
+            else
+                o.error = QStringLiteral("%1 needs %2 %3..%4").arg(name, QLatin1String(unit)).arg(low).arg(high);
+        };
         if (name == "--help") {
             o.help = true;
         } else if (name == "--version") {
@@ -74,44 +83,26 @@ DaemonOptions parseDaemonOptions(const QStringList& args) {
         } else if (name == "--no-inventory-read") {
             o.server.inventoryRead = false;
         } else if (name == "--port") {
-            if (!takeValue()) break;
-            const auto n = number(value, 0, 65535);
-            if (!n) o.error = "--port needs a number 0..65535";
-            else o.port = static_cast<quint16>(*n);
+            numeric(0, 65535, "a number", [&](int n) { o.port = static_cast<quint16>(n); });
         } else if (name == "--db") {
             if (!takeValue()) break;
             if (value.isEmpty()) o.error = "--db needs a file";
             o.db = value;
         } else if (name == "--time-zone") {
-            if (!takeValue()) break;
-            const auto n = number(value, 0, 13);
-            if (!n) o.error = "--time-zone needs a number 0..13";
-            else o.server.zoneHours = *n;
+            numeric(0, 13, "a number", [&](int n) { o.server.zoneHours = n; });
         } else if (name == "--pace") {
             if (!takeValue()) break;
             if (value == "module") o.server.pacing = link::Pacing::Module;
             else if (value == "reactive") o.server.pacing = link::Pacing::Reactive;
             else o.error = "--pace needs module or reactive";
         } else if (name == "--max-attempts") {
-            if (!takeValue()) break;
-            const auto n = number(value, 1, 1000);
-            if (!n) o.error = "--max-attempts needs a number 1..1000";
-            else o.server.maxAttempts = *n;
+            numeric(1, 1000, "a number", [&](int n) { o.server.maxAttempts = n; });
         } else if (name == "--status-port") {
-            if (!takeValue()) break;
-            const auto n = number(value, 0, 65535);
-            if (!n) o.error = "--status-port needs a number 0..65535";
-            else o.statusPort = static_cast<quint16>(*n);
+            numeric(0, 65535, "a number", [&](int n) { o.statusPort = static_cast<quint16>(n); });
         } else if (name == "--lease") {
-            if (!takeValue()) break;
-            const auto n = number(value, 3, 3600);
-            if (!n) o.error = "--lease needs seconds 3..3600";
-            else o.server.leaseSeconds = *n;
+            numeric(3, 3600, "seconds", [&](int n) { o.server.leaseSeconds = n; });
         } else if (name == "--identify-timeout") {
-            if (!takeValue()) break;
-            const auto n = number(value, 1, 86400);
-            if (!n) o.error = "--identify-timeout needs seconds 1..86400";
-            else o.server.identifySeconds = *n;
+            numeric(1, 86400, "seconds", [&](int n) { o.server.identifySeconds = n; });
         } else {
             o.error = "unknown argument '" + name + "'";
         }
