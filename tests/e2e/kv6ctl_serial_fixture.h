@@ -12,16 +12,12 @@
 #include <random>
 
 #include "image/image.h"
+#include "support/core_app.h"
 
 namespace kv6::e2e {
 
 inline QCoreApplication& e2eApp() {
-    if (auto* app = QCoreApplication::instance()) return *app;
-    static int argc = 1;
-    static char name[] = "e2e_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    return app;
+    return kv6::test::coreApp();
 }
 
 // kv6sim --serial on a pseudo-terminal, stopped with SIGTERM (which saves --save).

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "fleet/sql_fleet_store.h"
+#include "support/core_app.h"
 #include "support/throwaway_postgres.h"
 
 namespace kv6::fleet::test {
@@ -21,12 +22,7 @@ constexpr int kLeaseSeconds = 2;
 class PostgresStoreTest : public ::testing::Test {
 protected:
     PostgresStoreTest() {
-        if (QCoreApplication::instance() == nullptr) {
-            static int argc = 1;
-            static char name[] = "fleet_tests";
-            static char* argv[] = {name, nullptr};
-            static QCoreApplication app(argc, argv);
-        }
+        kv6::test::coreApp();
     }
     void SetUp() override { ASSERT_TRUE(postgres.error().isEmpty()) << postgres.error().toStdString(); }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fleet/sql_fleet_store.h"
+#include "support/core_app.h"
 
 namespace kv6::fleet::test {
 
@@ -16,12 +17,7 @@ namespace {
 class StoreTest : public ::testing::Test {
 protected:
     StoreTest() {
-        if (QCoreApplication::instance() == nullptr) {
-            static int argc = 1;
-            static char name[] = "fleet_tests";
-            static char* argv[] = {name, nullptr};
-            static QCoreApplication app(argc, argv);
-        }
+        kv6::test::coreApp();
     }
     [[nodiscard]] QString path() const { return dir.filePath(QStringLiteral("data/fleet.sqlite")); }
     std::unique_ptr<SqlFleetStore> open() {

@@ -11,18 +11,14 @@
 #include "image/workspace.h"
 #include "io/remote_server.h"
 #include "remote/remote_session.h"
+#include "support/core_app.h"
 
 using namespace kv6;
 
 namespace {
 
 QCoreApplication& remoteTestApp() {
-    if (auto* app = QCoreApplication::instance()) return *app;
-    static int argc = 1;
-    static char name[] = "io_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    return app;
+    return kv6::test::coreApp();
 }
 
 bool waitFor(const std::function<bool()>& done, int ms = 3000) {

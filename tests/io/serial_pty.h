@@ -15,17 +15,13 @@
 #include "common/prompts.h"
 #include "support/scripted_prompts.h"
 #include "common/status_sink.h"
+#include "support/core_app.h"
 
 namespace kv6::io::test {
 
 // One application object for the whole test binary.
 inline QCoreApplication& ensureApp() {
-    if (auto* app = QCoreApplication::instance()) return *app;
-    static int argc = 1;
-    static char name[] = "io_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    return app;
+    return kv6::test::coreApp();
 }
 
 // The master side of a pseudo-terminal; the code under test opens the slave path.
