@@ -91,11 +91,14 @@ ChunkScan scan(std::span<const std::uint8_t> chunk, bool& blockPending, bool& in
         const std::uint8_t byte = chunk[i];
         const std::uint8_t before = i > 0 ? chunk[i - 1] : (stream ? stream->previous : std::uint8_t{0});
         // The ';' is the byte after the data asked for.
-        const bool counted = !stream || stream->dataSoFar + result.dataBytes == stream->expected + 1;
+        const std::size_t taken = stream ? stream->dataSoFar + result.dataBytes : 0;
+        const bool counted = !stream || (taken >= 1 && std::find(stream->expected.begin(), stream->expected.end(), taken - 1) !=
+                                                               stream->expected.end());
         if (byte == kCarriageReturn && before == kReplyEnd && counted) {
             blockPending = false;
             inData = false;
             result.replyEnded = true;
+            result.consumed = i + 1;
             return result;
         }
         if (inData) {
@@ -104,6 +107,7 @@ ChunkScan scan(std::span<const std::uint8_t> chunk, bool& blockPending, bool& in
         }
         if (byte == kSeparator) inData = true;
     }
+    result.consumed = chunk.size();
     result.acks = stream ? FindAcknowledgements(stream->ackCarry, chunk) : FindAcknowledgements(chunk);
     return result;
 }

@@ -58,6 +58,7 @@ inline constexpr std::size_t kAckCarry = 3;
 struct ChunkScan {
     bool replyEnded = false;      // ';' then CR in this chunk ended the pending read reply
     std::size_t dataBytes = 0;    // bytes handed to the data callback
+    std::size_t consumed = 0;     // bytes of the chunk scanned: up to the reply's CR, else all
     Acknowledgements acks;        // only tested when no reply ended
 };
 
@@ -72,10 +73,12 @@ ChunkScan ScanChunk(std::span<const std::uint8_t> chunk, bool& blockPending, boo
 // What a receiver knows beyond the chunk itself.
 struct ReplyContext {
     std::size_t dataSoFar = 0;  // data bytes of the pending reply taken so far
-    // Data bytes asked for: ';' CR ends the reply only right after them, so
-    // data that themselves hold ';' CR (a text with a line break) are stored,
-    // not taken for the end of the reply.
-    std::size_t expected = 0;
+    // Data counts of the requests a reply may answer: ';' CR ends the reply
+    // only right after one of them, so data that themselves hold ';' CR (a
+    // text with a line break) are stored, not taken for the end of the reply.
+    // Counts that differ by one can never be confused: where one reply ends
+    // (';' then CR), the other would need ';' in the place of that CR.
+    std::span<const std::size_t> expected;
     // A receiver that reads the line as a stream (its chunks are cut wherever
     // the driver happened to report bytes) gives the byte that preceded the
     // chunk in the pending reply (0: none) and the tail of the previous chunk:

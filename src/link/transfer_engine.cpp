@@ -35,43 +35,105 @@ TransferEngine::TransferEngine(image::Workspace& workspace, ByteSink& port, Stat
     : m_workspace(workspace), m_port(port), m_status(status), m_prompts(prompts), m_trace(trace) {}
 
 void TransferEngine::SpeedButton2Click() {
+    ++m_readNumber;
     m_state.ReadTicks = 0;
     m_state.ReadActive = true;
     m_state.BlockCount = 0;
-    m_state.BlockPending = false;
-    m_state.ByteCount = 0;
     m_state.ReadRetries = 0;
-    m_state.InData = false;
-    // Reacting at once, the first request could meet the rest of a reply to
-    // an earlier run's last request (a completed read asks for address 2000
-    // as it ends): like a repeat, it waits for a tick in which nothing came.
-    m_repeatHeld = m_pacing == Pacing::Reactive;
+    // A reply still arriving for an earlier request keeps its place in the
+    // stream; only a line with nothing outstanding starts afresh.
+    if (m_open.empty()) resetReply();
+    m_repeatDue = false;
+    // Reacting at once, the first request could meet the rest of an earlier
+    // run's reply that no request of this engine accounts for (another
+    // program's read): it waits for a tick in which nothing came.
+    m_quietHeld = m_pacing == Pacing::Reactive;
     m_heard = false;
     m_workspace.ReceivedImage.fill(0xFF);
+    updatePending();
 }
 
 void TransferEngine::resetReadState() {
-    m_repeatHeld = false;
+    m_repeatDue = false;
+    m_quietHeld = false;
     m_state.ReadActive = false;
-    m_state.BlockPending = false;
-    m_state.InData = false;
     m_state.ReadTicks = 0;
+    updatePending();
+}
+
+void TransferEngine::resetReply() {
+    m_state.InData = false;
     m_state.ByteCount = 0;
+    m_lastByte = 0;
+}
+
+void TransferEngine::updatePending() {
+    m_state.BlockPending = std::any_of(m_open.begin(), m_open.end(), [this](const OpenRequest& request) {
+        return request.read == m_readNumber && request.block == m_state.BlockCount;
+    });
+}
+
+std::vector<std::size_t> TransferEngine::openCounts() const {
+    std::vector<std::size_t> counts;
+    for (const OpenRequest& request : m_open)
+        if (std::find(counts.begin(), counts.end(), request.count) == counts.end()) counts.push_back(request.count);
+    return counts;
+}
+
+std::uint8_t TransferEngine::countFor(int block) const {
+    const auto sameBlock = [&](const OpenRequest& request) {
+        return request.read == m_readNumber && request.block == block;
+    };
+    // Asked again: any answer to this block will do, so the same length.
+    for (const OpenRequest& request : m_open)
+        if (sameBlock(request)) return request.count;
+    // The ninth request asks for 251 bytes: a late answer to it is never
+    // taken for a following read's first block.
+    const std::uint8_t preferred = block < kBlocksPerRead ? static_cast<std::uint8_t>(kBlockSize) : kOtherCount;
+    const std::uint8_t other = preferred == kOtherCount ? static_cast<std::uint8_t>(kBlockSize) : kOtherCount;
+    bool preferredUsed = false;
+    bool otherUsed = false;
+    for (const OpenRequest& request : m_open) {
+        if (sameBlock(request)) continue;
+        if (request.count == preferred) preferredUsed = true;
+        if (request.count == other) otherUsed = true;
+    }
+    if (!preferredUsed) return preferred;
+    if (!otherUsed) return other;
+    return 0;
 }
 
 // --- receiver ---
 
-// A reply writes only inside its own block: the ';' that ends a full block
-// (and anything a runaway reply sends after it) is counted but not stored, so
-// it never lands on the next block's first byte or, after the last block, at
-// offset 2000 of the image.
+// The reply is kept aside until its length tells which request it answers;
+// only then does it reach ReceivedImage.
 void TransferEngine::storeByte(std::uint8_t byte) {
-    const long position = static_cast<long>(m_state.BlockCount) * kBlockSize + m_state.ByteCount;
-    if (m_state.ByteCount < static_cast<int>(kBlockSize) && position >= 0 &&
-        position < static_cast<long>(image::kImageSize))
-        m_workspace.ReceivedImage[static_cast<std::size_t>(position)] = byte;
+    if (m_state.ByteCount >= 0 && m_state.ByteCount < static_cast<int>(m_reply.size()))
+        m_reply[static_cast<std::size_t>(m_state.ByteCount)] = byte;
     // Saturates: a reply that never ends cannot overflow the count.
     if (m_state.ByteCount < static_cast<int>(image::kImageSize)) ++m_state.ByteCount;
+}
+
+void TransferEngine::replyEnded() {
+    const auto dataBytes = static_cast<std::size_t>(m_state.ByteCount - 1);  // the ';' was counted
+    resetReply();
+    m_ackCarry.clear();
+    const auto answered = std::find_if(m_open.begin(), m_open.end(),
+                                       [&](const OpenRequest& request) { return request.count == dataBytes; });
+    if (answered == m_open.end()) return;
+    const OpenRequest request = *answered;
+    // Every request sent before this one has had its answer or never will.
+    m_open.erase(m_open.begin(), answered + 1);
+    if (m_state.ReadActive && request.read == m_readNumber && request.block == m_state.BlockCount &&
+        request.block < kBlocksPerRead) {
+        std::copy_n(m_reply.begin(), kBlockSize,
+                    m_workspace.ReceivedImage.begin() + static_cast<std::ptrdiff_t>(request.block) * kBlockSize);
+        ++m_state.BlockCount;
+        m_repeatDue = false;
+    } else if (tracing()) {
+        trace("late reply dropped (block " + std::to_string(request.block) + ")");
+    }
+    updatePending();
 }
 
 std::size_t TransferEngine::Timer1Timer(std::span<const std::uint8_t> chunk) {
@@ -85,36 +147,60 @@ std::size_t TransferEngine::Timer1Timer(std::span<const std::uint8_t> chunk) {
         storeByte(byte);
         if (tracing) stored += hex2(byte);
     };
-    ReplyContext context;
-    context.dataSoFar = static_cast<std::size_t>(m_state.ByteCount);
-    context.expected = kBlockSize;
-    if (stream) {
-        context.previous = m_lastByte;
-        context.ackCarry = m_ackCarry;
+    bool ended = false;
+    std::span<const std::uint8_t> rest = chunk;
+    for (;;) {
+        bool listening = m_armed && !m_open.empty();
+        const std::vector<std::size_t> counts = openCounts();
+        ReplyContext context;
+        context.dataSoFar = static_cast<std::size_t>(m_state.ByteCount);
+        context.expected = counts;
+        if (stream) {
+            context.previous = m_lastByte;
+            if (!ended) context.ackCarry = m_ackCarry;
+        }
+        const ChunkScan scan = ScanReply(rest, listening, m_state.InData, onData, context);
+        if (!scan.replyEnded) {
+            const std::size_t longest = counts.empty() ? 0 : *std::max_element(counts.begin(), counts.end());
+            if (listening && static_cast<std::size_t>(m_state.ByteCount) > longest + 1) {
+                // Longer than anything asked for: the start of this reply was
+                // missed. What follows is read again only after a quiet tick,
+                // at the start of a reply.
+                resetReply();
+                m_armed = false;
+                if (tracing) trace("reply overran; waiting for a quiet line");
+            } else {
+                m_lastByte = rest.empty() ? m_lastByte : rest.back();
+            }
+            if (!ended) {
+                if (stream) {
+                    const auto carried = static_cast<std::ptrdiff_t>(std::min(chunk.size(), kAckCarry));
+                    m_ackCarry.assign(chunk.end() - carried, chunk.end());
+                }
+                if (scan.acks.password) {
+                    status(std::string(texts::kPasswordChanged));
+                    if (m_listener) m_listener->passwordAcknowledged();
+                }
+                if (scan.acks.reset) {
+                    status(std::string(texts::kResetDone));
+                    if (m_listener) m_listener->resetAcknowledged();
+                }
+                if (scan.acks.write) m_state.WriteStep = 2;
+            }
+            break;
+        }
+        ended = true;
+        if (!stored.empty()) trace(stored);
+        stored.clear();
+        replyEnded();
+        // With nothing else asked for, the rest of the chunk is dropped;
+        // otherwise it may already hold the next reply.
+        if (m_open.empty()) break;
+        rest = rest.subspan(scan.consumed);
+        if (rest.empty()) break;
     }
-    const ChunkScan scan = ScanReply(chunk, m_state.BlockPending, m_state.InData, onData, context);
     if (!stored.empty()) trace(stored);
-    m_lastByte = chunk.back();
-    if (scan.replyEnded) {
-        ++m_state.BlockCount;
-        m_state.ByteCount = 0;
-        m_ackCarry.clear();
-        return chunk.size();
-    }
-    if (stream) {
-        const auto carried = static_cast<std::ptrdiff_t>(std::min(chunk.size(), kAckCarry));
-        m_ackCarry.assign(chunk.end() - carried, chunk.end());
-    }
-    if (scan.acks.password) {
-        status(std::string(texts::kPasswordChanged));
-        if (m_listener) m_listener->passwordAcknowledged();
-    }
-    if (scan.acks.reset) {
-        status(std::string(texts::kResetDone));
-        if (m_listener) m_listener->resetAcknowledged();
-    }
-    if (scan.acks.write) m_state.WriteStep = 2;
-    if (tracing) {
+    if (tracing && !ended) {
         trace("--read--");
         trace(std::to_string(chunk.size()));
         trace(printable(chunk));
@@ -127,6 +213,7 @@ std::size_t TransferEngine::Timer1Timer(std::span<const std::uint8_t> chunk) {
 void TransferEngine::Timer2Timer() {
     const bool quiet = !m_heard;
     m_heard = false;
+    if (quiet) m_armed = true;
     if (!m_workspace.queue.empty() && phaseA()) return;
     if (m_state.ReadActive) phaseB(quiet);
 }
@@ -142,7 +229,7 @@ void TransferEngine::react() {
             SendJob();
         }
     }
-    if (m_state.ReadActive && !m_state.BlockPending && !m_repeatHeld) requestBlock();
+    if (m_state.ReadActive && !m_state.BlockPending && !m_quietHeld) requestBlock();
 }
 
 // Returns true when the tick ends here.
@@ -181,28 +268,25 @@ void TransferEngine::phaseB(bool quiet) {
             m_state.ReadRetries = 0;
             ReadFailed();
         } else {
-            // The outstanding block is requested again from its first byte,
-            // once no rest of the late reply is arriving any more: a serial
-            // reply carries no address, so that rest would be taken for the
-            // new reply and the blocks would shift.
-            m_state.BlockPending = false;
-            m_state.InData = false;
-            m_state.ByteCount = 0;
-            m_repeatHeld = true;
+            // The open block is asked again once no reply is arriving. Its
+            // first request stays open: whichever answer comes first is taken.
+            m_repeatDue = true;
+            m_quietHeld = true;
+            // Requests left unanswered for a whole window that block both
+            // lengths are taken as lost, oldest first.
+            while (!m_open.empty() && countFor(m_state.BlockCount) == 0) m_open.pop_front();
         }
         return;
     }
-    if (m_state.BlockPending) return;
-    if (m_repeatHeld) {
+    if (m_state.BlockPending && !m_repeatDue) return;
+    if (m_quietHeld) {
         if (!quiet) return;
-        m_repeatHeld = false;
+        m_quietHeld = false;
     }
     requestBlock();
 }
 
 void TransferEngine::requestBlock() {
-    m_state.BlockPending = true;
-    m_lastByte = 0;  // a fresh reply: nothing precedes its first chunk
     if (tracing()) trace("----------" + std::to_string(m_state.BlockCount));
     status(std::string(texts::kReadProgress) + std::string(2 * static_cast<std::size_t>(m_state.BlockCount), '*'));
     if (m_state.BlockCount == 1) {
@@ -213,15 +297,22 @@ void TransferEngine::requestBlock() {
             status(std::string(texts::kPasswordMismatch));
             m_state.ReadActive = false;
             m_state.BlockPending = false;
-            m_state.InData = false;
+            m_repeatDue = false;
             m_workspace.flags.ClearSectionFlags();
             if (m_listener) m_listener->readFailed(ReadFailure::PasswordMismatch);
             return;
         }
     }
+    const std::uint8_t count = countFor(m_state.BlockCount);
     // Sent before the completion test: the tick that completes the read also
-    // asks for a ninth block (address 2000), which the module expects.
-    m_port.write(SendReadRequest(static_cast<std::uint16_t>(m_state.BlockCount * kBlockSize), kBlockSize));
+    // asks for a ninth block (address 2000), which the module expects, unless
+    // no length is free to tell its answer apart.
+    if (count != 0) {
+        m_open.push_back({m_readNumber, m_state.BlockCount, count});
+        m_repeatDue = false;
+        updatePending();
+        m_port.write(SendReadRequest(static_cast<std::uint16_t>(m_state.BlockCount * kBlockSize), count));
+    }
     if (m_state.BlockCount >= kBlocksPerRead) completeRead();
 }
 
@@ -244,7 +335,8 @@ void TransferEngine::completeRead() {
 void TransferEngine::ReadFailed() {
     m_state.ReadActive = false;
     m_state.BlockPending = false;
-    m_state.InData = false;
+    m_repeatDue = false;
+    m_quietHeld = false;
     m_workspace.flags.ClearSectionFlags();
     m_prompts.message(std::string(texts::kNoAnswer), std::string(texts::kReadError), MessageIcon::Exclamation,
                       MessageButtons::Ok);

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <span>
 #include <vector>
 
@@ -19,10 +21,10 @@ namespace kv6::link {
 // The engine's state, under the names the rest of the tool uses.
 struct TransferState {
     bool ReadActive = false;     // a serial read is in progress
-    bool BlockPending = false;   // a block request went out and its reply has not ended
+    bool BlockPending = false;   // a request for block BlockCount is on the line, unanswered
     bool InData = false;         // the reply's ',' was seen; further bytes are data
     int BlockCount = 0;          // blocks received; also the next block to request
-    int ByteCount = 0;           // data bytes stored for the current block
+    int ByteCount = 0;           // data bytes of the reply now arriving
     int ReadTicks = 0;           // Timer2 ticks since the read started or last timed out
     int ReadRetries = 0;         // read time-outs in this read
     std::uint16_t ReadPassword = 0xFFFF;  // compared unsigned with bytes 244..245
@@ -35,24 +37,33 @@ struct TransferState {
 // sends the write jobs (phase A) and paces a serial read (phase B).
 //
 //   read:  idle --SpeedButton2Click--> request block k --> BlockPending
-//            ^                              ^   |  ';'CR after 250 data bytes: k += 1
-//            |                              +---+  (20-tick window lapses: again)
+//            ^                              ^   |  a reply to a request for k: k += 1
+//            |                              +---+  (20-tick window lapses: asked again)
 //            +-- k = 8: complete (ninth request still sent), password
 //                mismatch after block 0, or fifth window: ReadFailed
 //   write: WriteStep 0 --SendJob--> 1 --"~W=" / remote 'W'--> 2 --JobDone--> 0 (next job)
 //            1 --countdown runs out--> WriteTimeout: 0 again, or after the
 //            last attempt the whole queue is dropped
 //
+// A serial reply names neither its address nor its request, and a block
+// asked for again may be answered twice, the first answer arriving late. So
+// the engine keeps every request still unanswered, in the order sent, and
+// tells replies apart by their length: a request for another block than
+// those still unanswered asks for 250 or 251 bytes, whichever they do not
+// use. A reply is taken only when its length names a request for the block
+// now open; a reply to anything older is dropped. The module answers one
+// command after the other, so a reply also settles every request sent
+// before its own.
+//
 // Ticks drive both pacings. With the reactive pacing the owner also calls
 // react() whenever something happened (bytes received, a remote
 // acknowledgement, an operation started): it sends what the next tick would
-// send, at once, without counting a tick. A block asked for again after its
-// window ran out waits for a tick in which nothing was received, so the late
-// rest of the lost reply is never taken for the new one.
+// send, at once, without counting a tick.
 class TransferEngine {
 public:
     static constexpr std::size_t kChunkSize = 1050;      // bytes the receiver takes per tick
     static constexpr int kBlockSize = 250;
+    static constexpr std::uint8_t kOtherCount = 251;     // a request's length when 250 is in use
     static constexpr int kBlocksPerRead = 8;
     static constexpr int kReadWindowTicks = 20;
     static constexpr int kReadWindows = 5;
@@ -103,6 +114,13 @@ private:
     bool phaseA();
     void phaseB(bool quiet);
     void requestBlock();
+    // The length to ask for block `block`; 0 while both lengths are in use
+    // by unanswered requests for other blocks.
+    [[nodiscard]] std::uint8_t countFor(int block) const;
+    [[nodiscard]] std::vector<std::size_t> openCounts() const;
+    void replyEnded();
+    void resetReply();
+    void updatePending();
     void completeRead();
     void SendJob();
     void JobDone();
@@ -124,8 +142,19 @@ private:
     TransferListener* m_listener = nullptr;
     TransferState m_state;
     Pacing m_pacing = Pacing::Module;
+    // A read request on the line that no reply has settled yet.
+    struct OpenRequest {
+        int read = 0;   // which read asked (m_readNumber)
+        int block = 0;
+        std::uint8_t count = 0;
+    };
+    std::deque<OpenRequest> m_open;  // in the order sent
+    int m_readNumber = 0;            // counts the serial reads started
+    std::array<std::uint8_t, 256> m_reply{};  // the reply now arriving, until it is told apart
     bool m_heard = false;        // the receiver took bytes since the last Timer2 tick
-    bool m_repeatHeld = false;   // a block is to be asked again once the line is quiet
+    bool m_repeatDue = false;    // the open block's window ran out: ask again
+    bool m_quietHeld = false;    // the next request waits for a tick in which nothing came
+    bool m_armed = true;         // false after a reply ran past every length asked for, until a quiet tick
     std::uint8_t m_lastByte = 0; // reactive: the byte before the next chunk, in the pending reply
     std::vector<std::uint8_t> m_ackCarry;  // reactive: the tail of the previous chunk
 };
