@@ -15,6 +15,7 @@
 #include "app/panel_status_bar.h"
 #include "app_test_support.h"
 #include "window_over_simulator.h"
+#include "e2e/write_all_check.h"
 #include "pages/events/events_page.h"
 #include "pages/routing/tform5_dialog.h"
 #include "pages/zones/zones_page.h"
@@ -70,6 +71,37 @@ TEST_P(DesktopOverCable, ReadAndWriteAll) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Pacing, DesktopOverCable, ::testing::Values("", "pace=reactive\n"));
+
+// A module that answers 700 ms late on a 9600 baud line: the read ends with
+// the module's own bytes (a block asked for again and answered twice used to
+// shift every later block by one), and writing all settings back unchanged
+// gives the module what writing its own image would.
+TEST_F(DesktopOverSimulator, ASlowModuleIsReadExactlyAndWrittenBackUnchanged) {
+    sim.start(QStringLiteral(KV6SIM_PATH), {"--serial", "--line-rate", "--delay", "700", "--image",
+                                            dir.filePath("module.prg"), "--save", dir.filePath("after.prg")});
+    ASSERT_TRUE(sim.waitForReadyRead(5000));
+    const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
+    {
+        QFile param2(dir.filePath("param2"));
+        ASSERT_TRUE(param2.open(QIODevice::WriteOnly));
+        param2.write(device.toLocal8Bit() + "\n");
+    }
+    makeWindow();
+    dialogs.passwordAnswer = PasswordEntry{QStringLiteral("0"), QString()};
+    window->MainMenu1->N8->trigger();
+    ASSERT_TRUE(waitUntil([&] { return panel(1) == QStringLiteral(" Чтение данных завершено"); }, 40000))
+        << panel(1).toStdString();
+    const QByteArray module = moduleImage();
+    const auto& received = window->configuration().workspace.ReceivedImage;
+    ASSERT_EQ(QByteArray(reinterpret_cast<const char*>(received.data()), 2000), module.left(2000));
+
+    window->MainMenu1->N15->trigger();
+    ASSERT_TRUE(waitUntil([&] { return panel(1) == QStringLiteral(" Запись данных завершена"); }, 90000))
+        << panel(1).toStdString();
+    image::Image before{};
+    std::copy(module.begin(), module.end(), before.begin());
+    kv6::e2e::expectWrittenAll(dir.filePath("module.prg"), before, savedMemory());
+}
 
 TEST_F(DesktopOverSimulator, RemoteReadWriteAndResetFromTheMenus) {
     const quint16 port = freeLoopbackPort();
