@@ -32,9 +32,10 @@ TEST(Kv6ctlSerialRead, ReturnsTheModulesImage) {
     EXPECT_EQ(read.left(2000), QByteArray(reinterpret_cast<const char*>(module.data()), 2000));
     EXPECT_EQ(read.mid(2000), QByteArray(4096 - 2000, static_cast<char>(0xFF)));
 
-    // The tick that completes the read also asks for address 2000, and that
-    // request is on the line before kv6ctl ends.
-    const auto ninth = kv6::link::SendReadRequest(2000, 250);
+    // The tick that completes the read also asks for address 2000 (251 bytes,
+    // so a late answer is never taken for a next read's first block), and
+    // that request is on the line before kv6ctl ends.
+    const auto ninth = kv6::link::SendReadRequest(2000, 251);
     const QByteArray request(reinterpret_cast<const char*>(ninth.data()), static_cast<qsizetype>(ninth.size()));
     EXPECT_TRUE(sim.logContains("kv6sim <- " + request.toHex(' ').toUpper(), 3000));
 }
