@@ -185,6 +185,20 @@ std::vector<journal::JournalRow> JobRunner::journalRows() const {
 
 std::uint16_t JobRunner::storedPassword() const { return passwordOf(m_configuration->workspace.ReceivedImage); }
 
+bool JobRunner::kept(const image::Image& image, const std::string& source, const char* consequence) {
+    const std::string problem = m_listener.imageRead(*m_job, image, source, journalRows());
+    if (problem.empty()) return true;
+    end(JobEnd::StoreFailed, "the store could not keep the backup: " + problem + consequence);
+    return false;
+}
+
+bool JobRunner::audited(const std::string& difference) {
+    const std::string problem = m_listener.changeSent(*m_job, difference);
+    if (problem.empty()) return true;
+    end(JobEnd::StoreFailed, "the store could not keep the audit line: " + problem + "; nothing sent");
+    return false;
+}
+
 void JobRunner::afterFirstRead() {
     FleetJob& job = *m_job;
     const image::Image& read = m_configuration->workspace.ReceivedImage;
@@ -194,13 +208,14 @@ void JobRunner::afterFirstRead() {
     // sets a new password, that one too (an earlier attempt may have set it
     // before its connection dropped).
     bool proved = job.password && stored == *job.password;
+    const std::string jobNumber = std::to_string(job.id);
     if (job.kind == JobKind::Read) {
         if (job.password && !proved) {
             end(JobEnd::Failed, "the module's read password differs from the one recorded for object " + job.object,
                 true);
             return;
         }
-        m_listener.imageRead(job, read, "read job " + std::to_string(job.id), journalRows());
+        if (!kept(read, "read job " + jobNumber, "")) return;
         end(JobEnd::Done, job.password ? "read, backup kept" : "read, backup kept (no password recorded to check)");
         return;
     }
@@ -215,7 +230,7 @@ void JobRunner::afterFirstRead() {
     if (job.kind == JobKind::Write && job.format == WriteFormat::Prg)
         proved = proved || stored == passwordOf(m_images->written);
     if (job.kind == JobKind::Password && stored == job.newPassword) {
-        m_listener.imageRead(job, read, "before job " + std::to_string(job.id), journalRows());
+        if (!kept(read, "before job " + jobNumber, "")) return;
         m_passwordAfter = job.newPassword;
         end(JobEnd::Done, "the module already holds the new password");
         return;
@@ -226,26 +241,27 @@ void JobRunner::afterFirstRead() {
             true);
         return;
     }
-    m_listener.imageRead(job, read, "before job " + std::to_string(job.id), journalRows());
+    // Nothing goes to the module before its backup and its audit line are kept.
+    if (!kept(read, "before job " + jobNumber, "; nothing sent")) return;
     switch (job.kind) {
         case JobKind::Write:
-            m_listener.changeSent(job, settings::diffText(settings::diffImages(m_images->before, m_images->written)));
+            if (!audited(settings::diffText(settings::diffImages(m_images->before, m_images->written)))) return;
             startWrite();
             break;
         case JobKind::ClearJournal:
             journal::JournalModel::ClearJournal(m_configuration->workspace);
             m_images->written = m_configuration->workspace.ConfigImage;
-            m_listener.changeSent(job, settings::diffText(settings::diffImages(m_images->before, m_images->written)));
+            if (!audited(settings::diffText(settings::diffImages(m_images->before, m_images->written)))) return;
             startWrite();
             break;
         case JobKind::Password:
-            m_listener.changeSent(job, "read password changed\n");
+            if (!audited("read password changed\n")) return;
             m_phase = Phase::AwaitingAnswer;
             m_ticks = 0;
             m_session->sendPassword(*job.password, job.newPassword);
             break;
         case JobKind::Reset:
-            m_listener.changeSent(job, "factory reset\n");
+            if (!audited("factory reset\n")) return;
             m_phase = Phase::AwaitingAnswer;
             m_ticks = 0;
             m_session->sendReset();
@@ -322,7 +338,8 @@ void JobRunner::writeFinished(bool ok) {
 
 void JobRunner::afterVerifyRead() {
     const image::Image& read = m_configuration->workspace.ReceivedImage;
-    m_listener.imageRead(*m_job, read, "after job " + std::to_string(m_job->id), journalRows());
+    // Run again, the write is sent again: the same bytes, then a backup that is kept.
+    if (!kept(read, "after job " + std::to_string(m_job->id), " after the write")) return;
     const settings::ConfigDiff diff =
         settings::compareWritten(m_images->written, read, kRemoteReadBytes, settings::writeAllRanges());
     if (diff.empty()) {

@@ -1,10 +1,12 @@
 #include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QTcpSocket>
 #include <QThread>
 #include <csignal>
 
 #include "fleet/sql_fleet_store.h"
 #include "kv6ctl_serial_fixture.h"
+#include "support/file_size_limit.h"
 
 using namespace kv6::e2e;
 
@@ -26,9 +28,12 @@ protected:
         stop(server);
     }
 
-    void startServer() {
+    void startServer(const QStringList& options = {}) {
         server.setProcessEnvironment(quietLeaks());
-        server.start(QStringLiteral(KV6D_PATH), {"--port", "0", "--db", db(), "--no-inventory-read"});
+        // A file-size limit set on it later is a full disk, not a signal that ends it.
+        server.setChildProcessModifier([] { kv6::test::ignoreFileSizeSignal(); });
+        server.start(QStringLiteral(KV6D_PATH),
+                     QStringList{"--port", "0", "--db", db(), "--no-inventory-read"} + options);
         const QRegularExpression listening(QStringLiteral("listening on port (\\d+)"));
         QElapsedTimer clock;
         clock.start();
@@ -36,11 +41,24 @@ protected:
             serverLog += server.readAllStandardError();
             if (const auto match = listening.match(QString::fromUtf8(serverLog)); match.hasMatch()) {
                 port = match.captured(1);
-                return;
+                statusPort = QRegularExpression(QStringLiteral("health checks on port (\\d+)"))
+                                 .match(QString::fromUtf8(serverLog))
+                                 .captured(1);
+                if (!options.contains("--status-port") || !statusPort.isEmpty()) return;
             }
             server.waitForReadyRead(100);
         }
         FAIL() << "kv6d did not start: " << serverLog.toStdString();
+    }
+    // The health check's answer, its body only.
+    QByteArray health() {
+        QTcpSocket check;
+        check.connectToHost(QHostAddress::LocalHost, statusPort.toUShort());
+        if (!check.waitForConnected(5000)) return {};
+        check.write("GET / HTTP/1.0\r\n\r\n");
+        QByteArray answer;
+        while (check.waitForReadyRead(5000)) answer += check.readAll();
+        return answer.mid(answer.indexOf("\r\n\r\n") + 4);
     }
     void startModule(QProcess& module, const QStringList& options) {
         module.setProcessEnvironment(quietLeaks());
@@ -99,6 +117,7 @@ protected:
     QProcess server;
     QByteArray serverLog;
     QString port;
+    QString statusPort;
     QProcess module1;
     QProcess module2;
 };
@@ -228,7 +247,7 @@ TEST_F(FleetRun, FiftyModulesInOneProcessEachEndVerified) {
             job.kind = kv6::fleet::JobKind::Write;
             job.format = kv6::fleet::WriteFormat::SettingsJson;
             job.payload.assign(text.begin(), text.end());
-            store.recordPassword(job.object, 0);
+            ASSERT_TRUE(store.recordPassword(job.object, 0));
             ids.push_back(store.queueJob(job));
         }
     }
@@ -256,6 +275,7 @@ TEST_F(FleetRun, QueueingRefusesWhatCouldNotRunAndStoresNothing) {
     QFile::resize(dir.filePath("short.prg"), 4000);
     EXPECT_EQ(fleet({"queue", "write", dir.filePath("short.prg"), "--object", "1001", "--password", "0"}).exitCode, 2);
     EXPECT_EQ(fleet({"queue", "read", "--object", "10015"}).exitCode, 2);
+
     EXPECT_EQ(fleet({"jobs", "--json"}).out.trimmed(), QStringLiteral("[]"));
 
     const auto id = queue({"read", "--object", "1001"});
@@ -291,3 +311,77 @@ TEST(Kv6dArguments, ABadArgumentIsNamedWithWhatItNeeds) {
 }
 
 }  // namespace
+
+namespace {
+
+// kv6ctl with every file it writes unable to grow, as on a full disk.
+CtlResult runCtlOnAFullDisk(const QStringList& args) {
+    QProcess ctl;
+    ctl.setChildProcessModifier([] { kv6::test::startsWithFileSizeLimit(1); });
+    ctl.start(QStringLiteral(KV6CTL_PATH), args);
+    CtlResult result;
+    if (!ctl.waitForFinished(60000)) return result;
+    result.exitCode = ctl.exitStatus() == QProcess::NormalExit ? ctl.exitCode() : -1;
+    result.out = QString::fromUtf8(ctl.readAllStandardOutput());
+    result.err = QString::fromUtf8(ctl.readAllStandardError());
+    return result;
+}
+
+}  // namespace
+
+TEST_F(FleetRun, AJobTheStoreDidNotKeepGetsNoIdAndExitOne) {
+    writeApnSettings();
+    // Held open, the store keeps its log and shared-memory files, as beside a running kv6d.
+    kv6::fleet::SqlFleetStore store(db());
+    std::string error;
+    ASSERT_TRUE(store.open(error)) << error;
+    ASSERT_TRUE(store.recordPassword("1001", 0));
+    for (int i = 0; i < 2; ++i) {
+        const CtlResult queued = runCtlOnAFullDisk({"fleet", "queue", "write", dir.filePath("apn.json"), "--object",
+                                                    "1001", "--db", db()});
+        EXPECT_EQ(queued.exitCode, 1);
+        EXPECT_EQ(queued.out, "");
+        EXPECT_TRUE(queued.err.endsWith("\nkv6ctl fleet: the job could not be stored: disk I/O error\n"))
+            << queued.err.toStdString();
+    }
+    const CtlResult recorded =
+        runCtlOnAFullDisk({"fleet", "queue", "read", "--object", "1001", "--password", "5", "--db", db()});
+    EXPECT_EQ(recorded.exitCode, 1);
+    EXPECT_TRUE(recorded.err.endsWith("\nkv6ctl fleet: the password could not be recorded: disk I/O error; nothing queued\n"))
+        << recorded.err.toStdString();
+    EXPECT_TRUE(store.jobs(std::nullopt, std::nullopt).empty());
+    EXPECT_EQ(store.recordedPassword("1001"), std::optional<std::uint16_t>(0));
+}
+
+TEST_F(FleetRun, NothingIsSentToAModuleWhileTheStoreCannotKeepItsBackup) {
+    writeApnSettings();
+    auto image = randomImage(3);
+    image[244] = image[245] = 0;
+    writeFile(dir.filePath("module.prg"), image);
+    startServer({"--status-port", "0", "--lease", "3600"});
+    const auto id = queue({"write", dir.filePath("apn.json"), "--object", "1001", "--password", "0"});
+    // Slow answers: the read alone takes over a second.
+    startModule(module1, {"--object", "1001", "--delay", "100", "--image", dir.filePath("module.prg"), "--save",
+                          dir.filePath("after.prg")});
+    waitForJob(id, [](const auto& job) { return job.state == kv6::fleet::JobState::Running; });
+    // The store's files stop growing while the module is being read.
+    ASSERT_TRUE(kv6::test::limitFileSize(static_cast<pid_t>(server.processId()), 1));
+    EXPECT_TRUE(serverSaid("kv6d: the store could not keep the backup of object 1001 (job 1): disk I/O error"))
+        << serverLog.toStdString();
+    EXPECT_TRUE(serverSaid("kv6d: the store failed: disk I/O error; the jobs running here go back to the queue"));
+    EXPECT_TRUE(health().startsWith("down: the store failed: disk I/O error\n"));
+    ASSERT_TRUE(module1.waitForFinished(20000));  // its connection closed, it saved its memory
+    EXPECT_EQ(readFile(dir.filePath("after.prg")), readFile(dir.filePath("module.prg")));
+
+    // Once the store keeps changes again the job is back in the queue, and
+    // runs whole when the module calls again.
+    ASSERT_TRUE(kv6::test::limitFileSize(static_cast<pid_t>(server.processId()), RLIM_INFINITY));
+    EXPECT_TRUE(serverSaid("kv6d: the store is reachable again", 60000)) << serverLog.toStdString();
+    EXPECT_TRUE(health().startsWith("up\n"));
+    waitForJob(id, [](const auto& job) { return job.state == kv6::fleet::JobState::Queued; });
+    EXPECT_TRUE(fleet({"audit"}).out.isEmpty());
+    startModule(module2, {"--object", "1001", "--image", dir.filePath("after.prg")});
+    const auto job = waitForJob(id, ended);
+    EXPECT_EQ(job.result, "verified");
+    EXPECT_TRUE(fleet({"audit"}).out.contains(QStringLiteral("object.apn: ")));
+}

@@ -18,12 +18,19 @@ struct Events final : JobRunnerListener {
     std::vector<std::string> differences;
     std::vector<JobOutcome> outcomes;
     std::vector<std::string> closes;
+    // What the store answers when asked to keep a backup or an audit line ("" = kept).
+    std::string backupProblem;
+    std::string auditProblem;
     void moduleIdentified(const std::string& object, const std::string&) override { identified.push_back(object); }
-    void imageRead(const FleetJob&, const image::Image&, const std::string& source,
-                   const std::vector<journal::JournalRow>&) override {
-        sources.push_back(source);
+    std::string imageRead(const FleetJob&, const image::Image&, const std::string& source,
+                          const std::vector<journal::JournalRow>&) override {
+        if (backupProblem.empty()) sources.push_back(source);
+        return backupProblem;
     }
-    void changeSent(const FleetJob&, const std::string& difference) override { differences.push_back(difference); }
+    std::string changeSent(const FleetJob&, const std::string& difference) override {
+        if (auditProblem.empty()) differences.push_back(difference);
+        return auditProblem;
+    }
     void jobEnded(const FleetJob&, const JobOutcome& outcome) override { outcomes.push_back(outcome); }
     void closeRequested(const std::string& reason) override { closes.push_back(reason); }
 };
@@ -161,6 +168,38 @@ TEST_F(JobRunnerForeignPasswordTest, AModuleThatDoesNotProveTheObjectGetsNoChang
     runner.start(job(JobKind::ClearJournal, std::nullopt));
     EXPECT_TRUE(wire.pending.empty());
     EXPECT_EQ(events.outcomes.back().result, "no read password is recorded for object 1001; nothing written");
+}
+
+TEST_F(JobRunnerTest, NothingIsSentUntilTheBackupAndTheAuditLineAreKept) {
+    connectAndIdentify();
+    FleetJob change = job(JobKind::Password);
+    change.newPassword = 9;
+    FleetJob reset = job(JobKind::Reset);
+    reset.force = true;
+    for (const bool backupFails : {true, false}) {
+        (backupFails ? events.backupProblem : events.auditProblem) = "database or disk is full";
+        const std::string what = backupFails ? "backup" : "audit line";
+        for (const FleetJob& j : {apnWrite("fleet.apn"), job(JobKind::ClearJournal), change, reset}) {
+            runner.start(j);
+            pump();
+            ASSERT_FALSE(events.outcomes.empty());
+            EXPECT_EQ(events.outcomes.back().end, JobEnd::StoreFailed);
+            EXPECT_EQ(events.outcomes.back().result,
+                      "the store could not keep the " + what + ": database or disk is full; nothing sent");
+            EXPECT_TRUE(runner.idle());
+        }
+        events.backupProblem.clear();
+        events.auditProblem.clear();
+    }
+    EXPECT_EQ(module.writeFrames + module.passwordFrames + module.resetFrames, 0);
+    EXPECT_TRUE(events.differences.empty());
+
+    // A read job's backup the same: the job is not done while its backup is not kept.
+    events.backupProblem = "disk I/O error";
+    runner.start(job(JobKind::Read));
+    pump();
+    EXPECT_EQ(events.outcomes.back().end, JobEnd::StoreFailed);
+    EXPECT_EQ(events.outcomes.back().result, "the store could not keep the backup: disk I/O error");
 }
 
 TEST_F(JobRunnerTest, PasswordChangeAndItsRepeatAfterTheModuleAlreadyChanged) {

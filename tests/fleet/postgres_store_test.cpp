@@ -104,9 +104,9 @@ TEST_F(PostgresStoreTest, AnExpiredLeaseIsTakenOverAndALostConnectionPutsItsJobs
     const auto id = b->queueJob(write("1001"));
     EXPECT_TRUE(waitAnnounced("1001")) << "a job queued by another server is announced";
     ASSERT_TRUE(a->heartbeat());
-    EXPECT_TRUE(a->moduleSeen("1001", "192.0.2.1", "SR 1001"));
+    EXPECT_EQ(a->moduleSeen("1001", "192.0.2.1", "SR 1001"), std::optional<bool>(true));
     ASSERT_TRUE(a->claimNextJob("1001"));
-    a->addAudit("1001", id, "object.apn: internet -> fleet.apn\n");
+    ASSERT_TRUE(a->addAudit("1001", id, "object.apn: internet -> fleet.apn\n"));
 
     // Renewed by the heartbeat, the lease holds past its length.
     QThread::msleep(1500);
@@ -122,10 +122,10 @@ TEST_F(PostgresStoreTest, AnExpiredLeaseIsTakenOverAndALostConnectionPutsItsJobs
     EXPECT_EQ(taken->id, id);
     ASSERT_TRUE(b->heartbeat());
     EXPECT_TRUE(b->modules(true).empty());
-    a->finishJob(id, JobState::Failed, "late");
+    EXPECT_TRUE(a->finishJob(id, JobState::Failed, "late"));  // nothing failed: the job is b's now
     EXPECT_EQ(jobOf(*b, id).state, JobState::Running);
-    b->addAudit("1001", id, "object.apn: internet -> fleet.apn\n");
-    b->finishJob(id, JobState::Done, "verified");
+    ASSERT_TRUE(b->addAudit("1001", id, "object.apn: internet -> fleet.apn\n"));
+    ASSERT_TRUE(b->finishJob(id, JobState::Done, "verified"));
     const auto job = jobOf(*b, id);
     EXPECT_EQ(job.result, "verified");
     EXPECT_EQ(job.attempts, 2);

@@ -81,10 +81,15 @@ int fleetQueue(fleet::FleetStore& store, const FleetOptions& options) {
                      job.object.c_str());
         return 2;
     }
-    if (options.password) store.recordPassword(job.object, *options.password);
+    // An id is printed only for a job the store kept; whatever it did not keep is said with its reason.
+    if (options.password && !store.recordPassword(job.object, *options.password)) {
+        std::fprintf(stderr, "kv6ctl fleet: the password could not be recorded: %s; nothing queued\n",
+                     store.lastError().c_str());
+        return 1;
+    }
     const std::int64_t id = store.queueJob(job);
     if (id == 0) {
-        std::fputs("kv6ctl fleet: the job could not be stored\n", stderr);
+        std::fprintf(stderr, "kv6ctl fleet: the job could not be stored: %s\n", store.lastError().c_str());
         return 1;
     }
     std::printf("%lld\n", static_cast<long long>(id));
