@@ -97,6 +97,7 @@ void FleetServer::shutdown() {
     m_pollTimer.stop();
     m_heartbeatTimer.stop();
     m_reconnectTimer.stop();
+    m_stopping = true;  // the attempts cut short here are given back
     auto connections = std::move(m_connections);
     m_connections.clear();
     for (auto& [id, connection] : connections) {
@@ -307,6 +308,10 @@ void FleetServer::jobEnded(Connection& connection, const FleetJob& job, const Jo
     // The password first: a job whose end is not stored runs again, and
     // proves the object with what is recorded.
     bool stored = !outcome.recordedPassword || m_store.recordPassword(job.object, *outcome.recordedPassword);
+    // An attempt this server cut short (it stops, its store failed) is not the module's.
+    const auto attempt = m_stopping || !m_storeReachable || outcome.end == JobEnd::StoreFailed
+                             ? FleetStore::Attempt::GivenBack
+                             : FleetStore::Attempt::Counted;
     switch (outcome.end) {
         case JobEnd::Done:
             stored = stored && m_store.finishJob(job.id, JobState::Done, outcome.result);
@@ -316,7 +321,7 @@ void FleetServer::jobEnded(Connection& connection, const FleetJob& job, const Jo
             break;
         case JobEnd::Interrupted:
         case JobEnd::StoreFailed:
-            stored = stored && m_store.requeueJob(job.id, outcome.result, m_options.maxAttempts);
+            stored = stored && m_store.requeueJob(job.id, outcome.result, m_options.maxAttempts, attempt);
             break;
     }
     if (!stored && m_storeReachable) (void)storeFailed(QStringLiteral("the end of job %1").arg(job.id));

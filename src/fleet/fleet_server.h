@@ -107,6 +107,7 @@ private:
     QTimer m_reconnectTimer;
     bool m_storeReachable = true;
     QString m_storeProblem;
+    bool m_stopping = false;
     int m_reconnectMs = 1000;
     std::map<int, std::unique_ptr<Connection>> m_connections;
     std::map<std::string, int> m_byObject;  // identified object -> connection id

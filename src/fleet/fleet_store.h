@@ -87,11 +87,14 @@ public:
     // False when the end could not be stored, or the job is no longer this server's.
     [[nodiscard]] virtual bool finishJob(std::int64_t id, JobState state, const std::string& result) = 0;
     // An attempt was interrupted: back to the queue, or failed once it has had
-    // `maxAttempts`. False as finishJob.
-    [[nodiscard]] virtual bool requeueJob(std::int64_t id, const std::string& result, int maxAttempts) = 0;
+    // `maxAttempts`. An attempt the server cut short (it stops, or its store
+    // failed) is given back: the module did nothing wrong. False as finishJob.
+    enum class Attempt { Counted, GivenBack };
+    [[nodiscard]] virtual bool requeueJob(std::int64_t id, const std::string& result, int maxAttempts,
+                                          Attempt attempt) = 0;
     // At a server's start: running jobs that no live server holds go back
-    // to the queue (on a store of its own, every running job). Returns how
-    // many, -1 when the store failed.
+    // to the queue (on a store of its own, every running job), their attempt
+    // given back. Returns how many, -1 when the store failed.
     [[nodiscard]] virtual int recoverLeases() = 0;
     // False with the reason when the job does not exist or is no longer queued.
     [[nodiscard]] virtual bool cancelJob(std::int64_t id, std::string& why) = 0;

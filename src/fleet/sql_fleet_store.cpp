@@ -230,7 +230,10 @@ std::optional<FleetJob> SqlFleetStore::claimNextJob(const std::string& object) {
                               {qText(object)});
     if (next.rows.empty()) return give_up();
     const qlonglong id = next.rows.front().at(0).toLongLong();
-    const Kept claimed = runKept(QStringLiteral("UPDATE jobs SET state = 'running', attempts = attempts + 1, started_at = ?, "
+    // A job taken over from a server that stopped keeps that server's count:
+    // the attempt it cut short is not the module's.
+    const Kept claimed = runKept(QStringLiteral("UPDATE jobs SET attempts = attempts + CASE WHEN state = 'running' "
+                                                "THEN 0 ELSE 1 END, state = 'running', started_at = ?, "
                                                 "lease_owner = ?, lease_at = %1 WHERE id = ? AND ")
                                          .arg(m_dialect.clock()) +
                                      claimable,
@@ -278,7 +281,7 @@ bool SqlFleetStore::finishJob(std::int64_t id, JobState state, const std::string
     return commit();
 }
 
-bool SqlFleetStore::requeueJob(std::int64_t id, const std::string& result, int maxAttempts) {
+bool SqlFleetStore::requeueJob(std::int64_t id, const std::string& result, int maxAttempts, Attempt attempt) {
     QSqlQuery query(m_db);
     const QString held = QStringLiteral("SELECT attempts, object FROM jobs WHERE id = ? AND state = 'running' AND lease_owner = ?");
     if (!run(query, held, {qlonglong{id}, m_leaseOwner})) return false;
@@ -286,16 +289,22 @@ bool SqlFleetStore::requeueJob(std::int64_t id, const std::string& result, int m
     const int attempts = query.value(0).toInt();
     const QString object = query.value(1).toString();
     if (!finished(query, held)) return false;
-    if (attempts >= maxAttempts)
+    if (attempt == Attempt::Counted && attempts >= maxAttempts)
         return finishJob(id, JobState::Failed, "gave up after " + std::to_string(attempts) + " attempts: " + result);
+    const QString count = attempt == Attempt::Counted ? QStringLiteral("attempts = attempts") : givenBack();
     if (!run(query,
-             QStringLiteral("UPDATE jobs SET state = 'queued', result = ?, lease_owner = NULL, lease_at = NULL "
-                            "WHERE id = ? AND state = 'running' AND lease_owner = ?"),
+             QStringLiteral("UPDATE jobs SET state = 'queued', result = ?, %1, lease_owner = NULL, "
+                            "lease_at = NULL WHERE id = ? AND state = 'running' AND lease_owner = ?")
+                 .arg(count),
              {qText(result), qlonglong{id}, m_leaseOwner}))
         return false;
     // The module may already have called another server.
     if (query.numRowsAffected() == 1) notifyQueued(object);
     return true;
+}
+
+QString SqlFleetStore::givenBack() {
+    return QStringLiteral("attempts = CASE WHEN attempts > 0 THEN attempts - 1 ELSE 0 END");
 }
 
 int SqlFleetStore::recoverLeases() {
@@ -304,8 +313,8 @@ int SqlFleetStore::recoverLeases() {
                               ? QStringLiteral("state = 'running' AND lease_at < %1").arg(m_dialect.clock(m_leaseSeconds))
                               : QStringLiteral("state = 'running'");
     const QString sql = QStringLiteral("UPDATE jobs SET state = 'queued', result = 'the server stopped during the job', "
-                                       "lease_owner = NULL, lease_at = NULL WHERE ") +
-                        which + QStringLiteral(" RETURNING object");
+                                       "lease_owner = NULL, lease_at = NULL, ") +
+                        givenBack() + QStringLiteral(" WHERE ") + which + QStringLiteral(" RETURNING object");
     if (!run(query, sql)) return -1;
     return announce(query, sql);
 }
@@ -374,8 +383,9 @@ bool SqlFleetStore::heartbeat() {
     }
     if (!commit()) return false;
     const QString expired = QStringLiteral("UPDATE jobs SET state = 'queued', result = 'the server running it stopped', "
-                                           "lease_owner = NULL, lease_at = NULL WHERE state = 'running' AND lease_at < %1 "
-                                           "RETURNING object")
+                                           "lease_owner = NULL, lease_at = NULL, ") +
+                            givenBack() +
+                            QStringLiteral(" WHERE state = 'running' AND lease_at < %1 RETURNING object")
                                 .arg(m_dialect.clock(m_leaseSeconds));
     return run(query, expired) && announce(query, expired) >= 0;
 }
@@ -388,8 +398,8 @@ bool SqlFleetStore::reconnect(std::string& error) {
     if (m_queued) watchQueued(m_queued);
     QSqlQuery query(m_db);
     const QString sql = QStringLiteral("UPDATE jobs SET state = 'queued', result = 'the server lost its database during the "
-                                       "job', lease_owner = NULL, lease_at = NULL WHERE state = 'running' AND "
-                                       "lease_owner = ? RETURNING object");
+                                       "job', lease_owner = NULL, lease_at = NULL, ") +
+                        givenBack() + QStringLiteral(" WHERE state = 'running' AND lease_owner = ? RETURNING object");
     if (!run(query, sql, {m_leaseOwner}) || announce(query, sql) < 0) {
         error = "the store answers no statement: " + m_lastError;
         return false;

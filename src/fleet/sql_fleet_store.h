@@ -46,7 +46,7 @@ public:
     [[nodiscard]] std::int64_t queueJob(const NewJob& job) override;
     [[nodiscard]] std::optional<FleetJob> claimNextJob(const std::string& object) override;
     [[nodiscard]] bool finishJob(std::int64_t id, JobState state, const std::string& result) override;
-    [[nodiscard]] bool requeueJob(std::int64_t id, const std::string& result, int maxAttempts) override;
+    [[nodiscard]] bool requeueJob(std::int64_t id, const std::string& result, int maxAttempts, Attempt attempt) override;
     [[nodiscard]] int recoverLeases() override;
     [[nodiscard]] bool cancelJob(std::int64_t id, std::string& why) override;
     [[nodiscard]] std::vector<std::string> objectsWithQueuedJobs() override;
@@ -87,6 +87,8 @@ private:
     // Reads the objects a statement RETURNING them gave; returns how many rows.
     // -1 when the statement failed while its rows were read.
     int announce(QSqlQuery& query, const QString& sql);
+    // The SET clause that gives back the attempt a stopped server cut short.
+    [[nodiscard]] static QString givenBack();
     // Prepares and runs a statement; a failure is logged, kept for
     // lastError() and returns false.
     bool run(QSqlQuery& query, const QString& sql, const QVariantList& values = {});

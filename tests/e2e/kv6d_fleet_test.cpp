@@ -207,7 +207,7 @@ TEST_F(FleetRun, AModuleThatDropsMidWriteAndCallsAgainEndsVerified) {
 
 TEST_F(FleetRun, AServerKilledMidJobPutsItBackInTheQueueOnRestart) {
     writeApnSettings();
-    startServer();
+    startServer({"--max-attempts", "1"});
     const auto id = queue({"write", dir.filePath("apn.json"), "--object", "1001", "--password", "0"});
     startModule(module1, {"--object", "1001", "--delay", "100", "--save", dir.filePath("module.prg")});
     waitForJob(id, [](const auto& job) { return job.state == kv6::fleet::JobState::Running; });
@@ -217,11 +217,14 @@ TEST_F(FleetRun, AServerKilledMidJobPutsItBackInTheQueueOnRestart) {
     module1.waitForFinished(10000);  // the module saves and ends when its connection goes
 
     serverLog.clear();
-    startServer();
+    startServer({"--max-attempts", "1"});
     EXPECT_TRUE(serverLog.contains("kv6d: 1 interrupted job(s) back in the queue")) << serverLog.toStdString();
+    // The attempt the kill cut short was the server's, not the module's: it is not counted.
+    EXPECT_EQ(waitForJob(id, [](const auto& job) { return job.state == kv6::fleet::JobState::Queued; }).attempts, 0);
     startModule(module2, {"--object", "1001", "--image", dir.filePath("module.prg")});
     const auto job = waitForJob(id, ended);
     EXPECT_EQ(job.result, "verified");
+    EXPECT_EQ(job.attempts, 1);
 
     kv6::fleet::SqlFleetStore store(db());
     std::string error;
@@ -373,15 +376,17 @@ TEST_F(FleetRun, NothingIsSentToAModuleWhileTheStoreCannotKeepItsBackup) {
     ASSERT_TRUE(module1.waitForFinished(20000));  // its connection closed, it saved its memory
     EXPECT_EQ(readFile(dir.filePath("after.prg")), readFile(dir.filePath("module.prg")));
 
-    // Once the store keeps changes again the job is back in the queue, and
-    // runs whole when the module calls again.
+    // Once the store keeps changes again the job is back in the queue, its
+    // attempt not counted, and runs whole when the module calls again.
     ASSERT_TRUE(kv6::test::limitFileSize(static_cast<pid_t>(server.processId()), RLIM_INFINITY));
     EXPECT_TRUE(serverSaid("kv6d: the store is reachable again", 60000)) << serverLog.toStdString();
     EXPECT_TRUE(health().startsWith("up\n"));
-    waitForJob(id, [](const auto& job) { return job.state == kv6::fleet::JobState::Queued; });
+    const auto back = waitForJob(id, [](const auto& job) { return job.state == kv6::fleet::JobState::Queued; });
+    EXPECT_EQ(back.attempts, 0);
     EXPECT_TRUE(fleet({"audit"}).out.isEmpty());
     startModule(module2, {"--object", "1001", "--image", dir.filePath("after.prg")});
     const auto job = waitForJob(id, ended);
     EXPECT_EQ(job.result, "verified");
+    EXPECT_EQ(job.attempts, 1);
     EXPECT_TRUE(fleet({"audit"}).out.contains(QStringLiteral("object.apn: ")));
 }

@@ -128,26 +128,38 @@ TEST_F(StoreTest, JobsRunPerObjectInQueueOrderAndCancelOnlyWhileQueued) {
 }
 
 TEST_F(StoreTest, InterruptedJobsComeBackUntilTheirAttemptsRunOutAndACrashLeavesNoneRunning) {
+    constexpr auto kCounted = FleetStore::Attempt::Counted;
     std::int64_t id = 0;
     {
         auto store = open();
         id = store->queueJob(newJob("1001", JobKind::Write));
         ASSERT_TRUE(store->claimNextJob("1001"));
-        ASSERT_TRUE(store->requeueJob(id, "the connection dropped", 2));
+        ASSERT_TRUE(store->requeueJob(id, "the connection dropped", 2, kCounted));
         ASSERT_TRUE(store->claimNextJob("1001"));  // attempt 2, then the server dies
+    }
+    // The attempt the server's death cut short is given back, however often
+    // it dies: the job never runs past its attempts.
+    for (int crash = 0; crash < 3; ++crash) {
+        auto store = open();
+        EXPECT_EQ(store->recoverLeases(), 1);
+        const auto jobs = store->jobs("1001", std::nullopt);
+        ASSERT_EQ(jobs.size(), 1u);
+        EXPECT_EQ(jobs[0].state, JobState::Queued);
+        EXPECT_EQ(jobs[0].attempts, 1);
+        EXPECT_EQ(jobs[0].result, "the server stopped during the job");
+        ASSERT_TRUE(store->claimNextJob("1001"));
     }
     auto store = open();
     EXPECT_EQ(store->recoverLeases(), 1);
-    auto jobs = store->jobs("1001", std::nullopt);
-    ASSERT_EQ(jobs.size(), 1u);
-    EXPECT_EQ(jobs[0].state, JobState::Queued);
-    EXPECT_EQ(jobs[0].attempts, 2);
-
     ASSERT_TRUE(store->claimNextJob("1001"));
-    ASSERT_TRUE(store->requeueJob(id, "the connection dropped", 2));
-    jobs = store->jobs("1001", std::nullopt);
+    // So is one the server cut short itself (it stopped, its store failed).
+    ASSERT_TRUE(store->requeueJob(id, "the server stopped", 2, FleetStore::Attempt::GivenBack));
+    ASSERT_TRUE(store->claimNextJob("1001"));
+    ASSERT_TRUE(store->requeueJob(id, "the connection dropped", 2, kCounted));
+    const auto jobs = store->jobs("1001", std::nullopt);
     EXPECT_EQ(jobs[0].state, JobState::Failed);
-    EXPECT_EQ(jobs[0].result, "gave up after 3 attempts: the connection dropped");
+    EXPECT_EQ(jobs[0].attempts, 2);
+    EXPECT_EQ(jobs[0].result, "gave up after 2 attempts: the connection dropped");
     EXPECT_EQ(store->integrityCheck(), "ok");
 }
 
@@ -197,7 +209,7 @@ TEST_F(StoreTest, EveryChangeTheStoreCannotKeepIsReportedAndNoneOfItStays) {
     EXPECT_EQ(store->addBackup("1001", running, "before job", image, {{"2012-04-10 14-30-05", "1130", "", 1, 5}}), 0);
     EXPECT_FALSE(store->addAudit("1001", running, "object.apn: internet -> fleet.apn\n"));
     EXPECT_FALSE(store->finishJob(running, JobState::Done, "verified"));
-    EXPECT_FALSE(store->requeueJob(running, "the connection dropped", 5));
+    EXPECT_FALSE(store->requeueJob(running, "the connection dropped", 5, FleetStore::Attempt::Counted));
     EXPECT_EQ(store->moduleSeen("2002", "192.0.2.9", "SR 2002"), std::nullopt);
     EXPECT_EQ(store->moduleSeen("1001", "192.0.2.8", "SR 1001"), std::nullopt);
     EXPECT_FALSE(store->moduleGone("1001"));
