@@ -28,6 +28,7 @@ struct JobRecord {
     JobKind kind = JobKind::Read;
     JobState state = JobState::Queued;
     int attempts = 0;
+    WriteOptions options;
     std::string queuedAt;
     std::string startedAt;
     std::string finishedAt;
@@ -61,6 +62,7 @@ struct NewJob {
     std::vector<std::uint8_t> payload;
     std::uint16_t newPassword = 0;
     bool force = false;
+    WriteOptions options;
 };
 
 // Everything the fleet keeps: the inventory, the job queue, backups with

@@ -96,6 +96,7 @@ private:
     void afterFirstRead();
     void afterVerifyRead();
     [[nodiscard]] bool prepareWrite(std::string& problem);
+    [[nodiscard]] std::string writeDifference() const;
     // Hand the listener a backup or an audit line; when the store cannot keep
     // it the attempt ends there (StoreFailed) and false is returned.
     [[nodiscard]] bool kept(const image::Image& image, const std::string& source, const char* consequence);

@@ -45,6 +45,8 @@ JobRecord jobRecordOf(const QSqlQuery& query) {
     r.startedAt = stdText(query.value(6));
     r.finishedAt = stdText(query.value(7));
     r.result = stdText(query.value(8));
+    r.options.renumber = query.value(9).toInt() != 0;
+    r.options.passwordFromFile = query.value(10).toInt() != 0;
     return r;
 }
 
@@ -182,10 +184,11 @@ std::int64_t SqlFleetStore::queueJob(const NewJob& job) {
     const QByteArray payload(reinterpret_cast<const char*>(job.payload.data()), static_cast<qsizetype>(job.payload.size()));
     const QString sql = QStringLiteral(
         "INSERT INTO jobs (object, kind, state, attempts, payload_format, payload, new_password, force_reset, "
-        "queued_at, result) VALUES (?, ?, 'queued', 0, ?, ?, ?, ?, ?, '') RETURNING id");
+        "renumber, password_from_file, queued_at, result) VALUES (?, ?, 'queued', 0, ?, ?, ?, ?, ?, ?, ?, '') "
+        "RETURNING id");
     if (!run(query, sql,
              {qText(job.object), qText(kindName(job.kind)), formatName(job.format), payload, int{job.newPassword},
-              job.force ? 1 : 0, now()}))
+              job.force ? 1 : 0, job.options.renumber ? 1 : 0, job.options.passwordFromFile ? 1 : 0, now()}))
         return 0;
     // The id comes before the commit: only a statement that ends well stored the job.
     const qlonglong id = query.next() ? query.value(0).toLongLong() : 0;
@@ -239,8 +242,8 @@ std::optional<FleetJob> SqlFleetStore::claimNextJob(const std::string& object) {
                                      claimable,
                                  {now(), m_leaseOwner, id});
     if (claimed.changed != 1) return give_up();
-    const Kept row = runKept(QStringLiteral("SELECT object, kind, payload_format, payload, new_password, force_reset "
-                                            "FROM jobs WHERE id = ?"),
+    const Kept row = runKept(QStringLiteral("SELECT object, kind, payload_format, payload, new_password, force_reset, "
+                                            "renumber, password_from_file FROM jobs WHERE id = ?"),
                              {id});
     if (row.rows.empty()) return give_up();
     const QVariantList& values = row.rows.front();
@@ -253,6 +256,8 @@ std::optional<FleetJob> SqlFleetStore::claimNextJob(const std::string& object) {
     job.payload.assign(payload.begin(), payload.end());
     job.newPassword = static_cast<std::uint16_t>(values.at(4).toInt());
     job.force = values.at(5).toInt() != 0;
+    job.options.renumber = values.at(6).toInt() != 0;
+    job.options.passwordFromFile = values.at(7).toInt() != 0;
     job.password = recordedPassword(job.object);
     if (!commit()) return std::nullopt;
     return job;
@@ -348,8 +353,8 @@ std::vector<JobRecord> SqlFleetStore::jobs(const std::optional<std::string>& obj
     QSqlQuery query(m_db);
     std::vector<JobRecord> records;
     const QString sql = QStringLiteral(
-        "SELECT id, object, kind, state, attempts, queued_at, started_at, finished_at, result FROM jobs "
-        "WHERE (? = '' OR object = ?) AND (? = '' OR state = ?) ORDER BY id");
+        "SELECT id, object, kind, state, attempts, queued_at, started_at, finished_at, result, renumber, "
+        "password_from_file FROM jobs WHERE (? = '' OR object = ?) AND (? = '' OR state = ?) ORDER BY id");
     const QString o = object ? qText(*object) : QString(QLatin1String(""));
     const QString st = state ? qText(stateName(*state)) : QString(QLatin1String(""));
     if (run(query, sql, {o, o, st, st}))

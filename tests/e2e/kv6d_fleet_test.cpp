@@ -279,9 +279,28 @@ TEST_F(FleetRun, QueueingRefusesWhatCouldNotRunAndStoresNothing) {
     EXPECT_EQ(fleet({"queue", "write", dir.filePath("short.prg"), "--object", "1001", "--password", "0"}).exitCode, 2);
     EXPECT_EQ(fleet({"queue", "read", "--object", "10015"}).exitCode, 2);
 
+    writeFile(dir.filePath("site.prg"), randomImage(2));
+    // What a write may change beyond the settings belongs to writes, and a password to a .prg.
+    EXPECT_EQ(fleet({"queue", "read", "--object", "1001", "--renumber"}).exitCode, 2);
+    const CtlResult fromFile =
+        fleet({"queue", "write", dir.filePath("apn.json"), "--object", "1001", "--password", "0", "--password-from-file"});
+    EXPECT_EQ(fromFile.exitCode, 2);
+    EXPECT_EQ(fromFile.err, "kv6ctl fleet: " + dir.filePath("apn.json") +
+                                ": a settings document holds no read password: --password-from-file takes a .prg\n");
+    const CtlResult noNumber =
+        fleet({"queue", "write", dir.filePath("apn.json"), "--object", "1001", "--password", "0", "--renumber"});
+    EXPECT_EQ(noNumber.exitCode, 2);
+    EXPECT_EQ(noNumber.err, "kv6ctl fleet: " + dir.filePath("apn.json") +
+                                ": --renumber, but the settings name no object.objectNumber\n");
     EXPECT_EQ(fleet({"jobs", "--json"}).out.trimmed(), QStringLiteral("[]"));
+    const auto renumber = queue({"write", dir.filePath("site.prg"), "--object", "1001", "--password", "0", "--renumber",
+                                 "--password-from-file"});
+    EXPECT_TRUE(fleet({"jobs"}).out.contains(QStringLiteral("write --renumber --password-from-file")));
+    EXPECT_TRUE(fleet({"jobs", "--json"}).out.contains(QStringLiteral("\"options\": \"--renumber --password-from-file\"")));
+    EXPECT_EQ(fleet({"cancel", QString::number(renumber)}).exitCode, 0);
 
     const auto id = queue({"read", "--object", "1001"});
+    EXPECT_GT(id, renumber);
     EXPECT_EQ(fleet({"cancel", QString::number(id)}).exitCode, 0);
     const CtlResult again = fleet({"cancel", QString::number(id)});
     EXPECT_EQ(again.exitCode, 1);
@@ -389,4 +408,41 @@ TEST_F(FleetRun, NothingIsSentToAModuleWhileTheStoreCannotKeepItsBackup) {
     EXPECT_EQ(job.result, "verified");
     EXPECT_EQ(job.attempts, 1);
     EXPECT_TRUE(fleet({"audit"}).out.contains(QStringLiteral("object.apn: ")));
+}
+
+TEST_F(FleetRun, AWholeBackupWrittenToAnotherObjectKeepsItsNumberAndPassword) {
+    startServer();
+    const auto read = queue({"read", "--object", "5102", "--password", "5102"});
+    // Two modules, each with its object number as its read password.
+    startModule(module1, {"--object", "5101", "--modules", "2", "--password", "object", "--dump-dir", dir.path()});
+    ASSERT_EQ(waitForJob(read, ended).result, "read, backup kept");
+    kv6::fleet::SqlFleetStore store(db());
+    std::string error;
+    ASSERT_TRUE(store.open(error)) << error;
+    const QString site = dir.filePath("t5102.prg");
+    ASSERT_EQ(fleet({"backup", QString::number(store.backups("5102").at(0).id), "--out", site}).exitCode, 0);
+
+    const auto write = queue({"write", site, "--object", "5101", "--password", "5101"});
+    EXPECT_EQ(waitForJob(write, ended).result, "verified");
+    EXPECT_EQ(store.recordedPassword("5101"), std::optional<std::uint16_t>(5101));
+    const QString audit = fleet({"audit", "--object", "5101"}).out;
+    EXPECT_FALSE(audit.contains(QStringLiteral("objectNumber"))) << audit.toStdString();
+    EXPECT_FALSE(audit.contains(QStringLiteral("password"))) << audit.toStdString();
+
+    // A file holding the module's own password proves nothing: the check is
+    // the module's password against the recorded one, and that stays.
+    const QString own = dir.filePath("t5101.prg");
+    ASSERT_EQ(fleet({"backup", QString::number(store.backups("5101").at(0).id), "--out", own}).exitCode, 0);
+    const auto wrong = queue({"write", own, "--object", "5101", "--password", "4444"});
+    EXPECT_EQ(waitForJob(wrong, ended).result,
+              "the module's read password differs from the one recorded for object 5101; nothing written");
+    EXPECT_EQ(store.recordedPassword("5101"), std::optional<std::uint16_t>(4444));
+
+    stop(module1);  // dumps each module's memory
+    const CtlResult shown = runCtl({"show", dir.filePath("5101.prg")});
+    EXPECT_TRUE(shown.out.contains(QStringLiteral("object.objectNumber = 5101\n"))) << shown.out.toStdString();
+    const QByteArray memory = readFile(dir.filePath("5101.prg"));
+    ASSERT_EQ(memory.size(), 4096);
+    EXPECT_EQ((static_cast<std::uint8_t>(memory[244]) << 8) | static_cast<std::uint8_t>(memory[245]), 5101);
+    EXPECT_TRUE(runCtl({"show", dir.filePath("5102.prg")}).out.contains(QStringLiteral("object.objectNumber = 5102\n")));
 }

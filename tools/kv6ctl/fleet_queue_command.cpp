@@ -12,6 +12,11 @@ namespace {
 // A whole settings export is some tens of kilobytes; anything far beyond is no settings file.
 constexpr qint64 kMaxSettingsBytes = 1 << 20;
 
+[[nodiscard]] bool namesObjectNumber(const settings::Json& document) {
+    const auto page = document.find("object");
+    return page != document.end() && page->is_object() && page->contains("objectNumber");
+}
+
 // A write's payload: a settings document (its pages and keys checked now,
 // its values when the job applies them onto the module's image) or a whole
 // 4096-byte image.
@@ -31,6 +36,16 @@ bool loadWritePayload(const QString& path, fleet::NewJob& job) {
                                  error)) {
             std::fprintf(stderr, "kv6ctl fleet: %s: %s\n", qPrintable(path),
                          error.empty() ? "too large for a settings document" : error.c_str());
+            return false;
+        }
+        if (job.options.passwordFromFile) {
+            std::fprintf(stderr, "kv6ctl fleet: %s: a settings document holds no read password: "
+                                 "--password-from-file takes a .prg\n", qPrintable(path));
+            return false;
+        }
+        if (job.options.renumber && !namesObjectNumber(document)) {
+            std::fprintf(stderr, "kv6ctl fleet: %s: --renumber, but the settings name no object.objectNumber\n",
+                         qPrintable(path));
             return false;
         }
         const pages::Configuration factory;
@@ -67,12 +82,16 @@ int fleetQueue(fleet::FleetStore& store, const FleetOptions& options) {
         return fleetUsageError(QStringLiteral("--new belongs to password jobs"));
     if (*kind == fleet::JobKind::Reset && !options.force)
         return fleetUsageError(QStringLiteral("reset restores factory settings: it needs --force"));
+    if (*kind != fleet::JobKind::Write && (options.renumber || options.passwordFromFile))
+        return fleetUsageError(QStringLiteral("--renumber and --password-from-file belong to write jobs"));
 
     fleet::NewJob job;
     job.object = options.object->toStdString();
     job.kind = *kind;
     job.newPassword = options.newPassword.value_or(0);
     job.force = options.force;
+    job.options.renumber = options.renumber;
+    job.options.passwordFromFile = options.passwordFromFile;
     if (*kind == fleet::JobKind::Write && !loadWritePayload(options.positional[1], job)) return 2;
     if (fleet::changesModule(*kind) && !options.password && !store.recordedPassword(job.object)) {
         std::fprintf(stderr,
