@@ -147,6 +147,8 @@ TEST_F(FleetRun, AQueuedWriteEndsVerifiedWithItsBackupAndAuditListed) {
     // A whole settings export (tens of kilobytes) is a write like a partial one.
     ASSERT_EQ(runCtl({"export", dir.filePath("after.prg"), "--out", dir.filePath("whole.json")}).exitCode, 0);
     EXPECT_GT(queue({"write", dir.filePath("whole.json"), "--object", "1001"}), id);
+    // So for an object never read: its "????" codes are what an erased module holds.
+    EXPECT_GT(queue({"write", dir.filePath("whole.json"), "--object", "1002", "--password", "0"}), id);
 
     stop(module1);  // saves its memory
     const CtlResult shown = runCtl({"show", dir.filePath("module.prg")});
@@ -280,6 +282,22 @@ TEST_F(FleetRun, QueueingRefusesWhatCouldNotRunAndStoresNothing) {
     EXPECT_EQ(fleet({"queue", "read", "--object", "10015"}).exitCode, 2);
 
     writeFile(dir.filePath("site.prg"), randomImage(2));
+    // Settings `kv6ctl apply` refuses, refused with its words.
+    for (const auto& [value, shown] : std::vector<std::pair<QByteArray, QString>>{{"\"ten\"", "ten"}, {"-5", "-5"}}) {
+        const QString path = dir.filePath("poll.json");
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(R"({"object": {"pollTimeMinutes": )" + value + "}}");
+        file.close();
+        const QString problem =
+            QStringLiteral("object.pollTimeMinutes: invalid value \"%1\"; accepts a number 0..32767\n").arg(shown);
+        EXPECT_EQ(runCtl({"apply", dir.filePath("site.prg"), path}).err,
+                  "kv6ctl apply: " + problem + "kv6ctl apply: nothing written\n");
+        const CtlResult queued = fleet({"queue", "write", path, "--object", "1001", "--password", "0"});
+        EXPECT_EQ(queued.exitCode, 2);
+        EXPECT_EQ(queued.err, "kv6ctl fleet: " + problem + "kv6ctl fleet: " + path + ": nothing queued\n");
+        EXPECT_TRUE(queued.out.isEmpty());
+    }
     // What a write may change beyond the settings belongs to writes, and a password to a .prg.
     EXPECT_EQ(fleet({"queue", "read", "--object", "1001", "--renumber"}).exitCode, 2);
     const CtlResult fromFile =
