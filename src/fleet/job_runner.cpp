@@ -20,6 +20,8 @@ constexpr std::size_t kObjectNumberOffset = 0;
 constexpr std::size_t kObjectNumberLength = 6;
 constexpr std::size_t kClockOffset = 1525;
 constexpr std::size_t kClockLength = 4;
+// What a module holds once a factory reset is confirmed.
+constexpr std::uint16_t kFactoryPassword = 0;
 
 void markBytes(image::Image& mask, std::size_t offset, std::size_t length, std::uint8_t bits) {
     std::fill_n(mask.begin() + static_cast<std::ptrdiff_t>(offset), length, bits);
@@ -401,6 +403,9 @@ void JobRunner::remotePasswordChanged(bool changed) {
 
 void JobRunner::remoteResetDone() {
     if (m_phase != Phase::AwaitingAnswer || m_job->kind != JobKind::Reset) return;
+    // The module confirmed: it is back at the factory password, which the
+    // object's next job must be proved with.
+    m_passwordAfter = kFactoryPassword;
     end(JobEnd::Done, "factory settings restored");
 }
 

@@ -464,3 +464,12 @@ TEST_F(FleetRun, AWholeBackupWrittenToAnotherObjectKeepsItsNumberAndPassword) {
     EXPECT_EQ((static_cast<std::uint8_t>(memory[244]) << 8) | static_cast<std::uint8_t>(memory[245]), 5101);
     EXPECT_TRUE(runCtl({"show", dir.filePath("5102.prg")}).out.contains(QStringLiteral("object.objectNumber = 5102\n")));
 }
+
+TEST_F(FleetRun, AConfirmedResetLeavesTheFactoryPasswordRecorded) {
+    startServer();
+    const auto reset = queue({"reset", "--force", "--object", "1001", "--password", "1234"});
+    const auto read = queue({"read", "--object", "1001"});
+    startModule(module1, {"--object", "1001", "--password", "1234"});
+    EXPECT_EQ(waitForJob(reset, ended).result, "factory settings restored");
+    EXPECT_EQ(waitForJob(read, ended).result, "read, backup kept");  // proved with the factory password
+}

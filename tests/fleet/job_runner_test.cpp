@@ -287,6 +287,16 @@ TEST_F(JobRunnerForeignPasswordTest, AFileHoldingTheModulesPasswordDoesNotProveT
     EXPECT_FALSE(events.outcomes.back().recordedPassword);
 }
 
+TEST_F(JobRunnerForeignPasswordTest, AConfirmedResetRecordsTheFactoryPassword) {
+    connectAndIdentify();
+    FleetJob reset = job(JobKind::Reset, 4321);
+    reset.force = true;
+    runner.start(reset);
+    pump();
+    EXPECT_EQ(events.outcomes.back().result, "factory settings restored");
+    EXPECT_EQ(events.outcomes.back().recordedPassword, std::optional<std::uint16_t>(0));
+}
+
 TEST_F(JobRunnerTest, NothingIsSentUntilTheBackupAndTheAuditLineAreKept) {
     connectAndIdentify();
     FleetJob change = job(JobKind::Password);
