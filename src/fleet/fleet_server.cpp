@@ -190,7 +190,8 @@ void FleetServer::onHeartbeat() {
 }
 
 std::string FleetServer::storeFailed(const QString& what) {
-    const std::string reason = m_store.lastError();
+    // Never empty: an empty reason would count as kept.
+    const std::string reason = m_store.lastError().empty() ? "the store gave no reason" : m_store.lastError();
     log(QStringLiteral("the store could not keep %1: %2").arg(what, q(reason)));
     if (m_storeReachable) storeLost(QStringLiteral("the store failed: ") + q(reason));
     return reason;
