@@ -51,4 +51,11 @@ std::optional<JobState> stateFromName(std::string_view name) {
 
 bool changesModule(JobKind kind) { return kind != JobKind::Read; }
 
+std::string optionsText(const WriteOptions& options) {
+    std::string text;
+    if (options.renumber) text += "--renumber";
+    if (options.passwordFromFile) text += std::string(text.empty() ? "" : " ") + "--password-from-file";
+    return text;
+}
+
 }  // namespace kv6::fleet

@@ -21,6 +21,16 @@ enum class JobState { Queued, Running, Done, Failed, Cancelled };
 // own image, or a whole .prg image.
 enum class WriteFormat { None, SettingsJson, Prg };
 
+// What a write changes beyond the settings: only what the job names. Without
+// them a write keeps the module's object number and read password.
+struct WriteOptions {
+    bool renumber = false;          // the file's object number
+    bool passwordFromFile = false;  // the .prg's read password
+};
+
+// The options as the operator typed them ("--renumber --password-from-file"), empty for none.
+[[nodiscard]] std::string optionsText(const WriteOptions& options);
+
 // One unit of work for one object, as the runner carries it out.
 struct FleetJob {
     std::int64_t id = 0;
@@ -32,6 +42,7 @@ struct FleetJob {
     std::vector<std::uint8_t> payload;  // the settings text or the 4096-byte image
     std::uint16_t newPassword = 0;      // password jobs
     bool force = false;                 // reset jobs run only with it
+    WriteOptions options;               // write jobs
 };
 
 // Whether a kind changes the module (and so needs the password proved first).

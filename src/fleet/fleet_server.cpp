@@ -32,12 +32,14 @@ public:
     void moduleIdentified(const std::string& object, const std::string& text) override {
         m_server.identified(*this, object, text);
     }
-    void imageRead(const FleetJob& job, const image::Image& image, const std::string& source,
-                   const std::vector<journal::JournalRow>& journal) override {
-        m_server.m_store.addBackup(job.object, job.id, source, image, journal);
+    std::string imageRead(const FleetJob& job, const image::Image& image, const std::string& source,
+                          const std::vector<journal::JournalRow>& journal) override {
+        if (m_server.m_store.addBackup(job.object, job.id, source, image, journal) != 0) return {};
+        return m_server.storeFailed(QStringLiteral("the backup of object %1 (job %2)").arg(q(job.object)).arg(job.id));
     }
-    void changeSent(const FleetJob& job, const std::string& difference) override {
-        m_server.m_store.addAudit(job.object, job.id, difference);
+    std::string changeSent(const FleetJob& job, const std::string& difference) override {
+        if (m_server.m_store.addAudit(job.object, job.id, difference)) return {};
+        return m_server.storeFailed(QStringLiteral("the audit line of object %1 (job %2)").arg(q(job.object)).arg(job.id));
     }
     void jobEnded(const FleetJob& job, const JobOutcome& outcome) override { m_server.jobEnded(*this, job, outcome); }
     void closeRequested(const std::string& reason) override {
@@ -77,7 +79,7 @@ FleetServer::FleetServer(FleetStore& store, const Options& options, QObject* par
 FleetServer::~FleetServer() { shutdown(); }
 
 bool FleetServer::listen(quint16 port) {
-    m_store.clearConnected();
+    if (!m_store.clearConnected()) (void)storeFailed(QStringLiteral("the connected modules"));
     if (!m_server.listen(QHostAddress::Any, port)) return false;
     m_timer4.start(kTimer4Ms);
     m_timer2.start(kTimer2Ms);
@@ -95,6 +97,7 @@ void FleetServer::shutdown() {
     m_pollTimer.stop();
     m_heartbeatTimer.stop();
     m_reconnectTimer.stop();
+    m_stopping = true;  // the attempts cut short here are given back
     auto connections = std::move(m_connections);
     m_connections.clear();
     for (auto& [id, connection] : connections) {
@@ -105,8 +108,8 @@ void FleetServer::shutdown() {
     }
     m_byObject.clear();
     m_withJob.clear();
-    m_store.clearConnected();
-    m_store.leave();
+    if (!m_store.clearConnected() || !m_store.leave())
+        log(QStringLiteral("the store could not record the stop: %1").arg(q(m_store.lastError())));
 }
 
 void FleetServer::sendBytes(int connectionId, std::span<const std::uint8_t> bytes) {
@@ -154,7 +157,8 @@ void FleetServer::onDisconnected(int id) {
         const auto owner = m_byObject.find(object);
         if (owner != m_byObject.end() && owner->second == id) {
             m_byObject.erase(owner);
-            m_store.moduleGone(object);
+            if (!m_store.moduleGone(object))
+                log(QStringLiteral("the store could not record that object %1 left: %2").arg(q(object), q(m_store.lastError())));
             log(QStringLiteral("object %1 disconnected").arg(q(object)));
         }
     }
@@ -182,7 +186,20 @@ void FleetServer::queuedFor(const std::string& object) {
 
 void FleetServer::onHeartbeat() {
     if (m_store.heartbeat()) return;
-    log(QStringLiteral("the store cannot be reached; the jobs running here go back to the queue"));
+    storeLost(QStringLiteral("the store cannot be reached"));
+}
+
+std::string FleetServer::storeFailed(const QString& what) {
+    // Never empty: an empty reason would count as kept.
+    const std::string reason = m_store.lastError().empty() ? "the store gave no reason" : m_store.lastError();
+    log(QStringLiteral("the store could not keep %1: %2").arg(what, q(reason)));
+    if (m_storeReachable) storeLost(QStringLiteral("the store failed: ") + q(reason));
+    return reason;
+}
+
+void FleetServer::storeLost(const QString& problem) {
+    log(problem + QStringLiteral("; the jobs running here go back to the queue"));
+    m_storeProblem = problem;
     m_storeReachable = false;
     m_heartbeatTimer.stop();
     // Their outcome could not be recorded: the modules call again and the
@@ -203,13 +220,26 @@ void FleetServer::reconnectStore() {
         m_reconnectTimer.start(m_reconnectMs);
         return;
     }
+    // Reached is not yet usable: the heartbeat is the first change it must keep.
+    if (!m_store.heartbeat()) {
+        m_reconnectMs = std::min(m_reconnectMs * 2, kMaxReconnectMs);
+        log(QStringLiteral("the store still keeps nothing: %1; next try in %2 s")
+                .arg(q(m_store.lastError()))
+                .arg(m_reconnectMs / 1000));
+        m_storeProblem = QStringLiteral("the store failed: ") + q(m_store.lastError());
+        m_reconnectTimer.start(m_reconnectMs);
+        return;
+    }
     log(QStringLiteral("the store is reachable again"));
     m_storeReachable = true;
-    (void)m_store.heartbeat();
+    m_storeProblem.clear();
     m_heartbeatTimer.start(std::max(1, m_options.leaseSeconds / 3) * 1000);
     for (const auto& [object, id] : m_byObject) {
         const Connection& connection = *m_connections.at(id);
-        (void)m_store.moduleSeen(object, connection.peer.toStdString(), connection.identification);
+        if (!m_store.moduleSeen(object, connection.peer.toStdString(), connection.identification)) {
+            (void)storeFailed(QStringLiteral("that object %1 is connected").arg(q(object)));
+            return;
+        }
         startNextLater(id);
     }
 }
@@ -259,31 +289,43 @@ void FleetServer::identified(Connection& connection, const std::string& object, 
     }
     m_byObject[object] = connection.id;
     connection.identification = text;
-    const bool first = m_store.moduleSeen(object, connection.peer.toStdString(), text);
-    log(QStringLiteral("object %1 identified from %2%3").arg(q(object), connection.peer, first ? QStringLiteral(" (first seen)") : QString()));
-    if (first && m_options.inventoryRead) {
+    const std::optional<bool> first = m_store.moduleSeen(object, connection.peer.toStdString(), text);
+    if (!first) {
+        (void)storeFailed(QStringLiteral("that object %1 called").arg(q(object)));
+        return;
+    }
+    log(QStringLiteral("object %1 identified from %2%3").arg(q(object), connection.peer, *first ? QStringLiteral(" (first seen)") : QString()));
+    if (*first && m_options.inventoryRead) {
         NewJob read;
         read.object = object;
         read.kind = JobKind::Read;
-        (void)m_store.queueJob(read);
+        if (m_store.queueJob(read) == 0) (void)storeFailed(QStringLiteral("the inventory read of object %1").arg(q(object)));
     }
     startNextLater(connection.id);
 }
 
 void FleetServer::jobEnded(Connection& connection, const FleetJob& job, const JobOutcome& outcome) {
     m_withJob.erase(connection.id);
+    // The password first: a job whose end is not stored runs again, and
+    // proves the object with what is recorded.
+    bool stored = !outcome.recordedPassword || m_store.recordPassword(job.object, *outcome.recordedPassword);
+    // An attempt this server cut short (it stops, its store failed) is not the module's.
+    const auto attempt = m_stopping || !m_storeReachable || outcome.end == JobEnd::StoreFailed
+                             ? FleetStore::Attempt::GivenBack
+                             : FleetStore::Attempt::Counted;
     switch (outcome.end) {
         case JobEnd::Done:
-            m_store.finishJob(job.id, JobState::Done, outcome.result);
+            stored = stored && m_store.finishJob(job.id, JobState::Done, outcome.result);
             break;
         case JobEnd::Failed:
-            m_store.finishJob(job.id, JobState::Failed, outcome.result);
+            stored = stored && m_store.finishJob(job.id, JobState::Failed, outcome.result);
             break;
         case JobEnd::Interrupted:
-            m_store.requeueJob(job.id, outcome.result, m_options.maxAttempts);
+        case JobEnd::StoreFailed:
+            stored = stored && m_store.requeueJob(job.id, outcome.result, m_options.maxAttempts, attempt);
             break;
     }
-    if (outcome.recordedPassword) m_store.recordPassword(job.object, *outcome.recordedPassword);
+    if (!stored && m_storeReachable) (void)storeFailed(QStringLiteral("the end of job %1").arg(job.id));
     log(QStringLiteral("object %1 job %2 %3: %4")
             .arg(q(job.object))
             .arg(job.id)

@@ -62,6 +62,8 @@ public:
     [[nodiscard]] QString errorString() const { return m_server.errorString(); }
     [[nodiscard]] int connectionCount() const { return static_cast<int>(m_connections.size()); }
     [[nodiscard]] bool storeReachable() const { return m_storeReachable; }
+    // Why the store is not usable now ("the store failed: database or disk is full"); empty while it is.
+    [[nodiscard]] const QString& storeProblem() const { return m_storeProblem; }
     // Stops listening and closes every connection; jobs they were running go back to the queue.
     void shutdown();
 
@@ -78,6 +80,11 @@ private:
     void onTimer2();
     void pollQueue();
     void onHeartbeat();
+    // A change the store did not keep: logged with the store's reason, and the
+    // store treated as lost until it keeps changes again. Returns the reason.
+    std::string storeFailed(const QString& what);
+    // The jobs running here go back to the queue; the store is tried again with a back-off.
+    void storeLost(const QString& problem);
     void reconnectStore();
     void queuedFor(const std::string& object);
     // Gives an idle identified connection its object's next job, later (outside runner callbacks).
@@ -99,6 +106,8 @@ private:
     QTimer m_heartbeatTimer;
     QTimer m_reconnectTimer;
     bool m_storeReachable = true;
+    QString m_storeProblem;
+    bool m_stopping = false;
     int m_reconnectMs = 1000;
     std::map<int, std::unique_ptr<Connection>> m_connections;
     std::map<std::string, int> m_byObject;  // identified object -> connection id

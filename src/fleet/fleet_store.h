@@ -28,6 +28,7 @@ struct JobRecord {
     JobKind kind = JobKind::Read;
     JobState state = JobState::Queued;
     int attempts = 0;
+    WriteOptions options;
     std::string queuedAt;
     std::string startedAt;
     std::string finishedAt;
@@ -61,17 +62,23 @@ struct NewJob {
     std::vector<std::uint8_t> payload;
     std::uint16_t newPassword = 0;
     bool force = false;
+    WriteOptions options;
 };
 
 // Everything the fleet keeps: the inventory, the job queue, backups with
 // their journals, the audit and each object's recorded read password. One
 // implementation over Qt SQL; tests and tools see only this.
+//
+// Every method that changes the store says whether the change was stored
+// (lastError() then says why not): nothing may go on as if it were.
 class FleetStore {
 public:
     virtual ~FleetStore() = default;
 
     // Creates or migrates the schema. False with `error` when the store cannot be used.
     [[nodiscard]] virtual bool open(std::string& error) = 0;
+    // Why the last change that failed was not stored, as the database said it.
+    [[nodiscard]] virtual std::string lastError() const = 0;
 
     // --- jobs ---
     // The new job's id, 0 when it could not be stored.
@@ -79,12 +86,18 @@ public:
     // The object's oldest queued job, now running under this server's lease
     // with one more attempt counted; the object's recorded password filled in.
     [[nodiscard]] virtual std::optional<FleetJob> claimNextJob(const std::string& object) = 0;
-    virtual void finishJob(std::int64_t id, JobState state, const std::string& result) = 0;
-    // An attempt was interrupted: back to the queue, or failed once it has had `maxAttempts`.
-    virtual void requeueJob(std::int64_t id, const std::string& result, int maxAttempts) = 0;
+    // False when the end could not be stored, or the job is no longer this server's.
+    [[nodiscard]] virtual bool finishJob(std::int64_t id, JobState state, const std::string& result) = 0;
+    // An attempt was interrupted: back to the queue, or failed once it has had
+    // `maxAttempts`. An attempt the server cut short (it stops, or its store
+    // failed) is given back: the module did nothing wrong. False as finishJob.
+    enum class Attempt { Counted, GivenBack };
+    [[nodiscard]] virtual bool requeueJob(std::int64_t id, const std::string& result, int maxAttempts,
+                                          Attempt attempt) = 0;
     // At a server's start: running jobs that no live server holds go back
-    // to the queue (on a store of its own, every running job). Returns how many.
-    virtual int recoverLeases() = 0;
+    // to the queue (on a store of its own, every running job), their attempt
+    // given back. Returns how many, -1 when the store failed.
+    [[nodiscard]] virtual int recoverLeases() = 0;
     // False with the reason when the job does not exist or is no longer queued.
     [[nodiscard]] virtual bool cancelJob(std::int64_t id, std::string& why) = 0;
     [[nodiscard]] virtual std::vector<std::string> objectsWithQueuedJobs() = 0;
@@ -92,22 +105,25 @@ public:
                                                       const std::optional<JobState>& state) = 0;
 
     // --- objects ---
-    virtual void recordPassword(const std::string& object, std::uint16_t password) = 0;
+    [[nodiscard]] virtual bool recordPassword(const std::string& object, std::uint16_t password) = 0;
     [[nodiscard]] virtual std::optional<std::uint16_t> recordedPassword(const std::string& object) = 0;
-    // Returns true when the object was never seen before.
-    virtual bool moduleSeen(const std::string& object, const std::string& peer, const std::string& identification) = 0;
-    virtual void moduleGone(const std::string& object) = 0;
+    // Whether the object was never seen before; nothing when the store failed.
+    [[nodiscard]] virtual std::optional<bool> moduleSeen(const std::string& object, const std::string& peer,
+                                                         const std::string& identification) = 0;
+    [[nodiscard]] virtual bool moduleGone(const std::string& object) = 0;
     // No module is connected (the server starts or stops).
-    virtual void clearConnected() = 0;
+    [[nodiscard]] virtual bool clearConnected() = 0;
     [[nodiscard]] virtual std::vector<ModuleRecord> modules(bool connectedOnly) = 0;
 
     // --- backups and audit ---
-    virtual std::int64_t addBackup(const std::string& object, std::int64_t jobId, const std::string& source,
-                                   const image::Image& image, const std::vector<journal::JournalRow>& journal) = 0;
+    // The new backup's id, 0 when it could not be stored.
+    [[nodiscard]] virtual std::int64_t addBackup(const std::string& object, std::int64_t jobId, const std::string& source,
+                                                 const image::Image& image,
+                                                 const std::vector<journal::JournalRow>& journal) = 0;
     [[nodiscard]] virtual std::vector<BackupRecord> backups(const std::string& object) = 0;
     [[nodiscard]] virtual std::optional<image::Image> backupImage(std::int64_t id) = 0;
     [[nodiscard]] virtual std::vector<journal::JournalRow> journal(std::int64_t backupId) = 0;
-    virtual void addAudit(const std::string& object, std::int64_t jobId, const std::string& difference) = 0;
+    [[nodiscard]] virtual bool addAudit(const std::string& object, std::int64_t jobId, const std::string& difference) = 0;
     [[nodiscard]] virtual std::vector<AuditRecord> audit(const std::optional<std::string>& object) = 0;
 
     // "ok" when the database is sound, else what its check found.
@@ -126,7 +142,7 @@ public:
     // server or kv6ctl; false where the database cannot tell (then poll).
     virtual bool watchQueued(std::function<void(const std::string& object)> queued) = 0;
     // This server stops: its heartbeat removed.
-    virtual void leave() = 0;
+    [[nodiscard]] virtual bool leave() = 0;
 };
 
 }  // namespace kv6::fleet

@@ -7,6 +7,7 @@
 #include "remote/object_identification.h"
 #include "settings/config_diff.h"
 #include "settings/image_edit.h"
+#include "settings/owned_bits.h"
 #include "settings/settings_json.h"
 #include "settings/write_verification.h"
 
@@ -15,6 +16,16 @@ namespace kv6::fleet {
 namespace {
 
 constexpr std::size_t kPasswordOffset = 244;
+constexpr std::size_t kObjectNumberOffset = 0;
+constexpr std::size_t kObjectNumberLength = 6;
+constexpr std::size_t kClockOffset = 1525;
+constexpr std::size_t kClockLength = 4;
+// What a module holds once a factory reset is confirmed.
+constexpr std::uint16_t kFactoryPassword = 0;
+
+void markBytes(image::Image& mask, std::size_t offset, std::size_t length, std::uint8_t bits) {
+    std::fill_n(mask.begin() + static_cast<std::ptrdiff_t>(offset), length, bits);
+}
 
 // An object number the store can keep: one to four letters or digits.
 bool plausibleObject(const std::string& number) {
@@ -185,22 +196,38 @@ std::vector<journal::JournalRow> JobRunner::journalRows() const {
 
 std::uint16_t JobRunner::storedPassword() const { return passwordOf(m_configuration->workspace.ReceivedImage); }
 
+bool JobRunner::kept(const image::Image& image, const std::string& source, const char* consequence) {
+    const std::string problem = m_listener.imageRead(*m_job, image, source, journalRows());
+    if (problem.empty()) return true;
+    end(JobEnd::StoreFailed, "the store could not keep the backup: " + problem + consequence);
+    return false;
+}
+
+bool JobRunner::audited(const std::string& difference) {
+    const std::string problem = m_listener.changeSent(*m_job, difference);
+    if (problem.empty()) return true;
+    end(JobEnd::StoreFailed, "the store could not keep the audit line: " + problem + "; nothing sent");
+    return false;
+}
+
 void JobRunner::afterFirstRead() {
     FleetJob& job = *m_job;
     const image::Image& read = m_configuration->workspace.ReceivedImage;
     m_images->before = read;
     const std::uint16_t stored = storedPassword();
-    // Which passwords prove the object: the recorded one, and for a job that
-    // sets a new password, that one too (an earlier attempt may have set it
-    // before its connection dropped).
+    // The module proves the object with the password it stores, never with
+    // one a file brings: the recorded one, and for a job that sets a new
+    // password, that one too (an earlier attempt may have set it before its
+    // connection dropped).
     bool proved = job.password && stored == *job.password;
+    const std::string jobNumber = std::to_string(job.id);
     if (job.kind == JobKind::Read) {
         if (job.password && !proved) {
             end(JobEnd::Failed, "the module's read password differs from the one recorded for object " + job.object,
                 true);
             return;
         }
-        m_listener.imageRead(job, read, "read job " + std::to_string(job.id), journalRows());
+        if (!kept(read, "read job " + jobNumber, "")) return;
         end(JobEnd::Done, job.password ? "read, backup kept" : "read, backup kept (no password recorded to check)");
         return;
     }
@@ -209,13 +236,10 @@ void JobRunner::afterFirstRead() {
         end(JobEnd::Failed, problem + "; nothing written");
         return;
     }
-    // A whole image sets the module's read password to its own: an earlier
-    // attempt may have written it already. (A settings document holds no read
-    // password, so its write keeps the module's.)
-    if (job.kind == JobKind::Write && job.format == WriteFormat::Prg)
+    if (job.kind == JobKind::Write && job.options.passwordFromFile)
         proved = proved || stored == passwordOf(m_images->written);
     if (job.kind == JobKind::Password && stored == job.newPassword) {
-        m_listener.imageRead(job, read, "before job " + std::to_string(job.id), journalRows());
+        if (!kept(read, "before job " + jobNumber, "")) return;
         m_passwordAfter = job.newPassword;
         end(JobEnd::Done, "the module already holds the new password");
         return;
@@ -226,26 +250,27 @@ void JobRunner::afterFirstRead() {
             true);
         return;
     }
-    m_listener.imageRead(job, read, "before job " + std::to_string(job.id), journalRows());
+    // Nothing goes to the module before its backup and its audit line are kept.
+    if (!kept(read, "before job " + jobNumber, "; nothing sent")) return;
     switch (job.kind) {
         case JobKind::Write:
-            m_listener.changeSent(job, settings::diffText(settings::diffImages(m_images->before, m_images->written)));
+            if (!audited(writeDifference())) return;
             startWrite();
             break;
         case JobKind::ClearJournal:
             journal::JournalModel::ClearJournal(m_configuration->workspace);
             m_images->written = m_configuration->workspace.ConfigImage;
-            m_listener.changeSent(job, settings::diffText(settings::diffImages(m_images->before, m_images->written)));
+            if (!audited(settings::diffText(settings::diffImages(m_images->before, m_images->written)))) return;
             startWrite();
             break;
         case JobKind::Password:
-            m_listener.changeSent(job, "read password changed\n");
+            if (!audited("read password changed\n")) return;
             m_phase = Phase::AwaitingAnswer;
             m_ticks = 0;
             m_session->sendPassword(*job.password, job.newPassword);
             break;
         case JobKind::Reset:
-            m_listener.changeSent(job, "factory reset\n");
+            if (!audited("factory reset\n")) return;
             m_phase = Phase::AwaitingAnswer;
             m_ticks = 0;
             m_session->sendReset();
@@ -255,19 +280,37 @@ void JobRunner::afterFirstRead() {
     }
 }
 
-// Sets what the job sends onto the image just read, as `kv6ctl apply` and
-// "write all settings" do; fills m_images->written.
+// What the write changes, field by field; the object number and the read
+// password only where the job says so, and named with its option.
+std::string JobRunner::writeDifference() const {
+    const image::Image& before = m_images->before;
+    image::Image written = m_images->written;
+    const bool passwordChanges = passwordOf(written) != passwordOf(before);
+    // No field shows the password: it is named below rather than as bare bytes.
+    std::copy_n(before.begin() + kPasswordOffset, 2, written.begin() + kPasswordOffset);
+    std::string text = settings::diffText(settings::diffImages(before, written));
+    if (!std::equal(before.begin(), before.begin() + kObjectNumberLength, written.begin()))
+        text += "object number changed, as the job asks (--renumber)\n";
+    if (passwordChanges) text += "read password changed, as the job asks (--password-from-file)\n";
+    return text;
+}
+
+// What a write sends, onto the image just read: a settings document applied
+// as `kv6ctl apply` does, or a whole image. Either way only the bits the
+// pages own come from the job, and of those neither the object number nor
+// the read password unless the job names them, nor ever the clock: the
+// rest is the module's own (its state, bytes no page reads). Fills
+// m_images->written.
 bool JobRunner::prepareWrite(std::string& problem) {
     FleetJob& job = *m_job;
     auto& workspace = m_configuration->workspace;
-    auto& document = m_configuration->document;
+    image::Image source{};
     if (job.format == WriteFormat::Prg) {
         if (job.payload.size() != image::kImageSize) {
             problem = "the image to write is not " + std::to_string(image::kImageSize) + " bytes";
             return false;
         }
-        std::copy(job.payload.begin(), job.payload.end(), workspace.ReceivedImage.begin());
-        document.DecodeImage(image::DecodeSource::FileLoad);
+        std::copy(job.payload.begin(), job.payload.end(), source.begin());
     } else if (job.format == WriteFormat::SettingsJson) {
         settings::Json json;
         std::string error;
@@ -280,21 +323,25 @@ bool JobRunner::prepareWrite(std::string& problem) {
         // own image, as kv6ctl apply edits a file: re-encoding every page would
         // also rewrite bytes the editors normalise and that no one asked to change.
         const settings::ImageEdit edit(*m_configuration, workspace.ReceivedImage);
-        const std::vector<std::string> problems = settings::applyJson(document, json);
+        const std::vector<std::string> problems = settings::applyJson(m_configuration->document, json);
         if (!problems.empty()) {
             problem = "the settings were refused: " + problems.front();
             if (problems.size() > 1) problem += " (and " + std::to_string(problems.size() - 1) + " more)";
             return false;
         }
-        workspace.ConfigImage = edit.edited();
-        m_images->written = workspace.ConfigImage;
-        return true;
+        source = edit.edited();
     } else {
         problem = "the write job holds nothing to write";
         return false;
     }
-    document.EncodeAll();
-    m_images->written = workspace.ConfigImage;
+    image::Image mask = settings::ownedBits(source);
+    if (!job.options.renumber) markBytes(mask, kObjectNumberOffset, kObjectNumberLength, 0x00);
+    // A clock in a job is as old as the job: the module keeps its own.
+    markBytes(mask, kClockOffset, kClockLength, 0x00);
+    // No page owns the password; a whole image brings it only when asked.
+    markBytes(mask, kPasswordOffset, 2, job.options.passwordFromFile ? 0xFF : 0x00);
+    m_images->written = settings::withBitsOf(m_images->before, source, mask, settings::writeAllRanges());
+    workspace.ConfigImage = m_images->written;
     return true;
 }
 
@@ -322,7 +369,8 @@ void JobRunner::writeFinished(bool ok) {
 
 void JobRunner::afterVerifyRead() {
     const image::Image& read = m_configuration->workspace.ReceivedImage;
-    m_listener.imageRead(*m_job, read, "after job " + std::to_string(m_job->id), journalRows());
+    // Run again, the write is sent again: the same bytes, then a backup that is kept.
+    if (!kept(read, "after job " + std::to_string(m_job->id), " after the write")) return;
     const settings::ConfigDiff diff =
         settings::compareWritten(m_images->written, read, kRemoteReadBytes, settings::writeAllRanges());
     if (diff.empty()) {
@@ -355,6 +403,9 @@ void JobRunner::remotePasswordChanged(bool changed) {
 
 void JobRunner::remoteResetDone() {
     if (m_phase != Phase::AwaitingAnswer || m_job->kind != JobKind::Reset) return;
+    // The module confirmed: it is back at the factory password, which the
+    // object's next job must be proved with.
+    m_passwordAfter = kFactoryPassword;
     end(JobEnd::Done, "factory settings restored");
 }
 

@@ -37,7 +37,8 @@ namespace kv6::fleet {
 //                                        +---- job ended (a dropped connection interrupts it)
 //
 // Every change starts with a whole read of the module, so a job that was
-// interrupted anywhere is simply run again from the start.
+// interrupted anywhere is simply run again from the start; nothing is sent
+// until that read's backup and the change's audit line are kept.
 class JobRunner final : link::TransferListener, remote::RemoteSessionListener {
 public:
     static constexpr int kReadTicks = 120;      // Timer4 ticks a whole read may take
@@ -95,6 +96,11 @@ private:
     void afterFirstRead();
     void afterVerifyRead();
     [[nodiscard]] bool prepareWrite(std::string& problem);
+    [[nodiscard]] std::string writeDifference() const;
+    // Hand the listener a backup or an audit line; when the store cannot keep
+    // it the attempt ends there (StoreFailed) and false is returned.
+    [[nodiscard]] bool kept(const image::Image& image, const std::string& source, const char* consequence);
+    [[nodiscard]] bool audited(const std::string& difference);
     void startWrite();
     void end(JobEnd end, std::string result, bool mismatch = false);
     void react();

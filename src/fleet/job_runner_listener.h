@@ -16,6 +16,7 @@ enum class JobEnd {
     Done,         // carried out (and verified, for a write)
     Failed,       // will not succeed by repeating: refused, mismatch, did not hold
     Interrupted,  // the connection dropped or the module stopped answering: run it again from the start
+    StoreFailed,  // the store could not keep a backup or an audit line: run it again once it can
 };
 
 struct JobOutcome {
@@ -34,11 +35,15 @@ public:
     virtual ~JobRunnerListener() = default;
     // The module's first identification text on this connection.
     virtual void moduleIdentified(const std::string& object, const std::string& text) = 0;
-    // A whole image was read for a job: keep it as a backup, with the journal it holds.
-    virtual void imageRead(const FleetJob& job, const image::Image& image, const std::string& source,
-                           const std::vector<journal::JournalRow>& journal) = 0;
-    // A change is about to be sent: the field-by-field difference (module before -> after).
-    virtual void changeSent(const FleetJob& job, const std::string& difference) = 0;
+    // A whole image was read for a job: keep it as a backup, with the journal
+    // it holds. Returns an empty text when it is kept, else why not: then
+    // the attempt ends, and nothing that follows the read is sent.
+    [[nodiscard]] virtual std::string imageRead(const FleetJob& job, const image::Image& image, const std::string& source,
+                                                const std::vector<journal::JournalRow>& journal) = 0;
+    // A change is about to be sent: the field-by-field difference (module
+    // before -> after). Returns as imageRead; the change goes out only once
+    // its audit line is kept.
+    [[nodiscard]] virtual std::string changeSent(const FleetJob& job, const std::string& difference) = 0;
     virtual void jobEnded(const FleetJob& job, const JobOutcome& outcome) = 0;
     // The connection should be closed (never identified, or changed its object number).
     virtual void closeRequested(const std::string& reason) = 0;

@@ -45,6 +45,8 @@ JobRecord jobRecordOf(const QSqlQuery& query) {
     r.startedAt = stdText(query.value(6));
     r.finishedAt = stdText(query.value(7));
     r.result = stdText(query.value(8));
+    r.options.renumber = query.value(9).toInt() != 0;
+    r.options.passwordFromFile = query.value(10).toInt() != 0;
     return r;
 }
 
@@ -180,14 +182,21 @@ bool SqlFleetStore::migrateLocked(std::string& error) {
 std::int64_t SqlFleetStore::queueJob(const NewJob& job) {
     QSqlQuery query(m_db);
     const QByteArray payload(reinterpret_cast<const char*>(job.payload.data()), static_cast<qsizetype>(job.payload.size()));
-    if (!run(query,
-             QStringLiteral("INSERT INTO jobs (object, kind, state, attempts, payload_format, payload, new_password, "
-                            "force_reset, queued_at, result) VALUES (?, ?, 'queued', 0, ?, ?, ?, ?, ?, '') RETURNING id"),
+    const QString sql = QStringLiteral(
+        "INSERT INTO jobs (object, kind, state, attempts, payload_format, payload, new_password, force_reset, "
+        "renumber, password_from_file, queued_at, result) VALUES (?, ?, 'queued', 0, ?, ?, ?, ?, ?, ?, ?, '') "
+        "RETURNING id");
+    if (!run(query, sql,
              {qText(job.object), qText(kindName(job.kind)), formatName(job.format), payload, int{job.newPassword},
-              job.force ? 1 : 0, now()}) ||
-        !query.next())
+              job.force ? 1 : 0, job.options.renumber ? 1 : 0, job.options.passwordFromFile ? 1 : 0, now()}))
         return 0;
-    const qlonglong id = query.value(0).toLongLong();
+    // The id comes before the commit: only a statement that ends well stored the job.
+    const qlonglong id = query.next() ? query.value(0).toLongLong() : 0;
+    if (!finished(query, sql)) return 0;
+    if (id == 0) {
+        m_lastError = "the job was given no id";
+        return 0;
+    }
     notifyQueued(qText(job.object));
     return id;
 }
@@ -198,11 +207,11 @@ void SqlFleetStore::notifyQueued(const QString& object) {
     run(query, m_dialect.notifyQueued(), {object});
 }
 
-int SqlFleetStore::announce(QSqlQuery& query) {
+int SqlFleetStore::announce(QSqlQuery& query, const QString& sql) {
     QStringList objects;
     while (query.next()) objects << query.value(0).toString();
     const int rows = static_cast<int>(objects.size());
-    query.finish();
+    if (!finished(query, sql)) return -1;
     objects.removeDuplicates();
     for (const QString& object : objects) notifyQueued(object);
     return rows;
@@ -224,14 +233,17 @@ std::optional<FleetJob> SqlFleetStore::claimNextJob(const std::string& object) {
                               {qText(object)});
     if (next.rows.empty()) return give_up();
     const qlonglong id = next.rows.front().at(0).toLongLong();
-    const Kept claimed = runKept(QStringLiteral("UPDATE jobs SET state = 'running', attempts = attempts + 1, started_at = ?, "
+    // A job taken over from a server that stopped keeps that server's count:
+    // the attempt it cut short is not the module's.
+    const Kept claimed = runKept(QStringLiteral("UPDATE jobs SET attempts = attempts + CASE WHEN state = 'running' "
+                                                "THEN 0 ELSE 1 END, state = 'running', started_at = ?, "
                                                 "lease_owner = ?, lease_at = %1 WHERE id = ? AND ")
                                          .arg(m_dialect.clock()) +
                                      claimable,
                                  {now(), m_leaseOwner, id});
     if (claimed.changed != 1) return give_up();
-    const Kept row = runKept(QStringLiteral("SELECT object, kind, payload_format, payload, new_password, force_reset "
-                                            "FROM jobs WHERE id = ?"),
+    const Kept row = runKept(QStringLiteral("SELECT object, kind, payload_format, payload, new_password, force_reset, "
+                                            "renumber, password_from_file FROM jobs WHERE id = ?"),
                              {id});
     if (row.rows.empty()) return give_up();
     const QVariantList& values = row.rows.front();
@@ -244,52 +256,60 @@ std::optional<FleetJob> SqlFleetStore::claimNextJob(const std::string& object) {
     job.payload.assign(payload.begin(), payload.end());
     job.newPassword = static_cast<std::uint16_t>(values.at(4).toInt());
     job.force = values.at(5).toInt() != 0;
+    job.options.renumber = values.at(6).toInt() != 0;
+    job.options.passwordFromFile = values.at(7).toInt() != 0;
     job.password = recordedPassword(job.object);
-    if (!m_db.commit()) return give_up();
+    if (!commit()) return std::nullopt;
     return job;
 }
 
-void SqlFleetStore::finishJob(std::int64_t id, JobState state, const std::string& result) {
+bool SqlFleetStore::finishJob(std::int64_t id, JobState state, const std::string& result) {
     // Only while this server still holds the lease: a job taken over by
     // another server after the lease expired is that server's to finish.
     // The job's end and its audit line's outcome are one change.
     m_db.transaction();
-    if (runKept(QStringLiteral("UPDATE jobs SET state = ?, result = ?, finished_at = ?, lease_owner = NULL, "
-                               "lease_at = NULL WHERE id = ? AND state = 'running' AND lease_owner = ?"),
-                {qText(stateName(state)), qText(result), now(), qlonglong{id}, m_leaseOwner})
-            .changed != 1) {
+    const Kept ended = runKept(QStringLiteral("UPDATE jobs SET state = ?, result = ?, finished_at = ?, lease_owner = NULL, "
+                                              "lease_at = NULL WHERE id = ? AND state = 'running' AND lease_owner = ?"),
+                               {qText(stateName(state)), qText(result), now(), qlonglong{id}, m_leaseOwner});
+    if (!ended.ok || ended.changed != 1) {
         m_db.rollback();
-        return;
+        if (ended.ok) qCInfo(lcStore) << "job" << id << "is no longer held by" << m_leaseOwner;
+        return ended.ok;
     }
     if (!runKept(QStringLiteral("UPDATE audit SET outcome = ? WHERE id = (SELECT MAX(id) FROM audit WHERE job_id = ?) "
                                 "AND outcome = 'sent'"),
                  {state == JobState::Done ? QStringLiteral("verified") : QStringLiteral("failed"), qlonglong{id}})
              .ok) {
         m_db.rollback();
-        return;
+        return false;
     }
-    m_db.commit();
+    return commit();
 }
 
-void SqlFleetStore::requeueJob(std::int64_t id, const std::string& result, int maxAttempts) {
+bool SqlFleetStore::requeueJob(std::int64_t id, const std::string& result, int maxAttempts, Attempt attempt) {
     QSqlQuery query(m_db);
-    if (!run(query,
-             QStringLiteral("SELECT attempts, object FROM jobs WHERE id = ? AND state = 'running' AND lease_owner = ?"),
-             {qlonglong{id}, m_leaseOwner}) ||
-        !query.next())
-        return;
+    const QString held = QStringLiteral("SELECT attempts, object FROM jobs WHERE id = ? AND state = 'running' AND lease_owner = ?");
+    if (!run(query, held, {qlonglong{id}, m_leaseOwner})) return false;
+    if (!query.next()) return finished(query, held);  // another server's now
     const int attempts = query.value(0).toInt();
     const QString object = query.value(1).toString();
-    if (attempts >= maxAttempts) {
-        finishJob(id, JobState::Failed, "gave up after " + std::to_string(attempts) + " attempts: " + result);
-        return;
-    }
-    run(query,
-        QStringLiteral("UPDATE jobs SET state = 'queued', result = ?, lease_owner = NULL, lease_at = NULL "
-                       "WHERE id = ? AND state = 'running' AND lease_owner = ?"),
-        {qText(result), qlonglong{id}, m_leaseOwner});
+    if (!finished(query, held)) return false;
+    if (attempt == Attempt::Counted && attempts >= maxAttempts)
+        return finishJob(id, JobState::Failed, "gave up after " + std::to_string(attempts) + " attempts: " + result);
+    const QString count = attempt == Attempt::Counted ? QStringLiteral("attempts = attempts") : givenBack();
+    if (!run(query,
+             QStringLiteral("UPDATE jobs SET state = 'queued', result = ?, %1, lease_owner = NULL, "
+                            "lease_at = NULL WHERE id = ? AND state = 'running' AND lease_owner = ?")
+                 .arg(count),
+             {qText(result), qlonglong{id}, m_leaseOwner}))
+        return false;
     // The module may already have called another server.
     if (query.numRowsAffected() == 1) notifyQueued(object);
+    return true;
+}
+
+QString SqlFleetStore::givenBack() {
+    return QStringLiteral("attempts = CASE WHEN attempts > 0 THEN attempts - 1 ELSE 0 END");
 }
 
 int SqlFleetStore::recoverLeases() {
@@ -297,12 +317,11 @@ int SqlFleetStore::recoverLeases() {
     const QString which = m_dialect.shared()
                               ? QStringLiteral("state = 'running' AND lease_at < %1").arg(m_dialect.clock(m_leaseSeconds))
                               : QStringLiteral("state = 'running'");
-    if (!run(query,
-             QStringLiteral("UPDATE jobs SET state = 'queued', result = 'the server stopped during the job', "
-                            "lease_owner = NULL, lease_at = NULL WHERE ") +
-                 which + QStringLiteral(" RETURNING object")))
-        return 0;
-    return announce(query);
+    const QString sql = QStringLiteral("UPDATE jobs SET state = 'queued', result = 'the server stopped during the job', "
+                                       "lease_owner = NULL, lease_at = NULL, ") +
+                        givenBack() + QStringLiteral(" WHERE ") + which + QStringLiteral(" RETURNING object");
+    if (!run(query, sql)) return -1;
+    return announce(query, sql);
 }
 
 bool SqlFleetStore::cancelJob(std::int64_t id, std::string& why) {
@@ -334,8 +353,8 @@ std::vector<JobRecord> SqlFleetStore::jobs(const std::optional<std::string>& obj
     QSqlQuery query(m_db);
     std::vector<JobRecord> records;
     const QString sql = QStringLiteral(
-        "SELECT id, object, kind, state, attempts, queued_at, started_at, finished_at, result FROM jobs "
-        "WHERE (? = '' OR object = ?) AND (? = '' OR state = ?) ORDER BY id");
+        "SELECT id, object, kind, state, attempts, queued_at, started_at, finished_at, result, renumber, "
+        "password_from_file FROM jobs WHERE (? = '' OR object = ?) AND (? = '' OR state = ?) ORDER BY id");
     const QString o = object ? qText(*object) : QString(QLatin1String(""));
     const QString st = state ? qText(stateName(*state)) : QString(QLatin1String(""));
     if (run(query, sql, {o, o, st, st}))
@@ -363,18 +382,17 @@ bool SqlFleetStore::heartbeat() {
         run(query, QStringLiteral("UPDATE modules SET connected = 0, server = NULL WHERE server IN "
                                   "(SELECT name FROM servers WHERE ") + stopped + QStringLiteral(")")) &&
         run(query, QStringLiteral("DELETE FROM servers WHERE ") + stopped);
-    if (!reaped || !m_db.commit()) {
+    if (!reaped) {
         m_db.rollback();
         return false;
     }
-    if (!run(query,
-             QStringLiteral("UPDATE jobs SET state = 'queued', result = 'the server running it stopped', "
-                            "lease_owner = NULL, lease_at = NULL WHERE state = 'running' AND lease_at < %1 "
-                            "RETURNING object")
-                 .arg(m_dialect.clock(m_leaseSeconds))))
-        return false;
-    announce(query);
-    return true;
+    if (!commit()) return false;
+    const QString expired = QStringLiteral("UPDATE jobs SET state = 'queued', result = 'the server running it stopped', "
+                                           "lease_owner = NULL, lease_at = NULL, ") +
+                            givenBack() +
+                            QStringLiteral(" WHERE state = 'running' AND lease_at < %1 RETURNING object")
+                                .arg(m_dialect.clock(m_leaseSeconds));
+    return run(query, expired) && announce(query, expired) >= 0;
 }
 
 bool SqlFleetStore::reconnect(std::string& error) {
@@ -384,15 +402,13 @@ bool SqlFleetStore::reconnect(std::string& error) {
     if (!connectDatabase(error)) return false;
     if (m_queued) watchQueued(m_queued);
     QSqlQuery query(m_db);
-    if (!run(query,
-             QStringLiteral("UPDATE jobs SET state = 'queued', result = 'the server lost its database during the job', "
-                            "lease_owner = NULL, lease_at = NULL WHERE state = 'running' AND lease_owner = ? "
-                            "RETURNING object"),
-             {m_leaseOwner})) {
-        error = "the store answers no statement: " + query.lastError().text().toStdString();
+    const QString sql = QStringLiteral("UPDATE jobs SET state = 'queued', result = 'the server lost its database during the "
+                                       "job', lease_owner = NULL, lease_at = NULL, ") +
+                        givenBack() + QStringLiteral(" WHERE state = 'running' AND lease_owner = ? RETURNING object");
+    if (!run(query, sql, {m_leaseOwner}) || announce(query, sql) < 0) {
+        error = "the store answers no statement: " + m_lastError;
         return false;
     }
-    announce(query);
     return true;
 }
 
@@ -412,9 +428,9 @@ bool SqlFleetStore::watchQueued(std::function<void(const std::string& object)> q
     return true;
 }
 
-void SqlFleetStore::leave() {
+bool SqlFleetStore::leave() {
     QSqlQuery query(m_db);
-    run(query, QStringLiteral("DELETE FROM servers WHERE name = ?"), {m_leaseOwner});
+    return run(query, QStringLiteral("DELETE FROM servers WHERE name = ?"), {m_leaseOwner});
 }
 
 std::string SqlFleetStore::integrityCheck() {

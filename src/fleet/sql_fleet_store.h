@@ -41,30 +41,33 @@ public:
     [[nodiscard]] static int schemaVersion();
 
     [[nodiscard]] bool open(std::string& error) override;
+    [[nodiscard]] std::string lastError() const override { return m_lastError; }
 
     [[nodiscard]] std::int64_t queueJob(const NewJob& job) override;
     [[nodiscard]] std::optional<FleetJob> claimNextJob(const std::string& object) override;
-    void finishJob(std::int64_t id, JobState state, const std::string& result) override;
-    void requeueJob(std::int64_t id, const std::string& result, int maxAttempts) override;
-    int recoverLeases() override;
+    [[nodiscard]] bool finishJob(std::int64_t id, JobState state, const std::string& result) override;
+    [[nodiscard]] bool requeueJob(std::int64_t id, const std::string& result, int maxAttempts, Attempt attempt) override;
+    [[nodiscard]] int recoverLeases() override;
     [[nodiscard]] bool cancelJob(std::int64_t id, std::string& why) override;
     [[nodiscard]] std::vector<std::string> objectsWithQueuedJobs() override;
     [[nodiscard]] std::vector<JobRecord> jobs(const std::optional<std::string>& object,
                                               const std::optional<JobState>& state) override;
 
-    void recordPassword(const std::string& object, std::uint16_t password) override;
+    [[nodiscard]] bool recordPassword(const std::string& object, std::uint16_t password) override;
     [[nodiscard]] std::optional<std::uint16_t> recordedPassword(const std::string& object) override;
-    bool moduleSeen(const std::string& object, const std::string& peer, const std::string& identification) override;
-    void moduleGone(const std::string& object) override;
-    void clearConnected() override;
+    [[nodiscard]] std::optional<bool> moduleSeen(const std::string& object, const std::string& peer,
+                                                 const std::string& identification) override;
+    [[nodiscard]] bool moduleGone(const std::string& object) override;
+    [[nodiscard]] bool clearConnected() override;
     [[nodiscard]] std::vector<ModuleRecord> modules(bool connectedOnly) override;
 
-    std::int64_t addBackup(const std::string& object, std::int64_t jobId, const std::string& source,
-                           const image::Image& image, const std::vector<journal::JournalRow>& journal) override;
+    [[nodiscard]] std::int64_t addBackup(const std::string& object, std::int64_t jobId, const std::string& source,
+                                         const image::Image& image,
+                                         const std::vector<journal::JournalRow>& journal) override;
     [[nodiscard]] std::vector<BackupRecord> backups(const std::string& object) override;
     [[nodiscard]] std::optional<image::Image> backupImage(std::int64_t id) override;
     [[nodiscard]] std::vector<journal::JournalRow> journal(std::int64_t backupId) override;
-    void addAudit(const std::string& object, std::int64_t jobId, const std::string& difference) override;
+    [[nodiscard]] bool addAudit(const std::string& object, std::int64_t jobId, const std::string& difference) override;
     [[nodiscard]] std::vector<AuditRecord> audit(const std::optional<std::string>& object) override;
 
     [[nodiscard]] std::string integrityCheck() override;
@@ -72,7 +75,7 @@ public:
     [[nodiscard]] bool heartbeat() override;
     [[nodiscard]] bool reconnect(std::string& error) override;
     bool watchQueued(std::function<void(const std::string& object)> queued) override;
-    void leave() override;
+    [[nodiscard]] bool leave() override;
 
     // The location as it may be shown: no password.
     [[nodiscard]] QString displayLocation() const;
@@ -82,9 +85,21 @@ private:
     void notifyQueued(const QString& object);
     // Jobs that went back to the queue get their objects announced.
     // Reads the objects a statement RETURNING them gave; returns how many rows.
-    int announce(QSqlQuery& query);
-    // Prepares and runs a statement; a failure is logged and returns false.
+    // -1 when the statement failed while its rows were read.
+    int announce(QSqlQuery& query, const QString& sql);
+    // The SET clause that gives back the attempt a stopped server cut short.
+    [[nodiscard]] static QString givenBack();
+    // Prepares and runs a statement; a failure is logged, kept for
+    // lastError() and returns false.
     bool run(QSqlQuery& query, const QString& sql, const QVariantList& values = {});
+    // Reads what rows the statement has left: a change SQLite made while
+    // giving its first row (RETURNING) is committed only at the end, and may
+    // fail there. False, kept for lastError(), when it did.
+    bool finished(QSqlQuery& query, const QString& sql);
+    // Ends the transaction begun for a change; false, kept for lastError(),
+    // when the commit failed (then nothing of it is stored).
+    bool commit();
+    void failed(const QString& what, const QString& sql, const QSqlError& error);
     // A statement of the job path, prepared once and kept for the next run
     // (SQLite; PostgreSQL gets it in one round trip as run() does). Every row
     // is read and the statement reset at once: a kept statement with rows
@@ -114,6 +129,7 @@ private:
     SqlDialect m_dialect;
     QSqlDatabase m_db;
     std::map<QString, QSqlQuery> m_kept;  // by statement text
+    std::string m_lastError;
 };
 
 }  // namespace kv6::fleet

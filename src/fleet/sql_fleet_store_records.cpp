@@ -9,13 +9,14 @@
 
 namespace kv6::fleet {
 
-void SqlFleetStore::recordPassword(const std::string& object, std::uint16_t password) {
-    if (runKept(QStringLiteral("UPDATE object_passwords SET password = ?, recorded_at = ? WHERE object = ?"),
-                {int{password}, now(), qText(object)})
-            .changed == 1)
-        return;
-    runKept(QStringLiteral("INSERT INTO object_passwords (object, password, recorded_at) VALUES (?, ?, ?)"),
-            {qText(object), int{password}, now()});
+bool SqlFleetStore::recordPassword(const std::string& object, std::uint16_t password) {
+    const Kept updated = runKept(QStringLiteral("UPDATE object_passwords SET password = ?, recorded_at = ? WHERE object = ?"),
+                                 {int{password}, now(), qText(object)});
+    if (!updated.ok) return false;
+    if (updated.changed == 1) return true;
+    return runKept(QStringLiteral("INSERT INTO object_passwords (object, password, recorded_at) VALUES (?, ?, ?)"),
+                   {qText(object), int{password}, now()})
+        .ok;
 }
 
 std::optional<std::uint16_t> SqlFleetStore::recordedPassword(const std::string& object) {
@@ -24,33 +25,37 @@ std::optional<std::uint16_t> SqlFleetStore::recordedPassword(const std::string& 
     return static_cast<std::uint16_t>(found.rows.front().at(0).toInt());
 }
 
-bool SqlFleetStore::moduleSeen(const std::string& object, const std::string& peer, const std::string& identification) {
+std::optional<bool> SqlFleetStore::moduleSeen(const std::string& object, const std::string& peer,
+                                              const std::string& identification) {
     const QString at = now();
-    if (runKept(QStringLiteral("UPDATE modules SET peer = ?, identification = ?, last_seen = ?, connected = 1, server = ? "
+    const Kept updated =
+        runKept(QStringLiteral("UPDATE modules SET peer = ?, identification = ?, last_seen = ?, connected = 1, server = ? "
                                "WHERE object = ?"),
-                {qText(peer), qText(identification), at, m_leaseOwner, qText(object)})
-            .changed == 1)
-        return false;
+                {qText(peer), qText(identification), at, m_leaseOwner, qText(object)});
+    if (!updated.ok) return std::nullopt;
+    if (updated.changed == 1) return false;
     // Two servers may meet the same new module at once: the second one's
-    // insert fails and it counts the module as seen before.
-    return runKept(QStringLiteral("INSERT INTO modules (object, peer, identification, first_seen, last_seen, connected, "
-                                  "server) VALUES (?, ?, ?, ?, ?, 1, ?)"),
-                   {qText(object), qText(peer), qText(identification), at, at, m_leaseOwner})
+    // insert adds nothing and it counts the module as seen before.
+    const Kept added = runKept(QStringLiteral("INSERT INTO modules (object, peer, identification, first_seen, last_seen, "
+                                              "connected, server) VALUES (?, ?, ?, ?, ?, 1, ?) "
+                                              "ON CONFLICT (object) DO NOTHING"),
+                               {qText(object), qText(peer), qText(identification), at, at, m_leaseOwner});
+    if (!added.ok) return std::nullopt;
+    return added.changed == 1;
+}
+
+bool SqlFleetStore::moduleGone(const std::string& object) {
+    // Unless the module has called another server meanwhile.
+    return runKept(QStringLiteral("UPDATE modules SET connected = 0, server = NULL, last_seen = ? WHERE object = ? AND server = ?"),
+                   {now(), qText(object), m_leaseOwner})
         .ok;
 }
 
-void SqlFleetStore::moduleGone(const std::string& object) {
-    // Unless the module has called another server meanwhile.
-    runKept(QStringLiteral("UPDATE modules SET connected = 0, server = NULL, last_seen = ? WHERE object = ? AND server = ?"),
-            {now(), qText(object), m_leaseOwner});
-}
-
-void SqlFleetStore::clearConnected() {
+bool SqlFleetStore::clearConnected() {
     QSqlQuery query(m_db);
     if (m_dialect.shared())
-        run(query, QStringLiteral("UPDATE modules SET connected = 0, server = NULL WHERE server = ?"), {m_leaseOwner});
-    else
-        run(query, QStringLiteral("UPDATE modules SET connected = 0, server = NULL WHERE connected <> 0"));
+        return run(query, QStringLiteral("UPDATE modules SET connected = 0, server = NULL WHERE server = ?"), {m_leaseOwner});
+    return run(query, QStringLiteral("UPDATE modules SET connected = 0, server = NULL WHERE connected <> 0"));
 }
 
 std::vector<ModuleRecord> SqlFleetStore::modules(bool connectedOnly) {
@@ -99,8 +104,7 @@ std::int64_t SqlFleetStore::addBackup(const std::string& object, std::int64_t jo
         m_db.rollback();
         return 0;
     }
-    m_db.commit();
-    return id;
+    return commit() ? id : 0;
 }
 
 std::vector<BackupRecord> SqlFleetStore::backups(const std::string& object) {
@@ -137,9 +141,10 @@ std::vector<journal::JournalRow> SqlFleetStore::journal(std::int64_t backupId) {
     return rows;
 }
 
-void SqlFleetStore::addAudit(const std::string& object, std::int64_t jobId, const std::string& difference) {
-    runKept(QStringLiteral("INSERT INTO audit (at, object, job_id, difference, outcome) VALUES (?, ?, ?, ?, 'sent')"),
-            {now(), qText(object), qlonglong{jobId}, qText(difference)});
+bool SqlFleetStore::addAudit(const std::string& object, std::int64_t jobId, const std::string& difference) {
+    return runKept(QStringLiteral("INSERT INTO audit (at, object, job_id, difference, outcome) VALUES (?, ?, ?, ?, 'sent')"),
+                   {now(), qText(object), qlonglong{jobId}, qText(difference)})
+        .ok;
 }
 
 std::vector<AuditRecord> SqlFleetStore::audit(const std::optional<std::string>& object) {

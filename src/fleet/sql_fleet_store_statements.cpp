@@ -32,29 +32,53 @@ QString SqlFleetStore::inlined(const QString& sql, const QVariantList& values) c
     return text;
 }
 
+void SqlFleetStore::failed(const QString& what, const QString& sql, const QSqlError& error) {
+    qCWarning(lcStore) << what << sql << error.text();
+    // The database's own words ("database or disk is full"), not Qt's frame around them.
+    const QString reason = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    m_lastError = reason.toStdString();
+}
+
 bool SqlFleetStore::run(QSqlQuery& query, const QString& sql, const QVariantList& values) {
     // Without values, straight to the database: PostgreSQL prepares no DDL.
     if (values.size() == 0) {
         if (query.exec(sql)) return true;
-        qCWarning(lcStore) << "statement failed:" << sql << query.lastError().text();
+        failed(QStringLiteral("statement failed:"), sql, query.lastError());
         return false;
     }
     if (m_dialect.kind() == SqlDialect::Kind::Postgres) {
         // One round trip instead of PREPARE, EXECUTE and DEALLOCATE.
         if (query.exec(inlined(sql, values))) return true;
-        qCWarning(lcStore) << "statement failed:" << sql << query.lastError().text();
+        failed(QStringLiteral("statement failed:"), sql, query.lastError());
         return false;
     }
     if (!query.prepare(sql)) {
-        qCWarning(lcStore) << "prepare failed:" << sql << query.lastError().text();
+        failed(QStringLiteral("prepare failed:"), sql, query.lastError());
         return false;
     }
     for (const QVariant& value : values) query.addBindValue(value);
     if (!query.exec()) {
-        qCWarning(lcStore) << "statement failed:" << sql << query.lastError().text();
+        failed(QStringLiteral("statement failed:"), sql, query.lastError());
         return false;
     }
     return true;
+}
+
+bool SqlFleetStore::finished(QSqlQuery& query, const QString& sql) {
+    while (query.next()) {
+    }
+    const QSqlError error = query.lastError();
+    query.finish();
+    if (error.type() == QSqlError::NoError) return true;
+    failed(QStringLiteral("statement failed at its end:"), sql, error);
+    return false;
+}
+
+bool SqlFleetStore::commit() {
+    if (m_db.commit()) return true;
+    failed(QStringLiteral("commit failed:"), QString(), m_db.lastError());
+    m_db.rollback();
+    return false;
 }
 
 SqlFleetStore::Kept SqlFleetStore::runKept(const QString& sql, const QVariantList& values) {
@@ -69,7 +93,7 @@ SqlFleetStore::Kept SqlFleetStore::runKept(const QString& sql, const QVariantLis
         if (kept == m_kept.end()) {
             QSqlQuery prepared(m_db);
             if (!prepared.prepare(sql)) {
-                qCWarning(lcStore) << "prepare failed:" << sql << prepared.lastError().text();
+                failed(QStringLiteral("prepare failed:"), sql, prepared.lastError());
                 return result;
             }
             kept = m_kept.emplace(sql, std::move(prepared)).first;
@@ -79,11 +103,10 @@ SqlFleetStore::Kept SqlFleetStore::runKept(const QString& sql, const QVariantLis
         ran = query->exec();
     }
     if (!ran) {
-        qCWarning(lcStore) << "statement failed:" << sql << query->lastError().text();
+        failed(QStringLiteral("statement failed:"), sql, query->lastError());
         query->finish();
         return result;
     }
-    result.ok = true;
     result.changed = query->numRowsAffected();
     const int columns = query->record().count();
     while (query->next()) {
@@ -91,7 +114,12 @@ SqlFleetStore::Kept SqlFleetStore::runKept(const QString& sql, const QVariantLis
         for (int i = 0; i < columns; ++i) row << query->value(i);
         result.rows.push_back(std::move(row));
     }
-    query->finish();
+    // A change that gave its rows (RETURNING) and then failed to commit is not stored.
+    result.ok = finished(*query, sql);
+    if (!result.ok) {
+        result.rows.clear();
+        result.changed = 0;
+    }
     return result;
 }
 

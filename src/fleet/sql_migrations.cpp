@@ -44,6 +44,12 @@ const std::vector<QStringList>& schemaMigrations() {
             // other jobs added since.
             QStringLiteral("CREATE INDEX audit_job ON audit (job_id, id)"),
         },
+        {
+            // A write changes the module's object number or read password only
+            // when its job says so, and the job keeps that it did.
+            QStringLiteral("ALTER TABLE jobs ADD COLUMN renumber INTEGER NOT NULL DEFAULT 0"),
+            QStringLiteral("ALTER TABLE jobs ADD COLUMN password_from_file INTEGER NOT NULL DEFAULT 0"),
+        },
     };
     return migrations;
 }

@@ -15,7 +15,7 @@ bool StatusServer::listen(quint16 port) { return m_server.listen(QHostAddress::A
 
 QByteArray StatusServer::answer() const {
     const bool up = m_fleet.storeReachable();
-    const QByteArray body = QByteArray(up ? "up" : "down: the store cannot be reached") + "\nconnections " +
+    const QByteArray body = (up ? QByteArray("up") : "down: " + m_fleet.storeProblem().toUtf8()) + "\nconnections " +
                             QByteArray::number(m_fleet.connectionCount()) + "\n";
     return QByteArray(up ? "HTTP/1.0 200 OK\r\n" : "HTTP/1.0 503 Service Unavailable\r\n") +
            "Content-Type: text/plain\r\nContent-Length: " + QByteArray::number(body.size()) +

@@ -9,8 +9,9 @@ class FleetServer;
 
 // The health check a load balancer asks: any request on the status port
 // gets one HTTP/1.0 answer and the connection closes. "200 OK" while the
-// server listens and reaches its store, "503 Service Unavailable" while the
-// store is lost, so that new module calls go to the other servers.
+// server listens and reaches its store, "503 Service Unavailable" (with the
+// store's problem) while the store is lost or keeps no change, so that new
+// module calls go to the other servers.
 class StatusServer final : public QObject {
     Q_OBJECT
 public:

@@ -83,7 +83,7 @@ protected:
             job.kind = kv6::fleet::JobKind::Write;
             job.format = kv6::fleet::WriteFormat::SettingsJson;
             job.payload.assign(settings.begin(), settings.end());
-            store.recordPassword(job.object, 0);
+            ASSERT_TRUE(store.recordPassword(job.object, 0));
             ASSERT_GT(store.queueJob(job), 0);
         }
     }

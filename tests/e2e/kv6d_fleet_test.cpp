@@ -1,10 +1,12 @@
 #include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QTcpSocket>
 #include <QThread>
 #include <csignal>
 
 #include "fleet/sql_fleet_store.h"
 #include "kv6ctl_serial_fixture.h"
+#include "support/file_size_limit.h"
 
 using namespace kv6::e2e;
 
@@ -26,9 +28,12 @@ protected:
         stop(server);
     }
 
-    void startServer() {
+    void startServer(const QStringList& options = {}) {
         server.setProcessEnvironment(quietLeaks());
-        server.start(QStringLiteral(KV6D_PATH), {"--port", "0", "--db", db(), "--no-inventory-read"});
+        // A file-size limit set on it later is a full disk, not a signal that ends it.
+        server.setChildProcessModifier([] { kv6::test::ignoreFileSizeSignal(); });
+        server.start(QStringLiteral(KV6D_PATH),
+                     QStringList{"--port", "0", "--db", db(), "--no-inventory-read"} + options);
         const QRegularExpression listening(QStringLiteral("listening on port (\\d+)"));
         QElapsedTimer clock;
         clock.start();
@@ -36,11 +41,24 @@ protected:
             serverLog += server.readAllStandardError();
             if (const auto match = listening.match(QString::fromUtf8(serverLog)); match.hasMatch()) {
                 port = match.captured(1);
-                return;
+                statusPort = QRegularExpression(QStringLiteral("health checks on port (\\d+)"))
+                                 .match(QString::fromUtf8(serverLog))
+                                 .captured(1);
+                if (!options.contains("--status-port") || !statusPort.isEmpty()) return;
             }
             server.waitForReadyRead(100);
         }
         FAIL() << "kv6d did not start: " << serverLog.toStdString();
+    }
+    // The health check's answer, its body only.
+    QByteArray health() {
+        QTcpSocket check;
+        check.connectToHost(QHostAddress::LocalHost, statusPort.toUShort());
+        if (!check.waitForConnected(5000)) return {};
+        check.write("GET / HTTP/1.0\r\n\r\n");
+        QByteArray answer;
+        while (check.waitForReadyRead(5000)) answer += check.readAll();
+        return answer.mid(answer.indexOf("\r\n\r\n") + 4);
     }
     void startModule(QProcess& module, const QStringList& options) {
         module.setProcessEnvironment(quietLeaks());
@@ -99,6 +117,7 @@ protected:
     QProcess server;
     QByteArray serverLog;
     QString port;
+    QString statusPort;
     QProcess module1;
     QProcess module2;
 };
@@ -128,6 +147,8 @@ TEST_F(FleetRun, AQueuedWriteEndsVerifiedWithItsBackupAndAuditListed) {
     // A whole settings export (tens of kilobytes) is a write like a partial one.
     ASSERT_EQ(runCtl({"export", dir.filePath("after.prg"), "--out", dir.filePath("whole.json")}).exitCode, 0);
     EXPECT_GT(queue({"write", dir.filePath("whole.json"), "--object", "1001"}), id);
+    // So for an object never read: its "????" codes are what an erased module holds.
+    EXPECT_GT(queue({"write", dir.filePath("whole.json"), "--object", "1002", "--password", "0"}), id);
 
     stop(module1);  // saves its memory
     const CtlResult shown = runCtl({"show", dir.filePath("module.prg")});
@@ -188,7 +209,7 @@ TEST_F(FleetRun, AModuleThatDropsMidWriteAndCallsAgainEndsVerified) {
 
 TEST_F(FleetRun, AServerKilledMidJobPutsItBackInTheQueueOnRestart) {
     writeApnSettings();
-    startServer();
+    startServer({"--max-attempts", "1"});
     const auto id = queue({"write", dir.filePath("apn.json"), "--object", "1001", "--password", "0"});
     startModule(module1, {"--object", "1001", "--delay", "100", "--save", dir.filePath("module.prg")});
     waitForJob(id, [](const auto& job) { return job.state == kv6::fleet::JobState::Running; });
@@ -198,11 +219,14 @@ TEST_F(FleetRun, AServerKilledMidJobPutsItBackInTheQueueOnRestart) {
     module1.waitForFinished(10000);  // the module saves and ends when its connection goes
 
     serverLog.clear();
-    startServer();
+    startServer({"--max-attempts", "1"});
     EXPECT_TRUE(serverLog.contains("kv6d: 1 interrupted job(s) back in the queue")) << serverLog.toStdString();
+    // The attempt the kill cut short was the server's, not the module's: it is not counted.
+    EXPECT_EQ(waitForJob(id, [](const auto& job) { return job.state == kv6::fleet::JobState::Queued; }).attempts, 0);
     startModule(module2, {"--object", "1001", "--image", dir.filePath("module.prg")});
     const auto job = waitForJob(id, ended);
     EXPECT_EQ(job.result, "verified");
+    EXPECT_EQ(job.attempts, 1);
 
     kv6::fleet::SqlFleetStore store(db());
     std::string error;
@@ -228,7 +252,7 @@ TEST_F(FleetRun, FiftyModulesInOneProcessEachEndVerified) {
             job.kind = kv6::fleet::JobKind::Write;
             job.format = kv6::fleet::WriteFormat::SettingsJson;
             job.payload.assign(text.begin(), text.end());
-            store.recordPassword(job.object, 0);
+            ASSERT_TRUE(store.recordPassword(job.object, 0));
             ids.push_back(store.queueJob(job));
         }
     }
@@ -256,9 +280,45 @@ TEST_F(FleetRun, QueueingRefusesWhatCouldNotRunAndStoresNothing) {
     QFile::resize(dir.filePath("short.prg"), 4000);
     EXPECT_EQ(fleet({"queue", "write", dir.filePath("short.prg"), "--object", "1001", "--password", "0"}).exitCode, 2);
     EXPECT_EQ(fleet({"queue", "read", "--object", "10015"}).exitCode, 2);
+
+    writeFile(dir.filePath("site.prg"), randomImage(2));
+    // Settings `kv6ctl apply` refuses, refused with its words.
+    for (const auto& [value, shown] : std::vector<std::pair<QByteArray, QString>>{{"\"ten\"", "ten"}, {"-5", "-5"}}) {
+        const QString path = dir.filePath("poll.json");
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(R"({"object": {"pollTimeMinutes": )" + value + "}}");
+        file.close();
+        const QString problem =
+            QStringLiteral("object.pollTimeMinutes: invalid value \"%1\"; accepts a number 0..32767\n").arg(shown);
+        EXPECT_EQ(runCtl({"apply", dir.filePath("site.prg"), path}).err,
+                  "kv6ctl apply: " + problem + "kv6ctl apply: nothing written\n");
+        const CtlResult queued = fleet({"queue", "write", path, "--object", "1001", "--password", "0"});
+        EXPECT_EQ(queued.exitCode, 2);
+        EXPECT_EQ(queued.err, "kv6ctl fleet: " + problem + "kv6ctl fleet: " + path + ": nothing queued\n");
+        EXPECT_TRUE(queued.out.isEmpty());
+    }
+    // What a write may change beyond the settings belongs to writes, and a password to a .prg.
+    EXPECT_EQ(fleet({"queue", "read", "--object", "1001", "--renumber"}).exitCode, 2);
+    const CtlResult fromFile =
+        fleet({"queue", "write", dir.filePath("apn.json"), "--object", "1001", "--password", "0", "--password-from-file"});
+    EXPECT_EQ(fromFile.exitCode, 2);
+    EXPECT_EQ(fromFile.err, "kv6ctl fleet: " + dir.filePath("apn.json") +
+                                ": a settings document holds no read password: --password-from-file takes a .prg\n");
+    const CtlResult noNumber =
+        fleet({"queue", "write", dir.filePath("apn.json"), "--object", "1001", "--password", "0", "--renumber"});
+    EXPECT_EQ(noNumber.exitCode, 2);
+    EXPECT_EQ(noNumber.err, "kv6ctl fleet: " + dir.filePath("apn.json") +
+                                ": --renumber, but the settings name no object.objectNumber\n");
     EXPECT_EQ(fleet({"jobs", "--json"}).out.trimmed(), QStringLiteral("[]"));
+    const auto renumber = queue({"write", dir.filePath("site.prg"), "--object", "1001", "--password", "0", "--renumber",
+                                 "--password-from-file"});
+    EXPECT_TRUE(fleet({"jobs"}).out.contains(QStringLiteral("write --renumber --password-from-file")));
+    EXPECT_TRUE(fleet({"jobs", "--json"}).out.contains(QStringLiteral("\"options\": \"--renumber --password-from-file\"")));
+    EXPECT_EQ(fleet({"cancel", QString::number(renumber)}).exitCode, 0);
 
     const auto id = queue({"read", "--object", "1001"});
+    EXPECT_GT(id, renumber);
     EXPECT_EQ(fleet({"cancel", QString::number(id)}).exitCode, 0);
     const CtlResult again = fleet({"cancel", QString::number(id)});
     EXPECT_EQ(again.exitCode, 1);
@@ -291,3 +351,125 @@ TEST(Kv6dArguments, ABadArgumentIsNamedWithWhatItNeeds) {
 }
 
 }  // namespace
+
+namespace {
+
+// kv6ctl with every file it writes unable to grow, as on a full disk.
+CtlResult runCtlOnAFullDisk(const QStringList& args) {
+    QProcess ctl;
+    ctl.setChildProcessModifier([] { kv6::test::startsWithFileSizeLimit(1); });
+    ctl.start(QStringLiteral(KV6CTL_PATH), args);
+    CtlResult result;
+    if (!ctl.waitForFinished(60000)) return result;
+    result.exitCode = ctl.exitStatus() == QProcess::NormalExit ? ctl.exitCode() : -1;
+    result.out = QString::fromUtf8(ctl.readAllStandardOutput());
+    result.err = QString::fromUtf8(ctl.readAllStandardError());
+    return result;
+}
+
+}  // namespace
+
+TEST_F(FleetRun, AJobTheStoreDidNotKeepGetsNoIdAndExitOne) {
+    writeApnSettings();
+    // Held open, the store keeps its log and shared-memory files, as beside a running kv6d.
+    kv6::fleet::SqlFleetStore store(db());
+    std::string error;
+    ASSERT_TRUE(store.open(error)) << error;
+    ASSERT_TRUE(store.recordPassword("1001", 0));
+    for (int i = 0; i < 2; ++i) {
+        const CtlResult queued = runCtlOnAFullDisk({"fleet", "queue", "write", dir.filePath("apn.json"), "--object",
+                                                    "1001", "--db", db()});
+        EXPECT_EQ(queued.exitCode, 1);
+        EXPECT_EQ(queued.out, "");
+        EXPECT_TRUE(queued.err.endsWith("\nkv6ctl fleet: the job could not be stored: disk I/O error\n"))
+            << queued.err.toStdString();
+    }
+    const CtlResult recorded =
+        runCtlOnAFullDisk({"fleet", "queue", "read", "--object", "1001", "--password", "5", "--db", db()});
+    EXPECT_EQ(recorded.exitCode, 1);
+    EXPECT_TRUE(recorded.err.endsWith("\nkv6ctl fleet: the password could not be recorded: disk I/O error; nothing queued\n"))
+        << recorded.err.toStdString();
+    EXPECT_TRUE(store.jobs(std::nullopt, std::nullopt).empty());
+    EXPECT_EQ(store.recordedPassword("1001"), std::optional<std::uint16_t>(0));
+}
+
+TEST_F(FleetRun, NothingIsSentToAModuleWhileTheStoreCannotKeepItsBackup) {
+    writeApnSettings();
+    auto image = randomImage(3);
+    image[244] = image[245] = 0;
+    writeFile(dir.filePath("module.prg"), image);
+    startServer({"--status-port", "0", "--lease", "3600"});
+    const auto id = queue({"write", dir.filePath("apn.json"), "--object", "1001", "--password", "0"});
+    // Slow answers: the read alone takes over a second.
+    startModule(module1, {"--object", "1001", "--delay", "100", "--image", dir.filePath("module.prg"), "--save",
+                          dir.filePath("after.prg")});
+    waitForJob(id, [](const auto& job) { return job.state == kv6::fleet::JobState::Running; });
+    // The store's files stop growing while the module is being read.
+    ASSERT_TRUE(kv6::test::limitFileSize(static_cast<pid_t>(server.processId()), 1));
+    EXPECT_TRUE(serverSaid("kv6d: the store could not keep the backup of object 1001 (job 1): disk I/O error"))
+        << serverLog.toStdString();
+    EXPECT_TRUE(serverSaid("kv6d: the store failed: disk I/O error; the jobs running here go back to the queue"));
+    EXPECT_TRUE(health().startsWith("down: the store failed: disk I/O error\n"));
+    ASSERT_TRUE(module1.waitForFinished(20000));  // its connection closed, it saved its memory
+    EXPECT_EQ(readFile(dir.filePath("after.prg")), readFile(dir.filePath("module.prg")));
+
+    // Once the store keeps changes again the job is back in the queue, its
+    // attempt not counted, and runs whole when the module calls again.
+    ASSERT_TRUE(kv6::test::limitFileSize(static_cast<pid_t>(server.processId()), RLIM_INFINITY));
+    EXPECT_TRUE(serverSaid("kv6d: the store is reachable again", 60000)) << serverLog.toStdString();
+    EXPECT_TRUE(health().startsWith("up\n"));
+    const auto back = waitForJob(id, [](const auto& job) { return job.state == kv6::fleet::JobState::Queued; });
+    EXPECT_EQ(back.attempts, 0);
+    EXPECT_TRUE(fleet({"audit"}).out.isEmpty());
+    startModule(module2, {"--object", "1001", "--image", dir.filePath("after.prg")});
+    const auto job = waitForJob(id, ended);
+    EXPECT_EQ(job.result, "verified");
+    EXPECT_EQ(job.attempts, 1);
+    EXPECT_TRUE(fleet({"audit"}).out.contains(QStringLiteral("object.apn: ")));
+}
+
+TEST_F(FleetRun, AWholeBackupWrittenToAnotherObjectKeepsItsNumberAndPassword) {
+    startServer();
+    const auto read = queue({"read", "--object", "5102", "--password", "5102"});
+    // Two modules, each with its object number as its read password.
+    startModule(module1, {"--object", "5101", "--modules", "2", "--password", "object", "--dump-dir", dir.path()});
+    ASSERT_EQ(waitForJob(read, ended).result, "read, backup kept");
+    kv6::fleet::SqlFleetStore store(db());
+    std::string error;
+    ASSERT_TRUE(store.open(error)) << error;
+    const QString site = dir.filePath("t5102.prg");
+    ASSERT_EQ(fleet({"backup", QString::number(store.backups("5102").at(0).id), "--out", site}).exitCode, 0);
+
+    const auto write = queue({"write", site, "--object", "5101", "--password", "5101"});
+    EXPECT_EQ(waitForJob(write, ended).result, "verified");
+    EXPECT_EQ(store.recordedPassword("5101"), std::optional<std::uint16_t>(5101));
+    const QString audit = fleet({"audit", "--object", "5101"}).out;
+    EXPECT_FALSE(audit.contains(QStringLiteral("objectNumber"))) << audit.toStdString();
+    EXPECT_FALSE(audit.contains(QStringLiteral("password"))) << audit.toStdString();
+
+    // A file holding the module's own password proves nothing: the check is
+    // the module's password against the recorded one, and that stays.
+    const QString own = dir.filePath("t5101.prg");
+    ASSERT_EQ(fleet({"backup", QString::number(store.backups("5101").at(0).id), "--out", own}).exitCode, 0);
+    const auto wrong = queue({"write", own, "--object", "5101", "--password", "4444"});
+    EXPECT_EQ(waitForJob(wrong, ended).result,
+              "the module's read password differs from the one recorded for object 5101; nothing written");
+    EXPECT_EQ(store.recordedPassword("5101"), std::optional<std::uint16_t>(4444));
+
+    stop(module1);  // dumps each module's memory
+    const CtlResult shown = runCtl({"show", dir.filePath("5101.prg")});
+    EXPECT_TRUE(shown.out.contains(QStringLiteral("object.objectNumber = 5101\n"))) << shown.out.toStdString();
+    const QByteArray memory = readFile(dir.filePath("5101.prg"));
+    ASSERT_EQ(memory.size(), 4096);
+    EXPECT_EQ((static_cast<std::uint8_t>(memory[244]) << 8) | static_cast<std::uint8_t>(memory[245]), 5101);
+    EXPECT_TRUE(runCtl({"show", dir.filePath("5102.prg")}).out.contains(QStringLiteral("object.objectNumber = 5102\n")));
+}
+
+TEST_F(FleetRun, AConfirmedResetLeavesTheFactoryPasswordRecorded) {
+    startServer();
+    const auto reset = queue({"reset", "--force", "--object", "1001", "--password", "1234"});
+    const auto read = queue({"read", "--object", "1001"});
+    startModule(module1, {"--object", "1001", "--password", "1234"});
+    EXPECT_EQ(waitForJob(reset, ended).result, "factory settings restored");
+    EXPECT_EQ(waitForJob(read, ended).result, "read, backup kept");  // proved with the factory password
+}

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -18,12 +19,19 @@ struct Events final : JobRunnerListener {
     std::vector<std::string> differences;
     std::vector<JobOutcome> outcomes;
     std::vector<std::string> closes;
+    // What the store answers when asked to keep a backup or an audit line ("" = kept).
+    std::string backupProblem;
+    std::string auditProblem;
     void moduleIdentified(const std::string& object, const std::string&) override { identified.push_back(object); }
-    void imageRead(const FleetJob&, const image::Image&, const std::string& source,
-                   const std::vector<journal::JournalRow>&) override {
-        sources.push_back(source);
+    std::string imageRead(const FleetJob&, const image::Image&, const std::string& source,
+                          const std::vector<journal::JournalRow>&) override {
+        if (backupProblem.empty()) sources.push_back(source);
+        return backupProblem;
     }
-    void changeSent(const FleetJob&, const std::string& difference) override { differences.push_back(difference); }
+    std::string changeSent(const FleetJob&, const std::string& difference) override {
+        if (auditProblem.empty()) differences.push_back(difference);
+        return auditProblem;
+    }
     void jobEnded(const FleetJob&, const JobOutcome& outcome) override { outcomes.push_back(outcome); }
     void closeRequested(const std::string& reason) override { closes.push_back(reason); }
 };
@@ -72,6 +80,24 @@ protected:
     }
     [[nodiscard]] std::string memoryText(int offset, int length) const {
         return {module.memory.begin() + offset, module.memory.begin() + offset + length};
+    }
+    FleetJob imageWrite(const std::array<std::uint8_t, 4096>& image, WriteOptions options = {}) {
+        FleetJob j = job(JobKind::Write);
+        j.format = WriteFormat::Prg;
+        j.payload.assign(image.begin(), image.end());
+        j.options = options;
+        return j;
+    }
+    static std::array<std::uint8_t, 4096> noise(unsigned seed, std::uint16_t password) {
+        std::mt19937 random(seed);
+        std::array<std::uint8_t, 4096> image{};
+        for (auto& b : image) b = static_cast<std::uint8_t>(random());
+        image[244] = static_cast<std::uint8_t>(password >> 8);
+        image[245] = static_cast<std::uint8_t>(password & 0xFF);
+        return image;
+    }
+    [[nodiscard]] bool sameAs(const std::array<std::uint8_t, 4096>& image, int first, int last) const {
+        return std::equal(image.begin() + first, image.begin() + last + 1, module.memory.begin() + first);
     }
 
     FakeModule module;
@@ -161,6 +187,146 @@ TEST_F(JobRunnerForeignPasswordTest, AModuleThatDoesNotProveTheObjectGetsNoChang
     runner.start(job(JobKind::ClearJournal, std::nullopt));
     EXPECT_TRUE(wire.pending.empty());
     EXPECT_EQ(events.outcomes.back().result, "no read password is recorded for object 1001; nothing written");
+}
+
+TEST_F(JobRunnerTest, AWholeImageBringsItsSettingsAndLeavesTheModuleItsOwnBytes) {
+    module.memory = noise(5, 0);  // the recorded password
+    const auto before = module.memory;
+    const auto file = noise(6, 0x5102);  // another site's image, with its own number and password
+    connectAndIdentify();
+    runner.start(imageWrite(file));
+    pump();
+    ASSERT_EQ(events.outcomes.size(), 1u);
+    EXPECT_EQ(events.outcomes[0].result, "verified");
+    EXPECT_EQ(events.outcomes[0].recordedPassword, std::optional<std::uint16_t>(0));
+
+    // The module's identity, password, clock, state and bus are its own.
+    EXPECT_TRUE(sameAs(before, 0, 5)) << "object number";
+    EXPECT_TRUE(sameAs(before, 244, 245)) << "read password";
+    EXPECT_TRUE(sameAs(before, 1525, 1528)) << "clock";
+    EXPECT_TRUE(sameAs(before, 1156, 1158) && sameAs(before, 1161, 1161)) << "last code, armed partitions";
+    EXPECT_TRUE(sameAs(before, 1581, 1582)) << "devices on the bus";
+    // The file's settings arrived as the file holds them.
+    EXPECT_TRUE(sameAs(file, 6, 13)) << "receiver and line";
+    EXPECT_TRUE(sameAs(file, 14, 113)) << "GSM numbers";
+    EXPECT_TRUE(sameAs(file, 134, 216)) << "APN, user, password";
+    EXPECT_TRUE(sameAs(file, 1195, 1242)) << "user codes";
+    EXPECT_TRUE(sameAs(file, 1579, 1580)) << "poll time";
+    // Every bit sent is the file's or the module's: nothing re-encoded.
+    for (std::size_t i = 0; i < 4096; ++i)
+        ASSERT_EQ((module.memory[i] ^ before[i]) & (module.memory[i] ^ file[i]), 0) << "byte " << i;
+    // Beyond what a write sends, nothing changed.
+    EXPECT_TRUE(sameAs(before, 246, 749));
+    EXPECT_TRUE(sameAs(before, 1774, 4095));
+    ASSERT_EQ(events.differences.size(), 1u);
+    const std::string& audit = events.differences[0];
+    for (const char* absent : {"object.objectNumber", "settings.clock", "bytes 244", "read password"})
+        EXPECT_EQ(audit.find(absent), std::string::npos) << absent << " in\n" << audit;
+    EXPECT_NE(audit.find("object.apn: "), std::string::npos) << audit;
+}
+
+TEST_F(JobRunnerTest, RenumberAndPasswordFromFileChangeWhatTheyNameAndTheRepeatProvesTheNewPassword) {
+    auto file = module.memory;
+    const std::string number = "5102\0\0";
+    std::copy(number.begin(), number.end(), file.begin());
+    file[244] = 0x12;
+    file[245] = 0x34;
+    connectAndIdentify();
+    const FleetJob renumber = imageWrite(file, {.renumber = true, .passwordFromFile = true});
+    runner.start(renumber);
+    pump();
+    EXPECT_EQ(events.outcomes.back().result, "verified");
+    EXPECT_EQ(memoryText(0, 4), "5102");
+    EXPECT_EQ(module.memory[244], 0x12);
+    EXPECT_EQ(events.outcomes.back().recordedPassword, std::optional<std::uint16_t>(0x1234));
+    ASSERT_EQ(events.differences.size(), 1u);
+    EXPECT_EQ(events.differences[0],
+              "object.objectNumber:  -> 5102\n"
+              "object number changed, as the job asks (--renumber)\n"
+              "read password changed, as the job asks (--password-from-file)\n");
+
+    // The same job again (its end was lost): the module proves the password the job set.
+    runner.start(renumber);
+    pump();
+    EXPECT_EQ(events.outcomes.back().result, "verified");
+    // Without the option the file's password proves nothing.
+    runner.start(imageWrite(file));
+    pump();
+    EXPECT_TRUE(events.outcomes.back().passwordMismatch);
+}
+
+TEST_F(JobRunnerTest, ASettingsDocumentKeepsTheObjectNumberAndTheClockUnlessRenumbered) {
+    const auto before = module.memory;
+    connectAndIdentify();
+    FleetJob whole = job(JobKind::Write);
+    whole.format = WriteFormat::SettingsJson;
+    whole.payload = bytesOf(R"({"object": {"objectNumber": "5102", "apn": "site.apn"},
+                               "settings": {"clock": "2030-01-02 03:04:05"}})");
+    runner.start(whole);
+    pump();
+    EXPECT_EQ(events.outcomes.back().result, "verified");
+    EXPECT_EQ(memoryText(134, 9), "site.apn;");
+    EXPECT_TRUE(sameAs(before, 0, 5));
+    EXPECT_TRUE(sameAs(before, 1525, 1528));
+
+    whole.options.renumber = true;
+    runner.start(whole);
+    pump();
+    EXPECT_EQ(memoryText(0, 4), "5102");
+    EXPECT_TRUE(sameAs(before, 1525, 1528));
+}
+
+TEST_F(JobRunnerForeignPasswordTest, AFileHoldingTheModulesPasswordDoesNotProveTheObject) {
+    auto file = module.memory;  // password 4321, as the module; 0 is recorded
+    file[134] = 'x';
+    connectAndIdentify();
+    runner.start(imageWrite(file));
+    pump();
+    EXPECT_TRUE(events.outcomes.back().passwordMismatch);
+    EXPECT_EQ(module.writeFrames, 0);
+    EXPECT_FALSE(events.outcomes.back().recordedPassword);
+}
+
+TEST_F(JobRunnerForeignPasswordTest, AConfirmedResetRecordsTheFactoryPassword) {
+    connectAndIdentify();
+    FleetJob reset = job(JobKind::Reset, 4321);
+    reset.force = true;
+    runner.start(reset);
+    pump();
+    EXPECT_EQ(events.outcomes.back().result, "factory settings restored");
+    EXPECT_EQ(events.outcomes.back().recordedPassword, std::optional<std::uint16_t>(0));
+}
+
+TEST_F(JobRunnerTest, NothingIsSentUntilTheBackupAndTheAuditLineAreKept) {
+    connectAndIdentify();
+    FleetJob change = job(JobKind::Password);
+    change.newPassword = 9;
+    FleetJob reset = job(JobKind::Reset);
+    reset.force = true;
+    for (const bool backupFails : {true, false}) {
+        (backupFails ? events.backupProblem : events.auditProblem) = "database or disk is full";
+        const std::string what = backupFails ? "backup" : "audit line";
+        for (const FleetJob& j : {apnWrite("fleet.apn"), job(JobKind::ClearJournal), change, reset}) {
+            runner.start(j);
+            pump();
+            ASSERT_FALSE(events.outcomes.empty());
+            EXPECT_EQ(events.outcomes.back().end, JobEnd::StoreFailed);
+            EXPECT_EQ(events.outcomes.back().result,
+                      "the store could not keep the " + what + ": database or disk is full; nothing sent");
+            EXPECT_TRUE(runner.idle());
+        }
+        events.backupProblem.clear();
+        events.auditProblem.clear();
+    }
+    EXPECT_EQ(module.writeFrames + module.passwordFrames + module.resetFrames, 0);
+    EXPECT_TRUE(events.differences.empty());
+
+    // A read job's backup the same: the job is not done while its backup is not kept.
+    events.backupProblem = "disk I/O error";
+    runner.start(job(JobKind::Read));
+    pump();
+    EXPECT_EQ(events.outcomes.back().end, JobEnd::StoreFailed);
+    EXPECT_EQ(events.outcomes.back().result, "the store could not keep the backup: disk I/O error");
 }
 
 TEST_F(JobRunnerTest, PasswordChangeAndItsRepeatAfterTheModuleAlreadyChanged) {

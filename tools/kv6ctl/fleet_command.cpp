@@ -12,6 +12,7 @@ namespace {
 const char* const kFleetUsage =
     "usage: kv6ctl fleet queue (read | write FILE | password --new N | clear-journal | reset --force)\n"
     "                          --object NNNN [--password N] [--db FILE|URL]\n"
+    "                          (write only: [--renumber] [--password-from-file])\n"
     "       kv6ctl fleet jobs [--object N] [--state S] [--json] [--db FILE|URL]\n"
     "       kv6ctl fleet modules [--connected] [--json] [--db FILE|URL]\n"
     "       kv6ctl fleet backups --object N [--json] [--db FILE|URL]\n"

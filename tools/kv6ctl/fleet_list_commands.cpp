@@ -34,6 +34,12 @@ std::optional<std::int64_t> idArgument(const FleetOptions& options) {
     return id;
 }
 
+// "write --renumber": the kind with what the job may change beyond the settings.
+std::string kindText(const fleet::JobRecord& job) {
+    const std::string options = fleet::optionsText(job.options);
+    return std::string(fleet::kindName(job.kind)) + (options.empty() ? "" : " " + options);
+}
+
 }  // namespace
 
 int fleetJobs(fleet::FleetStore& store, const FleetOptions& options) {
@@ -50,6 +56,7 @@ int fleetJobs(fleet::FleetStore& store, const FleetOptions& options) {
             list.push_back({{"id", j.id},
                             {"object", j.object},
                             {"kind", fleet::kindName(j.kind)},
+                            {"options", fleet::optionsText(j.options)},
                             {"state", fleet::stateName(j.state)},
                             {"attempts", j.attempts},
                             {"queued", j.queuedAt},
@@ -61,7 +68,7 @@ int fleetJobs(fleet::FleetStore& store, const FleetOptions& options) {
     }
     TextTable table({"ID", "OBJECT", "KIND", "STATE", "ATTEMPTS", "QUEUED", "FINISHED", "RESULT"});
     for (const auto& j : jobs)
-        table.add({std::to_string(j.id), j.object, std::string(fleet::kindName(j.kind)),
+        table.add({std::to_string(j.id), j.object, kindText(j),
                    std::string(fleet::stateName(j.state)), std::to_string(j.attempts), j.queuedAt, j.finishedAt,
                    j.result});
     print(table.text());

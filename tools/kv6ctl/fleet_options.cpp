@@ -48,9 +48,14 @@ FleetOptions parseFleetOptions(const QStringList& args) {
         } else if (name == "--out") {
             if (value.isEmpty()) bad();
             o.out = value;
-        } else if (name == "--force" || name == "--connected" || name == "--json") {
+        } else if (name == "--force" || name == "--connected" || name == "--json" || name == "--renumber" ||
+                   name == "--password-from-file") {
             if (equals > 0) o.error = QStringLiteral("%1 takes no value").arg(name);
-            (name == "--force" ? o.force : name == "--connected" ? o.connected : o.json) = true;
+            (name == "--force"         ? o.force
+             : name == "--connected"   ? o.connected
+             : name == "--json"        ? o.json
+             : name == "--renumber"    ? o.renumber
+                                       : o.passwordFromFile) = true;
         } else {
             o.error = QStringLiteral("unknown option '%1'").arg(name);
         }

@@ -15,6 +15,8 @@ struct FleetOptions {
     std::optional<QString> state;      // --state S
     QString out;                       // --out FILE.prg
     bool force = false;                // --force
+    bool renumber = false;             // --renumber: a write sends the file's object number
+    bool passwordFromFile = false;     // --password-from-file: a write sends the .prg's read password
     bool connected = false;            // --connected
     bool json = false;                 // --json
     QStringList positional;

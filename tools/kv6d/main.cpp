@@ -59,8 +59,12 @@ int main(int argc, char** argv) {
     }
     // Whatever was running when this server (or, on a shared database, a
     // server whose lease expired) stopped or was killed goes back to the queue.
-    if (const int recovered = store.recoverLeases(); recovered > 0)
-        std::fprintf(stderr, "kv6d: %d interrupted job(s) back in the queue\n", recovered);
+    const int recovered = store.recoverLeases();
+    if (recovered < 0) {
+        std::fprintf(stderr, "kv6d: the store keeps no change: %s\n", store.lastError().c_str());
+        return 1;
+    }
+    if (recovered > 0) std::fprintf(stderr, "kv6d: %d interrupted job(s) back in the queue\n", recovered);
 
     kv6::fleet::FleetServer::Options serverOptions = options.server;
     serverOptions.log = [](const QString& line) { std::fprintf(stderr, "kv6d: %s\n", qPrintable(line)); };
