@@ -67,6 +67,13 @@ public:
     void addAudit(const std::string& object, std::int64_t jobId, const std::string& difference) override;
     [[nodiscard]] std::vector<AuditRecord> audit(const std::optional<std::string>& object) override;
 
+    std::optional<LockoutRecord> countMismatch(LockoutKind kind, const std::string& subject, int limit,
+                                               int seconds) override;
+    void clearMismatches(const std::string& object) override;
+    void expireLockouts(int seconds) override;
+    [[nodiscard]] std::vector<LockoutRecord> lockouts(bool lockedOnly) override;
+    int clearLockouts(const std::optional<std::string>& subject) override;
+
     [[nodiscard]] std::string integrityCheck() override;
 
     [[nodiscard]] bool heartbeat() override;

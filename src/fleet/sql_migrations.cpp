@@ -44,6 +44,13 @@ const std::vector<QStringList>& schemaMigrations() {
             // other jobs added since.
             QStringLiteral("CREATE INDEX audit_job ON audit (job_id, id)"),
         },
+        {
+            // Password mismatches per object number and per address, and the
+            // lock-outs they led to: every server of the store refuses alike.
+            QStringLiteral("CREATE TABLE lockouts (kind VARCHAR(8) NOT NULL, subject VARCHAR(64) NOT NULL, "
+                           "mismatches INTEGER NOT NULL, last_at VARCHAR(20) NOT NULL, locked_until VARCHAR(20), "
+                           "PRIMARY KEY (kind, subject))"),
+        },
     };
     return migrations;
 }
