@@ -14,6 +14,7 @@ struct FleetOptions {
     std::optional<quint16> newPassword;  // --new N
     std::optional<QString> state;      // --state S
     QString out;                       // --out FILE.prg
+    std::optional<QString> clear;      // --clear OBJECT|ADDRESS|--all
     bool force = false;                // --force
     bool connected = false;            // --connected
     bool json = false;                 // --json
