@@ -1,9 +1,7 @@
 #pragma once
 
-#include <QDateTime>
 #include <QObject>
 #include <QString>
-#include <QTcpServer>
 #include <QTimer>
 #include <functional>
 #include <map>
@@ -11,8 +9,12 @@
 #include <set>
 #include <span>
 
+#include "fleet/accept_loop.h"
 #include "fleet/fleet_store.h"
 #include "fleet/job_runner.h"
+#include "fleet/mismatch_backoff.h"
+#include "fleet/proxy_sources.h"
+#include "fleet/unidentified_tally.h"
 #include "remote/frame_sink.h"
 
 class QTcpSocket;
@@ -26,6 +28,12 @@ namespace kv6::fleet {
 // it (PostgreSQL's notifications), else at the next poll of the queue. A
 // heartbeat renews this server's leases; when it fails the server drops the
 // jobs it runs (the store requeues them) and reconnects with a back-off.
+//
+// A connection from a listed load balancer first gives the module's address
+// in a PROXY protocol v2 header. An object number is only a claim: a second
+// connection for an object that is connected proves the recorded read
+// password before the older one is closed, and password mismatches lock out
+// the object number (and, at a higher count, the address) for a while.
 class FleetServer final : public QObject, public remote::FrameSink {
     Q_OBJECT
 public:
@@ -45,9 +53,12 @@ public:
         int identifySeconds = JobRunner::kDefaultIdentifyTicks;
         int maxAttempts = 5;         // attempts before an interrupted job fails
         bool inventoryRead = true;   // a first-seen module gets one read job
-        int mismatchLimit = 3;       // password mismatches from one address before it is refused
-        int backoffSeconds = 600;    // how long such an address is refused
+        int objectMismatchLimit = 3;    // password mismatches of one object number before it is locked out
+        int addressMismatchLimit = 30;  // ... from one address (0: addresses are never locked out)
+        int backoffSeconds = 600;       // how long a lock-out lasts
         int leaseSeconds = 30;       // a job's lease; the heartbeat comes three times as often
+        UnidentifiedTally::Limits unidentified;  // connections not identified yet
+        ProxySources proxyFrom;      // load balancers that send a PROXY protocol v2 header
         // Where the server's log lines go (one line each, no newline); empty: the kv6.fleet category.
         std::function<void(const QString&)> log;
     };
@@ -58,8 +69,8 @@ public:
     FleetServer& operator=(const FleetServer&) = delete;
 
     bool listen(quint16 port);
-    [[nodiscard]] quint16 serverPort() const { return m_server.serverPort(); }
-    [[nodiscard]] QString errorString() const { return m_server.errorString(); }
+    [[nodiscard]] quint16 serverPort() const { return m_acceptor.serverPort(); }
+    [[nodiscard]] QString errorString() const { return m_acceptor.errorString(); }
     [[nodiscard]] int connectionCount() const { return static_cast<int>(m_connections.size()); }
     [[nodiscard]] bool storeReachable() const { return m_storeReachable; }
     // Why the store is not usable now ("the store failed: database or disk is full"); empty while it is.
@@ -73,7 +84,10 @@ public:
 private:
     class Connection;
 
-    void onNewConnection();
+    void onAccepted(QTcpSocket* socket);
+    // The connection's address is known (at once, or from its PROXY header): refused or let in.
+    [[nodiscard]] bool admit(Connection& connection, quint16 port);
+    void readProxyHeader(Connection& connection, const QByteArray& data);
     void onReadyRead(int id);
     void onDisconnected(int id);
     void onTimer4();
@@ -92,14 +106,22 @@ private:
     void startNext(int id);
     void closeLater(int id);
     void identified(Connection& connection, const std::string& object, const std::string& text);
+    // The connection now speaks for its object.
+    void take(Connection& connection);
+    void proofEnded(Connection& connection, Proof proof);
     void jobEnded(Connection& connection, const FleetJob& job, const JobOutcome& outcome);
-    [[nodiscard]] bool refused(const QString& peer);
+    void noteMismatch(Connection& connection, const std::string& object);
+    // The connection no longer counts as unidentified.
+    void leaveTally(Connection& connection);
+    // Accepting is held while the unidentified connections are at their limit.
+    void updateAccepting();
     void log(const QString& line) const;
-    void noteMismatch(const QString& peer);
 
     FleetStore& m_store;
     Options m_options;
-    QTcpServer m_server;
+    AcceptLoop m_acceptor{false};
+    MismatchBackoff m_backoff;
+    UnidentifiedTally m_unidentified;
     QTimer m_timer4;
     QTimer m_timer2;
     QTimer m_pollTimer;
@@ -110,15 +132,11 @@ private:
     bool m_stopping = false;
     int m_reconnectMs = 1000;
     std::map<int, std::unique_ptr<Connection>> m_connections;
-    std::map<std::string, int> m_byObject;  // identified object -> connection id
+    std::map<std::string, int> m_byObject;     // identified object -> the connection that speaks for it
+    std::map<std::string, int> m_contenders;   // object -> a later connection that claims it too
     // Connections with a job: the pacing tick visits only these, not every
     // idle connection a few times a second.
     std::set<int> m_withJob;
-    struct Backoff {
-        int mismatches = 0;
-        QDateTime until;
-    };
-    std::map<QString, Backoff> m_backoff;  // by peer address
     int m_nextId = 1;
 };
 

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "fleet/fleet_job.h"
@@ -52,6 +53,22 @@ struct AuditRecord {
     // "sent" until the job ends: "verified" when the write held, "failed"
     // when it did not; an attempt cut short stays "sent".
     std::string outcome;
+};
+
+// Password mismatches are counted per object number and per address.
+enum class LockoutKind { Object, Address };
+
+[[nodiscard]] inline std::string_view lockoutKindName(LockoutKind kind) {
+    return kind == LockoutKind::Object ? "object" : "address";
+}
+
+// A subject's password mismatches, and its lock-out while one is in force.
+struct LockoutRecord {
+    LockoutKind kind = LockoutKind::Object;
+    std::string subject;     // an object number or an address
+    int mismatches = 0;      // counted since the count last started again
+    std::string lastAt;      // the last mismatch
+    std::string lockedUntil;  // empty: not locked out (or no longer)
 };
 
 // A job as the operator queues it.
@@ -125,6 +142,23 @@ public:
     [[nodiscard]] virtual std::vector<journal::JournalRow> journal(std::int64_t backupId) = 0;
     [[nodiscard]] virtual bool addAudit(const std::string& object, std::int64_t jobId, const std::string& difference) = 0;
     [[nodiscard]] virtual std::vector<AuditRecord> audit(const std::optional<std::string>& object) = 0;
+
+    // --- password back-off, shared by every server of the store ---
+    // One password mismatch more for the subject; the count starts again when
+    // its last mismatch is older than `seconds`. At `limit` mismatches the
+    // subject is locked out for `seconds`. The subject's record after the
+    // count; none when the store could not count it.
+    virtual std::optional<LockoutRecord> countMismatch(LockoutKind kind, const std::string& subject, int limit,
+                                                       int seconds) = 0;
+    // The object proved its password: its count starts again (a lock-out in force stays).
+    virtual void clearMismatches(const std::string& object) = 0;
+    // Forgets counts whose last mismatch is older than `seconds` and lock-outs that ended.
+    virtual void expireLockouts(int seconds) = 0;
+    // Every subject with a count or a lock-out; `lockedOnly`: those locked out now.
+    [[nodiscard]] virtual std::vector<LockoutRecord> lockouts(bool lockedOnly) = 0;
+    // Ends the lock-out and the count of one subject, or of every subject
+    // (none given); how many subjects had one, or -1 when the store could not be changed.
+    virtual int clearLockouts(const std::optional<std::string>& subject) = 0;
 
     // "ok" when the database is sound, else what its check found.
     [[nodiscard]] virtual std::string integrityCheck() = 0;

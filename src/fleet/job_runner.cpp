@@ -73,6 +73,9 @@ JobRunner::JobRunner(int connectionId, remote::FrameSink& sink, JobRunnerListene
     m_engine->setRemotePath(m_session.get());
     m_engine->setPacing(options.pacing);
     m_session->setFrameSink(&sink);
+    // A server knows a module by the text it identifies itself with, never
+    // by the data of its replies.
+    m_session->setIdentification(remote::RemoteSession::Identification::TextOnly);
     const int zoneHours = options.zoneHours;
     m_session->setTimeZoneHoursProvider([zoneHours] { return zoneHours; });
     if (options.clock) m_session->setClock(options.clock);
@@ -92,23 +95,25 @@ void JobRunner::onData(std::span<const std::uint8_t> bytes) {
     if (m_phase == Phase::Closed) return;
     m_pendingIdentity.clear();
     m_session->onData(m_connectionId, bytes);
-    if (!m_pendingIdentity.empty()) {
-        const std::string number = std::exchange(m_pendingIdentity, {});
-        if (m_object.empty()) {
-            m_object = number;
-            m_phase = Phase::Idle;
-            m_ticks = 0;
-            m_listener.moduleIdentified(m_object, printable(remote::ObjectIdentification::textOf(bytes)));
-        } else if (number != m_object) {
-            // Frames would now carry another object number: this connection
-            // no longer speaks for the object its jobs were claimed for.
-            if (m_job) end(JobEnd::Interrupted, "the module changed its object number to " + number);
-            m_phase = Phase::Closed;
-            m_listener.closeRequested("object number changed from " + m_object + " to " + number);
-            return;
-        }
+    takeIdentity();
+    if (m_phase != Phase::Closed) react();
+}
+
+void JobRunner::takeIdentity() {
+    if (m_pendingIdentity.empty()) return;
+    const std::string number = std::exchange(m_pendingIdentity, {});
+    if (m_object.empty()) {
+        m_object = number;
+        m_phase = Phase::Idle;
+        m_ticks = 0;
+        m_listener.moduleIdentified(m_object, printable(m_session->identificationText()));
+    } else if (number != m_object) {
+        // Frames would now carry another object number: this connection
+        // no longer speaks for the object its jobs were claimed for.
+        if (m_job) end(JobEnd::Interrupted, "the module changed its object number to " + number);
+        m_phase = Phase::Closed;
+        m_listener.closeRequested("object number changed from " + m_object + " to " + number);
     }
-    react();
 }
 
 void JobRunner::onDisconnected() {
@@ -119,7 +124,10 @@ void JobRunner::onDisconnected() {
 
 void JobRunner::Timer4Timer() {
     if (m_phase == Phase::Closed) return;
-    m_session->Timer4Timer();
+    m_pendingIdentity.clear();
+    m_session->Timer4Timer();  // a text that stopped coming is taken now
+    takeIdentity();
+    if (m_phase == Phase::Closed) return;
     ++m_ticks;
     switch (m_phase) {
         case Phase::Unidentified:
@@ -135,6 +143,9 @@ void JobRunner::Timer4Timer() {
         case Phase::AwaitingAnswer:
             if (m_ticks >= kAnswerTicks) end(JobEnd::Interrupted, "the module did not answer");
             break;
+        case Phase::Proving:
+            if (m_ticks >= kProofTicks) endProof(Proof::NoAnswer);
+            break;
         default:
             break;
     }
@@ -146,7 +157,7 @@ void JobRunner::Timer2Timer() {
 
 void JobRunner::react() {
     if (m_options.pacing != link::Pacing::Reactive) return;
-    if (m_phase == Phase::Reading || m_phase == Phase::Verifying) m_session->reactNow();
+    if (m_phase == Phase::Reading || m_phase == Phase::Verifying || m_phase == Phase::Proving) m_session->reactNow();
     if (m_phase == Phase::Writing) m_engine->react();
 }
 
@@ -167,6 +178,23 @@ void JobRunner::start(FleetJob job) {
     startRead();
 }
 
+void JobRunner::prove(std::uint16_t recorded) {
+    if (m_phase != Phase::Idle || m_job) return;
+    m_phase = Phase::Proving;
+    m_ticks = 0;
+    m_proofPassword = recorded;
+    auto& image = m_configuration->workspace.ReceivedImage;
+    std::fill_n(image.begin() + kPasswordBlock, remote::RemoteSession::kBlockSize, std::uint8_t{0xFF});
+    m_session->startBlockRead(kPasswordBlock);
+    react();
+}
+
+void JobRunner::endProof(Proof proof) {
+    m_session->stopRead();
+    m_phase = Phase::Idle;
+    m_listener.proofEnded(proof);
+}
+
 // The read goes to the end whatever password the module holds; the runner
 // judges it once the image is in. Reading changes nothing in the module.
 void JobRunner::startRead() {
@@ -178,6 +206,10 @@ void JobRunner::startRead() {
 
 void JobRunner::remoteReadCompleted() {
     m_engine->resetReadState();
+    if (m_phase == Phase::Proving) {
+        endProof(storedPassword() == m_proofPassword ? Proof::Proved : Proof::Mismatch);
+        return;
+    }
     if (m_phase == Phase::Reading) {
         // Decoded as a file load: every field of the image, so that encoding
         // the whole configuration again changes nothing but what the job sets.
@@ -221,13 +253,16 @@ void JobRunner::afterFirstRead() {
     // connection dropped).
     bool proved = job.password && stored == *job.password;
     const std::string jobNumber = std::to_string(job.id);
+    if (proved) m_listener.passwordProved(job);
     if (job.kind == JobKind::Read) {
         if (job.password && !proved) {
             end(JobEnd::Failed, "the module's read password differs from the one recorded for object " + job.object,
                 true);
             return;
         }
-        if (!kept(read, "read job " + jobNumber, "")) return;
+        // Whoever claims a new object number gets its first read: without a
+        // recorded password nothing says the image is that object's.
+        if (!kept(read, "read job " + jobNumber + (proved ? "" : ", password not proven"), "")) return;
         end(JobEnd::Done, job.password ? "read, backup kept" : "read, backup kept (no password recorded to check)");
         return;
     }

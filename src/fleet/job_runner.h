@@ -26,6 +26,8 @@ namespace kv6::fleet {
 // and the timers and calls in; frames leave through the FrameSink, job
 // progress through the JobRunnerListener.
 //
+//                                   prove(password) <--> proving (a second connection for a connected object)
+//                                         |
 //   unidentified --identification--> idle --start(job)--> reading
 //        | time-out: close               ^                   | whole image in
 //        v                               |                   v
@@ -45,6 +47,8 @@ public:
     static constexpr int kAnswerTicks = 15;     // ticks to wait for a 'P' or 'K' answer
     static constexpr int kDefaultIdentifyTicks = 60;
     static constexpr int kRemoteReadBytes = 1920;  // what a remote read brings: 15 blocks
+    static constexpr int kProofTicks = 40;         // ticks a proof read may take (two repeats of its request)
+    static constexpr std::uint16_t kPasswordBlock = 128;  // the block that holds the read password
 
     struct Options {
         link::Pacing pacing = link::Pacing::Reactive;
@@ -70,16 +74,21 @@ public:
 
     // Starts a job; only while identified() and idle().
     void start(FleetJob job);
+    // Reads the block that holds the module's read password and compares it
+    // with `recorded`; the listener's proofEnded() tells. Only while
+    // identified() and idle().
+    void prove(std::uint16_t recorded);
 
     [[nodiscard]] bool identified() const { return !m_object.empty(); }
     [[nodiscard]] const std::string& object() const { return m_object; }
     [[nodiscard]] bool idle() const { return m_phase == Phase::Idle; }
     [[nodiscard]] bool busy() const { return m_job.has_value(); }
+    [[nodiscard]] bool proving() const { return m_phase == Phase::Proving; }
     [[nodiscard]] std::optional<std::int64_t> jobId() const;
     [[nodiscard]] int connectionId() const { return m_connectionId; }
 
 private:
-    enum class Phase { Unidentified, Idle, Reading, Writing, Verifying, AwaitingAnswer, Closed };
+    enum class Phase { Unidentified, Idle, Proving, Reading, Writing, Verifying, AwaitingAnswer, Closed };
 
     class QuietSinks;
 
@@ -92,6 +101,9 @@ private:
     void remoteResetDone() override;
     void remoteIdentified(const std::string& objectNumber) override;
 
+    // Takes the object number the session found during its last call.
+    void takeIdentity();
+    void endProof(Proof proof);
     void startRead();
     void afterFirstRead();
     void afterVerifyRead();
@@ -126,6 +138,7 @@ private:
     };
     std::unique_ptr<JobImages> m_images;
     std::optional<std::uint16_t> m_passwordAfter;
+    std::uint16_t m_proofPassword = 0;
     int m_ticks = 0;           // ticks in the current phase
 };
 

@@ -27,6 +27,13 @@ struct JobOutcome {
     std::optional<std::uint16_t> recordedPassword;  // the module's read password after the job
 };
 
+// How a connection's proof of its object ended (JobRunner::prove).
+enum class Proof {
+    Proved,    // the module holds the recorded read password
+    Mismatch,  // it holds another
+    NoAnswer,  // it did not answer the read in time
+};
+
 // What a job runner tells the server. Called from inside the runner's
 // methods; a listener must not destroy the runner from a callback (it asks
 // for the close and does it later).
@@ -45,6 +52,10 @@ public:
     // its audit line is kept.
     [[nodiscard]] virtual std::string changeSent(const FleetJob& job, const std::string& difference) = 0;
     virtual void jobEnded(const FleetJob& job, const JobOutcome& outcome) = 0;
+    // The module proved the read password recorded for the job's object.
+    virtual void passwordProved(const FleetJob& /*job*/) {}
+    // The proof asked by JobRunner::prove ended.
+    virtual void proofEnded(Proof /*proof*/) {}
     // The connection should be closed (never identified, or changed its object number).
     virtual void closeRequested(const std::string& reason) = 0;
 };

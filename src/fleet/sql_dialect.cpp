@@ -6,8 +6,9 @@ QString SqlDialect::driverName() const {
     return m_kind == Kind::Sqlite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL");
 }
 
-QStringList SqlDialect::sessionSetup() const {
+QStringList SqlDialect::sessionSetup(bool readOnly) const {
     if (m_kind == Kind::Postgres) return {};
+    if (readOnly) return {QStringLiteral("PRAGMA busy_timeout=10000"), QStringLiteral("PRAGMA query_only=ON")};
     // WAL: kv6ctl reads while kv6d writes; a writer waits for another instead
     // of failing, from the first statement on (a new file's switch to WAL
     // included).
@@ -34,7 +35,8 @@ QString SqlDialect::integrityCheck() const {
 QString SqlDialect::clock(int secondsAgo) const {
     const QString ago = QString::number(secondsAgo);
     if (m_kind == Kind::Sqlite)
-        return QStringLiteral("strftime('%Y-%m-%dT%H:%M:%SZ', 'now', '-%1 seconds')").arg(ago);
+        return QStringLiteral("strftime('%Y-%m-%dT%H:%M:%SZ', 'now', '%1 seconds')")
+            .arg(QString::number(-secondsAgo).prepend(secondsAgo <= 0 ? QStringLiteral("+") : QString()));
     return QStringLiteral("to_char((now() - interval '%1 seconds') AT TIME ZONE 'UTC', "
                           "'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"')")
         .arg(ago);

@@ -16,8 +16,8 @@ public:
 
     [[nodiscard]] Kind kind() const { return m_kind; }
     [[nodiscard]] QString driverName() const;
-    // Run once on every new connection.
-    [[nodiscard]] QStringList sessionSetup() const;
+    // Run once on every new connection (one that may only read changes nothing).
+    [[nodiscard]] QStringList sessionSetup(bool readOnly = false) const;
     // The schema statement with its placeholders filled in.
     [[nodiscard]] QString schema(QString statement) const;
     // Appended to the SELECT that picks a job to claim.
@@ -27,7 +27,8 @@ public:
     [[nodiscard]] QString integrityCheck() const;
     // The database's own clock as "YYYY-MM-DDTHH:MM:SSZ", `secondsAgo` back:
     // leases and heartbeats of several servers are timed by one clock. Read
-    // once per statement (or transaction), not once per row.
+    // once per statement (or transaction), not once per row. A negative
+    // `secondsAgo` is a time ahead.
     [[nodiscard]] QString clock(int secondsAgo = 0) const;
     // Held around the migrations so that servers starting at once migrate
     // one after another (empty where one file has one writer at a time).

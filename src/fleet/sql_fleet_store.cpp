@@ -7,8 +7,13 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QUrl>
 #include <QUuid>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "fleet/sql_migrations.h"
 #include "fleet/sql_store_text.h"
@@ -18,6 +23,9 @@ namespace kv6::fleet {
 Q_LOGGING_CATEGORY(lcStore, "kv6.store")
 
 namespace {
+
+// Whether this program may write the file or folder (as its effective user).
+bool writable(const QString& path) { return ::faccessat(AT_FDCWD, path.toLocal8Bit().constData(), W_OK, AT_EACCESS) == 0; }
 
 QString formatName(WriteFormat format) {
     switch (format) {
@@ -84,7 +92,35 @@ bool SqlFleetStore::open(std::string& error) {
     m_parsed = SqlLocation::parse(m_location, error);
     if (!m_parsed) return false;
     m_dialect = SqlDialect::forKind(m_parsed->kind());
-    return connectDatabase(error) && migrate(error);
+    if (!connectDatabase(error)) return false;
+    return m_readOnly ? checkVersion(error) : migrate(error);
+}
+
+bool SqlFleetStore::readable() {
+    QSqlQuery query(m_db);
+    return query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) && query.next();
+}
+
+bool SqlFleetStore::checkVersion(std::string& error) {
+    QSqlQuery query(m_db);
+    if (!run(query, QStringLiteral("SELECT version FROM schema_version")) || !query.next()) {
+        error = "cannot read the store " + displayLocation().toStdString() + ": " + query.lastError().text().toStdString();
+        return false;
+    }
+    const int version = query.value(0).toInt();
+    if (version == schemaVersion()) return true;
+    error = "the store " + displayLocation().toStdString() + " is read-only and has schema version " +
+            std::to_string(version) + ", not this program's " + std::to_string(schemaVersion()) +
+            ": open it once with write access";
+    return false;
+}
+
+bool SqlFleetStore::lockForServer(std::string& error) {
+    if (!m_parsed || m_parsed->kind() != SqlDialect::Kind::Sqlite) return true;
+    auto lock = std::make_unique<SqlFileLock>(m_db.databaseName());
+    if (!lock->take(m_leaseOwner, error)) return false;
+    m_lock = std::move(lock);
+    return true;
 }
 
 bool SqlFleetStore::connectDatabase(std::string& error) {
@@ -99,11 +135,27 @@ bool SqlFleetStore::connectDatabase(std::string& error) {
     }
     if (where.kind() == SqlDialect::Kind::Sqlite) {
         const QFileInfo info(where.file());
-        if (!QDir().mkpath(info.absolutePath())) {
-            error = "cannot create the folder " + info.absolutePath().toStdString();
-            return false;
+        const QString file = info.absoluteFilePath();
+        if (info.exists()) {
+            // SQLite writes beside the file too (its -wal and -shm files).
+            m_readOnly = !writable(file) || !writable(info.absolutePath());
+        } else {
+            if (!QDir().mkpath(info.absolutePath())) {
+                error = "cannot create the folder " + info.absolutePath().toStdString();
+                return false;
+            }
+            // It holds every module's read password and codes: readable by its
+            // owner only. SQLite gives its -wal and -shm files the same mode.
+            const int fd = ::open(file.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+            if (fd >= 0)
+                ::close(fd);
+            else if (errno != EEXIST) {
+                error = "cannot create " + file.toStdString() + ": " + std::strerror(errno);
+                return false;
+            }
         }
-        m_db.setDatabaseName(info.absoluteFilePath());
+        m_db.setDatabaseName(file);
+        m_db.setConnectOptions(m_readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY") : QString());
     } else {
         m_db.setHostName(where.host());
         m_db.setPort(where.port());
@@ -117,8 +169,21 @@ bool SqlFleetStore::connectDatabase(std::string& error) {
         error = "cannot open " + where.display().toStdString() + ": " + m_db.lastError().text().toStdString();
         return false;
     }
+    if (m_readOnly && !readable()) {
+        // A WAL store whose -shm file is gone (its last writer closed it) and
+        // cannot be made in a folder this program may not write: read the file
+        // as it stands, which is the whole store then.
+        m_db.close();
+        m_db.setDatabaseName(QUrl::fromLocalFile(m_db.databaseName()).toString(QUrl::FullyEncoded) +
+                             QStringLiteral("?immutable=1"));
+        m_db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"));
+        if (!m_db.open()) {
+            error = "cannot open " + where.display().toStdString() + ": " + m_db.lastError().text().toStdString();
+            return false;
+        }
+    }
     QSqlQuery query(m_db);
-    for (const QString& statement : m_dialect.sessionSetup()) run(query, statement);
+    for (const QString& statement : m_dialect.sessionSetup(m_readOnly)) run(query, statement);
     return true;
 }
 

@@ -5,11 +5,13 @@
 #include <QString>
 #include <QVariant>
 #include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include "fleet/fleet_store.h"
 #include "fleet/sql_dialect.h"
+#include "fleet/sql_file_lock.h"
 #include "fleet/sql_location.h"
 
 namespace kv6::fleet {
@@ -70,6 +72,13 @@ public:
     [[nodiscard]] bool addAudit(const std::string& object, std::int64_t jobId, const std::string& difference) override;
     [[nodiscard]] std::vector<AuditRecord> audit(const std::optional<std::string>& object) override;
 
+    std::optional<LockoutRecord> countMismatch(LockoutKind kind, const std::string& subject, int limit,
+                                               int seconds) override;
+    void clearMismatches(const std::string& object) override;
+    void expireLockouts(int seconds) override;
+    [[nodiscard]] std::vector<LockoutRecord> lockouts(bool lockedOnly) override;
+    int clearLockouts(const std::optional<std::string>& subject) override;
+
     [[nodiscard]] std::string integrityCheck() override;
 
     [[nodiscard]] bool heartbeat() override;
@@ -79,9 +88,20 @@ public:
 
     // The location as it may be shown: no password.
     [[nodiscard]] QString displayLocation() const;
+    // An SQLite file this program may not write (or whose folder it may not
+    // write) is opened for reading: lists work, changes fail.
+    [[nodiscard]] bool readOnly() const { return m_readOnly; }
+    // A server's claim on the store: on an SQLite file, the lock that keeps a
+    // second server off it (false with the reason, naming the holder); a
+    // PostgreSQL database is shared by design. After open().
+    [[nodiscard]] bool lockForServer(std::string& error);
 
 private:
     bool connectDatabase(std::string& error);
+    // Whether a statement can read the open database.
+    [[nodiscard]] bool readable();
+    // A read-only store's schema must be this program's: nothing can migrate it.
+    bool checkVersion(std::string& error);
     void notifyQueued(const QString& object);
     // Jobs that went back to the queue get their objects announced.
     // Reads the objects a statement RETURNING them gave; returns how many rows.
@@ -130,6 +150,8 @@ private:
     QSqlDatabase m_db;
     std::map<QString, QSqlQuery> m_kept;  // by statement text
     std::string m_lastError;
+    bool m_readOnly = false;
+    std::unique_ptr<SqlFileLock> m_lock;
 };
 
 }  // namespace kv6::fleet

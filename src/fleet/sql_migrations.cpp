@@ -50,6 +50,13 @@ const std::vector<QStringList>& schemaMigrations() {
             QStringLiteral("ALTER TABLE jobs ADD COLUMN renumber INTEGER NOT NULL DEFAULT 0"),
             QStringLiteral("ALTER TABLE jobs ADD COLUMN password_from_file INTEGER NOT NULL DEFAULT 0"),
         },
+        {
+            // Password mismatches per object number and per address, and the
+            // lock-outs they led to: every server of the store refuses alike.
+            QStringLiteral("CREATE TABLE lockouts (kind VARCHAR(8) NOT NULL, subject VARCHAR(64) NOT NULL, "
+                           "mismatches INTEGER NOT NULL, last_at VARCHAR(20) NOT NULL, locked_until VARCHAR(20), "
+                           "PRIMARY KEY (kind, subject))"),
+        },
     };
     return migrations;
 }

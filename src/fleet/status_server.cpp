@@ -8,10 +8,10 @@
 namespace kv6::fleet {
 
 StatusServer::StatusServer(const FleetServer& fleet, QObject* parent) : QObject(parent), m_fleet(fleet) {
-    connect(&m_server, &QTcpServer::newConnection, this, &StatusServer::onNewConnection);
+    connect(&m_server, &AcceptLoop::accepted, this, &StatusServer::onAccepted);
 }
 
-bool StatusServer::listen(quint16 port) { return m_server.listen(QHostAddress::Any, port); }
+bool StatusServer::listen(quint16 port) { return m_server.listen(QHostAddress::Any, port, kBacklog); }
 
 QByteArray StatusServer::answer() const {
     const bool up = m_fleet.storeReachable();
@@ -22,24 +22,25 @@ QByteArray StatusServer::answer() const {
            "\r\nConnection: close\r\n\r\n" + body;
 }
 
-void StatusServer::onNewConnection() {
-    while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-        // Answer once the request's head is in (closing on unread bytes would
-        // reset the connection before the checker reads the answer); a silent
-        // or endless peer is cut off.
-        auto* timeout = new QTimer(socket);
-        timeout->setSingleShot(true);
-        connect(timeout, &QTimer::timeout, socket, [socket] { socket->abort(); });
-        connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-            const QByteArray seen = socket->peek(kRequestLimit);
-            if (!seen.contains("\r\n\r\n") && !seen.contains("\n\n") && seen.size() < kRequestLimit) return;
-            socket->readAll();
-            socket->write(answer());
-            socket->disconnectFromHost();
-        });
-        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        timeout->start(kTimeoutMs);
-    }
+void StatusServer::onAccepted(QTcpSocket* socket) {
+    socket->setParent(this);
+    // Answer once the request's head is in (closing on unread bytes would
+    // reset the connection before the checker reads the answer); a silent
+    // or endless peer is cut off.
+    auto* timeout = new QTimer(socket);
+    timeout->setSingleShot(true);
+    connect(timeout, &QTimer::timeout, socket, [socket] { socket->abort(); });
+    connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+        const QByteArray seen = socket->peek(kRequestLimit);
+        if (!seen.contains("\r\n\r\n") && !seen.contains("\n\n") && seen.size() < kRequestLimit) return;
+        socket->readAll();
+        socket->write(answer());
+        socket->disconnectFromHost();
+    });
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    // Its descriptor is closed: the reserve is taken back.
+    connect(socket, &QObject::destroyed, &m_server, &AcceptLoop::descriptorFreed);
+    timeout->start(kTimeoutMs);
 }
 
 }  // namespace kv6::fleet

@@ -1,7 +1,8 @@
 #pragma once
 
 #include <QObject>
-#include <QTcpServer>
+
+#include "fleet/accept_loop.h"
 
 namespace kv6::fleet {
 
@@ -11,12 +12,15 @@ class FleetServer;
 // gets one HTTP/1.0 answer and the connection closes. "200 OK" while the
 // server listens and reaches its store, "503 Service Unavailable" (with the
 // store's problem) while the store is lost or keeps no change, so that new
-// module calls go to the other servers.
+// module calls go to the other servers. It keeps a descriptor in reserve: a
+// check is answered even while the modules hold every descriptor the process
+// may open.
 class StatusServer final : public QObject {
     Q_OBJECT
 public:
     static constexpr int kRequestLimit = 4096;  // more is not a health check
     static constexpr int kTimeoutMs = 2000;
+    static constexpr int kBacklog = 128;
 
     explicit StatusServer(const FleetServer& fleet, QObject* parent = nullptr);
 
@@ -27,10 +31,10 @@ public:
     [[nodiscard]] QByteArray answer() const;
 
 private:
-    void onNewConnection();
+    void onAccepted(QTcpSocket* socket);
 
     const FleetServer& m_fleet;
-    QTcpServer m_server;
+    AcceptLoop m_server{true};
 };
 
 }  // namespace kv6::fleet

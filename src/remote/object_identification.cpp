@@ -21,17 +21,34 @@ std::optional<std::string> ObjectIdentification::fromSr(std::string_view text) {
     return std::string{text.substr(kSrNumberIndex, kNumberLength)};
 }
 
+namespace {
+// The second '#' field, whether a closing '#' ends it, and "FALSE" when there is none.
+std::string_view admField(std::string_view text, bool& closed) {
+    closed = false;
+    const auto first = text.find('#');
+    if (first == std::string_view::npos) return "FALSE";
+    const auto start = first + 1;
+    const auto second = text.find('#', start);
+    closed = second != std::string_view::npos;
+    return text.substr(start, closed ? second - start : std::string_view::npos);
+}
+}  // namespace
+
 std::optional<std::string> ObjectIdentification::fromAdm(std::string_view text) {
     if (text.find("ADM") == std::string_view::npos) return std::nullopt;
-    std::string_view field = "FALSE";
-    const auto first = text.find('#');
-    if (first != std::string_view::npos) {
-        const auto start = first + 1;
-        const auto second = text.find('#', start);
-        field = text.substr(start, second == std::string_view::npos ? std::string_view::npos : second - start);
-    }
+    bool closed = false;
+    const std::string_view field = admField(text, closed);
     if (field.size() <= kAdmNumberIndex) return std::string{};
     return std::string{field.substr(kAdmNumberIndex, kNumberLength)};
+}
+
+bool ObjectIdentification::namesWholeNumber(std::string_view text) {
+    if (text.find("ADM") != std::string_view::npos) {
+        bool closed = false;
+        const std::string_view field = admField(text, closed);
+        return text.find('#') != std::string_view::npos && (closed || field.size() >= kAdmNumberIndex + kNumberLength);
+    }
+    return text.find("SR") != std::string_view::npos && text.size() >= kSrNumberIndex + kNumberLength;
 }
 
 }  // namespace kv6::remote

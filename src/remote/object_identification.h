@@ -19,6 +19,9 @@ public:
     [[nodiscard]] static std::optional<std::string> fromSr(std::string_view text);
     // Characters 3 to 6 of the second '#' field, read as "FALSE" when missing.
     [[nodiscard]] static std::optional<std::string> fromAdm(std::string_view text);
+    // Whether the text holds all four characters of the number it names
+    // ("ADM" counting over "SR"); false when it names none.
+    [[nodiscard]] static bool namesWholeNumber(std::string_view text);
 };
 
 }  // namespace kv6::remote

@@ -82,7 +82,7 @@ void RemoteSession::N19Click() {
 void RemoteSession::onConnected(int connectionId, std::uint16_t remotePort) {
     if (!m_listening || find(connectionId) != nullptr) return;
     const bool first = m_connections.empty();
-    m_connections.push_back(Connection{connectionId, {}, std::nullopt});
+    m_connections.push_back(Connection{connectionId, {}, std::nullopt, {}});
     const auto greeting = Greeting::build(m_clock(), m_zoneHours());
     if (m_sink != nullptr) m_sink->sendBytes(connectionId, greeting);
     traceLine("Connect^ " + std::to_string(remotePort));
@@ -98,6 +98,18 @@ void RemoteSession::onData(int connectionId, std::span<const std::uint8_t> bytes
     if (connection == nullptr || bytes.empty()) return;
     const bool tracing = m_trace.tracing(TraceChannel::Remote);
     if (tracing) traceReceived(bytes);
+    const bool textOnly = m_identification == Identification::TextOnly;
+    if (textOnly) {
+        // A receive event that does not start or go on with a frame is text.
+        if (connection->assembler.pendingSize() == 0 && bytes[0] != RemoteFrame::kStart) {
+            for (const std::string& text : connection->line.feed(bytes))
+                if (Connection* still = find(connectionId)) identify(*still, text);
+            if (tracing)
+                for (std::size_t i = 0; i < bytes.size(); ++i) traceLine(std::to_string(i) + " : " + hex2(bytes[i]));
+            return;
+        }
+        if (const auto text = connection->line.flush()) identify(*connection, *text);
+    }
     // Only the module that gets the commands may answer them; every module's
     // identification is kept for when it takes the commands over.
     if (connection == &m_connections.front()) {
@@ -106,7 +118,8 @@ void RemoteSession::onData(int connectionId, std::span<const std::uint8_t> bytes
             handleReply(reply);
         }
     }
-    if (Connection* still = find(connectionId)) identify(*still, bytes);
+    if (!textOnly)
+        if (Connection* still = find(connectionId)) identify(*still, ObjectIdentification::textOf(bytes));
     if (tracing)
         for (std::size_t i = 0; i < bytes.size(); ++i) traceLine(std::to_string(i) + " : " + hex2(bytes[i]));
 }
@@ -139,7 +152,10 @@ void RemoteSession::promoteNextConnection() {
 
 void RemoteSession::Timer4Timer() {
     if (!m_listening) return;
-    for (Connection& connection : m_connections) connection.assembler.tick();
+    for (Connection& connection : m_connections) {
+        connection.assembler.tick();
+        if (const auto text = connection.line.tick()) identify(connection, *text);
+    }
     if (m_waiting) setRemoteStatus(m_remoteStatus.empty() ? std::string(kWaitingText) : std::string{});
     if (!connected()) return;
     if (m_readActive) {
@@ -157,7 +173,17 @@ void RemoteSession::startRead(std::uint16_t readPassword, bool checkPassword) {
     m_checkPassword = checkPassword;
     m_readActive = true;
     m_nextAddress = 0;
+    m_readEnd = kReadEndAddress;
     m_replyCountdown = 0;  // the next tick sends the first request
+}
+
+void RemoteSession::startBlockRead(std::uint16_t address) {
+    m_readPassword = 0;
+    m_checkPassword = false;
+    m_readActive = true;
+    m_nextAddress = address;
+    m_readEnd = static_cast<std::uint16_t>(address + kBlockSize);
+    m_replyCountdown = 0;
 }
 
 void RemoteSession::reactNow() {
@@ -230,7 +256,7 @@ void RemoteSession::traceLine(const std::string& line) { m_trace.trace(TraceChan
 
 void RemoteSession::stepRead() {
     if (--m_replyCountdown > 0) return;  // a request is outstanding
-    if (m_nextAddress >= kReadEndAddress) {
+    if (m_nextAddress >= m_readEnd) {
         m_readActive = false;
         completeRead();
         return;
@@ -305,13 +331,15 @@ void RemoteSession::handleReadReply(const RemoteReply& reply) {
     }
 }
 
-void RemoteSession::identify(Connection& connection, std::span<const std::uint8_t> bytes) {
-    const std::string_view text = ObjectIdentification::textOf(bytes);
+void RemoteSession::identify(Connection& connection, std::string_view text) {
     const bool primary = &connection == &m_connections.front();
     for (auto number : {ObjectIdentification::fromSr(text), ObjectIdentification::fromAdm(text)}) {
         if (!number) continue;
         connection.objectNumber = *number;
-        if (primary) setObjectNumber(*number);
+        if (primary) {
+            m_identificationText = text;
+            setObjectNumber(*number);
+        }
     }
 }
 

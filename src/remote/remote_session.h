@@ -13,6 +13,7 @@
 #include "link/remote_write_path.h"
 #include "remote/frame_sink.h"
 #include "remote/greeting.h"
+#include "remote/identification_line.h"
 #include "remote/remote_frame.h"
 #include "remote/remote_session_listener.h"
 #include "remote/reply_assembler.h"
@@ -43,8 +44,17 @@ public:
     static constexpr std::size_t kPasswordBlockSize = 250;
     static constexpr std::size_t kImageDumpBytes = 1000;
 
+    // Where an object number comes from. EveryReply, the desktop tool's rule:
+    // any received bytes before their first zero byte that hold "SR" or
+    // "ADM", frames included. TextOnly: only texts outside frames, each
+    // collected until it ends (IdentificationLine), so that data a module was
+    // asked to read (an object number 5352 packs to "SR") never renames it.
+    enum class Identification { EveryReply, TextOnly };
+
     RemoteSession(image::Workspace& workspace, StatusSink& status, TraceSink& trace,
                   RemoteSessionListener& listener);
+
+    void setIdentification(Identification how) { m_identification = how; }
 
     void setFrameSink(FrameSink* sink) { m_sink = sink; }
     // The local date and time for the greeting; the default reads the system clock.
@@ -69,6 +79,9 @@ public:
     // Without `checkPassword` the stored password is not compared after block
     // 0 and the read goes to the end; the caller judges the image itself.
     void startRead(std::uint16_t readPassword, bool checkPassword = true);
+    // Reads the one block at `address` (a multiple of 128), with no password
+    // check; completes as a whole read does.
+    void startBlockRead(std::uint16_t address);
     // Abandons a read without completing it (its owner gave up on it).
     void stopRead() { m_readActive = false; }
     // Reactive pacing: the owner calls this after the module's bytes were
@@ -90,6 +103,8 @@ public:
     [[nodiscard]] bool readActive() const { return m_readActive; }
     [[nodiscard]] std::uint16_t nextAddress() const { return m_nextAddress; }
     [[nodiscard]] const std::string& objectNumber() const { return m_objectNumber; }
+    // The text the last object number was taken from.
+    [[nodiscard]] const std::string& identificationText() const { return m_identificationText; }
     [[nodiscard]] std::size_t pendingBytes(int connectionId) const;
 
 private:
@@ -97,6 +112,7 @@ private:
         int id = 0;
         ReplyAssembler assembler;
         std::optional<std::string> objectNumber;  // from its last identification text
+        IdentificationLine line;  // TextOnly: the text being collected
     };
 
     [[nodiscard]] Connection* find(int connectionId);
@@ -109,7 +125,7 @@ private:
     void completeRead();
     void handleReply(const RemoteReply& reply);
     void handleReadReply(const RemoteReply& reply);
-    void identify(Connection& connection, std::span<const std::uint8_t> bytes);
+    void identify(Connection& connection, std::string_view text);
     void promoteNextConnection();
     void setObjectNumber(const std::string& number);
     void traceReceived(std::span<const std::uint8_t> bytes);
@@ -127,11 +143,14 @@ private:
     std::string m_remoteStatus;  // what panel 2 shows, for the blink
     std::vector<Connection> m_connections;  // oldest first
     std::string m_objectNumber;
+    std::string m_identificationText;
+    Identification m_identification = Identification::EveryReply;
 
     bool m_readActive = false;
     std::uint16_t m_readPassword = 0;
     bool m_checkPassword = true;
     std::uint16_t m_nextAddress = 0;
+    std::uint16_t m_readEnd = kReadEndAddress;
     int m_replyCountdown = 0;
     int m_idleTicks = 0;
 };

@@ -181,10 +181,10 @@ TEST_F(FleetRun, AModuleWhosePasswordDoesNotMatchIsRefusedAndNothingIsWritten) {
     EXPECT_EQ(readFile(dir.filePath("after.prg")), readFile(dir.filePath("module.prg")));
     EXPECT_TRUE(fleet({"audit"}).out.isEmpty());
 
-    // Three mismatches from one address: its next call is closed at once.
+    // Three mismatches of object 1001: its next call is closed once it says who it is.
     startModule(module2, {"--object", "1001"});
     EXPECT_TRUE(module2.waitForFinished(5000));
-    EXPECT_TRUE(serverSaid("kv6d: refusing 127.0.0.1 for 600 s after repeated password mismatches"))
+    EXPECT_TRUE(serverSaid("kv6d: refusing object 1001 from 127.0.0.1: locked out until "))
         << serverLog.toStdString();
 }
 
@@ -338,6 +338,12 @@ TEST(Kv6dArguments, ABadArgumentIsNamedWithWhatItNeeds) {
         {{"--max-attempts"}, "kv6d: --max-attempts needs a value\n"},
         {{"--pace", "fast"}, "kv6d: --pace needs module or reactive\n"},
         {{"--listen"}, "kv6d: unknown argument '--listen'\n"},
+        {{"--proxy-from", "haproxy.local"},
+         "kv6d: --proxy-from needs addresses or ADDRESS/BITS: 'haproxy.local' is not an address or ADDRESS/BITS\n"},
+        {{"--proxy-from", ","}, "kv6d: --proxy-from needs addresses or ADDRESS/BITS: none given\n"},
+        {{"--mismatch-limit", "0"}, "kv6d: --mismatch-limit needs a number 1..1000\n"},
+        {{"--backoff=-1"}, "kv6d: --backoff needs seconds 1..604800\n"},
+        {{"--max-unidentified-per-address", "many"}, "kv6d: --max-unidentified-per-address needs a number 0..1000000\n"},
     };
     for (const auto& [arguments, line] : cases) {
         QProcess server;

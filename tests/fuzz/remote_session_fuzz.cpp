@@ -1,6 +1,7 @@
 // The remote session under arbitrary streams from up to three connections,
 // with connects, disconnects, timer ticks and the tool's own commands
-// interleaved: idle, during a remote read and during writes.
+// interleaved: idle, during a remote read and during writes; identifying
+// as the desktop tool does or as the server does.
 #include <cstdint>
 
 #include "common/status_sink.h"
@@ -42,6 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     session.setFrameSink(&sink);
     session.setClock([] { return kv6::remote::LocalDateTime{2026, 12, 7, 10, 0, 0}; });
     session.setTimeZoneHoursProvider([] { return 3; });
+    // Odd-sized inputs run the server's way of identifying (texts only, collected).
+    if (size % 2 == 1) session.setIdentification(kv6::remote::RemoteSession::Identification::TextOnly);
     session.N18Click();
 
     while (!in.done()) {
@@ -55,7 +58,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 break;
             }
             case 5: for (int t = in.byte() % 20; t > 0; --t) session.Timer4Timer(); break;
-            case 6: session.startRead(in.word()); break;
+            case 6: {
+                const std::uint16_t word = in.word();
+                if (word % 8 == 7)
+                    session.startBlockRead(static_cast<std::uint16_t>(word / 8 % 32 * 128));
+                else
+                    session.startRead(word);
+                break;
+            }
             case 7: {
                 const std::uint16_t address = in.word() % 4096;
                 const auto bytes = in.run(kv6::remote::RemoteFrame::kMaxWriteBytes);

@@ -18,7 +18,8 @@ const char* const kFleetUsage =
     "       kv6ctl fleet backups --object N [--json] [--db FILE|URL]\n"
     "       kv6ctl fleet backup ID --out FILE.prg [--db FILE|URL]\n"
     "       kv6ctl fleet cancel JOB [--db FILE|URL]\n"
-    "       kv6ctl fleet audit [--object N] [--json] [--db FILE|URL]\n";
+    "       kv6ctl fleet audit [--object N] [--json] [--db FILE|URL]\n"
+    "       kv6ctl fleet lockouts [--json] [--clear OBJECT|ADDRESS|--all] [--db FILE|URL]\n";
 }  // namespace
 
 int fleetUsageError(const QString& message) {
@@ -30,7 +31,7 @@ int fleetUsageError(const QString& message) {
 int runFleet(const QStringList& args) {
     const std::map<QString, std::function<int(fleet::FleetStore&, const FleetOptions&)>> subcommands = {
         {"queue", fleetQueue},   {"jobs", fleetJobs},     {"modules", fleetModules}, {"backups", fleetBackups},
-        {"backup", fleetBackup}, {"cancel", fleetCancel}, {"audit", fleetAudit},
+        {"backup", fleetBackup}, {"cancel", fleetCancel}, {"audit", fleetAudit},     {"lockouts", fleetLockouts},
     };
     if (args.isEmpty()) return fleetUsageError(QStringLiteral("a subcommand is needed"));
     if (args.first() == QLatin1String("--help")) {
@@ -55,6 +56,13 @@ int runFleet(const QStringList& args) {
     if (!store.open(error)) {
         std::fprintf(stderr, "kv6ctl fleet: %s\n", error.c_str());
         return 2;
+    }
+    const bool changes = args[at] == QLatin1String("queue") || args[at] == QLatin1String("cancel") ||
+                         (args[at] == QLatin1String("lockouts") && options.clear);
+    if (changes && store.readOnly()) {
+        std::fprintf(stderr, "kv6ctl fleet: the store %s is read-only: %s needs write access to it and to its folder\n",
+                     qPrintable(store.displayLocation()), qPrintable(args[at]));
+        return 1;
     }
     return found->second(store, options);
 }

@@ -14,6 +14,7 @@ int fleetBackups(fleet::FleetStore& store, const FleetOptions& options);
 int fleetBackup(fleet::FleetStore& store, const FleetOptions& options);
 int fleetCancel(fleet::FleetStore& store, const FleetOptions& options);
 int fleetAudit(fleet::FleetStore& store, const FleetOptions& options);
+int fleetLockouts(fleet::FleetStore& store, const FleetOptions& options);
 
 // Prints "kv6ctl fleet: message" and the fleet usage; returns 2.
 int fleetUsageError(const QString& message);

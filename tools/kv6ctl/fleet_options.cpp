@@ -12,7 +12,7 @@ bool validObjectNumber(const QString& text) {
 }
 
 FleetOptions parseFleetOptions(const QStringList& args) {
-    static const QStringList withValue = {"--db", "--object", "--password", "--new", "--state", "--out"};
+    static const QStringList withValue = {"--db", "--object", "--password", "--new", "--state", "--out", "--clear"};
     FleetOptions o;
     for (int i = 0; i < args.size() && o.error.isEmpty(); ++i) {
         QString name = args[i];
@@ -45,6 +45,9 @@ FleetOptions parseFleetOptions(const QStringList& args) {
             (name == "--password" ? o.password : o.newPassword) = number;
         } else if (name == "--state") {
             o.state = value;
+        } else if (name == "--clear") {
+            if (value.isEmpty()) bad();
+            o.clear = value;
         } else if (name == "--out") {
             if (value.isEmpty()) bad();
             o.out = value;

@@ -14,6 +14,7 @@ struct FleetOptions {
     std::optional<quint16> newPassword;  // --new N
     std::optional<QString> state;      // --state S
     QString out;                       // --out FILE.prg
+    std::optional<QString> clear;      // --clear OBJECT|ADDRESS|--all
     bool force = false;                // --force
     bool renumber = false;             // --renumber: a write sends the file's object number
     bool passwordFromFile = false;     // --password-from-file: a write sends the .prg's read password

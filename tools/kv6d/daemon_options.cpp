@@ -19,6 +19,9 @@ std::optional<int> number(const QString& text, int low, int high) {
 const char* daemonUsage() {
     return "Usage: kv6d [--port N] [--db FILE|URL] [--time-zone N] [--pace module] [--no-inventory-read]\n"
            "            [--max-attempts N] [--identify-timeout S] [--status-port N] [--lease S]\n"
+           "            [--mismatch-limit N] [--address-mismatch-limit N] [--backoff S]\n"
+           "            [--proxy-from ADDRESS[/BITS],...] [--max-unidentified N]\n"
+           "            [--max-unidentified-per-address N]\n"
            "The programming server of a fleet of KV6 alarm transmission modules: every\n"
            "module that connects in over GPRS is identified by its object number and\n"
            "carries out the jobs queued for it with `kv6ctl fleet queue` (read, write,\n"
@@ -44,6 +47,24 @@ const char* daemonUsage() {
            "                       the store is reachable, 503 while it is not\n"
            "  --lease S            seconds before a running job of a server that stopped\n"
            "                       may be taken by another (default 30)\n"
+           "  --mismatch-limit N   password mismatches of one object number before it is\n"
+           "                       locked out (default 3); a proven password starts the\n"
+           "                       count again\n"
+           "  --address-mismatch-limit N\n"
+           "                       password mismatches from one address, whatever the\n"
+           "                       object, before it is locked out (default 30; 0: never)\n"
+           "  --backoff S          seconds a lock-out lasts and a count is kept (default 600);\n"
+           "                       `kv6ctl fleet lockouts` shows and clears them\n"
+           "  --proxy-from LIST    load balancers (addresses or ADDRESS/BITS, comma-separated\n"
+           "                       or repeated) whose connections start with a PROXY protocol\n"
+           "                       v2 header (HAProxy's send-proxy-v2): the module's address\n"
+           "                       is taken from it; a connection from them without one is closed\n"
+           "  --max-unidentified N connections that have not identified themselves yet,\n"
+           "                       in all; at the limit kv6d accepts no more until one\n"
+           "                       identifies or is closed (default 1024; 0: no limit)\n"
+           "  --max-unidentified-per-address N\n"
+           "                       the same from one address; beyond it a connection is\n"
+           "                       closed at once (default 128; 0: no limit)\n"
            "  --help               print this text and exit\n"
            "  --version            print the version and exit\n";
 }
@@ -103,6 +124,25 @@ DaemonOptions parseDaemonOptions(const QStringList& args) {
             numeric(3, 3600, "seconds", [&](int n) { o.server.leaseSeconds = n; });
         } else if (name == "--identify-timeout") {
             numeric(1, 86400, "seconds", [&](int n) { o.server.identifySeconds = n; });
+        } else if (name == "--mismatch-limit") {
+            numeric(1, 1000, "a number", [&](int n) { o.server.objectMismatchLimit = n; });
+        } else if (name == "--address-mismatch-limit") {
+            numeric(0, 100000, "a number", [&](int n) { o.server.addressMismatchLimit = n; });
+        } else if (name == "--backoff") {
+            numeric(1, 604800, "seconds", [&](int n) { o.server.backoffSeconds = n; });
+        } else if (name == "--max-unidentified") {
+            numeric(0, 1000000, "a number", [&](int n) { o.server.unidentified.total = n; });
+        } else if (name == "--max-unidentified-per-address") {
+            numeric(0, 1000000, "a number", [&](int n) { o.server.unidentified.perAddress = n; });
+        } else if (name == "--proxy-from") {
+            if (!takeValue()) break;
+            o.proxyFrom << value.split(',', Qt::SkipEmptyParts);
+            QString problem;
+            if (const auto sources = fleet::ProxySources::parse(o.proxyFrom, problem); sources && !o.proxyFrom.isEmpty())
+                o.server.proxyFrom = *sources;
+            else
+                o.error = "--proxy-from needs addresses or ADDRESS/BITS: " +
+                          (problem.isEmpty() ? QStringLiteral("none given") : problem);
         } else {
             o.error = "unknown argument '" + name + "'";
         }

@@ -13,6 +13,7 @@ struct DaemonOptions {
     QString db;  // empty: the default store
     std::optional<quint16> statusPort;  // none: no health checks
     fleet::FleetServer::Options server;
+    QStringList proxyFrom;  // --proxy-from, as given
     bool help = false;
     bool version = false;
     QString error;  // non-empty: the arguments were not usable

@@ -57,6 +57,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kv6d: %s\n", error.c_str());
         return 1;
     }
+    if (store.readOnly()) {
+        std::fprintf(stderr, "kv6d: the store %s is read-only: kv6d needs write access to it and to its folder\n",
+                     qPrintable(store.displayLocation()));
+        return 1;
+    }
+    // A second server on the same SQLite file would run every job twice.
+    if (!store.lockForServer(error)) {
+        std::fprintf(stderr, "kv6d: %s\n", error.c_str());
+        return 1;
+    }
     // Whatever was running when this server (or, on a shared database, a
     // server whose lease expired) stopped or was killed goes back to the queue.
     const int recovered = store.recoverLeases();

@@ -51,7 +51,12 @@ void RemoteSimulator::onReadyRead() {
     if (m_greetingLeft == 0) {
       const QByteArray ident = identification(m_object);
       if (m_options.verbose) std::fprintf(stderr, "%s -> %s\n", qPrintable(m_logName), hexText(ident).constData());
-      m_pacer.enqueue({{ident, true, 0}});
+      if (m_options.split) {
+        const qsizetype half = ident.size() / 2;
+        m_pacer.enqueue({{ident.left(half), true, 0}, {ident.mid(half), true, kSplitPauseMs}});
+      } else {
+        m_pacer.enqueue({{ident, true, 0}});
+      }
     }
   }
   if (bytes.isEmpty()) return;

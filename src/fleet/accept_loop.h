@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QObject>
+#include <QString>
+#include <QTcpServer>
+#include <QTimer>
+#include <memory>
+
+class QSocketNotifier;
+class QTcpSocket;
+
+namespace kv6::fleet {
+
+// Accepts the connections of a listening socket without the busy loop that
+// accepting falls into once the process is out of file descriptors (every
+// accept fails at once, and the socket stays readable): accepting pauses
+// while descriptors are exhausted and goes on when one frees
+// (descriptorFreed()) or at the next retry; the waiting calls stay in the
+// kernel's queue. With a reserve, one descriptor is kept aside and given up
+// to take a connection even then (a health check still gets its answer);
+// descriptorFreed() takes it back.
+class AcceptLoop final : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kRetryMs = 1000;
+    static constexpr int kBatch = 256;  // connections taken per wake-up: the loop serves others between
+
+    explicit AcceptLoop(bool keepReserve, QObject* parent = nullptr);
+    ~AcceptLoop() override;
+    AcceptLoop(const AcceptLoop&) = delete;
+    AcceptLoop& operator=(const AcceptLoop&) = delete;
+
+    bool listen(const QHostAddress& address, quint16 port, int backlog);
+    void close();
+    [[nodiscard]] bool isListening() const { return m_server.isListening(); }
+    [[nodiscard]] quint16 serverPort() const { return m_server.serverPort(); }
+    [[nodiscard]] QString errorString() const { return m_server.errorString(); }
+
+    // The owner stops accepting for reasons of its own, or lets it go on.
+    void hold(bool held);
+    // A descriptor was closed: accepting goes on if it had run out.
+    void descriptorFreed();
+
+signals:
+    // A new connection, already connected; the receiver owns the socket.
+    void accepted(QTcpSocket* socket);
+    // Accepting stopped for want of descriptors (true), or took a connection again (false).
+    void descriptorsExhausted(bool exhausted);
+
+private:
+    void acceptPending();
+    void update();
+    void takeReserve();
+
+    QTcpServer m_server;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    QTimer m_retry;
+    bool m_keepReserve;
+    int m_reserve = -1;
+    bool m_held = false;
+    bool m_waiting = false;   // out of descriptors: not accepting until one frees
+    bool m_reported = false;  // descriptorsExhausted(true) said, not yet ended
+};
+
+}  // namespace kv6::fleet
