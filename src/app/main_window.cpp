@@ -30,6 +30,7 @@
 #include "app/standard_dialogs.h"
 #include "app/tab_change_marks.h"
 #include "app/transfer_progress_bar.h"
+#include "app/window_keys.h"
 #include "image/time_zone.h"
 #include "io/module_link.h"
 #include "io/backup_store.h"
@@ -110,6 +111,7 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
     // name finds the page's control before the dialog's of the same name.
     Form5->setParent(this, Form5->windowFlags());
     connectMenu();
+    new WindowKeys(this, m_shownTabs, MainMenu1->N3);
     fixSizeAndCentre();
     // What the pages show at start counts as unchanged, as after a decode.
     m_configuration.document.rememberFields();

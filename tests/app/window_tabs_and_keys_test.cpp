@@ -1,9 +1,12 @@
+#include <QLineEdit>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
 #include <QWheelEvent>
 
+#include "app/main_menu.h"
+#include "app/password_dialog.h"
 #include "app/tab_change_marks.h"
 #include "widgets/value_list_editor.h"
 #include "window_fixture.h"
@@ -110,6 +113,71 @@ TEST_F(WindowTabsAndKeys, NoKeyOrClickOnTheBarReachesAHiddenPage) {
     EXPECT_EQ(current(), "GSM номера");
     // Its controls are not disabled with its tab: the event page's button works from the start.
     EXPECT_TRUE(window->tabSheet(4)->isEnabled());
+}
+
+// Ctrl+Tab in a grid used to move between its cells.
+TEST_F(WindowTabsAndKeys, CtrlTabChangesThePageWhereverTheFocusIs) {
+    auto* grid = window->findChild<widgets::ValueListEditor*>(QStringLiteral("ValueListEditor1"));
+    ASSERT_NE(grid, nullptr);
+    grid->setFocus();
+    grid->setCurrentCell(0, 1);
+    QTest::keyClick(grid, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(current(), "GSM номера");
+    EXPECT_EQ(grid->currentRow(), 0);
+    EXPECT_EQ(grid->currentColumn(), 1) << "the grid's cell stays";
+
+    auto* gsmGrid = window->findChild<widgets::ValueListEditor*>(QStringLiteral("ValueListEditor3"));
+    ASSERT_NE(gsmGrid, nullptr);
+    gsmGrid->setFocus();
+    QTest::keyClick(gsmGrid, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(current(), "Объект");
+    QTest::keyClick(gsmGrid, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(current(), "Журнал событий");
+
+    tabs->setCurrentIndex(0);
+    auto* pin = window->findChild<QLineEdit*>(QStringLiteral("Edit5"));
+    ASSERT_NE(pin, nullptr);
+    pin->setFocus();
+    QTest::keyClick(pin, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(current(), "GSM номера");
+}
+
+TEST_F(WindowTabsAndKeys, CtrlAInATextFieldAsksAboutUnsavedEditsAsFromAGrid) {
+    editApn();
+    auto* pin = window->findChild<QLineEdit*>(QStringLiteral("Edit5"));
+    ASSERT_NE(pin, nullptr);
+    pin->setFocus();
+    prompts.answers = {false};
+    QTest::keyClick(pin, Qt::Key_A, Qt::ControlModifier);
+    ASSERT_EQ(prompts.shown.size(), 1U);
+    EXPECT_EQ(prompts.shown[0].text,
+              "Изменённые поля не записаны в модуль и не сохранены в файл. Отменить изменения ?");
+    EXPECT_TRUE(window->isVisible());
+
+    auto* grid = window->findChild<widgets::ValueListEditor*>(QStringLiteral("ValueListEditor1"));
+    grid->setFocus();
+    prompts.answers = {false};
+    QTest::keyClick(grid, Qt::Key_A, Qt::ControlModifier);
+    ASSERT_EQ(prompts.shown.size(), 2U);
+    EXPECT_EQ(prompts.shown[1].text, prompts.shown[0].text);
+
+    pin->setFocus();
+    prompts.answers = {true};
+    QTest::keyClick(pin, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_FALSE(window->isVisible()) << "the edits given up, the window closed";
+}
+
+TEST_F(WindowTabsAndKeys, KeysInADialogOfTheWindowStayTheDialogs) {
+    TPasswordDlg dialog(window.get());
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    dialog.Password->setText(QStringLiteral("123"));
+    dialog.Password->setFocus();
+    QTest::keyClick(dialog.Password, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(dialog.Password->selectedText(), QStringLiteral("123"));
+    EXPECT_TRUE(window->isVisible());
+    QTest::keyClick(dialog.Password, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(current(), "Объект");
 }
 
 }  // namespace
