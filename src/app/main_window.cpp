@@ -26,10 +26,11 @@
 #include "app/module_link_control.h"
 #include "app/page_sheets.h"
 #include "app/panel_status_bar.h"
-#include "app/shown_tab_keys.h"
+#include "app/shown_tabs.h"
 #include "app/standard_dialogs.h"
 #include "app/tab_change_marks.h"
 #include "app/transfer_progress_bar.h"
+#include "app/window_keys.h"
 #include "image/time_zone.h"
 #include "io/module_link.h"
 #include "io/backup_store.h"
@@ -110,6 +111,7 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
     // name finds the page's control before the dialog's of the same name.
     Form5->setParent(this, Form5->windowFlags());
     connectMenu();
+    new WindowKeys(this, m_shownTabs, MainMenu1->N3);
     fixSizeAndCentre();
     // What the pages show at start counts as unchanged, as after a decode.
     m_configuration.document.rememberFields();
@@ -127,6 +129,7 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
 // The link and the page widgets refer to the configuration: they go first.
 TForm1::~TForm1() {
     m_moduleLink.reset();
+    delete m_shownTabs;  // the tabs going down change the current one: nothing to correct then
     delete takeCentralWidget();
 }
 
@@ -178,7 +181,7 @@ void TForm1::buildPages() {
     connect(N13, &QAction::triggered, this, &TForm1::journalClearRequested);
 
     m_sheets = PageSheets(*this).build();
-    new ShownTabKeys(PageControl1);
+    m_shownTabs = new ShownTabs(PageControl1->tabBar());
     PageControl1->setCurrentIndex(0);
 }
 
@@ -207,8 +210,9 @@ void TForm1::connectMenu() {
 // The client area is 750 x 392 unless the platform font needs more; the
 // window is fixed at that and centred on the screen.
 void TForm1::fixSizeAndCentre() {
-    // Every visible tab must show without scroll arrows, whatever the font.
-    const int tabsWidth = PageControl1->tabBar()->sizeHint().width() + kTabBarSlack;
+    // Every shown tab must show without scroll arrows, whatever the font and
+    // however many tabs carry a change mark.
+    const int tabsWidth = TabChangeMarks::markedBarWidth(*PageControl1) + kTabBarSlack;
     const QSize client = QSize(std::max(kClientWidth, tabsWidth), kClientHeight)
                              .expandedTo(centralWidget()->minimumSizeHint());
     setFixedSize(client.width(), client.height() + menuBar()->sizeHint().height());

@@ -36,6 +36,7 @@ class DialogProvider;
 class LinkControl;
 class MainMenu;
 class PanelStatusBar;
+class ShownTabs;
 class TabChangeMarks;
 class TransferProgressBar;
 
@@ -159,6 +160,7 @@ private:
     std::array<QWidget*, kSheetCount> m_sheets{};
     std::vector<QPointer<QWidget>> m_writeControls;
     TabChangeMarks* m_tabMarks = nullptr;
+    ShownTabs* m_shownTabs = nullptr;
     QString m_lastFile;
     bool m_writeControlsEnabled = false;
 };

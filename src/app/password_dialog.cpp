@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QStatusBar>
 
+#include "widgets/title_room.h"
+
 namespace kv6::app {
 
 namespace {
@@ -59,6 +61,7 @@ TPasswordDlg::TPasswordDlg(QWidget* parent) : QDialog(parent) {
     layout->addLayout(buttons);
     layout->addWidget(statusBar);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    new widgets::TitleRoom(this);
 }
 
 void TPasswordDlg::setNewPasswordVisible(bool visible) {

@@ -13,6 +13,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "widgets/title_room.h"
+
 namespace kv6::app {
 
 TForm4::TForm4(QWidget* parent) : QDialog(parent) {
@@ -71,6 +73,7 @@ TForm4::TForm4(QWidget* parent) : QDialog(parent) {
     layout->addWidget(PermissionHint);
     layout->addWidget(BitBtn1, 0, Qt::AlignHCenter);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    new widgets::TitleRoom(this);
 }
 
 // Edit1KeyPress: Enter closes the dialog with the port as shown, as OK does.

@@ -1,6 +1,8 @@
 #include "app/tab_change_marks.h"
 
 #include <QMenu>
+#include <QSignalBlocker>
+#include <QStringList>
 #include <QTabBar>
 #include <QTabWidget>
 
@@ -29,6 +31,19 @@ QString TabChangeMarks::markedCaption(const QString& caption, bool marked) {
     QString plain = caption;
     if (plain.endsWith(kMark)) plain.chop(kMark.size() + (plain.endsWith(QStringLiteral(" ") + kMark) ? 1 : 0));
     return marked ? plain + QStringLiteral(" ") + kMark : plain;
+}
+
+int TabChangeMarks::markedBarWidth(QTabWidget& tabs) {
+    QTabBar* bar = tabs.tabBar();
+    const QSignalBlocker quiet(bar);
+    QStringList plain;
+    for (int i = 0; i < bar->count(); ++i) {
+        plain << bar->tabText(i);
+        bar->setTabText(i, markedCaption(plain.back(), true));
+    }
+    const int width = bar->sizeHint().width();
+    for (int i = 0; i < bar->count(); ++i) bar->setTabText(i, plain.at(i));
+    return width;
 }
 
 void TabChangeMarks::updateAll() {

@@ -21,6 +21,8 @@ public:
     // Every page widget on the tabs draws its marks again (after a write or a save).
     void updateAll();
     [[nodiscard]] static QString markedCaption(const QString& caption, bool marked);
+    // The bar's width with every shown tab marked: what the window leaves for it.
+    [[nodiscard]] static int markedBarWidth(QTabWidget& tabs);
 
 private:
     void showTabMenu(const QPoint& pos);

@@ -11,6 +11,7 @@
 #include "pages/codes/codes_model.h"
 #include "pages/common/ok_cancel_buttons.h"
 #include "pages/common/partition_list_widget.h"
+#include "widgets/title_room.h"
 
 namespace kv6::pages {
 
@@ -31,6 +32,7 @@ TForm7::TForm7(QWidget* parent) : QDialog(parent) {
     inner->addWidget(CheckListBox1);
 
     const OkCancelButtons buttons = addOkCancelButtons(this, group, tr("Отмена"));
+    new widgets::TitleRoom(this);
     OKBtn = buttons.ok;
     CancelBtn = buttons.cancel;
     Label1 = buttons.reason;

@@ -11,6 +11,7 @@
 #include "pages/codes/code_dialog.h"
 #include "pages/common/partition_list_widget.h"
 #include "pages/codes/rearm_code_dialog.h"
+#include "widgets/dialog_placement.h"
 #include "widgets/value_list_editor.h"
 
 namespace kv6::pages {
@@ -46,7 +47,10 @@ CodesPage::CodesPage(CodesModel& model, image::Workspace& workspace, Prompts& pr
       m_model(model),
       m_form7(std::make_unique<TForm7>()),
       m_form3(std::make_unique<TForm3>()),
-      m_runDialog([](QDialog& dialog) { return dialog.exec(); }) {
+      m_runDialog([this](QDialog& dialog) {
+          widgets::centreOnWindowOf(dialog, *this);  // the dialogs have no parent to be centred on
+          return dialog.exec();
+      }) {
     setObjectName(QStringLiteral("CodesPage"));
     auto* grids = new QHBoxLayout;
     grids->addWidget(buildCodes(), 1);

@@ -9,6 +9,7 @@
 
 #include "pages/codes/codes_model.h"
 #include "pages/common/ok_cancel_buttons.h"
+#include "widgets/title_room.h"
 
 namespace kv6::pages {
 
@@ -26,6 +27,7 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
     inner->addWidget(CheckBox1);
 
     const OkCancelButtons buttons = addOkCancelButtons(this, group, tr("Отмена"));
+    new widgets::TitleRoom(this);
     OKBtn = buttons.ok;
     CancelBtn = buttons.cancel;
     Label1 = buttons.reason;

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "widgets/spin_edit.h"
+#include "widgets/title_room.h"
 
 namespace kv6::pages {
 
@@ -79,6 +80,7 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addLayout(buttons);
+    new widgets::TitleRoom(this);  // "GSM номер 10"
 
     connect(ComboBox1, &QComboBox::currentIndexChanged, this, &TForm2::ComboBox1Change);
     ComboBox1Change();

@@ -1,6 +1,5 @@
 #include "pages/gsm/gsm_page.h"
 
-#include <QApplication>
 #include <QBrush>
 #include <QColor>
 #include <QComboBox>
@@ -11,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "pages/gsm/gsm_number_dialog.h"
+#include "widgets/dialog_placement.h"
 #include "widgets/spin_edit.h"
 #include "widgets/value_list_editor.h"
 
@@ -22,17 +22,15 @@ using widgets::ValueListEditor;
 
 constexpr int kCountryRow = GsmModel::kNumberCount;  // row 11
 
-bool runModal(TForm2& dialog) {
-    // Centred on the main window, as the dialog has no parent.
-    if (QWidget* owner = QApplication::activeWindow())
-        dialog.move(owner->geometry().center() - dialog.rect().center());
-    return dialog.exec() == QDialog::Accepted;
-}
-
 }  // namespace
 
 GsmPage::GsmPage(GsmModel& model, image::Workspace& workspace, Prompts& prompts, WriteLink& link, QWidget* parent)
-    : PageWidget(model, workspace, prompts, link, parent), m_model(model), m_runDialog(runModal) {
+    : PageWidget(model, workspace, prompts, link, parent),
+      m_model(model),
+      m_runDialog([this](TForm2& dialog) {
+          widgets::centreOnWindowOf(dialog, *this);  // the dialog has no parent to be centred on
+          return dialog.exec() == QDialog::Accepted;
+      }) {
     setObjectName(QStringLiteral("GsmPage"));
     ValueListEditor3 = new ValueListEditor(this);
     ValueListEditor3->setObjectName(QStringLiteral("ValueListEditor3"));

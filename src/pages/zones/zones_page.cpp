@@ -25,8 +25,6 @@ namespace {
 constexpr int kGridMinimumWidth = 260;
 // The 32 rows scroll inside the window's fixed client area.
 constexpr int kGridMinimumHeight = 160;
-// The output mode lists show this many characters and elide the rest.
-constexpr int kModeListCharacters = 14;
 
 QListWidget* checkList(const QString& name, const QStringList& items, QWidget* parent) {
     auto* list = new QListWidget(parent);
@@ -138,8 +136,8 @@ QWidget* ZonesPage::buildOutputs() {
         combo->addItems(modes);
         combo->setPlaceholderText(tr("по таймеру сирены"));
         combo->setCurrentIndex(-1);
-        combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-        combo->setMinimumContentsLength(kModeListCharacters);
+        // Each mode shows whole once chosen: the list is as wide as its longest.
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
         list = checkList(listName, partitionItems(), group);
         list->setFlow(QListView::TopToBottom);
         list->setWrapping(true);  // two columns

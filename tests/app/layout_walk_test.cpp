@@ -1,0 +1,108 @@
+#include <QApplication>
+#include <QTabWidget>
+#include <QTest>
+
+#include "app/main_menu.h"
+#include "app/password_dialog.h"
+#include "app/port_dialog.h"
+#include "pages/codes/code_dialog.h"
+#include "pages/codes/rearm_code_dialog.h"
+#include "pages/gsm/gsm_number_dialog.h"
+#include "pages/routing/tform5_dialog.h"
+#include "pages/routing/zone_type_list.h"
+#include "text_fit.h"
+#include "window_fixture.h"
+
+// Every page and dialog as it shows at its own size: no text may be wider
+// than its control. Run by ctest as well on a 1366 x 768 screen and at
+// QT_SCALE_FACTOR=1.25, where rounding cut texts that fit at 100 %.
+namespace kv6::app::test {
+namespace {
+
+std::string listed(const QStringList& faults) { return faults.join(QLatin1Char('\n')).toStdString(); }
+
+void showAndWalk(TextFit& fit, QWidget& window, const QString& where) {
+    window.show();
+    QApplication::processEvents();
+    fit.walk(&window, where);
+}
+
+using LayoutWalk = WindowTest;
+
+TEST_F(LayoutWalk, NoTextOfAPageIsCut) {
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    TextFit fit;
+    QTabWidget* tabs = window->PageControl1;
+    for (bool advanced : {false, true}) {
+        window->MainMenu1->N11->setChecked(advanced);
+        for (int i = 0; i < tabs->count(); ++i) {
+            if (!tabs->isTabVisible(i)) continue;
+            tabs->setCurrentIndex(i);
+            QApplication::processEvents();
+            fit.walk(window.get(), tabs->tabText(i) + (advanced ? QStringLiteral(" (Дополнительно)") : QString()));
+        }
+    }
+    EXPECT_TRUE(fit.faults().isEmpty()) << listed(fit.faults());
+}
+
+TEST_F(LayoutWalk, NoTextOrTitleOfADialogIsCut) {
+    TextFit fit;
+    TPasswordDlg password;
+    for (bool withNew : {false, true}) {
+        password.setNewPasswordVisible(withNew);
+        showAndWalk(fit, password, QStringLiteral("TPasswordDlg"));
+        fit.checkTitle(&password, QStringLiteral("TPasswordDlg"));
+    }
+
+    TForm4 port;
+    port.setAvailablePorts(std::vector<SerialPortEntry>{
+        {QStringLiteral("/dev/ttyUSB0"), QStringLiteral("FT232R USB UART"), QStringLiteral("FTDI"), 0x0403, 0x6001,
+         false},
+        {QStringLiteral("/dev/ttyS0"), {}, {}, {}, {}, true}});
+    port.setPortText(QStringLiteral("/dev/ttyUSB0"));
+    showAndWalk(fit, port, QStringLiteral("TForm4"));
+    fit.checkTitle(&port, QStringLiteral("TForm4"));
+
+    pages::TForm2 number;
+    for (int function = 0; function < 5; ++function) {
+        pages::GsmModel::NumberDialog state;
+        state.number = "+79161234567";
+        state.functionItem = function;
+        number.load(10, state);
+        showAndWalk(fit, number, QStringLiteral("TForm2, function %1").arg(function));
+        fit.checkTitle(&number, QStringLiteral("TForm2"));
+    }
+
+    pages::TForm7 code;
+    code.setCodeLength(6);
+    code.load(QStringLiteral("Код 16"), QStringLiteral("123456"), true, 0x81);
+    showAndWalk(fit, code, QStringLiteral("TForm7"));
+    fit.checkTitle(&code, QStringLiteral("TForm7"));
+    code.load(QStringLiteral("Код 99"), QString(), false, 0x01);
+    showAndWalk(fit, code, QStringLiteral("TForm7, code 99"));
+
+    pages::TForm3 rearm;
+    rearm.load(8, QStringLiteral("123456"), true);
+    showAndWalk(fit, rearm, QStringLiteral("TForm3"));
+    fit.checkTitle(&rearm, QStringLiteral("TForm3"));
+
+    pages::TForm5 routing;
+    routing.setZoneTypes(pages::ZoneTypeList());
+    routing.loadEvent(QStringLiteral("Неисправность линии связи с ПЦН"), pages::EventRouting{});
+    showAndWalk(fit, routing, QStringLiteral("TForm5, event"));
+    routing.hide();
+    for (int zone : {1, 7}) {
+        pages::ZoneRouting state;
+        state.typeIndex = 0;
+        state.expanderShown = zone <= 6;
+        routing.loadZone(zone, state);
+        showAndWalk(fit, routing, QStringLiteral("TForm5, zone %1").arg(zone));
+        fit.checkTitle(&routing, QStringLiteral("TForm5"));
+        routing.hide();
+    }
+    EXPECT_TRUE(fit.faults().isEmpty()) << listed(fit.faults());
+}
+
+}  // namespace
+}  // namespace kv6::app::test
