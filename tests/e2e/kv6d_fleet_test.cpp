@@ -26,9 +26,9 @@ protected:
         stop(server);
     }
 
-    void startServer() {
+    void startServer(const QStringList& options = {}) {
         server.setProcessEnvironment(quietLeaks());
-        server.start(QStringLiteral(KV6D_PATH), {"--port", "0", "--db", db(), "--no-inventory-read"});
+        server.start(QStringLiteral(KV6D_PATH), QStringList{"--port", "0", "--db", db(), "--no-inventory-read"} + options);
         const QRegularExpression listening(QStringLiteral("listening on port (\\d+)"));
         QElapsedTimer clock;
         clock.start();
@@ -184,6 +184,18 @@ TEST_F(FleetRun, AModuleThatDropsMidWriteAndCallsAgainEndsVerified) {
     EXPECT_EQ(job.state, kv6::fleet::JobState::Done);
     EXPECT_EQ(job.result, "verified");
     EXPECT_EQ(job.attempts, 2);
+}
+
+TEST_F(FleetRun, AJobWhoseConnectionDropsFailsOnceItHadMaxAttempts) {
+    writeApnSettings();
+    startServer({"--max-attempts", "1"});
+    const auto id = queue({"write", dir.filePath("apn.json"), "--object", "1001", "--password", "0"});
+    startModule(module1, {"--object", "1001", "--delay", "100"});
+    waitForJob(id, [](const auto& job) { return job.state == kv6::fleet::JobState::Running; });
+    stop(module1);
+    const auto job = waitForJob(id, [](const auto& job) { return job.state != kv6::fleet::JobState::Running; });
+    EXPECT_EQ(kv6::fleet::stateName(job.state), "failed");
+    EXPECT_EQ(job.result, "gave up after 1 attempts: the connection dropped");
 }
 
 TEST_F(FleetRun, AServerKilledMidJobPutsItBackInTheQueueOnRestart) {
