@@ -207,6 +207,18 @@ TEST_F(FleetRun, AModuleThatDropsMidWriteAndCallsAgainEndsVerified) {
     EXPECT_EQ(job.attempts, 2);
 }
 
+TEST_F(FleetRun, AJobWhoseConnectionDropsFailsOnceItHadMaxAttempts) {
+    writeApnSettings();
+    startServer({"--max-attempts", "1"});
+    const auto id = queue({"write", dir.filePath("apn.json"), "--object", "1001", "--password", "0"});
+    startModule(module1, {"--object", "1001", "--delay", "100"});
+    waitForJob(id, [](const auto& job) { return job.state == kv6::fleet::JobState::Running; });
+    stop(module1);
+    const auto job = waitForJob(id, [](const auto& job) { return job.state != kv6::fleet::JobState::Running; });
+    EXPECT_EQ(kv6::fleet::stateName(job.state), "failed");
+    EXPECT_EQ(job.result, "gave up after 1 attempts: the connection dropped");
+}
+
 TEST_F(FleetRun, AServerKilledMidJobPutsItBackInTheQueueOnRestart) {
     writeApnSettings();
     startServer({"--max-attempts", "1"});

@@ -166,3 +166,44 @@ TEST_F(PostgresStoreTest, AnExpiredLeaseIsTakenOverAndALostConnectionPutsItsJobs
 }
 
 }  // namespace kv6::fleet::test
+
+namespace kv6::fleet::test {
+
+TEST_F(PostgresStoreTest, AServerClaimingSkipsTheJobAnotherServerIsClaimingInsteadOfWaiting) {
+    // A claim that waits on another's lock gives up after 3 s here (and
+    // fails the test) rather than hanging it.
+    QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("other-claimer"));
+    other.setHostName(QStringLiteral("127.0.0.1"));
+    other.setPort(postgres.port());
+    other.setUserName(QString::fromLatin1(kv6::test::ThrowawayPostgres::kUser));
+    other.setPassword(QString::fromLatin1(kv6::test::ThrowawayPostgres::kPassword));
+    other.setDatabaseName(QStringLiteral("postgres"));
+    ASSERT_TRUE(other.open());
+    {
+        QSqlQuery query(other);
+        ASSERT_TRUE(query.exec(QStringLiteral("ALTER ROLE kv6 SET lock_timeout = '3s'")));
+        auto a = open(QStringLiteral("server-a"));
+        const auto first = a->queueJob(write("1001"));
+        const auto second = a->queueJob(write("1001"));
+
+        // Server a is in the middle of claiming the first job: its row is
+        // locked until a commits.
+        ASSERT_TRUE(query.exec(QStringLiteral("BEGIN")));
+        ASSERT_TRUE(query.exec(QStringLiteral("SELECT id FROM jobs WHERE id = %1 FOR UPDATE").arg(first)));
+        auto b = open(QStringLiteral("server-b"));
+        QElapsedTimer clock;
+        clock.start();
+        const auto taken = b->claimNextJob("1001");
+        const qint64 waited = clock.elapsed();
+        ASSERT_TRUE(query.exec(QStringLiteral("ROLLBACK")));
+        ASSERT_TRUE(taken) << "the claim waited " << waited << " ms and gave up";
+        EXPECT_EQ(taken->id, second);
+        EXPECT_LT(waited, 1500);
+        EXPECT_EQ(jobOf(*a, first).state, JobState::Queued);
+    }
+    other.close();
+    other = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("other-claimer"));
+}
+
+}  // namespace kv6::fleet::test

@@ -181,6 +181,8 @@ TEST_F(StoreTest, InventoryBackupsJournalAndAudit) {
     const auto rows = store->journal(backup);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].code, "1130");
+    EXPECT_EQ(rows[0].partition, 1);
+    EXPECT_EQ(rows[0].zone, 5);
     EXPECT_EQ(store->backups("1001").at(0).source, "read job 3");
 
     EXPECT_TRUE(store->addAudit("1001", 3, "object.apn: internet -> fleet.apn\n"));
