@@ -121,6 +121,7 @@ private:
     QTimer m_heartbeatTimer;
     QTimer m_reconnectTimer;
     bool m_storeReachable = true;
+    bool m_holding = false;  // accepting held: the unidentified connections are at their limit
     int m_reconnectMs = 1000;
     std::map<int, std::unique_ptr<Connection>> m_connections;
     std::map<std::string, int> m_byObject;     // identified object -> the connection that speaks for it
