@@ -540,7 +540,14 @@ void FleetServer::leaveTally(Connection& c) {
     updateAccepting();
 }
 
-void FleetServer::updateAccepting() { m_acceptor.hold(m_unidentified.full()); }
+void FleetServer::updateAccepting() {
+    const bool full = m_unidentified.full();
+    if (full && !m_holding)
+        log(QStringLiteral("%1 connections have not identified themselves: accepting paused until one does or ends")
+                .arg(m_unidentified.total()));
+    m_holding = full;
+    m_acceptor.hold(full);
+}
 
 void FleetServer::log(const QString& line) const {
     if (m_options.log)

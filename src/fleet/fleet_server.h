@@ -130,6 +130,7 @@ private:
     bool m_storeReachable = true;
     QString m_storeProblem;
     bool m_stopping = false;
+    bool m_holding = false;  // accepting held: the unidentified connections are at their limit
     int m_reconnectMs = 1000;
     std::map<int, std::unique_ptr<Connection>> m_connections;
     std::map<std::string, int> m_byObject;     // identified object -> the connection that speaks for it

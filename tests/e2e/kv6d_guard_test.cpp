@@ -240,6 +240,8 @@ TEST_F(Kv6dGuard, UnidentifiedConnectionsAreLimitedPerAddressAndInAll) {
     HandModule waiting;  // held in the kernel's queue, not refused
     ASSERT_TRUE(waiting.connect(port.toUShort()));
     EXPECT_FALSE(waiting.greeted(1500));
+    EXPECT_TRUE(serverSaid("kv6d: 2 connections have not identified themselves: accepting paused until one does or "
+                           "ends\n"));
     two.front().send(identification("2002"));
     EXPECT_TRUE(waiting.greeted());
 }
