@@ -66,21 +66,23 @@ TEST_F(Kv6ctlFleet, JsonListsKeepEveryKeyScriptsRead) {
     qint64 backup = 0;
     {
         auto store = open();
-        store->moduleSeen("1001", "192.0.2.7", "SR 1001");
+        ASSERT_TRUE(store->moduleSeen("1001", "192.0.2.7", "SR 1001"));
         kv6::fleet::NewJob write;
         write.object = "1001";
         write.kind = kv6::fleet::JobKind::Write;
+        write.options.renumber = true;
+        write.options.passwordFromFile = true;
         id = store->queueJob(write);
         ASSERT_TRUE(store->claimNextJob("1001"));
         backup = store->addBackup("1001", id, "before job 1", kv6::image::Image{}, {});
-        store->addAudit("1001", id, "object.apn: internet -> fleet.apn\n");
-        store->finishJob(id, kv6::fleet::JobState::Done, "verified");
+        ASSERT_TRUE(store->addAudit("1001", id, "object.apn: internet -> fleet.apn\n"));
+        ASSERT_TRUE(store->finishJob(id, kv6::fleet::JobState::Done, "verified"));
     }
     auto store = open();
     const auto job = store->jobs(std::nullopt, std::nullopt).at(0);
     EXPECT_EQ(only({"jobs", "--json"}),
               (QJsonObject{{"id", id}, {"object", "1001"}, {"kind", "write"}, {"state", "done"}, {"attempts", 1},
-                           {"queued", q(job.queuedAt)}, {"started", q(job.startedAt)}, {"finished", q(job.finishedAt)},
+                           {"options", "--renumber --password-from-file"}, {"queued", q(job.queuedAt)}, {"started", q(job.startedAt)}, {"finished", q(job.finishedAt)},
                            {"result", "verified"}}));
     const auto module = store->modules(false).at(0);
     EXPECT_EQ(only({"modules", "--json"}),

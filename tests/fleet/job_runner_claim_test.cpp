@@ -26,11 +26,12 @@ struct ClaimEvents final : JobRunnerListener {
         identified.push_back(object);
         texts.push_back(text);
     }
-    void imageRead(const FleetJob&, const image::Image&, const std::string& source,
-                   const std::vector<journal::JournalRow>&) override {
+    std::string imageRead(const FleetJob&, const image::Image&, const std::string& source,
+                          const std::vector<journal::JournalRow>&) override {
         sources.push_back(source);
+        return {};
     }
-    void changeSent(const FleetJob&, const std::string&) override {}
+    std::string changeSent(const FleetJob&, const std::string&) override { return {}; }
     void jobEnded(const FleetJob&, const JobOutcome& outcome) override { outcomes.push_back(outcome); }
     void passwordProved(const FleetJob& job) override { proved.push_back(job.object); }
     void proofEnded(Proof proof) override { proofs.push_back(proof); }

@@ -140,8 +140,8 @@ TEST_F(StoreMigrationTest, AStoreOfEachOlderSchemaOpensWithItsRecordsAndTheAudit
             EXPECT_EQ(next->password, std::optional<std::uint16_t>(1234));
             const std::string payload(next->payload.begin(), next->payload.end());
             EXPECT_EQ(payload, R"({"format": "kv6-settings", "version": 1, "object": {"apn": "third.apn"}})");
-            store.addAudit("1001", 4, "object.apn: fleet.apn -> third.apn\n");
-            store.finishJob(4, JobState::Done, "verified");
+            EXPECT_TRUE(store.addAudit("1001", 4, "object.apn: fleet.apn -> third.apn\n"));
+            EXPECT_TRUE(store.finishJob(4, JobState::Done, "verified"));
             EXPECT_EQ(store.audit(std::string("1001")).back().outcome, "verified");
             EXPECT_GT(store.queueJob(jobFor("1001", JobKind::Read)), 4);
             EXPECT_EQ(store.integrityCheck(), "ok");

@@ -44,7 +44,7 @@ TEST_F(StoreFileTest, ANewStoreAndItsSideFilesAreReadableByTheirOwnerOnly) {
     std::string error;
     ASSERT_TRUE(store.open(error)) << error;
     ASSERT_TRUE(store.lockForServer(error)) << error;
-    store.recordPassword("1001", 1234);
+    EXPECT_TRUE(store.recordPassword("1001", 1234));
     ::umask(old);
     EXPECT_EQ(modeOf(path()), 0600u);
     for (const char* side : {"-wal", "-shm", ".lock"}) {
@@ -73,7 +73,7 @@ TEST_F(StoreFileTest, AStoreThisProgramMayNotWriteOpensForReading) {
         std::string error;
         ASSERT_TRUE(store.open(error)) << error;
         ASSERT_GT(store.queueJob(readJob("1001")), 0);
-        store.recordPassword("1001", 5);
+        EXPECT_TRUE(store.recordPassword("1001", 5));
         EXPECT_FALSE(store.readOnly());
     }
     ASSERT_TRUE(kv6::test::dropFilePermissionOverride());
