@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFontMetrics>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
@@ -16,7 +17,7 @@
 #include <algorithm>
 #include <QTimer>
 #include <QToolButton>
-#include <QHBoxLayout>
+#include <QGridLayout>
 #include <QVBoxLayout>
 
 #include "app/dialog_provider.h"
@@ -34,6 +35,7 @@
 #include "image/time_zone.h"
 #include "io/module_link.h"
 #include "io/backup_store.h"
+#include "io/serial_port.h"
 #include "pages/routing/tform5_dialog.h"
 
 namespace kv6::app {
@@ -156,21 +158,33 @@ void TForm1::buildPages() {
             m_tabMarks->updateAll();
         });
     }
-    auto* statusRow = new QHBoxLayout;
-    statusRow->setContentsMargins(0, 0, 0, 0);
-    statusRow->addWidget(StatusBar1, 1);
+    layout->addWidget(StatusBar1);
+    setCentralWidget(central);
+
+    // The file name and the progress share the menu bar's free end: the
+    // status panels keep their room, and the row's height is fixed, so
+    // that nothing below moves when the progress comes or goes.
     FileNameLabel = new QLabel;
     FileNameLabel->setObjectName(QStringLiteral("FileNameLabel"));
-    FileNameLabel->setMaximumWidth(TransferProgressBar::kWidth);
+    // Fixed: the menu bar places its corner by the corner's size hint, once.
+    FileNameLabel->setFixedWidth(kFileLabelWidth);
+    FileNameLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     FileNameLabel->hide();
-    statusRow->addWidget(FileNameLabel);
-    statusRow->addWidget(TransferProgress);
+    auto* corner = new QWidget;
+    corner->setObjectName(QStringLiteral("MenuBarCorner"));
+    auto* cornerCell = new QGridLayout(corner);  // both in one cell, one shown at a time
+    cornerCell->setContentsMargins(0, 0, kCornerMargin, 0);
+    for (QWidget* shared : {static_cast<QWidget*>(FileNameLabel), static_cast<QWidget*>(TransferProgress)}) {
+        QSizePolicy policy = shared->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);  // the cell, and the menu bar, keep their size
+        shared->setSizePolicy(policy);
+        cornerCell->addWidget(shared, 0, 0, Qt::AlignRight | Qt::AlignVCenter);
+    }
+    menuBar()->setCornerWidget(corner, Qt::TopRightCorner);
     // The bar takes the file name's place while a transfer runs.
-    connect(TransferProgress, &TransferProgressBar::shownChanged, FileNameLabel, [this](bool shown) {
-        FileNameLabel->setVisible(!shown && !FileNameLabel->toolTip().isEmpty());
-    });
-    layout->addLayout(statusRow);
-    setCentralWidget(central);
+    // (Not through the window: the corner goes down after the window's own part.)
+    connect(TransferProgress, &TransferProgressBar::shownChanged, FileNameLabel,
+            [label = FileNameLabel](bool shown) { label->setVisible(!shown && !label->toolTip().isEmpty()); });
 
     PopupMenu2 = new QMenu(this);
     PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
@@ -227,7 +241,11 @@ void TForm1::fixSizeAndCentre() {
 void TForm1::showLastFile(const QString& path) {
     m_lastFile = path.isEmpty() ? m_lastFile : path;  // the folder stays the dialogs' start
     const QString name = QFileInfo(path).fileName();
-    FileNameLabel->setText(tr("Файл: ") + name);
+    // A long name keeps its start and its end; the tooltip holds the whole path.
+    const QString head = tr("Файл: ");
+    const QFontMetrics metrics = FileNameLabel->fontMetrics();
+    FileNameLabel->setText(
+        head + metrics.elidedText(name, Qt::ElideMiddle, kFileLabelWidth - metrics.horizontalAdvance(head)));
     FileNameLabel->setToolTip(QDir::toNativeSeparators(path));
     FileNameLabel->setVisible(!name.isEmpty());
 }
@@ -288,13 +306,6 @@ void TForm1::loadSideFiles() {
 void TForm1::applyPortSetting() {
     if (const std::optional<QString> port = m_sideFiles.portSetting()) m_link->setPort(*port);
     m_link->setPacing(m_sideFiles.reactivePacing() ? link::Pacing::Reactive : link::Pacing::Module);
-}
-
-QString TForm1::portLabel(const QString& port) {
-    bool isNumber = false;
-    port.toInt(&isNumber);
-    if (isNumber) return QStringLiteral("COM") + port;
-    return port.mid(port.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
 void TForm1::N11Click(bool checked) { emit advancedToggled(checked); }

@@ -64,6 +64,8 @@ public:
     static constexpr int kSheetCount = 11;
     static constexpr int kFirstTickMs = 300;
     static constexpr int kTimer3Ms = 15000;
+    static constexpr int kFileLabelWidth = 260;  // "Файл: " and the name, elided beyond
+    static constexpr int kCornerMargin = 4;         // between the file name and the window's edge
 
     explicit TForm1(TForm1Options options = {}, QWidget* parent = nullptr);
     ~TForm1() override;
@@ -89,8 +91,8 @@ public:
 
     QTabWidget* PageControl1 = nullptr;
     PanelStatusBar* StatusBar1 = nullptr;
-    TransferProgressBar* TransferProgress = nullptr;  // beside StatusBar1 while a transfer runs
-    QLabel* FileNameLabel = nullptr;  // the last file loaded or saved, until the next read
+    TransferProgressBar* TransferProgress = nullptr;  // at the menu bar's end while a transfer runs
+    QLabel* FileNameLabel = nullptr;  // the last file loaded or saved, until the next read; at the menu bar's end
     MainMenu* MainMenu1 = nullptr;
     QMenu* PopupMenu2 = nullptr;     // context menu of the journal list
     QAction* N13 = nullptr;          // "Очистить журнал событий", a write control
@@ -141,7 +143,6 @@ private:
     // Where the file dialogs start: the last file's folder (and for a save,
     // "<object number>.prg" in it).
     [[nodiscard]] QString fileDialogStart(bool forSave) const;
-    [[nodiscard]] static QString portLabel(const QString& port);
 
     LoggingTraceSink m_trace;
     pages::Configuration m_configuration;

@@ -8,6 +8,7 @@
 #include "app/panel_status_bar.h"
 #include "app/tab_change_marks.h"
 #include "io/prg_file.h"
+#include "io/serial_port.h"
 #include "pages/settings/settings_page.h"
 
 namespace kv6::app {
@@ -46,7 +47,8 @@ void TForm1::N5Click() {
             MessageIcon::Exclamation, MessageButtons::Ok);
         return;
     }
-    StatusBar1->setPanelText(1, tr(" Сохранение данных завершено. Файл ") + fullName(path));
+    const QString done = tr(" Сохранение данных завершено. Файл ");
+    StatusBar1->setPanelText(1, done + fullName(path), int(done.size()));
     m_configuration.document.rememberFields();  // the file holds what the pages show
     m_tabMarks->updateAll();
     showLastFile(path);
@@ -78,10 +80,11 @@ void TForm1::loadFile(const QString& path) {
             MessageIcon::Exclamation, MessageButtons::Ok);
         return;
     }
-    QString text = tr(" Загрузка данных завершена. Файл ") + fullName(path);
+    const QString done = tr(" Загрузка данных завершена. Файл ");
+    QString text = done + fullName(path);
     if (result.fileSize != static_cast<qint64>(image::kImageSize))
         text += tr(" (размер файла %1 байт)").arg(result.fileSize);
-    StatusBar1->setPanelText(1, text);
+    StatusBar1->setPanelText(1, text, int(done.size()));
     showLastFile(path);
     emit configurationDecoded();
 }
@@ -92,7 +95,7 @@ void TForm1::COM1Click() {
     if (m_sideFiles.loadPortLines()) applyPortSetting();
     const QString typed = m_dialogs->port(this, m_link->port());
     if (const std::optional<QString> port = SideFiles::parsePortLine(typed)) m_link->setPort(*port);
-    StatusBar1->setPanelText(0, portLabel(m_link->port()));
+    StatusBar1->setPanelText(0, io::SerialPort::panelText(m_link->port()));  // as after an open
     const QString reason = m_sideFiles.savePortLine(m_link->port());
     if (!reason.isEmpty()) {
         // The port stays in force for this run only: say so where it lasts.
