@@ -95,6 +95,16 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
                                                               : "backup " + file.toStdString());
         });
     }
+    m_refusalShown = new QTimer(this);
+    m_refusalShown->setSingleShot(true);
+    m_refusalShown->setInterval(options.refusalShownMs);
+    connect(m_refusalShown, &QTimer::timeout, this, &TForm1::releaseOperationText);
+    if (m_moduleLink) {
+        io::ModuleLink* link = m_moduleLink.get();
+        connect(link, &io::ModuleLink::readCompleted, this, &TForm1::releaseOperationText);
+        connect(link, &io::ModuleLink::readFailed, this, &TForm1::releaseOperationText);
+        connect(link, &io::ModuleLink::writeFinished, this, &TForm1::releaseOperationText);
+    }
     m_pageLink = std::make_unique<GuardedWriteLink>(*m_link, [this] { return refusedWhileTransferring(); });
     m_configuration.document.setWriteControlsEnabler([this] { SpeedButton5Click(); });
     // ComboBox18 starts at the computer's time zone.
@@ -266,7 +276,29 @@ QWidget* TForm1::tabSheet(int number) const {
 pages::WriteLink& TForm1::writeLink() { return *m_pageLink; }
 
 void TForm1::setStatus(StatusPanel panel, const std::string& text) {
-    StatusBar1->setPanelText(static_cast<int>(panel), QCoreApplication::translate("kv6", text.c_str()));
+    const QString shown = QCoreApplication::translate("kv6", text.c_str());
+    if (panel == StatusPanel::Operation && m_refusalShown->isActive()) {
+        m_heldOperationText = shown;
+        return;
+    }
+    StatusBar1->setPanelText(static_cast<int>(panel), shown);
+}
+
+void TForm1::showRefusal(const QString& text) {
+    StatusBar1->setPanelText(1, text);
+    m_refusalShown->start();
+}
+
+void TForm1::releaseOperationText() {
+    m_refusalShown->stop();
+    if (m_heldOperationText) StatusBar1->setPanelText(1, *m_heldOperationText);
+    m_heldOperationText.reset();
+}
+
+void TForm1::showOperation(const QString& text, int pathFrom) {
+    m_refusalShown->stop();
+    m_heldOperationText.reset();
+    StatusBar1->setPanelText(1, text, pathFrom);
 }
 
 void TForm1::registerWriteControl(QWidget* control) {

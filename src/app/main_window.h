@@ -5,6 +5,7 @@
 #include <QString>
 #include <array>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/guarded_write_link.h"
@@ -50,6 +51,7 @@ struct TForm1Options {
     QStringList configDirectories;      // empty: the user's and the system's configuration folders
     QStringList dataDirectories;        // empty: the installed data folders (the shipped parame)
     bool loadSideFilesOnStart = true;   // the first Timer2 tick, 300 ms after start
+    int refusalShownMs = 4000;          // how long a refusal in panel 1 outlasts the progress texts
     quint16 remotePort = 8099;          // "Удалённый доступ" listens here
 };
 
@@ -134,6 +136,13 @@ private:
     // While a read or write runs, a load, read or write would mix two
     // configurations in the module: say so in the status bar and refuse.
     [[nodiscard]] bool refusedWhileTransferring();
+    // A refusal stays in panel 1 for a while: the running transfer's next
+    // progress text, due within a second, waits until then (its last one is
+    // shown then); the transfer's end shows its result at once.
+    void showRefusal(const QString& text);
+    void releaseOperationText();
+    // The window's own texts in panel 1 (what the user just did) show at once.
+    void showOperation(const QString& text, int pathFrom = -1);
     void buildPages();
     void connectMenu();
     void applyPortSetting();
@@ -163,6 +172,8 @@ private:
     TabChangeMarks* m_tabMarks = nullptr;
     ShownTabs* m_shownTabs = nullptr;
     QString m_lastFile;
+    QTimer* m_refusalShown = nullptr;
+    std::optional<QString> m_heldOperationText;  // the link's last text while a refusal is shown
     bool m_writeControlsEnabled = false;
 };
 

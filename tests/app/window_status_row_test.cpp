@@ -118,5 +118,39 @@ TEST_F(WindowStatusRow, NothingMovesWhenTheProgressBarComesAndGoes) {
     EXPECT_EQ(where(), before);
 }
 
+// A refusal during a read was replaced by the next progress text within a second.
+TEST_F(WindowStatusRow, ARefusalOutlastsTheProgressTextsForAWhile) {
+    TForm1Options held = options();
+    held.refusalShownMs = 300;
+    window = std::make_unique<TForm1>(held);
+    link.reading = true;
+    window->setStatus(StatusPanel::Operation, " Чтение данных ****");
+    dialogs.passwordAnswer = PasswordEntry{QStringLiteral("0"), {}};
+    window->N8Click();
+    const QString refusal = QStringLiteral(" Идёт чтение данных из модуля. Дождитесь его завершения");
+    EXPECT_EQ(panel(1), refusal);
+    window->setStatus(StatusPanel::Operation, " Чтение данных ******");
+    window->setStatus(StatusPanel::Operation, " Чтение данных ********");
+    EXPECT_EQ(panel(1), refusal);
+    window->setStatus(StatusPanel::Port, "/dev/ttyUSB7");  // the other panels are not held
+    EXPECT_EQ(panel(0), QStringLiteral("/dev/ttyUSB7"));
+    EXPECT_TRUE(waitUntil([&] { return panel(1) != refusal; }, 2000));
+    EXPECT_EQ(panel(1), QStringLiteral(" Чтение данных ********")) << "the last text held comes out";
+    window->setStatus(StatusPanel::Operation, " Чтение данных завершено");
+    EXPECT_EQ(panel(1), QStringLiteral(" Чтение данных завершено"));
+
+    // What the user does next shows at once, and nothing held comes after it.
+    window->N8Click();
+    window->setStatus(StatusPanel::Operation, " Чтение данных **");
+    link.reading = false;
+    dialogs.portAnswer = QStringLiteral("/dev/ttyUSB0");
+    dialogs.passwordAnswer = PasswordEntry{QStringLiteral("12"), QStringLiteral("5")};
+    window->N16Click();
+    const QString told = QStringLiteral(" Пароль не изменён: текущий пароль вводится пятью цифрами, например 00000");
+    EXPECT_EQ(panel(1), told);
+    QTest::qWait(500);
+    EXPECT_EQ(panel(1), told);
+}
+
 }  // namespace
 }  // namespace kv6::app::test
