@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFontMetrics>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
@@ -16,7 +17,7 @@
 #include <algorithm>
 #include <QTimer>
 #include <QToolButton>
-#include <QHBoxLayout>
+#include <QGridLayout>
 #include <QVBoxLayout>
 
 #include "app/dialog_provider.h"
@@ -34,6 +35,7 @@
 #include "image/time_zone.h"
 #include "io/module_link.h"
 #include "io/backup_store.h"
+#include "io/serial_port.h"
 #include "pages/routing/tform5_dialog.h"
 
 namespace kv6::app {
@@ -92,6 +94,16 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
             m_trace.trace(TraceChannel::Image, file.isEmpty() ? "backup not kept: " + error.toStdString()
                                                               : "backup " + file.toStdString());
         });
+    }
+    m_refusalShown = new QTimer(this);
+    m_refusalShown->setSingleShot(true);
+    m_refusalShown->setInterval(options.refusalShownMs);
+    connect(m_refusalShown, &QTimer::timeout, this, &TForm1::releaseOperationText);
+    if (m_moduleLink) {
+        io::ModuleLink* link = m_moduleLink.get();
+        connect(link, &io::ModuleLink::readCompleted, this, &TForm1::releaseOperationText);
+        connect(link, &io::ModuleLink::readFailed, this, &TForm1::releaseOperationText);
+        connect(link, &io::ModuleLink::writeFinished, this, &TForm1::releaseOperationText);
     }
     m_pageLink = std::make_unique<GuardedWriteLink>(*m_link, [this] { return refusedWhileTransferring(); });
     m_configuration.document.setWriteControlsEnabler([this] { SpeedButton5Click(); });
@@ -156,21 +168,33 @@ void TForm1::buildPages() {
             m_tabMarks->updateAll();
         });
     }
-    auto* statusRow = new QHBoxLayout;
-    statusRow->setContentsMargins(0, 0, 0, 0);
-    statusRow->addWidget(StatusBar1, 1);
+    layout->addWidget(StatusBar1);
+    setCentralWidget(central);
+
+    // The file name and the progress share the menu bar's free end: the
+    // status panels keep their room, and the row's height is fixed, so
+    // that nothing below moves when the progress comes or goes.
     FileNameLabel = new QLabel;
     FileNameLabel->setObjectName(QStringLiteral("FileNameLabel"));
-    FileNameLabel->setMaximumWidth(TransferProgressBar::kWidth);
+    // Fixed: the menu bar places its corner by the corner's size hint, once.
+    FileNameLabel->setFixedWidth(kFileLabelWidth);
+    FileNameLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     FileNameLabel->hide();
-    statusRow->addWidget(FileNameLabel);
-    statusRow->addWidget(TransferProgress);
+    auto* corner = new QWidget;
+    corner->setObjectName(QStringLiteral("MenuBarCorner"));
+    auto* cornerCell = new QGridLayout(corner);  // both in one cell, one shown at a time
+    cornerCell->setContentsMargins(0, 0, kCornerMargin, 0);
+    for (QWidget* shared : {static_cast<QWidget*>(FileNameLabel), static_cast<QWidget*>(TransferProgress)}) {
+        QSizePolicy policy = shared->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);  // the cell, and the menu bar, keep their size
+        shared->setSizePolicy(policy);
+        cornerCell->addWidget(shared, 0, 0, Qt::AlignRight | Qt::AlignVCenter);
+    }
+    menuBar()->setCornerWidget(corner, Qt::TopRightCorner);
     // The bar takes the file name's place while a transfer runs.
-    connect(TransferProgress, &TransferProgressBar::shownChanged, FileNameLabel, [this](bool shown) {
-        FileNameLabel->setVisible(!shown && !FileNameLabel->toolTip().isEmpty());
-    });
-    layout->addLayout(statusRow);
-    setCentralWidget(central);
+    // (Not through the window: the corner goes down after the window's own part.)
+    connect(TransferProgress, &TransferProgressBar::shownChanged, FileNameLabel,
+            [label = FileNameLabel](bool shown) { label->setVisible(!shown && !label->toolTip().isEmpty()); });
 
     PopupMenu2 = new QMenu(this);
     PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
@@ -227,7 +251,11 @@ void TForm1::fixSizeAndCentre() {
 void TForm1::showLastFile(const QString& path) {
     m_lastFile = path.isEmpty() ? m_lastFile : path;  // the folder stays the dialogs' start
     const QString name = QFileInfo(path).fileName();
-    FileNameLabel->setText(tr("Файл: ") + name);
+    // A long name keeps its start and its end; the tooltip holds the whole path.
+    const QString head = tr("Файл: ");
+    const QFontMetrics metrics = FileNameLabel->fontMetrics();
+    FileNameLabel->setText(
+        head + metrics.elidedText(name, Qt::ElideMiddle, kFileLabelWidth - metrics.horizontalAdvance(head)));
     FileNameLabel->setToolTip(QDir::toNativeSeparators(path));
     FileNameLabel->setVisible(!name.isEmpty());
 }
@@ -248,7 +276,29 @@ QWidget* TForm1::tabSheet(int number) const {
 pages::WriteLink& TForm1::writeLink() { return *m_pageLink; }
 
 void TForm1::setStatus(StatusPanel panel, const std::string& text) {
-    StatusBar1->setPanelText(static_cast<int>(panel), QCoreApplication::translate("kv6", text.c_str()));
+    const QString shown = QCoreApplication::translate("kv6", text.c_str());
+    if (panel == StatusPanel::Operation && m_refusalShown->isActive()) {
+        m_heldOperationText = shown;
+        return;
+    }
+    StatusBar1->setPanelText(static_cast<int>(panel), shown);
+}
+
+void TForm1::showRefusal(const QString& text) {
+    StatusBar1->setPanelText(1, text);
+    m_refusalShown->start();
+}
+
+void TForm1::releaseOperationText() {
+    m_refusalShown->stop();
+    if (m_heldOperationText) StatusBar1->setPanelText(1, *m_heldOperationText);
+    m_heldOperationText.reset();
+}
+
+void TForm1::showOperation(const QString& text, int pathFrom) {
+    m_refusalShown->stop();
+    m_heldOperationText.reset();
+    StatusBar1->setPanelText(1, text, pathFrom);
 }
 
 void TForm1::registerWriteControl(QWidget* control) {
@@ -288,13 +338,6 @@ void TForm1::loadSideFiles() {
 void TForm1::applyPortSetting() {
     if (const std::optional<QString> port = m_sideFiles.portSetting()) m_link->setPort(*port);
     m_link->setPacing(m_sideFiles.reactivePacing() ? link::Pacing::Reactive : link::Pacing::Module);
-}
-
-QString TForm1::portLabel(const QString& port) {
-    bool isNumber = false;
-    port.toInt(&isNumber);
-    if (isNumber) return QStringLiteral("COM") + port;
-    return port.mid(port.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
 void TForm1::N11Click(bool checked) { emit advancedToggled(checked); }

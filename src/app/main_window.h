@@ -5,6 +5,7 @@
 #include <QString>
 #include <array>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/guarded_write_link.h"
@@ -50,6 +51,7 @@ struct TForm1Options {
     QStringList configDirectories;      // empty: the user's and the system's configuration folders
     QStringList dataDirectories;        // empty: the installed data folders (the shipped parame)
     bool loadSideFilesOnStart = true;   // the first Timer2 tick, 300 ms after start
+    int refusalShownMs = 4000;          // how long a refusal in panel 1 outlasts the progress texts
     quint16 remotePort = 8099;          // "Удалённый доступ" listens here
 };
 
@@ -64,6 +66,8 @@ public:
     static constexpr int kSheetCount = 11;
     static constexpr int kFirstTickMs = 300;
     static constexpr int kTimer3Ms = 15000;
+    static constexpr int kFileLabelWidth = 260;  // "Файл: " and the name, elided beyond
+    static constexpr int kCornerMargin = 4;         // between the file name and the window's edge
 
     explicit TForm1(TForm1Options options = {}, QWidget* parent = nullptr);
     ~TForm1() override;
@@ -89,8 +93,8 @@ public:
 
     QTabWidget* PageControl1 = nullptr;
     PanelStatusBar* StatusBar1 = nullptr;
-    TransferProgressBar* TransferProgress = nullptr;  // beside StatusBar1 while a transfer runs
-    QLabel* FileNameLabel = nullptr;  // the last file loaded or saved, until the next read
+    TransferProgressBar* TransferProgress = nullptr;  // at the menu bar's end while a transfer runs
+    QLabel* FileNameLabel = nullptr;  // the last file loaded or saved, until the next read; at the menu bar's end
     MainMenu* MainMenu1 = nullptr;
     QMenu* PopupMenu2 = nullptr;     // context menu of the journal list
     QAction* N13 = nullptr;          // "Очистить журнал событий", a write control
@@ -132,6 +136,13 @@ private:
     // While a read or write runs, a load, read or write would mix two
     // configurations in the module: say so in the status bar and refuse.
     [[nodiscard]] bool refusedWhileTransferring();
+    // A refusal stays in panel 1 for a while: the running transfer's next
+    // progress text, due within a second, waits until then (its last one is
+    // shown then); the transfer's end shows its result at once.
+    void showRefusal(const QString& text);
+    void releaseOperationText();
+    // The window's own texts in panel 1 (what the user just did) show at once.
+    void showOperation(const QString& text, int pathFrom = -1);
     void buildPages();
     void connectMenu();
     void applyPortSetting();
@@ -141,7 +152,6 @@ private:
     // Where the file dialogs start: the last file's folder (and for a save,
     // "<object number>.prg" in it).
     [[nodiscard]] QString fileDialogStart(bool forSave) const;
-    [[nodiscard]] static QString portLabel(const QString& port);
 
     LoggingTraceSink m_trace;
     pages::Configuration m_configuration;
@@ -162,6 +172,8 @@ private:
     TabChangeMarks* m_tabMarks = nullptr;
     ShownTabs* m_shownTabs = nullptr;
     QString m_lastFile;
+    QTimer* m_refusalShown = nullptr;
+    std::optional<QString> m_heldOperationText;  // the link's last text while a refusal is shown
     bool m_writeControlsEnabled = false;
 };
 

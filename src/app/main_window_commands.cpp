@@ -8,6 +8,7 @@
 #include "app/panel_status_bar.h"
 #include "app/tab_change_marks.h"
 #include "io/prg_file.h"
+#include "io/serial_port.h"
 #include "pages/settings/settings_page.h"
 
 namespace kv6::app {
@@ -23,11 +24,11 @@ QString fullName(const QString& path) { return QDir::toNativeSeparators(QFileInf
 
 bool TForm1::refusedWhileTransferring() {
     if (m_link->readActive()) {
-        StatusBar1->setPanelText(1, tr(" Идёт чтение данных из модуля. Дождитесь его завершения"));
+        showRefusal(tr(" Идёт чтение данных из модуля. Дождитесь его завершения"));
         return true;
     }
     if (!m_configuration.workspace.queue.empty()) {
-        StatusBar1->setPanelText(1, tr(" Идёт запись данных в модуль. Дождитесь её завершения"));
+        showRefusal(tr(" Идёт запись данных в модуль. Дождитесь её завершения"));
         return true;
     }
     return false;
@@ -46,7 +47,8 @@ void TForm1::N5Click() {
             MessageIcon::Exclamation, MessageButtons::Ok);
         return;
     }
-    StatusBar1->setPanelText(1, tr(" Сохранение данных завершено. Файл ") + fullName(path));
+    const QString done = tr(" Сохранение данных завершено. Файл ");
+    showOperation(done + fullName(path), int(done.size()));
     m_configuration.document.rememberFields();  // the file holds what the pages show
     m_tabMarks->updateAll();
     showLastFile(path);
@@ -78,10 +80,11 @@ void TForm1::loadFile(const QString& path) {
             MessageIcon::Exclamation, MessageButtons::Ok);
         return;
     }
-    QString text = tr(" Загрузка данных завершена. Файл ") + fullName(path);
+    const QString done = tr(" Загрузка данных завершена. Файл ");
+    QString text = done + fullName(path);
     if (result.fileSize != static_cast<qint64>(image::kImageSize))
         text += tr(" (размер файла %1 байт)").arg(result.fileSize);
-    StatusBar1->setPanelText(1, text);
+    showOperation(text, int(done.size()));
     showLastFile(path);
     emit configurationDecoded();
 }
@@ -92,11 +95,11 @@ void TForm1::COM1Click() {
     if (m_sideFiles.loadPortLines()) applyPortSetting();
     const QString typed = m_dialogs->port(this, m_link->port());
     if (const std::optional<QString> port = SideFiles::parsePortLine(typed)) m_link->setPort(*port);
-    StatusBar1->setPanelText(0, portLabel(m_link->port()));
+    StatusBar1->setPanelText(0, io::SerialPort::panelText(m_link->port()));  // as after an open
     const QString reason = m_sideFiles.savePortLine(m_link->port());
     if (!reason.isEmpty()) {
         // The port stays in force for this run only: say so where it lasts.
-        StatusBar1->setPanelText(1, tr(" Порт не сохранён: не удалось записать файл param2"));
+        showOperation(tr(" Порт не сохранён: не удалось записать файл param2"));
         m_prompts->message(tr("Не удалось сохранить файл param2\n%1").arg(reason).toStdString(), " Ошибка",
                            MessageIcon::Exclamation, MessageButtons::Ok);
     }
@@ -136,11 +139,11 @@ void TForm1::N16Click() {
     if (!m_link->ensureLink()) return;
     const std::optional<PasswordEntry> entry = m_dialogs->password(this, true);
     if (!entry) return;
-    StatusBar1->setPanelText(1, QString());
+    showOperation(QString());
     if (entry->current.size() != kPasswordLength) {
         m_link->setReadPassword(0);  // nothing is sent, but the typed password no longer counts
         // Without a word the user would wait for an answer that never comes.
-        StatusBar1->setPanelText(1, tr(" Пароль не изменён: текущий пароль вводится пятью цифрами, например 00000"));
+        showOperation(tr(" Пароль не изменён: текущий пароль вводится пятью цифрами, например 00000"));
         return;
     }
     bool ok = false;

@@ -17,6 +17,47 @@
 
 namespace kv6::app {
 
+namespace {
+
+// UpDown1: the number of a numbered port; beside a device path it shows no
+// number, which would read as that port's ("1" beside /dev/ttyUSB0). Its
+// position stays, so that its arrows go on from the last number.
+class PortSpinner final : public QSpinBox {
+public:
+    using QSpinBox::QSpinBox;
+
+    void setNumberShown(bool shown) {
+        if (m_numberShown == shown) return;
+        m_numberShown = shown;
+        lineEdit()->setText(textFromValue(value()));
+    }
+    [[nodiscard]] bool numberShown() const { return m_numberShown; }
+
+protected:
+    QString textFromValue(int value) const override {
+        return m_numberShown ? QSpinBox::textFromValue(value) : QString();
+    }
+    // An arrow beside a path puts a number in its place.
+    void stepBy(int steps) override {
+        if (m_numberShown) {
+            QSpinBox::stepBy(steps);
+            return;
+        }
+        setNumberShown(true);
+        const int before = value();
+        QSpinBox::stepBy(steps);
+        if (value() == before) emit valueChanged(value());  // at a limit: the number still replaces the path
+    }
+    StepEnabled stepEnabled() const override {
+        return m_numberShown ? QSpinBox::stepEnabled() : StepEnabled(StepUpEnabled | StepDownEnabled);
+    }
+
+private:
+    bool m_numberShown = true;
+};
+
+}  // namespace
+
 TForm4::TForm4(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(tr("Выбрать порт"));
@@ -30,7 +71,7 @@ TForm4::TForm4(QWidget* parent) : QDialog(parent) {
     Edit1->setMinimumContentsLength(14);
     Edit1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     Edit1->setEditText(QStringLiteral("1"));
-    UpDown1 = new QSpinBox(this);
+    UpDown1 = new PortSpinner(this);
     UpDown1->setObjectName(QStringLiteral("UpDown1"));
     UpDown1->setRange(kPortMin, kPortMax);
     UpDown1->setValue(kPortMin);
@@ -97,19 +138,23 @@ void TForm4::setPortText(const QString& text) {
 
 QString TForm4::portText() const { return Edit1->currentText(); }
 
-void TForm4::refreshPorts() {
-    std::vector<SerialPortEntry> ports = systemPortEntries();
-    // The system does not list pseudo-terminals (a simulated module's line):
-    // the one in use stays pickable while it exists.
+void TForm4::refreshPorts() { setAvailablePorts(withPortsInUse(systemPortEntries())); }
+
+// The system does not list pseudo-terminals (a simulated module's line): a
+// path this run has used is listed too while it exists, also after another
+// port was chosen, so that the user can go back to it.
+std::vector<SerialPortEntry> TForm4::withPortsInUse(std::vector<SerialPortEntry> ports) {
     const QString current = portText().trimmed();
-    const QFileInfo device(current);
-    const bool listed =
-        std::any_of(ports.begin(), ports.end(), [&](const SerialPortEntry& port) { return port.path == current; });
-    if (current.startsWith(QLatin1Char('/')) && device.exists() && !listed) {
-        const QString about = current.startsWith(QStringLiteral("/dev/pts/")) ? tr("псевдотерминал") : QString();
-        ports.push_back({current, about, {}, {}, {}, device.isReadable() && device.isWritable()});
+    if (current.startsWith(QLatin1Char('/')) && !m_portsInUse.contains(current)) m_portsInUse << current;
+    for (const QString& path : std::as_const(m_portsInUse)) {
+        const QFileInfo device(path);
+        const bool listed =
+            std::any_of(ports.begin(), ports.end(), [&](const SerialPortEntry& port) { return port.path == path; });
+        if (listed || !device.exists()) continue;
+        const QString about = path.startsWith(QStringLiteral("/dev/pts/")) ? tr("псевдотерминал") : QString();
+        ports.push_back({path, about, {}, {}, {}, device.isReadable() && device.isWritable()});
     }
-    setAvailablePorts(ports);
+    return ports;
 }
 
 void TForm4::setAvailablePorts(const QStringList& devices) {
@@ -142,9 +187,9 @@ void TForm4::setAvailablePorts(const std::vector<SerialPortEntry>& ports) {
 void TForm4::syncSpinnerFromText(const QString& text) {
     bool ok = false;
     const int number = text.trimmed().toInt(&ok, 10);
-    if (!ok) return;
     const QSignalBlocker blocker(UpDown1);
-    UpDown1->setValue(number);
+    static_cast<PortSpinner*>(UpDown1)->setNumberShown(ok);
+    if (ok) UpDown1->setValue(number);
 }
 
 }  // namespace kv6::app

@@ -24,7 +24,7 @@ public:
 
     explicit TForm4(QWidget* parent = nullptr);
 
-    // The port text shown in Edit1; a number also moves UpDown1.
+    // The port text shown in Edit1; a number also moves UpDown1, a path blanks it.
     void setPortText(const QString& text);
     [[nodiscard]] QString portText() const;
     // Refills Edit1's list with the serial ports present now (text kept).
@@ -35,7 +35,7 @@ public:
 
     QLabel* Label1;        // "Последовательный порт: "
     QComboBox* Edit1;      // the port as typed: a number or a device path
-    QSpinBox* UpDown1;     // the port number 1..99, kept in step with Edit1
+    QSpinBox* UpDown1;     // the port number 1..99, kept in step with Edit1; blank beside a path
     QPushButton* BitBtn1;  // OK
     QPushButton* RefreshButton;  // "Обновить": the ports present now
     QLabel* PermissionHint;      // how to get the rights to a listed port, when one is refused
@@ -45,6 +45,9 @@ protected:
 
 private:
     void syncSpinnerFromText(const QString& text);
+    [[nodiscard]] std::vector<SerialPortEntry> withPortsInUse(std::vector<SerialPortEntry> ports);
+
+    QStringList m_portsInUse;  // device paths shown when the list was refreshed, this run
 };
 
 }  // namespace kv6::app

@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace kv6::io {
@@ -37,8 +36,7 @@ QString SerialPort::deviceFor(const QString& numberOrPath) {
 QString SerialPort::panelText(const QString& numberOrPath) {
     const QString text = numberOrPath.trimmed();
     if (isPortNumber(text)) return QStringLiteral("COM%1").arg(text.toInt());
-    if (text.startsWith(QStringLiteral("/dev/"))) return text.mid(5);
-    return QFileInfo(text).fileName();
+    return text;  // a path whole: "ttyUSB" or "3" alone says little
 }
 
 void SerialPort::fail(const char* message, const QString& device) {

@@ -24,7 +24,7 @@ public:
     // A number N names COMN on Windows and /dev/ttyS(N-1) elsewhere; anything
     // else is a device path used as it is.
     [[nodiscard]] static QString deviceFor(const QString& numberOrPath);
-    // What status panel 0 shows: "COM" + number, or the device's name below /dev.
+    // What status panel 0 shows: "COM" + number, or the device path.
     [[nodiscard]] static QString panelText(const QString& numberOrPath);
 
     // Closes the previous handle, opens and configures the port; failures are

@@ -68,6 +68,18 @@ TEST(PortDialog, NumberAndSpinnerStayInStepAndPathsAreKept) {
     dialog.setPortText(QStringLiteral("/dev/pts/3"));
     EXPECT_EQ(dialog.portText(), QStringLiteral("/dev/pts/3"));
     EXPECT_EQ(dialog.UpDown1->value(), 13);
+    // Beside a path a number would read as that port's: the spinner shows none.
+    EXPECT_EQ(dialog.UpDown1->text(), QString());
+    dialog.UpDown1->stepUp();
+    EXPECT_EQ(dialog.portText(), QStringLiteral("14")) << "an arrow puts a number in the path's place";
+    EXPECT_EQ(dialog.UpDown1->text(), QStringLiteral("14"));
+    dialog.setPortText(QStringLiteral("/dev/ttyUSB0"));
+    dialog.UpDown1->setValue(99);
+    dialog.setPortText(QStringLiteral("/dev/ttyUSB0"));
+    dialog.UpDown1->stepUp();
+    EXPECT_EQ(dialog.portText(), QStringLiteral("99")) << "at the top too";
+    dialog.setPortText(QStringLiteral("7"));
+    EXPECT_EQ(dialog.UpDown1->text(), QStringLiteral("7"));
 }
 
 TEST(PortDialog, EnterClosesIt) {
@@ -270,6 +282,38 @@ TEST(PortDialog, RefreshKeepsThePseudoTerminalInUse) {
     ASSERT_GE(dialog.Edit1->count(), 1);
     EXPECT_EQ(dialog.Edit1->itemData(dialog.Edit1->count() - 1).toString(), device);
     EXPECT_EQ(dialog.portText(), device);
+}
+
+// The pseudo-terminal in use vanished from the list once another port was
+// chosen, and the user could not go back to it by picking it.
+TEST(PortDialog, APortUsedThisRunStaysListedWhileItExists) {
+    qtApp();
+    QTemporaryDir dir;
+    const QString first = dir.filePath(QStringLiteral("pts-like-1"));
+    const QString second = dir.filePath(QStringLiteral("pts-like-2"));
+    ASSERT_TRUE(writeFile(first, "x"));
+    ASSERT_TRUE(writeFile(second, "x"));
+    TForm4 dialog;
+    const auto listed = [&dialog] {
+        QStringList paths;
+        for (int i = 0; i < dialog.Edit1->count(); ++i) paths << dialog.Edit1->itemData(i).toString();
+        return paths;
+    };
+    dialog.setPortText(first);
+    dialog.refreshPorts();
+    dialog.setPortText(second);  // chosen: the dialog closes, and opens again
+    dialog.refreshPorts();
+    EXPECT_TRUE(listed().contains(first));
+    EXPECT_TRUE(listed().contains(second));
+    EXPECT_EQ(listed().count(first), 1);
+    dialog.setPortText(QStringLiteral("3"));
+    dialog.refreshPorts();
+    EXPECT_TRUE(listed().contains(first));
+    ASSERT_TRUE(QFile::remove(first));  // its simulator stopped
+    dialog.refreshPorts();
+    EXPECT_FALSE(listed().contains(first));
+    EXPECT_TRUE(listed().contains(second));
+    EXPECT_EQ(dialog.portText(), QStringLiteral("3"));
 }
 
 }  // namespace

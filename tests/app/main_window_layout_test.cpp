@@ -141,23 +141,6 @@ TEST_F(MainWindowLayout, StatusSinkReachesThePanels) {
     EXPECT_EQ(PanelStatusBar::panelColor(2), QColor(128, 0, 0));
 }
 
-// Panels 0 and 1 keep 50 and 475 pixels; the last one takes the rest of the
-// bar, wide enough for the remote-access texts.
-TEST_F(MainWindowLayout, LastStatusPanelTakesTheRestOfTheBar) {
-    window->show();
-    auto* bar = window->findChild<PanelStatusBar*>(QStringLiteral("StatusBar1"));
-    ASSERT_NE(bar, nullptr);
-    EXPECT_EQ(bar->width(), window->width());
-    EXPECT_EQ(bar->panelRect(0).width(), 50);
-    EXPECT_EQ(bar->panelRect(1).width(), 475);
-    const QRect last = bar->panelRect(2);
-    EXPECT_EQ(last.left(), bar->panelRect(1).right() + 3);
-    EXPECT_EQ(last.right(), bar->width() - 1);
-    QFont bold = bar->font();
-    bold.setBold(true);
-    EXPECT_GT(last.width(), QFontMetrics(bold).horizontalAdvance(QStringLiteral("Удалённый доступ -Ожидание-")));
-}
-
 TEST_F(MainWindowLayout, RemoteMenuAndHiddenTestTimer) {
     window->MainMenu1->N18->trigger();
     EXPECT_TRUE(link.listening);

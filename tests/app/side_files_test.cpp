@@ -245,7 +245,7 @@ TEST_F(WindowSideFiles, PortDialogWritesParam2KeepingOtherLines) {
 
     dialogs.portAnswer = QStringLiteral("/dev/ttyUSB0");
     window->COM1Click();
-    EXPECT_EQ(panel(0), QStringLiteral("ttyUSB0"));
+    EXPECT_EQ(panel(0), QStringLiteral("/dev/ttyUSB0"));
     EXPECT_EQ(readFile(param2), QByteArray("/dev/ttyUSB0\nkeep me\n"));
 
     dialogs.portAnswer = QStringLiteral("nonsense");  // the port in force stays, and is what is saved

@@ -1,4 +1,9 @@
+#include <QAction>
+#include <QContextMenuEvent>
 #include <QLabel>
+#include <QMenu>
+#include <QSpinBox>
+#include <QTimer>
 #include <QTabWidget>
 #include <QTableWidget>
 
@@ -85,6 +90,36 @@ TEST_F(WindowChangeMarks, TheLastFileIsNamedAndItsFolderReused) {
     EXPECT_EQ(window->FileNameLabel->text(), "Файл: copy.prg");
     window->N7Click();
     EXPECT_EQ(dialogs.openStart, dir.path());
+}
+
+// The spin boxes' menu lost Copy and Paste when the revert entries came in.
+TEST_F(WindowChangeMarks, ASpinBoxsMenuKeepsCopyAndPasteBesideTheRevertEntries) {
+    auto* poll = window->findChild<QSpinBox*>(QStringLiteral("UpDown4"));
+    ASSERT_NE(poll, nullptr);
+    const int loaded = poll->value();
+    poll->setValue(loaded + 5);
+    window->show();
+    QStringList entries;
+    QTimer::singleShot(0, window.get(), [&entries] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) return;
+        QAction* revert = nullptr;
+        for (QAction* action : menu->actions()) {
+            QString text = action->text();
+            entries << (action->objectName().isEmpty() ? text.remove(QLatin1Char('&')).section(QLatin1Char('\t'), 0, 0)
+                                                       : action->objectName());
+            if (action->objectName() == QStringLiteral("RevertField") && action->isEnabled()) revert = action;
+        }
+        menu->close();
+        if (revert) revert->trigger();
+    });
+    const QPoint at(poll->width() / 2, poll->height() / 2);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, poll->mapToGlobal(at));
+    QApplication::sendEvent(poll, &event);
+    QApplication::processEvents();  // a menu that does not wait for its choice is looked at here
+    for (const char* entry : {"Copy", "Paste", "Select All", "RevertField", "RevertPage"})
+        EXPECT_TRUE(entries.contains(QString::fromLatin1(entry))) << entry << ": " << entries.join(", ").toStdString();
+    EXPECT_EQ(poll->value(), loaded) << "the field's own revert entry put the loaded value back";
 }
 
 }  // namespace

@@ -20,6 +20,11 @@ protected:
         ASSERT_TRUE(dir.isValid());
         QDir(dir.path()).mkdir(QStringLiteral("program"));
         QDir(dir.path()).mkdir(QStringLiteral("current"));
+        window = std::make_unique<TForm1>(options());
+    }
+
+    // What SetUp builds its window with; a test may build another.
+    [[nodiscard]] TForm1Options options() {
         TForm1Options options;
         options.prompts = &prompts;
         options.dialogs = &dialogs;
@@ -29,7 +34,7 @@ protected:
         options.configDirectories = {dir.filePath(QStringLiteral("config"))};
         options.dataDirectories = {dir.filePath(QStringLiteral("share"))};
         options.loadSideFilesOnStart = false;
-        window = std::make_unique<TForm1>(options);
+        return options;
     }
 
     [[nodiscard]] QString programDir() const { return dir.filePath(QStringLiteral("program")); }

@@ -44,5 +44,28 @@ TEST_F(ProgressOverSimulator, ReadCountsItsBlocksThenHides) {
     EXPECT_EQ(panel(1), QStringLiteral(" Чтение данных завершено")) << "the status text stays as it was";
 }
 
+// A second "Считать" during the read is refused; the refusal stays for
+// seconds, not until the next block, and the read's end shows at once.
+TEST_F(ProgressOverSimulator, ARefusalStaysWhileTheReadGoesOnAndItsEndShows) {
+    sim.start(QStringLiteral(KV6SIM_PATH), {"--serial", "--image", dir.filePath("module.prg")});
+    ASSERT_TRUE(sim.waitForReadyRead(5000));
+    const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
+    QFile param2(dir.filePath("param2"));
+    ASSERT_TRUE(param2.open(QIODevice::WriteOnly));
+    param2.write(device.toLocal8Bit() + "\n");
+    param2.close();
+    makeWindow();
+    dialogs.passwordAnswer = PasswordEntry{QStringLiteral("0"), QString()};
+    window->MainMenu1->N8->trigger();
+    ASSERT_TRUE(waitUntil([&] { return panel(1).startsWith(QStringLiteral(" Чтение данных **")); }, 10000))
+        << panel(1).toStdString();
+    window->MainMenu1->N8->trigger();
+    const QString refusal = QStringLiteral(" Идёт чтение данных из модуля. Дождитесь его завершения");
+    EXPECT_EQ(panel(1), refusal);
+    EXPECT_FALSE(waitUntil([&] { return panel(1) != refusal; }, 1200)) << panel(1).toStdString();
+    ASSERT_TRUE(waitUntil([&] { return panel(1) == QStringLiteral(" Чтение данных завершено"); }, 20000))
+        << panel(1).toStdString();
+}
+
 }  // namespace
 }  // namespace kv6::app::test

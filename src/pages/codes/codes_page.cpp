@@ -157,8 +157,6 @@ void CodesPage::ValueListEditor9EditButtonClick(int rowIndex) {
     dialog.setCodeLength(m_model.codeLength());
     dialog.load(ValueListEditor9->key(rowIndex), ValueListEditor9->value(rowIndex), m_model.bypass(code),
                 m_model.partitionMask(code));
-    dialog.adjustSize();
-    dialog.move(window()->geometry().center() - dialog.rect().center());
     if (m_runDialog(dialog) != QDialog::Accepted) return;
     // The partitions and the bypass are kept in ReceivedImage; code 99's row value stays.
     m_model.setBypass(code, dialog.bypass());
@@ -178,8 +176,6 @@ void CodesPage::ValueListEditor4EditButtonClick(int rowIndex) {
     TForm3& dialog = *m_form3;
     auto& v = m_model.values();
     dialog.load(number, ValueListEditor4->value(rowIndex), v.rearmCode == number);
-    dialog.adjustSize();
-    dialog.move(window()->geometry().center() - dialog.rect().center());
     if (m_runDialog(dialog) != QDialog::Accepted) return;
     v.legacyCodes[rowIndex] = ss(dialog.code());
     ValueListEditor4->setValue(rowIndex, dialog.code());

@@ -1,6 +1,7 @@
 #include "pages/common/field_marks_view.h"
 
 #include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QLineEdit>
@@ -10,6 +11,8 @@
 #include <QTableWidget>
 #include <algorithm>
 #include <functional>
+
+#include "widgets/spin_box_menu_entries.h"
 
 namespace kv6::pages {
 
@@ -39,10 +42,15 @@ void FieldMarksView::addEditor(QWidget* editor, const std::string& key) {
     if (!editor) return;
     m_editors.push_back({editor, key});
     onEdited(editor, this, [this] { update(); });
-    editor->setContextMenuPolicy(Qt::CustomContextMenu);
     const Editor entry = m_editors.back();
-    connect(editor, &QWidget::customContextMenuRequested, this,
-            [this, entry](const QPoint& pos) { showEditorMenu(entry, pos); });
+    if (auto* spin = qobject_cast<QAbstractSpinBox*>(editor)) {
+        // Qt's own menu with Copy, Paste and the steps, the revert entries added.
+        new widgets::SpinBoxMenuEntries(spin, [this, key](QMenu& menu) { addRevertActions(menu, {key}); });
+    } else {
+        editor->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(editor, &QWidget::customContextMenuRequested, this,
+                [this, entry](const QPoint& pos) { showEditorMenu(entry, pos); });
+    }
     drawEditor(entry);
 }
 
