@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fleet/sql_fleet_store.h"
+#include "job_for.h"
 #include "support/core_app.h"
 #include "support/file_size_limit.h"
 
@@ -26,12 +27,6 @@ protected:
         std::string error;
         EXPECT_TRUE(store->open(error)) << error;
         return store;
-    }
-    static NewJob newJob(const std::string& object, JobKind kind) {
-        NewJob j;
-        j.object = object;
-        j.kind = kind;
-        return j;
     }
 
     QTemporaryDir dir;
@@ -79,15 +74,15 @@ TEST_F(StoreTest, ProgramsOpeningANewStoreAtOnceAllGetTheSchema) {
         SqlFleetStore store(file);
         std::string error;
         ASSERT_TRUE(store.open(error)) << error;
-        EXPECT_GT(store.queueJob(newJob("1001", JobKind::Read)), 0);
+        EXPECT_GT(store.queueJob(jobFor("1001", JobKind::Read)), 0);
     }
 }
 
 TEST_F(StoreTest, JobsRunPerObjectInQueueOrderAndCancelOnlyWhileQueued) {
     auto store = open();
-    const auto first = store->queueJob(newJob("1001", JobKind::Read));
-    const auto other = store->queueJob(newJob("2002", JobKind::Read));
-    NewJob write = newJob("1001", JobKind::Write);
+    const auto first = store->queueJob(jobFor("1001", JobKind::Read));
+    const auto other = store->queueJob(jobFor("2002", JobKind::Read));
+    NewJob write = jobFor("1001", JobKind::Write);
     write.format = WriteFormat::Prg;
     write.payload.assign(4096, 0x5A);
     const auto second = store->queueJob(write);
@@ -119,7 +114,7 @@ TEST_F(StoreTest, JobsRunPerObjectInQueueOrderAndCancelOnlyWhileQueued) {
     // What another program (kv6ctl) queues and records after the server's
     // claims found nothing, the server's next claim sees.
     auto operatorStore = open();
-    const auto later = operatorStore->queueJob(newJob("1001", JobKind::Read));
+    const auto later = operatorStore->queueJob(jobFor("1001", JobKind::Read));
     ASSERT_TRUE(operatorStore->recordPassword("1001", 5));
     const auto seen = store->claimNextJob("1001");
     ASSERT_TRUE(seen);
@@ -132,7 +127,7 @@ TEST_F(StoreTest, InterruptedJobsComeBackUntilTheirAttemptsRunOutAndACrashLeaves
     std::int64_t id = 0;
     {
         auto store = open();
-        id = store->queueJob(newJob("1001", JobKind::Write));
+        id = store->queueJob(jobFor("1001", JobKind::Write));
         ASSERT_TRUE(store->claimNextJob("1001"));
         ASSERT_TRUE(store->requeueJob(id, "the connection dropped", 2, kCounted));
         ASSERT_TRUE(store->claimNextJob("1001"));  // attempt 2, then the server dies
@@ -195,15 +190,15 @@ TEST_F(StoreTest, EveryChangeTheStoreCannotKeepIsReportedAndNoneOfItStays) {
     // Something for each change below to change.
     ASSERT_TRUE(store->recordPassword("1001", 0));
     ASSERT_EQ(store->moduleSeen("1001", "192.0.2.7", "SR 1001"), std::optional<bool>(true));
-    const auto running = store->queueJob(newJob("1001", JobKind::Write));
-    const auto queued = store->queueJob(newJob("1001", JobKind::Read));
+    const auto running = store->queueJob(jobFor("1001", JobKind::Write));
+    const auto queued = store->queueJob(jobFor("1001", JobKind::Read));
     ASSERT_TRUE(store->claimNextJob("1001"));
 
     // The files stop growing, as on a full disk: SQLite makes each change
     // (and gives the new job's id) before the commit that then fails.
     kv6::test::ignoreFileSizeSignal();
     ASSERT_TRUE(kv6::test::limitFileSize(0, 1));
-    EXPECT_EQ(store->queueJob(newJob("1001", JobKind::Read)), 0);
+    EXPECT_EQ(store->queueJob(jobFor("1001", JobKind::Read)), 0);
     EXPECT_EQ(store->lastError(), "disk I/O error");
     EXPECT_FALSE(store->recordPassword("1001", 5));
     EXPECT_FALSE(store->recordPassword("2002", 5));

@@ -10,19 +10,12 @@
 #include <QUuid>
 
 #include "fleet/sql_fleet_store.h"
+#include "job_for.h"
 #include "support/core_app.h"
 
 namespace kv6::fleet::test {
 
 namespace {
-
-// A job of `kind` for `object`, nothing else set.
-NewJob jobFor(const std::string& object, JobKind kind) {
-    NewJob job;
-    job.object = object;
-    job.kind = kind;
-    return job;
-}
 
 // A raw connection to an SQLite file, beside any store's own.
 class RawDatabase {
