@@ -37,21 +37,29 @@ protected:
         image[245] = 0;
         return image;
     }
+
+    // Starts the module on a pseudo-terminal with `options` beside the serial
+    // ones and names its line in param2 (the read command takes the port from
+    // there), with `paramTail` after it. Returns the line's device.
+    QString startCableModule(const QStringList& options, const QByteArray& paramTail = {}) {
+        sim.start(QStringLiteral(KV6SIM_PATH), QStringList{"--serial"} + options +
+                                                   QStringList{"--image", dir.filePath("module.prg"), "--save",
+                                                               dir.filePath("after.prg")});
+        if (!sim.waitForReadyRead(5000)) return {};
+        const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
+        QFile param2(dir.filePath("param2"));
+        if (!param2.open(QIODevice::WriteOnly)) return {};
+        param2.write(device.toLocal8Bit() + "\n" + paramTail);
+        return device;
+    }
 };
 
 class DesktopOverCable : public DesktopOverSimulator, public ::testing::WithParamInterface<const char*> {};
 
 // Without a pace line (the module's pacing) and with "pace=reactive" in param2.
 TEST_P(DesktopOverCable, ReadAndWriteAll) {
-    sim.start(QStringLiteral(KV6SIM_PATH),
-              {"--serial", "--image", dir.filePath("module.prg"), "--save", dir.filePath("after.prg")});
-    ASSERT_TRUE(sim.waitForReadyRead(5000));
-    const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
-    {
-        QFile param2(dir.filePath("param2"));  // the read command takes the port from here
-        ASSERT_TRUE(param2.open(QIODevice::WriteOnly));
-        param2.write(device.toLocal8Bit() + "\n" + GetParam());
-    }
+    const QString device = startCableModule({}, GetParam());
+    ASSERT_FALSE(device.isEmpty());
     makeWindow();
 
     dialogs.passwordAnswer = PasswordEntry{QStringLiteral("0"), QString()};
@@ -77,15 +85,7 @@ INSTANTIATE_TEST_SUITE_P(Pacing, DesktopOverCable, ::testing::Values("", "pace=r
 // shift every later block by one), and writing all settings back unchanged
 // gives the module what writing its own image would.
 TEST_F(DesktopOverSimulator, ASlowModuleIsReadExactlyAndWrittenBackUnchanged) {
-    sim.start(QStringLiteral(KV6SIM_PATH), {"--serial", "--line-rate", "--delay", "700", "--image",
-                                            dir.filePath("module.prg"), "--save", dir.filePath("after.prg")});
-    ASSERT_TRUE(sim.waitForReadyRead(5000));
-    const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
-    {
-        QFile param2(dir.filePath("param2"));
-        ASSERT_TRUE(param2.open(QIODevice::WriteOnly));
-        param2.write(device.toLocal8Bit() + "\n");
-    }
+    ASSERT_FALSE(startCableModule({"--line-rate", "--delay", "700"}).isEmpty());
     makeWindow();
     dialogs.passwordAnswer = PasswordEntry{QStringLiteral("0"), QString()};
     window->MainMenu1->N8->trigger();
@@ -133,15 +133,7 @@ TEST_F(DesktopOverSimulator, RemoteReadWriteAndResetFromTheMenus) {
 }
 
 TEST_F(DesktopOverSimulator, RoutingAndZonesPagesWriteTheirEditsOverTheCable) {
-    sim.start(QStringLiteral(KV6SIM_PATH),
-              {"--serial", "--image", dir.filePath("module.prg"), "--save", dir.filePath("after.prg")});
-    ASSERT_TRUE(sim.waitForReadyRead(5000));
-    const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
-    {
-        QFile param2(dir.filePath("param2"));
-        ASSERT_TRUE(param2.open(QIODevice::WriteOnly));
-        param2.write(device.toLocal8Bit() + "\n");
-    }
+    ASSERT_FALSE(startCableModule({}).isEmpty());
     makeWindow();
     dialogs.passwordAnswer = PasswordEntry{QStringLiteral("0"), QString()};
     window->MainMenu1->N8->trigger();
