@@ -1,5 +1,7 @@
 #include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTcpSocket>
 #include <QThread>
 #include <csignal>
@@ -28,12 +30,14 @@ protected:
         stop(server);
     }
 
-    void startServer(const QStringList& options = {}) {
+    // Without `defaults`, a first-seen module gets no read of its own.
+    void startServer(const QStringList& options = {}, bool defaults = false) {
         server.setProcessEnvironment(quietLeaks());
         // A file-size limit set on it later is a full disk, not a signal that ends it.
         server.setChildProcessModifier([] { kv6::test::ignoreFileSizeSignal(); });
         server.start(QStringLiteral(KV6D_PATH),
-                     QStringList{"--port", "0", "--db", db(), "--no-inventory-read"} + options);
+                     QStringList{"--port", "0", "--db", db()} +
+                         (defaults ? QStringList{} : QStringList{"--no-inventory-read"}) + options);
         const QRegularExpression listening(QStringLiteral("listening on port (\\d+)"));
         QElapsedTimer clock;
         clock.start();
@@ -159,6 +163,65 @@ TEST_F(FleetRun, AQueuedWriteEndsVerifiedWithItsBackupAndAuditListed) {
     ASSERT_TRUE(server.waitForFinished(10000));
     EXPECT_EQ(server.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(server.exitCode(), 0);
+}
+
+TEST_F(FleetRun, AFirstSeenModuleIsReadAndAJobQueuedWhileItWaitsRunsAtOnce) {
+    writeApnSettings();
+    startServer({}, true);
+    startModule(module1, {"--object", "1001"});
+    EXPECT_TRUE(serverSaid("kv6d: object 1001 identified from 127.0.0.1 (first seen)\n")) << serverLog.toStdString();
+    // Its inventory read: no password recorded yet, so none to prove.
+    const auto inventory = waitForJob(1, ended);
+    EXPECT_EQ(kv6::fleet::stateName(inventory.state), "done");
+    EXPECT_EQ(inventory.result, "read, backup kept (no password recorded to check)");
+    EXPECT_TRUE(fleet({"backups", "--object", "1001"}).out.contains(QStringLiteral("read job 1, password not proven")));
+
+    // Queued while the module is connected and idle, on a store that sends
+    // no notifications: the server's poll of the queue finds it.
+    const auto write = queue({"write", dir.filePath("apn.json"), "--object", "1001", "--password", "0"});
+    EXPECT_EQ(waitForJob(write, ended, 20000).result, "verified");
+}
+
+// The heartbeat renews the leases of the jobs a server runs well before they
+// run out: a lease that lapses lets another server take a running job.
+TEST_F(FleetRun, ARunningJobsLeaseIsNeverLeftUnrenewedForHalfItsLength) {
+    writeApnSettings();
+    startServer({"--lease", "6"});
+    const auto id = queue({"write", dir.filePath("apn.json"), "--object", "1001", "--password", "0"});
+    // Slow answers: the job runs some seven seconds, longer than its lease.
+    startModule(module1, {"--object", "1001", "--delay", "130"});
+    QElapsedTimer clock;
+    qint64 runningMs = -1;
+    qint64 changedMs = 0;
+    qint64 longestMs = 0;
+    QString lease;
+    {
+        QSqlDatabase watch = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("lease-watch"));
+        watch.setDatabaseName(db());
+        ASSERT_TRUE(watch.open());
+        QSqlQuery query(watch);
+        clock.start();
+        while (clock.elapsed() < 60000) {
+            ASSERT_TRUE(query.exec(QStringLiteral("SELECT state, lease_at FROM jobs WHERE id = %1").arg(id)));
+            const bool running = query.next() && query.value(0).toString() == QLatin1String("running");
+            if (running && runningMs < 0) runningMs = changedMs = clock.elapsed();
+            if (runningMs >= 0) {
+                longestMs = std::max(longestMs, clock.elapsed() - changedMs);
+                if (!running) break;
+                if (query.value(1).toString() != lease) {
+                    lease = query.value(1).toString();
+                    changedMs = clock.elapsed();
+                }
+            }
+            query.finish();
+            QThread::msleep(50);
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("lease-watch"));
+    ASSERT_GE(runningMs, 0) << serverLog.toStdString();
+    EXPECT_GT(clock.elapsed() - runningMs, 6000) << "the job ended too soon to show its renewals";
+    EXPECT_LT(longestMs, 3000) << "the lease went " << longestMs << " ms without renewal";
+    EXPECT_EQ(waitForJob(id, ended).result, "verified");
 }
 
 TEST_F(FleetRun, AModuleWhosePasswordDoesNotMatchIsRefusedAndNothingIsWritten) {

@@ -93,6 +93,22 @@ TEST_F(Kv6dGuard, MismatchesLockOutTheObjectNotItsAddressUntilCleared) {
     EXPECT_EQ(fleet({"lockouts", "--clear", "--all"}).out, "cleared 1\n");  // the address's count
 }
 
+TEST_F(Kv6dGuard, AJobThatFailsForAnotherReasonCountsNoMismatch) {
+    writeText("apn.json", kApnSettings);
+    startServer({"--mismatch-limit", "1", "--address-mismatch-limit", "1"});
+    const auto write = queue({"write", dir.filePath("apn.json"), "--object", "1001", "--password", "0"});
+    const auto read = queue({"read", "--object", "1001"});
+    // The module proves its password but loses the write that holds the APN.
+    startModule({"--object", "1001", "--forget-write", "128"});
+    const auto failed = waitForJob(write, ended);
+    EXPECT_EQ(failed.state, kv6::fleet::JobState::Failed);
+    EXPECT_EQ(failed.result, "did not hold: object.apn");
+    // Neither the object nor its address is refused for it: the next job runs.
+    EXPECT_EQ(waitForJob(read, ended, 20000).result, "read, backup kept");
+    EXPECT_EQ(fleet({"lockouts", "--json"}).out, "[]\n");
+    EXPECT_FALSE(serverLog.contains("locking out")) << serverLog.toStdString();
+}
+
 TEST_F(Kv6dGuard, ConnectionsFromAListedBalancerAreKnownByTheAddressTheirHeaderGives) {
     startServer({"--proxy-from", "192.0.2.1,127.0.0.0/8"});
     HandModule first;
@@ -143,6 +159,9 @@ TEST_F(Kv6dGuard, ASecondClaimOnAConnectedObjectMustProveThePasswordBeforeTheFir
     EXPECT_TRUE(serverSaid("kv6d: object 1001 proved its password from 127.0.0.1; closing its older connection from "
                            "127.0.0.1\n"));
     EXPECT_TRUE(real.waitForFinished(10000));
+    // ... and the newer one gets the object's jobs.
+    const auto after = queue({"read", "--object", "1001"});
+    EXPECT_EQ(waitForJob(after, ended, 20000).result, "read, backup kept");
 
     // With no password recorded there is nothing to prove: the newer waits for the older to end.
     QProcess& older = startModule({"--object", "2002"});
@@ -244,6 +263,14 @@ TEST_F(Kv6dGuard, UnidentifiedConnectionsAreLimitedPerAddressAndInAll) {
                            "ends\n"));
     two.front().send(identification("2002"));
     EXPECT_TRUE(waiting.greeted());
+}
+
+TEST_F(Kv6dGuard, AConnectionThatNeverIdentifiesIsClosedAfterTheIdentifyTimeout) {
+    startServer({"--identify-timeout", "1"});
+    HandModule silent;
+    ASSERT_TRUE(silent.connect(port.toUShort()) && silent.greeted());
+    EXPECT_TRUE(silent.closedWithin(5000));
+    EXPECT_TRUE(serverSaid("kv6d: closing the connection from 127.0.0.1: no identification\n")) << serverLog.toStdString();
 }
 
 TEST_F(Kv6dGuard, AnIdentificationSplitOverTwoSegmentsIsRecognised) {

@@ -14,6 +14,7 @@ namespace kv6::fleet::test {
 struct FakeModule {
     std::array<std::uint8_t, 4096> memory{};
     std::set<int> forgetWritesAt;  // acknowledged but not stored
+    bool acknowledgesWrites = true;  // false: writes are stored but never answered
     int writeFrames = 0;
     int passwordFrames = 0;
     int resetFrames = 0;
@@ -39,6 +40,7 @@ struct FakeModule {
                 ++writeFrames;
                 if (!forgetWritesAt.count(address))
                     for (int i = 0; i < length; ++i) memory[static_cast<std::size_t>(address + i)] = f[8 + static_cast<std::size_t>(i)];
+                if (!acknowledgesWrites) return {};
                 return r;
             case 'P':
                 ++passwordFrames;

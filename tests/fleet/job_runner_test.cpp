@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -162,6 +163,19 @@ TEST_F(JobRunnerTest, AFieldThatDidNotHoldIsNamedAndTheJobFails) {
     EXPECT_EQ(events.outcomes[0].end, JobEnd::Failed);
     EXPECT_NE(events.outcomes[0].result.find("did not hold: "), std::string::npos);
     EXPECT_NE(events.outcomes[0].result.find("object.apn"), std::string::npos) << events.outcomes[0].result;
+
+    // The same for a write lost in the second range sent (750..1773): the
+    // job that holds the poll time (1579-1580).
+    module.forgetWritesAt = {1518};
+    FleetJob poll = job(JobKind::Write);
+    poll.format = WriteFormat::SettingsJson;
+    poll.payload = bytesOf(R"({"object": {"pollTimeMinutes": 77}})");
+    runner.start(poll);
+    pump();
+    ASSERT_EQ(events.outcomes.size(), 2u);
+    EXPECT_EQ(events.outcomes[1].end, JobEnd::Failed);
+    EXPECT_NE(events.outcomes[1].result.find("did not hold: "), std::string::npos) << events.outcomes[1].result;
+    EXPECT_NE(events.outcomes[1].result.find("pollTime"), std::string::npos) << events.outcomes[1].result;
 }
 
 TEST_F(JobRunnerForeignPasswordTest, AModuleThatDoesNotProveTheObjectGetsNoChange) {
@@ -391,6 +405,28 @@ TEST_F(JobRunnerTest, ADroppedConnectionOrASilentModuleInterruptsTheJob) {
     for (int i = 0; i < JobRunner::kReadTicks; ++i) other.Timer4Timer();
     EXPECT_EQ(events.outcomes.back().end, JobEnd::Interrupted);
     EXPECT_EQ(events.outcomes.back().result, "the module did not answer the read");
+
+    // Writes that are never acknowledged: interrupted too, so that the job
+    // runs again when the module calls next, never failed for good.
+    module.acknowledgesWrites = false;
+    JobRunner mute{6, wire, events, JobRunner::Options{}};
+    wire.pending.clear();
+    mute.onConnected(4003);
+    mute.onData(bytesOf("#0000000000000SR 1001"));
+    mute.start(apnWrite("fleet.apn"));
+    const std::size_t before = events.outcomes.size();
+    for (int tick = 0; tick < 2000 && events.outcomes.size() == before; ++tick) {
+        for (const auto& frame : std::exchange(wire.pending, {}))
+            if (frame.size() == 129)
+                if (const auto reply = module.answer(frame); !reply.empty()) mute.onData(reply);
+        mute.Timer2Timer();
+        if (tick % 3 == 0) mute.Timer4Timer();
+    }
+    ASSERT_EQ(events.outcomes.size(), before + 1);
+    EXPECT_GT(module.writeFrames, 0);
+    EXPECT_EQ(events.outcomes.back().end, JobEnd::Interrupted);
+    EXPECT_EQ(events.outcomes.back().result, "the module did not acknowledge a write");
+    EXPECT_FALSE(events.outcomes.back().passwordMismatch);
 }
 
 }  // namespace kv6::fleet::test
