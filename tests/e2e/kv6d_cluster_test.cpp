@@ -351,7 +351,14 @@ TEST_F(Cluster, EveryJobRunsOnceWhileOneOfThreeServersIsKilled) {
     EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM audit WHERE outcome <> 'verified' AND job_id NOT IN (%1)")
                         .arg(interrupted)),
               0)
-        << serverStates();
+        << serverStates() << "audit lines: "
+        << ids(QStringLiteral("SELECT job_id || ':' || outcome || ':' || at FROM audit WHERE outcome <> 'verified' "
+                              "AND job_id NOT IN (%1) ORDER BY id LIMIT 8").arg(interrupted))
+               .toStdString()
+        << "\nverified: "
+        << ids(QStringLiteral("SELECT job_id || ':' || outcome || ':' || at FROM audit WHERE outcome = 'verified' "
+                              "ORDER BY id LIMIT 8"))
+               .toStdString();
     EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM jobs WHERE lease_owner IS NOT NULL OR state = 'running'")), 0);
     // The dead server's heartbeat has stopped: no module counts as connected to it.
     EXPECT_TRUE(waitFor(QStringLiteral("SELECT 1 - least(1, count(*)) FROM modules WHERE server LIKE '%1'").arg(victim), 1));
@@ -391,6 +398,13 @@ TEST_F(Cluster, TheModulesOfAServerMarkedDownCallAgainAndReachTheOthers) {
                    QString::number(kIdle), "--reconnect", "--reconnect-after", "1"});
     clock.restart();
     ASSERT_TRUE(waitFor(QStringLiteral("SELECT count(*) FROM modules WHERE connected = 1"), kIdle)) << said();
+    // The README's database set-up: every server's session is the password role's, over TLS.
+    EXPECT_GE(count(QStringLiteral("SELECT count(*) FROM pg_stat_activity a JOIN pg_stat_ssl s USING (pid) "
+                                   "WHERE a.usename = 'kv6d' AND s.ssl")),
+              3);
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM pg_stat_activity a JOIN pg_stat_ssl s USING (pid) "
+                                   "WHERE a.usename = 'kv6d' AND NOT s.ssl")),
+              0);
     const QString owner = QStringLiteral("kv6d@%:%1").arg(servers[0].process.processId());
     const int held = count(QStringLiteral("SELECT count(*) FROM modules WHERE connected = 1 AND server LIKE '%1'").arg(owner));
     ASSERT_GT(held, 0) << "HAProxy gave the first server no module: " << said();
