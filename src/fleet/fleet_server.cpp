@@ -113,9 +113,9 @@ FleetServer::FleetServer(FleetStore& store, const Options& options, QObject* par
 
 FleetServer::~FleetServer() { shutdown(); }
 
-bool FleetServer::listen(quint16 port) {
+bool FleetServer::listen(quint16 port, const QHostAddress& address) {
     if (!m_store.clearConnected()) (void)storeFailed(QStringLiteral("the connected modules"));
-    if (!m_acceptor.listen(QHostAddress::Any, port, kListenBacklog)) return false;
+    if (!m_acceptor.listen(address, port, kListenBacklog)) return false;
     m_timer4.start(kTimer4Ms);
     m_timer2.start(kTimer2Ms);
     const bool notified = m_store.watchQueued([this](const std::string& object) { queuedFor(object); });

@@ -68,7 +68,7 @@ public:
     FleetServer(const FleetServer&) = delete;
     FleetServer& operator=(const FleetServer&) = delete;
 
-    bool listen(quint16 port);
+    bool listen(quint16 port, const QHostAddress& address = QHostAddress::Any);
     [[nodiscard]] quint16 serverPort() const { return m_acceptor.serverPort(); }
     [[nodiscard]] QString errorString() const { return m_acceptor.errorString(); }
     [[nodiscard]] int connectionCount() const { return static_cast<int>(m_connections.size()); }

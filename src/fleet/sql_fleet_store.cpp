@@ -109,6 +109,7 @@ bool SqlFleetStore::checkVersion(std::string& error) {
     }
     const int version = query.value(0).toInt();
     if (version == schemaVersion()) return true;
+    m_schemaNewer = version > schemaVersion();
     error = "the store " + displayLocation().toStdString() + " is read-only and has schema version " +
             std::to_string(version) + ", not this program's " + std::to_string(schemaVersion()) +
             ": open it once with write access";
@@ -227,6 +228,7 @@ bool SqlFleetStore::migrateLocked(std::string& error) {
         if (version >= schemaVersion()) {
             m_db.rollback();
             if (version == schemaVersion()) return true;
+            m_schemaNewer = true;
             error = "the store has schema version " + std::to_string(version) + ", newer than this program's " +
                     std::to_string(schemaVersion());
             return false;

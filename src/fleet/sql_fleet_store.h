@@ -91,6 +91,9 @@ public:
     // An SQLite file this program may not write (or whose folder it may not
     // write) is opened for reading: lists work, changes fail.
     [[nodiscard]] bool readOnly() const { return m_readOnly; }
+    // Whether open() failed because a newer program migrated the store past
+    // this one's schema: only installing that program mends it.
+    [[nodiscard]] bool schemaNewer() const { return m_schemaNewer; }
     // A server's claim on the store: on an SQLite file, the lock that keeps a
     // second server off it (false with the reason, naming the holder); a
     // PostgreSQL database is shared by design. After open().
@@ -151,6 +154,7 @@ private:
     std::map<QString, QSqlQuery> m_kept;  // by statement text
     std::string m_lastError;
     bool m_readOnly = false;
+    bool m_schemaNewer = false;
     std::unique_ptr<SqlFileLock> m_lock;
 };
 

@@ -11,7 +11,9 @@ StatusServer::StatusServer(const FleetServer& fleet, QObject* parent) : QObject(
     connect(&m_server, &AcceptLoop::accepted, this, &StatusServer::onAccepted);
 }
 
-bool StatusServer::listen(quint16 port) { return m_server.listen(QHostAddress::Any, port, kBacklog); }
+bool StatusServer::listen(quint16 port, const QHostAddress& address) {
+    return m_server.listen(address, port, kBacklog);
+}
 
 QByteArray StatusServer::answer() const {
     const bool up = m_fleet.storeReachable();

@@ -24,7 +24,7 @@ public:
 
     explicit StatusServer(const FleetServer& fleet, QObject* parent = nullptr);
 
-    bool listen(quint16 port);
+    bool listen(quint16 port, const QHostAddress& address = QHostAddress::Any);
     [[nodiscard]] quint16 serverPort() const { return m_server.serverPort(); }
     [[nodiscard]] QString errorString() const { return m_server.errorString(); }
     // The answer as it goes out, headers included.

@@ -5,8 +5,11 @@
 #include <QSqlQuery>
 #include <QTcpSocket>
 #include <QThread>
+#include <QSqlError>
 #include <csignal>
 #include <map>
+#include <pwd.h>
+#include <unistd.h>
 
 #include "fleet/sql_fleet_store.h"
 #include "kv6ctl_serial_fixture.h"
@@ -75,8 +78,92 @@ protected:
         QSqlDatabase::removeDatabase(QStringLiteral("cluster-check"));
     }
 
+    // The database as the README sets it up on a fresh machine: a role of its
+    // own with a password (stored as SCRAM), a database it owns, its password
+    // in a passfile of mode 0600 that belongs to the user the servers run as,
+    // and TLS with the server's certificate checked against its own CA and
+    // host name (sslmode=verify-full). Returns the servers' --db.
+    QString prepareStore() {
+        const QString certificates = makeCertificates();
+        if (certificates.isEmpty()) return {};
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("cluster-setup"));
+            db.setHostName(QStringLiteral("127.0.0.1"));
+            db.setPort(postgres.port());
+            db.setUserName(QString::fromLatin1(kv6::test::ThrowawayPostgres::kUser));
+            db.setPassword(QString::fromLatin1(kv6::test::ThrowawayPostgres::kPassword));
+            db.setDatabaseName(QStringLiteral("postgres"));
+            EXPECT_TRUE(db.open()) << db.lastError().text().toStdString();
+            QSqlQuery query(db);
+            for (const QString& sql :
+                 {QStringLiteral("CREATE ROLE kv6d LOGIN PASSWORD '%1'").arg(QLatin1String(kRolePassword)),
+                  QStringLiteral("CREATE DATABASE fleet OWNER kv6d"),
+                  QStringLiteral("ALTER SYSTEM SET ssl_cert_file = '%1/server.crt'").arg(certificates),
+                  QStringLiteral("ALTER SYSTEM SET ssl_key_file = '%1/server.key'").arg(certificates),
+                  QStringLiteral("ALTER SYSTEM SET ssl = on"), QStringLiteral("SELECT pg_reload_conf()")})
+                EXPECT_TRUE(query.exec(sql)) << sql.toStdString() << ": " << query.lastError().text().toStdString();
+            // Stored as scram-sha-256 (Debian's pg_hba.conf asks for it), and no superuser.
+            EXPECT_TRUE(query.exec(QStringLiteral("SELECT rolpassword LIKE 'SCRAM-SHA-256$%' AND NOT rolsuper "
+                                                  "FROM pg_authid WHERE rolname = 'kv6d'")) &&
+                        query.next() && query.value(0).toBool());
+            QElapsedTimer reload;
+            reload.start();
+            while (reload.elapsed() < 10000 && !(query.exec(QStringLiteral("SHOW ssl")) && query.next() &&
+                                                  query.value(0).toString() == QLatin1String("on")))
+                QThread::msleep(100);
+            EXPECT_EQ(query.value(0).toString().toStdString(), "on") << "PostgreSQL did not take its certificate";
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("cluster-setup"));
+        const QString passfile = dir.filePath(QStringLiteral("pgpass"));
+        QFile file(passfile);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QStringLiteral("127.0.0.1:%1:fleet:kv6d:%2\n").arg(postgres.port()).arg(QLatin1String(kRolePassword)).toUtf8());
+        file.close();
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        return QStringLiteral("postgresql://kv6d@127.0.0.1:%1/fleet?passfile=%2&sslmode=verify-full&sslrootcert=%3/ca.crt")
+            .arg(postgres.port())
+            .arg(passfile, certificates);
+    }
+    // A CA and the database server's certificate for 127.0.0.1 signed by it,
+    // in a folder the PostgreSQL server may read (its key its own, mode 0600).
+    QString makeCertificates() {
+        const QString folder = certificateDir.path();
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
+                                          QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup);
+        // The README's commands, for the name the servers use here.
+        const QStringList ec{"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"};
+        const QList<QStringList> steps = {
+            QStringList{"req", "-x509"} + ec +
+                QStringList{"-days", "2", "-subj", "/CN=fleet database CA", "-keyout", "ca.key", "-out", "ca.crt"},
+            QStringList{"req"} + ec +
+                QStringList{"-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", "server.key",
+                            "-out", "server.csr"},
+            {"x509", "-req", "-in", "server.csr", "-CA", "ca.crt", "-CAkey", "ca.key", "-CAcreateserial", "-days", "2",
+             "-copy_extensions", "copy", "-out", "server.crt"},
+        };
+        for (const QStringList& args : steps) {
+            QProcess openssl;
+            openssl.setWorkingDirectory(folder);
+            openssl.setProcessChannelMode(QProcess::MergedChannels);
+            openssl.start(QStringLiteral("openssl"), args);
+            if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0) {
+                ADD_FAILURE() << "openssl " << args.join(' ').toStdString() << ": " << openssl.readAll().toStdString()
+                              << " (scripts/install-deps installs it)";
+                return {};
+            }
+        }
+        const QString key = folder + QStringLiteral("/server.key");
+        QFile::setPermissions(key, QFile::ReadOwner | QFile::WriteOwner);
+        // As root the throwaway server runs as nobody: the key must be that user's.
+        if (::geteuid() == 0) {
+            const passwd* nobody = ::getpwnam("nobody");
+            EXPECT_TRUE(nobody != nullptr && ::chown(qPrintable(key), nobody->pw_uid, nobody->pw_gid) == 0);
+        }
+        return folder;
+    }
+
     void queueWrites() {
-        kv6::fleet::SqlFleetStore store(postgres.url());
+        kv6::fleet::SqlFleetStore store(storeUrl);
         std::string error;
         ASSERT_TRUE(store.open(error)) << error;
         const std::string settings = R"({"format": "kv6-settings", "version": 1, "object": {"apn": "fleet.apn"}})";
@@ -90,6 +177,20 @@ protected:
             ASSERT_GT(store.queueJob(job), 0);
         }
     }
+    // The store as the README sets it up, the jobs, three servers on it and
+    // HAProxy in front of them.
+    void startCluster(bool withJobs = true) {
+        storeUrl = prepareStore();
+        ASSERT_FALSE(storeUrl.isEmpty());
+        if (withJobs) queueWrites();
+        if (HasFatalFailure()) return;
+        for (Server& server : servers) {
+            server.start(storeUrl);
+            ASSERT_FALSE(server.statusPort.isEmpty()) << "kv6d did not start: " << server.log.toStdString();
+        }
+        clock.start();
+        startHaproxy();
+    }
     void startHaproxy() {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         QTcpServer probe;
@@ -97,12 +198,17 @@ protected:
         frontPort = QString::number(probe.serverPort());
         probe.close();
         environment.insert(QStringLiteral("KV6_LISTEN"), "127.0.0.1:" + frontPort);
+        // Its log to its output, which said() shows: no syslog here.
+        environment.insert(QStringLiteral("KV6_LOG"), QStringLiteral("stderr"));
+        environment.insert(QStringLiteral("KV6_LOG_FORMAT"), QStringLiteral("raw"));
         for (int i = 0; i < 3; ++i) {
             environment.insert(QStringLiteral("KV6D_%1").arg(i + 1), "127.0.0.1:" + servers[i].port);
             environment.insert(QStringLiteral("KV6D_%1_STATUS").arg(i + 1), servers[i].statusPort);
         }
         haproxy.setProcessEnvironment(environment);
         haproxy.setProcessChannelMode(QProcess::MergedChannels);
+        // In a file: a pipe nobody reads while the test waits would fill.
+        haproxy.setStandardOutputFile(dir.filePath(QStringLiteral("haproxy.log")));
         haproxy.start(QStringLiteral("haproxy"), {"-db", "-f", QStringLiteral(KV6_SOURCE_DIR "/deploy/haproxy.cfg")});
         ASSERT_TRUE(haproxy.waitForStarted(5000)) << "haproxy: run scripts/install-deps";
         // Ready once a call through it is greeted by a kv6d.
@@ -116,10 +222,22 @@ protected:
     }
     // What the programs said, for a failure's message.
     std::string said() {
-        std::string text = "haproxy: " + haproxy.readAll().right(2000).toStdString();
+        std::string text = "haproxy: " + haproxyLog().right(2000).toStdString();
         for (Server& server : servers)
             text += "\nkv6d: " + (server.log += server.process.readAllStandardError()).right(2000).toStdString();
         return text + "\nkv6sim: " + modules.readAllStandardError().right(2000).toStdString();
+    }
+    QByteArray haproxyLog() { return readFile(dir.filePath(QStringLiteral("haproxy.log"))); }
+    // HAProxy's changes of each server's state and what the servers said of
+    // their store, for a failure's message.
+    std::string serverStates() {
+        std::string states;
+        for (const QByteArray& line : haproxyLog().split('\n'))
+            if (line.startsWith("Server ")) states += line.toStdString() + '\n';
+        for (Server& server : servers)
+            for (const QByteArray& line : (server.log += server.process.readAllStandardError()).split('\n'))
+                if (line.contains("store") || line.contains("database")) states += line.toStdString() + '\n';
+        return states;
     }
     // A number the database gives for `sql`.
     int count(const QString& sql) {
@@ -143,7 +261,7 @@ protected:
             db.setPort(postgres.port());
             db.setUserName(QString::fromLatin1(kv6::test::ThrowawayPostgres::kUser));
             db.setPassword(QString::fromLatin1(kv6::test::ThrowawayPostgres::kPassword));
-            db.setDatabaseName(QStringLiteral("postgres"));
+            db.setDatabaseName(QStringLiteral("fleet"));
         }
         if (!db.isOpen()) db.open();
         return db;
@@ -157,8 +275,12 @@ protected:
         return false;
     }
 
+    static constexpr const char* kRolePassword = "Fleet pw-7#x";
+
     kv6::test::ThrowawayPostgres postgres;
     QTemporaryDir dir;
+    QTemporaryDir certificateDir{kv6::test::ThrowawayPostgres::serverFolderBase() + QStringLiteral("/kv6-tls-XXXXXX")};
+    QString storeUrl;
     Server servers[3];
     QProcess haproxy;
     QString frontPort;
@@ -170,14 +292,15 @@ protected:
 
 TEST_F(Cluster, EveryJobRunsOnceWhileOneOfThreeServersIsKilled) {
     ASSERT_TRUE(postgres.error().isEmpty()) << postgres.error().toStdString();
-    queueWrites();
-    for (Server& server : servers) {
-        server.start(postgres.url());
-        ASSERT_FALSE(server.statusPort.isEmpty()) << "kv6d did not start: " << server.log.toStdString();
-    }
-    clock.start();
-    startHaproxy();
+    startCluster();
     if (HasFatalFailure()) return;
+    // Every server's session is the password role's, over TLS.
+    EXPECT_GE(count(QStringLiteral("SELECT count(*) FROM pg_stat_activity a JOIN pg_stat_ssl s USING (pid) "
+                                   "WHERE a.usename = 'kv6d' AND s.ssl")),
+              3);
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM pg_stat_activity a JOIN pg_stat_ssl s USING (pid) "
+                                   "WHERE a.usename = 'kv6d' AND NOT s.ssl")),
+              0);
     QTcpSocket check;  // what HAProxy asks each server
     check.connectToHost(QHostAddress::LocalHost, servers[1].statusPort.toUShort());
     ASSERT_TRUE(check.waitForConnected(5000));
@@ -224,10 +347,18 @@ TEST_F(Cluster, EveryJobRunsOnceWhileOneOfThreeServersIsKilled) {
     EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM audit WHERE outcome = 'verified'")), kModules);
     // A live server's job is neither taken from it nor written twice.
     EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM jobs WHERE attempts <> 1 AND id NOT IN (%1)").arg(interrupted)), 0)
-        << "the dead server held " << interrupted.toStdString();
+        << "the dead server held " << interrupted.toStdString() << "\n" << serverStates();
     EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM audit WHERE outcome <> 'verified' AND job_id NOT IN (%1)")
                         .arg(interrupted)),
-              0);
+              0)
+        << serverStates() << "audit lines: "
+        << ids(QStringLiteral("SELECT job_id || ':' || outcome || ':' || at FROM audit WHERE outcome <> 'verified' "
+                              "AND job_id NOT IN (%1) ORDER BY id LIMIT 8").arg(interrupted))
+               .toStdString()
+        << "\nverified: "
+        << ids(QStringLiteral("SELECT job_id || ':' || outcome || ':' || at FROM audit WHERE outcome = 'verified' "
+                              "ORDER BY id LIMIT 8"))
+               .toStdString();
     EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM jobs WHERE lease_owner IS NOT NULL OR state = 'running'")), 0);
     // The dead server's heartbeat has stopped: no module counts as connected to it.
     EXPECT_TRUE(waitFor(QStringLiteral("SELECT 1 - least(1, count(*)) FROM modules WHERE server LIKE '%1'").arg(victim), 1));
@@ -247,6 +378,47 @@ TEST_F(Cluster, EveryJobRunsOnceWhileOneOfThreeServersIsKilled) {
     for (Server& server : servers) {
         server.stop();
         EXPECT_FALSE(server.log.contains(kv6::test::ThrowawayPostgres::kPassword));
+        EXPECT_FALSE(server.log.contains(kRolePassword));
     }
+    EXPECT_LT(clock.elapsed(), kBoundMs);
+}
+
+// A server that stops answering its health checks (here: stopped, as a
+// paused VM is) is marked down, and HAProxy closes the sessions it held: its
+// modules call again and reach the servers that are up. Were the sessions
+// left open, they would hang on the stopped server for as long as it stays so.
+TEST_F(Cluster, TheModulesOfAServerMarkedDownCallAgainAndReachTheOthers) {
+    ASSERT_TRUE(postgres.error().isEmpty()) << postgres.error().toStdString();
+    startCluster(false);
+    if (HasFatalFailure()) return;
+    constexpr int kIdle = 60;
+    modules.setProcessEnvironment(quietLeaks());
+    modules.start(QStringLiteral(KV6SIM_PATH),
+                  {"--connect", "127.0.0.1:" + frontPort, "--object", QString::number(kFirstObject), "--modules",
+                   QString::number(kIdle), "--reconnect", "--reconnect-after", "1"});
+    clock.restart();
+    ASSERT_TRUE(waitFor(QStringLiteral("SELECT count(*) FROM modules WHERE connected = 1"), kIdle)) << said();
+    // The README's database set-up: every server's session is the password role's, over TLS.
+    EXPECT_GE(count(QStringLiteral("SELECT count(*) FROM pg_stat_activity a JOIN pg_stat_ssl s USING (pid) "
+                                   "WHERE a.usename = 'kv6d' AND s.ssl")),
+              3);
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM pg_stat_activity a JOIN pg_stat_ssl s USING (pid) "
+                                   "WHERE a.usename = 'kv6d' AND NOT s.ssl")),
+              0);
+    const QString owner = QStringLiteral("kv6d@%:%1").arg(servers[0].process.processId());
+    const int held = count(QStringLiteral("SELECT count(*) FROM modules WHERE connected = 1 AND server LIKE '%1'").arg(owner));
+    ASSERT_GT(held, 0) << "HAProxy gave the first server no module: " << said();
+
+    const auto stalled = static_cast<pid_t>(servers[0].process.processId());
+    ::kill(stalled, SIGSTOP);
+    // Every module is connected to a running server again: the stopped one
+    // cannot record a call, so each row naming another server is a new call.
+    const QString elsewhere =
+        QStringLiteral("SELECT count(*) FROM modules WHERE connected = 1 AND server NOT LIKE '%1'").arg(owner);
+    const bool moved = waitFor(elsewhere, kIdle);
+    ::kill(stalled, SIGCONT);
+    EXPECT_TRUE(moved) << count(elsewhere) << " of " << kIdle << " modules on the running servers, " << held
+                       << " were on the stopped one: " << said();
+    EXPECT_TRUE(haproxyLog().contains("Server kv6d/kv6d-1 is DOWN")) << said();
     EXPECT_LT(clock.elapsed(), kBoundMs);
 }

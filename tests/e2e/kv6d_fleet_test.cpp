@@ -412,7 +412,7 @@ TEST(Kv6dArguments, ABadArgumentIsNamedWithWhatItNeeds) {
         {{"--identify-timeout", "soon"}, "kv6d: --identify-timeout needs seconds 1..86400\n"},
         {{"--max-attempts"}, "kv6d: --max-attempts needs a value\n"},
         {{"--pace", "fast"}, "kv6d: --pace needs module or reactive\n"},
-        {{"--listen"}, "kv6d: unknown argument '--listen'\n"},
+        {{"--bind"}, "kv6d: unknown argument '--bind'\n"},
         {{"--proxy-from", "haproxy.local"},
          "kv6d: --proxy-from needs addresses or ADDRESS/BITS: 'haproxy.local' is not an address or ADDRESS/BITS\n"},
         {{"--proxy-from", ","}, "kv6d: --proxy-from needs addresses or ADDRESS/BITS: none given\n"},

@@ -1,5 +1,6 @@
 #include "daemon_options.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace kv6::daemon {
@@ -17,8 +18,10 @@ std::optional<int> number(const QString& text, int low, int high) {
 
 // Also the source of the manual page (help2man).
 const char* daemonUsage() {
-    return "Usage: kv6d [--port N] [--db FILE|URL] [--time-zone N] [--pace module] [--no-inventory-read]\n"
-           "            [--max-attempts N] [--identify-timeout S] [--status-port N] [--lease S]\n"
+    return "Usage: kv6d [--port N | --listen ADDRESS:PORT] [--db FILE|URL] [--time-zone N]\n"
+           "            [--pace module] [--no-inventory-read] [--max-attempts N]\n"
+           "            [--identify-timeout S] [--lease S]\n"
+           "            [--status-port N | --status-listen ADDRESS:PORT]\n"
            "            [--mismatch-limit N] [--address-mismatch-limit N] [--backoff S]\n"
            "            [--proxy-from ADDRESS[/BITS],...] [--max-unidentified N]\n"
            "            [--max-unidentified-per-address N]\n"
@@ -30,7 +33,11 @@ const char* daemonUsage() {
            "writing and recorded in the audit. Stops cleanly on SIGTERM and SIGINT.\n"
            "\n"
            "Options:\n"
-           "  --port N             TCP port to listen on (default 8099; 0: any free port)\n"
+           "  --port N             TCP port the modules call, on every address (default\n"
+           "                       8099; 0: any free port)\n"
+           "  --listen ADDRESS:PORT\n"
+           "                       the modules' port on one address only: 10.0.0.11:8099,\n"
+           "                       [2001:db8::11]:8099, or *:8099 for every address\n"
            "  --db FILE|URL        the store: an SQLite file (default\n"
            "                       ~/.local/share/korvel-kv6/fleet.sqlite), created when missing,\n"
            "                       or postgresql://USER@HOST[:PORT]/DB[?passfile=FILE], which\n"
@@ -45,6 +52,9 @@ const char* daemonUsage() {
            "  --identify-timeout S seconds a connection may stay unidentified (default 60)\n"
            "  --status-port N      answer health checks on this TCP port: HTTP 200 while\n"
            "                       the store is reachable, 503 while it is not\n"
+           "  --status-listen ADDRESS:PORT\n"
+           "                       the health checks on one address only (the load\n"
+           "                       balancer's side; 127.0.0.1:8098 for checks from this host)\n"
            "  --lease S            seconds before a running job of a server that stopped\n"
            "                       may be taken by another (default 30)\n"
            "  --mismatch-limit N   password mismatches of one object number before it is\n"
@@ -71,6 +81,8 @@ const char* daemonUsage() {
 
 DaemonOptions parseDaemonOptions(const QStringList& args) {
     DaemonOptions o;
+    QStringList givenPort;    // --port or --listen, as often as given
+    QStringList givenStatus;  // the same for the health checks
     for (int i = 0; i < args.size() && o.error.isEmpty(); ++i) {
         QString name = args[i];
         QString value;
@@ -104,7 +116,20 @@ DaemonOptions parseDaemonOptions(const QStringList& args) {
         } else if (name == "--no-inventory-read") {
             o.server.inventoryRead = false;
         } else if (name == "--port") {
-            numeric(0, 65535, "a number", [&](int n) { o.port = static_cast<quint16>(n); });
+            numeric(0, 65535, "a number",
+                    [&](int n) { o.modules = fleet::ListenAddress(QHostAddress::Any, static_cast<quint16>(n)); });
+            givenPort << name;
+        } else if (name == "--listen" || name == "--status-listen") {
+            if (!takeValue()) break;
+            QString problem;
+            const auto where = fleet::ListenAddress::parse(value, problem);
+            if (!where)
+                o.error = name + " needs ADDRESS:PORT: " + problem;
+            else if (name == "--listen")
+                o.modules = *where;
+            else
+                o.status = *where;
+            (name == "--listen" ? givenPort : givenStatus) << name;
         } else if (name == "--db") {
             if (!takeValue()) break;
             if (value.isEmpty()) o.error = "--db needs a file";
@@ -119,7 +144,9 @@ DaemonOptions parseDaemonOptions(const QStringList& args) {
         } else if (name == "--max-attempts") {
             numeric(1, 1000, "a number", [&](int n) { o.server.maxAttempts = n; });
         } else if (name == "--status-port") {
-            numeric(0, 65535, "a number", [&](int n) { o.statusPort = static_cast<quint16>(n); });
+            numeric(0, 65535, "a number",
+                    [&](int n) { o.status = fleet::ListenAddress(QHostAddress::Any, static_cast<quint16>(n)); });
+            givenStatus << name;
         } else if (name == "--lease") {
             numeric(3, 3600, "seconds", [&](int n) { o.server.leaseSeconds = n; });
         } else if (name == "--identify-timeout") {
@@ -146,6 +173,18 @@ DaemonOptions parseDaemonOptions(const QStringList& args) {
         } else {
             o.error = "unknown argument '" + name + "'";
         }
+    }
+    // A second address would be silently unused (one port listens on one
+    // address); a repeated --port is taken as before: the last one counts.
+    for (const QStringList* given : {&givenPort, &givenStatus}) {
+        const auto listen = std::find_if(given->begin(), given->end(),
+                                         [](const QString& n) { return n.endsWith(QLatin1String("listen")); });
+        if (!o.error.isEmpty() || given->size() < 2 || listen == given->end()) continue;
+        // Named in the order given: the first option and the listen one, or
+        // the listen one and the next.
+        const QString& first = listen == given->begin() ? *listen : given->first();
+        const QString& second = listen == given->begin() ? *(listen + 1) : *listen;
+        o.error = first + " and " + second + " both say where one port listens: give one";
     }
     return o;
 }

@@ -5,13 +5,16 @@
 #include <optional>
 
 #include "fleet/fleet_server.h"
+#include "fleet/listen_address.h"
 
 namespace kv6::daemon {
 
 struct DaemonOptions {
-    quint16 port = 8099;
+    static constexpr quint16 kDefaultPort = 8099;
+
+    fleet::ListenAddress modules{QHostAddress::Any, kDefaultPort};  // --port, --listen
     QString db;  // empty: the default store
-    std::optional<quint16> statusPort;  // none: no health checks
+    std::optional<fleet::ListenAddress> status;  // --status-port, --status-listen; none: no health checks
     fleet::FleetServer::Options server;
     QStringList proxyFrom;  // --proxy-from, as given
     bool help = false;

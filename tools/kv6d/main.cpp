@@ -7,11 +7,17 @@
 #include "common/version.h"
 #include "daemon_options.h"
 #include "fleet/fleet_server.h"
+#include "fleet/passfile_check.h"
+#include "fleet/sql_location.h"
 #include "fleet/sql_fleet_store.h"
 #include "fleet/status_server.h"
 #include "process/termination_watcher.h"
 
 namespace {
+
+// Exit statuses the service unit does not restart on (RestartPreventExitStatus=):
+// 2 for unusable arguments, this one for a store migrated past this program.
+constexpr int kExitStoreNewer = 3;
 
 // Every module connection is a file descriptor: take all the system allows.
 void raiseOpenFilesLimit() {
@@ -23,6 +29,21 @@ void raiseOpenFilesLimit() {
         getrlimit(RLIMIT_NOFILE, &limit);
     }
     std::fprintf(stderr, "kv6d: open-files limit %llu\n", static_cast<unsigned long long>(limit.rlim_cur));
+}
+
+// " at 10.0.0.11" for a port bound to one address; nothing for every address.
+QString at(const kv6::fleet::ListenAddress& where) {
+    return where.everyAddress() ? QString() : QStringLiteral(" at ") + where.addressText();
+}
+
+// What keeps libpq from the password of the passfile the store's URL names;
+// empty when there is none or it is usable (a bad URL is said by the store).
+QString passfileProblem(const QString& location) {
+    std::string ignored;
+    const auto where = kv6::fleet::SqlLocation::parse(location, ignored);
+    if (!where) return {};
+    const QString passfile = kv6::fleet::PassfileCheck::named(where->connectOptions());
+    return passfile.isEmpty() ? QString() : kv6::fleet::PassfileCheck::problem(passfile);
 }
 
 }  // namespace
@@ -53,9 +74,20 @@ int main(int argc, char** argv) {
     const QString owner = QStringLiteral("kv6d@%1:%2").arg(QHostInfo::localHostName()).arg(getpid());
     kv6::fleet::SqlFleetStore store(location, owner, options.server.leaseSeconds);
     std::string error;
+    if (const QString problem = passfileProblem(location); !problem.isEmpty()) {
+        std::fprintf(stderr, "kv6d: %s\n", qPrintable(problem));
+        return 1;
+    }
     if (!store.open(error)) {
         std::fprintf(stderr, "kv6d: %s\n", error.c_str());
-        return 1;
+        if (!store.schemaNewer()) return 1;
+        // Waiting would not help: a store is never migrated back. The unit's
+        // RestartPreventExitStatus= keeps systemd from starting it again.
+        std::fprintf(stderr,
+                     "kv6d: a newer kv6d migrated this store: install that version here, then start kv6d again "
+                     "(exit status %d: not restarted)\n",
+                     kExitStoreNewer);
+        return kExitStoreNewer;
     }
     if (store.readOnly()) {
         std::fprintf(stderr, "kv6d: the store %s is read-only: kv6d needs write access to it and to its folder\n",
@@ -79,20 +111,22 @@ int main(int argc, char** argv) {
     kv6::fleet::FleetServer::Options serverOptions = options.server;
     serverOptions.log = [](const QString& line) { std::fprintf(stderr, "kv6d: %s\n", qPrintable(line)); };
     kv6::fleet::FleetServer server(store, serverOptions);
-    if (!server.listen(options.port)) {
-        std::fprintf(stderr, "kv6d: cannot listen on port %u: %s\n", options.port, qPrintable(server.errorString()));
+    const kv6::fleet::ListenAddress& modules = options.modules;
+    if (!server.listen(modules.port(), modules.address())) {
+        std::fprintf(stderr, "kv6d: cannot listen on port %u%s: %s\n", modules.port(), qPrintable(at(modules)),
+                     qPrintable(server.errorString()));
         return 1;
     }
-    std::fprintf(stderr, "kv6d: listening on port %u, store %s\n", server.serverPort(),
+    std::fprintf(stderr, "kv6d: listening on port %u%s, store %s\n", server.serverPort(), qPrintable(at(modules)),
                  qPrintable(store.displayLocation()));
     kv6::fleet::StatusServer status(server);
-    if (options.statusPort) {
-        if (!status.listen(*options.statusPort)) {
-            std::fprintf(stderr, "kv6d: cannot listen on status port %u: %s\n", *options.statusPort,
-                         qPrintable(status.errorString()));
+    if (options.status) {
+        if (!status.listen(options.status->port(), options.status->address())) {
+            std::fprintf(stderr, "kv6d: cannot listen on status port %u%s: %s\n", options.status->port(),
+                         qPrintable(at(*options.status)), qPrintable(status.errorString()));
             return 1;
         }
-        std::fprintf(stderr, "kv6d: health checks on port %u\n", status.serverPort());
+        std::fprintf(stderr, "kv6d: health checks on port %u%s\n", status.serverPort(), qPrintable(at(*options.status)));
     }
 
     kv6::process::TerminationWatcher watcher;

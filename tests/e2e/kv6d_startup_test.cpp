@@ -1,0 +1,186 @@
+// What kv6d does with its listening addresses and with a store it cannot
+// serve, before any module calls.
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTcpSocket>
+
+#include "kv6d_guard_fixture.h"
+
+using namespace kv6::e2e;
+
+namespace {
+
+struct Ended {
+    int exitCode = -1;
+    QString err;
+};
+
+// kv6d run to its end (it must end by itself within the time).
+Ended runServer(const QStringList& args) {
+    QProcess server;
+    server.setProcessEnvironment(withoutLeakChecks());
+    server.start(QStringLiteral(KV6D_PATH), args);
+    Ended run;
+    if (!server.waitForFinished(20000)) {
+        stopProcess(server);
+        run.err = QStringLiteral("kv6d did not end");
+        return run;
+    }
+    run.exitCode = server.exitStatus() == QProcess::NormalExit ? server.exitCode() : -1;
+    run.err = QString::fromUtf8(server.readAllStandardError());
+    return run;
+}
+
+// Whether a TCP connection to the address and port is taken.
+bool accepts(const QString& address, quint16 port) {
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress(address), port);
+    return socket.waitForConnected(3000);
+}
+
+class Kv6dStartup : public ::testing::Test {
+protected:
+    Kv6dStartup() { e2eApp(); }
+    ~Kv6dStartup() override { stopProcess(server); }
+
+    // Starts kv6d and reads the ports it names (empty when it did not start).
+    void start(const QStringList& args) {
+        server.setProcessEnvironment(withoutLeakChecks());
+        server.start(QStringLiteral(KV6D_PATH), QStringList{"--db", db()} + args);
+        const QRegularExpression listening(QStringLiteral("listening on port (\\d+)"));
+        const QRegularExpression checks(QStringLiteral("health checks on port (\\d+)"));
+        QElapsedTimer clock;
+        clock.start();
+        while (statusPort == 0 && clock.elapsed() < 20000 && server.state() != QProcess::NotRunning) {
+            server.waitForReadyRead(100);
+            log += server.readAllStandardError();
+            port = listening.match(QString::fromUtf8(log)).captured(1).toUShort();
+            statusPort = checks.match(QString::fromUtf8(log)).captured(1).toUShort();
+        }
+    }
+    [[nodiscard]] QString db() const { return dir.filePath(QStringLiteral("fleet.sqlite")); }
+
+    QTemporaryDir dir;
+    QProcess server;
+    QByteArray log;
+    quint16 port = 0;
+    quint16 statusPort = 0;
+};
+
+}  // namespace
+
+// The module port faces the modules (or the load balancer), the health port
+// only the load balancer: each listens where it is told and nowhere else.
+TEST_F(Kv6dStartup, EachPortListensOnTheAddressItIsGivenOnly) {
+    start({"--listen", "127.0.0.2:0", "--status-listen", "127.0.0.3:0"});
+    ASSERT_NE(statusPort, 0) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("kv6d: listening on port %1 at 127.0.0.2, store ").arg(port).toUtf8()))
+        << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("kv6d: health checks on port %1 at 127.0.0.3\n").arg(statusPort).toUtf8()))
+        << log.toStdString();
+
+    HandModule module;  // connects to 127.0.0.1: refused
+    EXPECT_FALSE(module.connect(port));
+    QTcpSocket call;
+    call.connectToHost(QHostAddress(QStringLiteral("127.0.0.2")), port);
+    ASSERT_TRUE(call.waitForConnected(3000));
+    EXPECT_TRUE(call.waitForReadyRead(5000)) << "no greeting on the module port";
+
+    EXPECT_FALSE(accepts(QStringLiteral("127.0.0.1"), statusPort));
+    EXPECT_FALSE(accepts(QStringLiteral("127.0.0.2"), statusPort));
+    QTcpSocket check;
+    check.connectToHost(QHostAddress(QStringLiteral("127.0.0.3")), statusPort);
+    ASSERT_TRUE(check.waitForConnected(3000));
+    check.write("GET / HTTP/1.0\r\n\r\n");
+    QByteArray answer;
+    while (check.waitForReadyRead(3000)) answer += check.readAll();
+    EXPECT_TRUE(answer.startsWith("HTTP/1.0 200 OK\r\n")) << answer.toStdString();
+}
+
+TEST_F(Kv6dStartup, WithoutAnAddressThePortsListenOnEveryAddressAsBefore) {
+    start({"--port", "0", "--status-port", "0"});
+    ASSERT_NE(statusPort, 0) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("kv6d: listening on port %1, store ").arg(port).toUtf8())) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("kv6d: health checks on port %1\n").arg(statusPort).toUtf8()));
+    for (const char* address : {"127.0.0.1", "127.0.0.2"}) {
+        EXPECT_TRUE(accepts(QString::fromLatin1(address), port)) << address;
+        EXPECT_TRUE(accepts(QString::fromLatin1(address), statusPort)) << address;
+    }
+}
+
+// Unusable addresses end kv6d before it opens the store, with the status of
+// every unusable argument, which the service unit does not restart.
+TEST_F(Kv6dStartup, RefusesAnAddressItCannotUseAndSaysWhy) {
+    const std::pair<QStringList, const char*> cases[] = {
+        {{"--listen", "localhost:8099"},
+         "kv6d: --listen needs ADDRESS:PORT: 'localhost' is not an IP address (127.0.0.1, [::1], or * for every "
+         "address)\n"},
+        {{"--status-listen", "127.0.0.1:80990"}, "kv6d: --status-listen needs ADDRESS:PORT: '80990' is not a port 0..65535\n"},
+        {{"--listen", "8099"}, "kv6d: --listen needs ADDRESS:PORT: '8099' has no port: give ADDRESS:PORT\n"},
+        {{"--listen"}, "kv6d: --listen needs a value\n"},
+        {{"--port", "8099", "--listen", "127.0.0.1:8099"},
+         "kv6d: --port and --listen both say where one port listens: give one\n"},
+        {{"--status-listen", "127.0.0.1:8098", "--status-port", "8097"},
+         "kv6d: --status-listen and --status-port both say where one port listens: give one\n"},
+        {{"--listen", "10.0.0.1:8099", "--listen", "10.0.0.2:8099"},
+         "kv6d: --listen and --listen both say where one port listens: give one\n"},
+    };
+    for (const auto& [args, message] : cases) {
+        const Ended run = runServer(QStringList{"--db", db()} + args);
+        EXPECT_EQ(run.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(run.err.startsWith(QString::fromUtf8(message) + QStringLiteral("Usage: kv6d ")))
+            << args.join(' ').toStdString() << ": " << run.err.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(db()));
+    // An address of no interface here: the same status as a port in use.
+    const Ended run = runServer({"--db", db(), "--listen", "192.0.2.1:0"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("kv6d: cannot listen on port 0 at 192.0.2.1: "))) << run.err.toStdString();
+}
+
+// During a rolling upgrade the first new server migrates the store; an old
+// one that starts afterwards can only fail, however often it is started.
+TEST_F(Kv6dStartup, AStoreMigratedByANewerServerEndsItWithAStatusOfItsOwn) {
+    {
+        kv6::fleet::SqlFleetStore store(db());
+        std::string error;
+        ASSERT_TRUE(store.open(error)) << error;
+    }
+    const int ours = kv6::fleet::SqlFleetStore::schemaVersion();
+    {
+        QSqlDatabase sqlite = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("newer"));
+        sqlite.setDatabaseName(db());
+        ASSERT_TRUE(sqlite.open());
+        QSqlQuery query(sqlite);
+        ASSERT_TRUE(query.exec(QStringLiteral("UPDATE schema_version SET version = %1").arg(ours + 1)));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("newer"));
+    const QByteArray before = readFile(db());
+
+    const Ended run = runServer({"--db", db(), "--port", "0"});
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_TRUE(run.err.endsWith(QStringLiteral("kv6d: the store has schema version %1, newer than this program's %2\n"
+                                                "kv6d: a newer kv6d migrated this store: install that version here, "
+                                                "then start kv6d again (exit status 3: not restarted)\n")
+                                     .arg(ours + 1)
+                                     .arg(ours)))
+        << run.err.toStdString();
+    EXPECT_EQ(readFile(db()), before) << "the store changed";
+}
+
+// A passfile others may read is skipped by libpq, which then says only
+// "fe_sendauth: no password supplied": kv6d names the file and the mending.
+TEST_F(Kv6dStartup, APassfileLibpqWouldSkipIsNamedBeforeAnyConnection) {
+    const QString passfile = dir.filePath(QStringLiteral("pgpass"));
+    QFile file(passfile);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("127.0.0.1:1:fleet:kv6d:secret\n");
+    file.close();
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    const QString url = QStringLiteral("postgresql://kv6d@127.0.0.1:1/fleet?sslmode=verify-full&passfile=") + passfile;
+    const Ended run = runServer({"--db", url, "--port", "0"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.endsWith(QStringLiteral("kv6d: the passfile %1 has mode 0644, which libpq refuses: chmod 0600 %1\n")
+                                     .arg(passfile)))
+        << run.err.toStdString();
+}
