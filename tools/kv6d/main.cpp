@@ -9,6 +9,7 @@
 #include "fleet/fleet_server.h"
 #include "fleet/sql_fleet_store.h"
 #include "fleet/status_server.h"
+#include "process/log_handler.h"
 #include "process/termination_watcher.h"
 
 namespace {
@@ -22,7 +23,7 @@ void raiseOpenFilesLimit() {
         setrlimit(RLIMIT_NOFILE, &limit);
         getrlimit(RLIMIT_NOFILE, &limit);
     }
-    std::fprintf(stderr, "kv6d: open-files limit %llu\n", static_cast<unsigned long long>(limit.rlim_cur));
+    qInfo("open-files limit %llu", static_cast<unsigned long long>(limit.rlim_cur));
 }
 
 }  // namespace
@@ -47,6 +48,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kv6d: %s\n%s", qPrintable(options.error), kv6::daemon::daemonUsage());
         return 2;
     }
+    // From here on every line is the log's: stamped, or journald's under systemd.
+    const kv6::process::LogHandler logHandler({"kv6d", "kv6.fleet"});
     raiseOpenFilesLimit();
 
     const QString location = options.db.isEmpty() ? kv6::fleet::SqlFleetStore::defaultLocation() : options.db;
@@ -54,50 +57,46 @@ int main(int argc, char** argv) {
     kv6::fleet::SqlFleetStore store(location, owner, options.server.leaseSeconds);
     std::string error;
     if (!store.open(error)) {
-        std::fprintf(stderr, "kv6d: %s\n", error.c_str());
+        qCritical("%s", error.c_str());
         return 1;
     }
     if (store.readOnly()) {
-        std::fprintf(stderr, "kv6d: the store %s is read-only: kv6d needs write access to it and to its folder\n",
-                     qPrintable(store.displayLocation()));
+        qCritical("the store %s is read-only: kv6d needs write access to it and to its folder",
+                  qPrintable(store.displayLocation()));
         return 1;
     }
     // A second server on the same SQLite file would run every job twice.
     if (!store.lockForServer(error)) {
-        std::fprintf(stderr, "kv6d: %s\n", error.c_str());
+        qCritical("%s", error.c_str());
         return 1;
     }
     // Whatever was running when this server (or, on a shared database, a
     // server whose lease expired) stopped or was killed goes back to the queue.
     const int recovered = store.recoverLeases();
     if (recovered < 0) {
-        std::fprintf(stderr, "kv6d: the store keeps no change: %s\n", store.lastError().c_str());
+        qCritical("the store keeps no change: %s", store.lastError().c_str());
         return 1;
     }
-    if (recovered > 0) std::fprintf(stderr, "kv6d: %d interrupted job(s) back in the queue\n", recovered);
+    if (recovered > 0) qInfo("%d interrupted job(s) back in the queue", recovered);
 
-    kv6::fleet::FleetServer::Options serverOptions = options.server;
-    serverOptions.log = [](const QString& line) { std::fprintf(stderr, "kv6d: %s\n", qPrintable(line)); };
-    kv6::fleet::FleetServer server(store, serverOptions);
+    kv6::fleet::FleetServer server(store, options.server);
     if (!server.listen(options.port)) {
-        std::fprintf(stderr, "kv6d: cannot listen on port %u: %s\n", options.port, qPrintable(server.errorString()));
+        qCritical("cannot listen on port %u: %s", options.port, qPrintable(server.errorString()));
         return 1;
     }
-    std::fprintf(stderr, "kv6d: listening on port %u, store %s\n", server.serverPort(),
-                 qPrintable(store.displayLocation()));
+    qInfo("listening on port %u, store %s", server.serverPort(), qPrintable(store.displayLocation()));
     kv6::fleet::StatusServer status(server);
     if (options.statusPort) {
         if (!status.listen(*options.statusPort)) {
-            std::fprintf(stderr, "kv6d: cannot listen on status port %u: %s\n", *options.statusPort,
-                         qPrintable(status.errorString()));
+            qCritical("cannot listen on status port %u: %s", *options.statusPort, qPrintable(status.errorString()));
             return 1;
         }
-        std::fprintf(stderr, "kv6d: health checks on port %u\n", status.serverPort());
+        qInfo("health checks on port %u", status.serverPort());
     }
 
     kv6::process::TerminationWatcher watcher;
     QObject::connect(&watcher, &kv6::process::TerminationWatcher::terminationRequested, &app, [&](int signalNumber) {
-        std::fprintf(stderr, "kv6d: signal %d, stopping\n", signalNumber);
+        qInfo("signal %d, stopping", signalNumber);
         server.shutdown();
         app.quit();
     });
