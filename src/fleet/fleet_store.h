@@ -160,6 +160,22 @@ public:
     // (none given); how many subjects had one, or -1 when the store could not be changed.
     virtual int clearLockouts(const std::optional<std::string>& subject) = 0;
 
+    // --- retention: old records deleted a batch at a time, so that no
+    // statement holds its locks for long ---
+    // One batch of at most `limit` backups, with their journals, among those
+    // with an id above `after`: a backup goes once it is older than `days`
+    // and `keepNewest` newer ones of its object exist; a backup of a job
+    // that is queued or running stays. Nothing when the store failed.
+    struct Pruned {
+        int deleted = 0;
+        std::int64_t lastId = 0;  // the next batch's `after`
+    };
+    [[nodiscard]] virtual std::optional<Pruned> pruneBackups(int keepNewest, int days, std::int64_t after, int limit) = 0;
+    // One batch of at most `limit` jobs that ended (done, failed, cancelled)
+    // more than `days` ago. Their audit lines stay: they are the record of
+    // what was changed. How many, -1 when the store failed.
+    [[nodiscard]] virtual int pruneJobs(int days, int limit) = 0;
+
     // "ok" when the database is sound, else what its check found.
     [[nodiscard]] virtual std::string integrityCheck() = 0;
 

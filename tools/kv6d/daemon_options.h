@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "fleet/fleet_server.h"
+#include "fleet/retention_pruner.h"
 
 namespace kv6::daemon {
 
@@ -14,6 +15,7 @@ struct DaemonOptions {
     std::optional<quint16> statusPort;  // none: no health checks
     fleet::FleetServer::Options server;
     QStringList proxyFrom;  // --proxy-from, as given
+    fleet::RetentionPruner::Policy retention;
     bool help = false;
     bool version = false;
     QString error;  // non-empty: the arguments were not usable

@@ -7,6 +7,7 @@
 #include "common/version.h"
 #include "daemon_options.h"
 #include "fleet/fleet_server.h"
+#include "fleet/retention_pruner.h"
 #include "fleet/sql_fleet_store.h"
 #include "fleet/status_server.h"
 #include "process/log_handler.h"
@@ -93,6 +94,15 @@ int main(int argc, char** argv) {
         }
         qInfo("health checks on port %u", status.serverPort());
     }
+
+    kv6::fleet::RetentionPruner pruner(store, options.retention);
+    QObject::connect(&pruner, &kv6::fleet::RetentionPruner::passEnded, [&store](int backups, int jobs, bool failed) {
+        if (failed)
+            qWarning("retention: the store could not delete old records: %s", store.lastError().c_str());
+        else if (backups > 0 || jobs > 0)
+            qInfo("retention: deleted %d old backup(s) and %d ended job(s)", backups, jobs);
+    });
+    pruner.start();
 
     kv6::process::TerminationWatcher watcher;
     QObject::connect(&watcher, &kv6::process::TerminationWatcher::terminationRequested, &app, [&](int signalNumber) {
