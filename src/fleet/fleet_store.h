@@ -161,20 +161,24 @@ public:
     virtual int clearLockouts(const std::optional<std::string>& subject) = 0;
 
     // --- retention: old records deleted a batch at a time, so that no
-    // statement holds its locks for long ---
-    // One batch of at most `limit` backups, with their journals, among those
-    // with an id above `after`: a backup goes once it is older than `days`
-    // and `keepNewest` newer ones of its object exist; a backup of a job
-    // that is queued or running stays. Nothing when the store failed.
+    // statement holds its locks for long. A pass starts from an empty
+    // cursor and gives each batch the cursor the last one returned, until
+    // `ended`. ---
     struct Pruned {
         int deleted = 0;
-        std::int64_t lastId = 0;  // the next batch's `after`
+        std::string cursor;  // where the next batch starts
+        bool ended = false;  // the pass is over: nothing more to look at
     };
-    [[nodiscard]] virtual std::optional<Pruned> pruneBackups(int keepNewest, int days, std::int64_t after, int limit) = 0;
-    // One batch of at most `limit` jobs that ended (done, failed, cancelled)
-    // more than `days` ago. Their audit lines stay: they are the record of
-    // what was changed. How many, -1 when the store failed.
-    [[nodiscard]] virtual int pruneJobs(int days, int limit) = 0;
+    // At most `limit` backups, with their journals, of the objects after
+    // `cursor`: a backup goes once `keepNewest` newer ones of its object
+    // exist (the newest always stays) and it is older than `days`, unless
+    // its job is queued or running. Nothing when the store failed.
+    [[nodiscard]] virtual std::optional<Pruned> pruneBackups(int keepNewest, int days, const std::string& cursor,
+                                                             int limit) = 0;
+    // At most `limit` jobs that ended (done, failed, cancelled) more than
+    // `days` ago, looked at in the order they were queued. Their audit lines
+    // stay: they are the record of what was changed.
+    [[nodiscard]] virtual std::optional<Pruned> pruneJobs(int days, const std::string& cursor, int limit) = 0;
 
     // "ok" when the database is sound, else what its check found.
     [[nodiscard]] virtual std::string integrityCheck() = 0;

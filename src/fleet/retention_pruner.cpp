@@ -18,31 +18,27 @@ void RetentionPruner::start(int firstMs) {
 bool RetentionPruner::step() {
     if (m_phase == Phase::Idle) {
         m_phase = Phase::Backups;
-        m_after = 0;
+        m_cursor.clear();
         m_backups = 0;
         m_jobs = 0;
     }
-    if (m_phase == Phase::Backups) {
-        const auto pruned = m_store.pruneBackups(m_policy.keepBackups, m_policy.keepDays, m_after, kBatch);
-        if (!pruned) {
-            endPass(true);
-            return false;
-        }
-        m_backups += pruned->deleted;
-        m_after = pruned->lastId;
-        if (pruned->deleted == kBatch) return true;
-        m_phase = Phase::Jobs;
-        return true;
-    }
-    const int deleted = m_store.pruneJobs(m_policy.keepDays, kBatch);
-    if (deleted < 0) {
+    const bool backups = m_phase == Phase::Backups;
+    const auto pruned = backups ? m_store.pruneBackups(m_policy.keepBackups, m_policy.keepDays, m_cursor, kBatch)
+                                : m_store.pruneJobs(m_policy.keepDays, m_cursor, kBatch);
+    if (!pruned) {
         endPass(true);
         return false;
     }
-    m_jobs += deleted;
-    if (deleted == kBatch) return true;
-    endPass(false);
-    return false;
+    (backups ? m_backups : m_jobs) += pruned->deleted;
+    m_cursor = pruned->cursor;
+    if (!pruned->ended) return true;
+    if (!backups) {
+        endPass(false);
+        return false;
+    }
+    m_phase = Phase::Jobs;
+    m_cursor.clear();
+    return true;
 }
 
 void RetentionPruner::endPass(bool failed) {

@@ -2,7 +2,7 @@
 
 #include <QObject>
 #include <QTimer>
-#include <cstdint>
+#include <string>
 
 #include "fleet/fleet_store.h"
 
@@ -18,7 +18,7 @@ class RetentionPruner final : public QObject {
     Q_OBJECT
 public:
     static constexpr int kBatch = 500;
-    static constexpr int kPassMs = 60 * 60 * 1000;
+    static constexpr int kPassMs = 6 * 60 * 60 * 1000;  // ages are counted in days
     static constexpr int kFirstPassMs = 60 * 1000;  // after start, once the modules' first calls are served
 
     struct Policy {
@@ -45,7 +45,7 @@ private:
     Policy m_policy;
     QTimer m_timer;
     Phase m_phase = Phase::Idle;
-    std::int64_t m_after = 0;  // the last backup the pass deleted
+    std::string m_cursor;  // where the pass goes on
     int m_backups = 0;
     int m_jobs = 0;
 };

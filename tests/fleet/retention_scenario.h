@@ -39,13 +39,13 @@ inline void pruneOldRecords(FleetStore& store, const RawSql& raw) {
         return id;
     };
     const auto done1 = ended("1003", JobState::Done);
+    const auto queued = job("1001");
     const auto done2 = ended("1003", JobState::Done);
     const auto failed = ended("1003", JobState::Failed);
-    const auto recent = ended("1003", JobState::Done);
     const auto cancelled = job("1003");
     std::string why;
     ASSERT_TRUE(store.cancelJob(cancelled, why)) << why;
-    const auto queued = job("1001");
+    const auto recent = ended("1003", JobState::Done);
     const auto running = job("1002");
     ASSERT_TRUE(store.claimNextJob("1002"));
     ASSERT_TRUE(store.addAudit("1003", done1, "gsm.apn: internet -> m2m"));
@@ -62,6 +62,12 @@ inline void pruneOldRecords(FleetStore& store, const RawSql& raw) {
     raw(QStringLiteral("UPDATE backups SET taken_at = '2020-01-01T00:00:00Z' WHERE id NOT IN (%1, %2)")
             .arg(of1001[12])
             .arg(of1001[13]));
+    raw(QStringLiteral("UPDATE jobs SET queued_at = '2020-01-01T00:00:00Z' WHERE id IN (%1, %2, %3, %4, %5)")
+            .arg(done1)
+            .arg(queued)
+            .arg(done2)
+            .arg(failed)
+            .arg(cancelled));
     raw(QStringLiteral("UPDATE jobs SET finished_at = '2020-01-01T00:00:00Z' WHERE id IN (%1, %2, %3, %4)")
             .arg(done1)
             .arg(done2)
@@ -69,16 +75,21 @@ inline void pruneOldRecords(FleetStore& store, const RawSql& raw) {
             .arg(cancelled));
 
     // Ten newest kept: of 1001's four older ones, the one a queued job relies on stays.
-    std::vector<int> batches;
-    std::int64_t after = 0;
-    for (int round = 0; round < 10; ++round) {
-        const auto pruned = store.pruneBackups(10, 90, after, 1);
-        ASSERT_TRUE(pruned) << store.lastError();
-        batches.push_back(pruned->deleted);
-        if (pruned->deleted == 0) break;
-        after = pruned->lastId;
-    }
-    EXPECT_EQ(batches, (std::vector<int>{1, 1, 1, 0}));
+    const auto pass = [&](const auto& batch) {
+        std::vector<int> batches;
+        std::string cursor;
+        for (int round = 0; round < 20; ++round) {
+            const std::optional<FleetStore::Pruned> pruned = batch(cursor);
+            EXPECT_TRUE(pruned) << store.lastError();
+            if (!pruned) break;
+            batches.push_back(pruned->deleted);
+            if (pruned->ended) break;
+            cursor = pruned->cursor;
+        }
+        return batches;
+    };
+    EXPECT_EQ(pass([&](const std::string& cursor) { return store.pruneBackups(10, 90, cursor, 1); }),
+              (std::vector<int>{1, 1, 1, 0, 0}));
     std::set<std::int64_t> kept1001(of1001.begin() + 4, of1001.end());
     kept1001.insert(of1001[1]);
     EXPECT_EQ(backupIds(store, "1001"), kept1001);
@@ -90,9 +101,8 @@ inline void pruneOldRecords(FleetStore& store, const RawSql& raw) {
 
     // One newest kept (none asked: still the newest), and those of the last
     // 90 days: 1001's two young ones stay. A running job's backup stays.
-    const auto pruned = store.pruneBackups(0, 90, 0, 500);
-    ASSERT_TRUE(pruned) << store.lastError();
-    EXPECT_EQ(pruned->deleted, 8);
+    EXPECT_EQ(pass([&](const std::string& cursor) { return store.pruneBackups(0, 90, cursor, 500); }),
+              (std::vector<int>{8, 0}));
     EXPECT_EQ(backupIds(store, "1001"), (std::set<std::int64_t>{of1001[1], of1001[12], of1001[13]}));
     EXPECT_EQ(backupIds(store, "1002"), (std::set<std::int64_t>{runningBackup, newest1002}));
     EXPECT_EQ(backupIds(store, "1003"), std::set<std::int64_t>{only1003});
@@ -100,10 +110,11 @@ inline void pruneOldRecords(FleetStore& store, const RawSql& raw) {
         EXPECT_EQ(store.journal(id).size(), 30u) << id;
     for (std::size_t i = 4; i < 12; ++i) EXPECT_TRUE(store.journal(of1001[i]).empty()) << i;
 
-    // Ended jobs past their days, two at a time; the rest stay, and so does the audit.
-    EXPECT_EQ(store.pruneJobs(90, 2), 2);
-    EXPECT_EQ(store.pruneJobs(90, 2), 2);
-    EXPECT_EQ(store.pruneJobs(90, 2), 0);
+    // Ended jobs past their days, looked at two at a time in the order they
+    // were queued, up to the first one queued since; the rest stay, and so
+    // does the audit.
+    EXPECT_EQ(pass([&](const std::string& cursor) { return store.pruneJobs(90, cursor, 2); }),
+              (std::vector<int>{1, 2, 1}));
     std::set<std::int64_t> jobs;
     for (const auto& j : store.jobs(std::nullopt, std::nullopt)) jobs.insert(j.id);
     EXPECT_EQ(jobs, (std::set<std::int64_t>{recent, queued, running}));
