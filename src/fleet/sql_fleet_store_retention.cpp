@@ -94,7 +94,7 @@ std::optional<FleetStore::Pruned> SqlFleetStore::pruneJobs(int days, const std::
     qlonglong last = after;
     int looked = 0;
     bool young = false;
-    while (!young && query.next()) {
+    while (query.next()) {
         young = query.value(2).toInt() == 0;
         if (young) break;
         ++looked;

@@ -358,6 +358,8 @@ TEST(Kv6dArguments, ABadArgumentIsNamedWithWhatItNeeds) {
         {{"--mismatch-limit", "0"}, "kv6d: --mismatch-limit needs a number 1..1000\n"},
         {{"--backoff=-1"}, "kv6d: --backoff needs seconds 1..604800\n"},
         {{"--max-unidentified-per-address", "many"}, "kv6d: --max-unidentified-per-address needs a number 0..1000000\n"},
+        {{"--keep-backups", "0"}, "kv6d: --keep-backups needs a number 1..100000\n"},
+        {{"--keep-days=-1"}, "kv6d: --keep-days needs days 0..3650\n"},
     };
     for (const auto& [arguments, line] : cases) {
         QProcess server;
