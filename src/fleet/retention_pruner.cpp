@@ -23,8 +23,9 @@ bool RetentionPruner::step() {
         m_jobs = 0;
     }
     const bool backups = m_phase == Phase::Backups;
-    const auto pruned = backups ? m_store.pruneBackups(m_policy.keepBackups, m_policy.keepDays, m_cursor, kBatch)
-                                : m_store.pruneJobs(m_policy.keepDays, m_cursor, kBatch);
+    const auto pruned =
+        backups ? m_store.pruneBackups(m_policy.keepBackups, m_policy.keepDays, m_cursor, kBatch)
+                : m_store.pruneJobs(m_policy.keepDays, m_cursor, kBatch);
     if (!pruned) {
         endPass(true);
         return false;

@@ -19,11 +19,12 @@ class RetentionPruner final : public QObject {
 public:
     static constexpr int kBatch = 500;
     static constexpr int kPassMs = 6 * 60 * 60 * 1000;  // ages are counted in days
-    static constexpr int kFirstPassMs = 60 * 1000;  // after start, once the modules' first calls are served
+    static constexpr int kFirstPassMs =
+        60 * 1000;  // after start, once the modules' first calls are served
 
     struct Policy {
         int keepBackups = 10;  // per module, whatever their age
-        int keepDays = 90;     // backups and ended jobs younger than this stay; 0: nothing is deleted
+        int keepDays = 90;  // backups and ended jobs younger than this stay; 0: nothing is deleted
     };
 
     RetentionPruner(FleetStore& store, const Policy& policy, QObject* parent = nullptr);
@@ -34,7 +35,8 @@ public:
     bool step();
 
 signals:
-    // A pass ended: what it deleted, or that the store failed (`failed`, with its reason in the store's lastError()).
+    // A pass ended: what it deleted, or that the store failed (`failed`, with its reason in the
+    // store's lastError()).
     void passEnded(int backups, int jobs, bool failed);
 
 private:

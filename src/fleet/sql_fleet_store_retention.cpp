@@ -30,7 +30,8 @@ QString idList(const QVariantList& ids) {
 
 }  // namespace
 
-std::optional<FleetStore::Pruned> SqlFleetStore::pruneBackups(int keepNewest, int days, const std::string& cursor,
+std::optional<FleetStore::Pruned> SqlFleetStore::pruneBackups(int keepNewest, int days,
+                                                              const std::string& cursor,
                                                               int limit) {
     QSqlQuery query(m_db);
     // The write lock from the start (on SQLite): the rows chosen are the rows deleted.
@@ -39,7 +40,8 @@ std::optional<FleetStore::Pruned> SqlFleetStore::pruneBackups(int keepNewest, in
         m_db.rollback();
         return std::nullopt;
     };
-    const QString objects = QStringLiteral("SELECT DISTINCT object FROM backups WHERE object > ? ORDER BY object LIMIT ?");
+    const QString objects = QStringLiteral(
+        "SELECT DISTINCT object FROM backups WHERE object > ? ORDER BY object LIMIT ?");
     if (!run(query, objects, {qText(cursor), kObjectsPerBatch})) return giveUp();
     QVariantList range;
     while (query.next()) range << query.value(0);
@@ -52,13 +54,16 @@ std::optional<FleetStore::Pruned> SqlFleetStore::pruneBackups(int keepNewest, in
     }
     // The newer backups are counted on the index before a row is read.
     const QString chosen =
-        QStringLiteral("SELECT b.id FROM backups b WHERE b.object >= ? AND b.object <= ? "
-                       "AND (SELECT count(*) FROM backups n WHERE n.object = b.object AND n.id > b.id) >= ? "
-                       "AND b.taken_at < %1 "
-                       "AND NOT EXISTS (SELECT 1 FROM jobs j WHERE j.id = b.job_id AND j.state IN ('queued', 'running')) "
-                       "ORDER BY b.id LIMIT ?")
+        QStringLiteral(
+            "SELECT b.id FROM backups b WHERE b.object >= ? AND b.object <= ? "
+            "AND (SELECT count(*) FROM backups n WHERE n.object = b.object AND n.id > b.id) >= ? "
+            "AND b.taken_at < %1 "
+            "AND NOT EXISTS (SELECT 1 FROM jobs j WHERE j.id = b.job_id AND j.state IN ('queued', "
+            "'running')) "
+            "ORDER BY b.id LIMIT ?")
             .arg(m_dialect.clock(days * kSecondsPerDay));
-    if (!run(query, chosen, {range.first(), range.last(), std::max(1, keepNewest), limit})) return giveUp();
+    if (!run(query, chosen, {range.first(), range.last(), std::max(1, keepNewest), limit}))
+        return giveUp();
     QVariantList ids;
     while (query.next()) ids << query.value(0);
     if (!finished(query, chosen)) return giveUp();
@@ -70,7 +75,8 @@ std::optional<FleetStore::Pruned> SqlFleetStore::pruneBackups(int keepNewest, in
     }
     // Numbers the store itself gave: written into the statement as they are.
     const QString list = idList(ids);
-    if (!run(query, QStringLiteral("DELETE FROM journal_entries WHERE backup_id IN (%1)").arg(list)) ||
+    if (!run(query,
+             QStringLiteral("DELETE FROM journal_entries WHERE backup_id IN (%1)").arg(list)) ||
         !run(query, QStringLiteral("DELETE FROM backups WHERE id IN (%1)").arg(list)))
         return giveUp();
     pruned.deleted = query.numRowsAffected();
@@ -78,7 +84,8 @@ std::optional<FleetStore::Pruned> SqlFleetStore::pruneBackups(int keepNewest, in
     return pruned;
 }
 
-std::optional<FleetStore::Pruned> SqlFleetStore::pruneJobs(int days, const std::string& cursor, int limit) {
+std::optional<FleetStore::Pruned> SqlFleetStore::pruneJobs(int days, const std::string& cursor,
+                                                           int limit) {
     QSqlQuery query(m_db);
     qlonglong after = 0;
     std::from_chars(cursor.data(), cursor.data() + cursor.size(), after);
@@ -86,8 +93,10 @@ std::optional<FleetStore::Pruned> SqlFleetStore::pruneJobs(int days, const std::
     // The next jobs in the order they were queued: whether each ended before
     // the cut-off, and whether it was queued before it at all.
     const QString next =
-        QStringLiteral("SELECT id, CASE WHEN state IN ('done', 'failed', 'cancelled') AND finished_at < %1 THEN 1 ELSE 0 END, "
-                       "CASE WHEN queued_at < %1 THEN 1 ELSE 0 END FROM jobs WHERE id > ? ORDER BY id LIMIT ?")
+        QStringLiteral(
+            "SELECT id, CASE WHEN state IN ('done', 'failed', 'cancelled') AND finished_at < %1 "
+            "THEN 1 ELSE 0 END, "
+            "CASE WHEN queued_at < %1 THEN 1 ELSE 0 END FROM jobs WHERE id > ? ORDER BY id LIMIT ?")
             .arg(cutoff);
     if (!run(query, next, {after, limit})) return std::nullopt;
     QVariantList ids;
@@ -108,7 +117,9 @@ std::optional<FleetStore::Pruned> SqlFleetStore::pruneJobs(int days, const std::
     if (ids.isEmpty()) return pruned;
     // The state is checked again: a job is deleted only as it was when chosen.
     if (!run(query,
-             QStringLiteral("DELETE FROM jobs WHERE id IN (%1) AND state IN ('done', 'failed', 'cancelled')").arg(idList(ids))))
+             QStringLiteral(
+                 "DELETE FROM jobs WHERE id IN (%1) AND state IN ('done', 'failed', 'cancelled')")
+                 .arg(idList(ids))))
         return std::nullopt;
     pruned.deleted = query.numRowsAffected();
     return pruned;

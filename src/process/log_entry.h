@@ -17,11 +17,16 @@ struct LogEntry {
 
 [[nodiscard]] constexpr std::string_view logLevelName(LogLevel level) {
     switch (level) {
-        case LogLevel::Debug: return "debug";
-        case LogLevel::Info: return "info";
-        case LogLevel::Warning: return "warning";
-        case LogLevel::Error: return "error";
-        case LogLevel::Fatal: return "fatal";
+        case LogLevel::Debug:
+            return "debug";
+        case LogLevel::Info:
+            return "info";
+        case LogLevel::Warning:
+            return "warning";
+        case LogLevel::Error:
+            return "error";
+        case LogLevel::Fatal:
+            return "fatal";
     }
     return "info";
 }
@@ -29,11 +34,16 @@ struct LogEntry {
 // The syslog priority journald reads from a "<N>" prefix.
 [[nodiscard]] constexpr int syslogPriority(LogLevel level) {
     switch (level) {
-        case LogLevel::Debug: return 7;
-        case LogLevel::Info: return 6;
-        case LogLevel::Warning: return 4;
-        case LogLevel::Error: return 3;
-        case LogLevel::Fatal: return 2;
+        case LogLevel::Debug:
+            return 7;
+        case LogLevel::Info:
+            return 6;
+        case LogLevel::Warning:
+            return 4;
+        case LogLevel::Error:
+            return 3;
+        case LogLevel::Fatal:
+            return 2;
     }
     return 6;
 }

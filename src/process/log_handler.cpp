@@ -1,10 +1,10 @@
 #include "process/log_handler.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QDateTime>
 #include <cerrno>
 #include <cstdlib>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kv6::process {
 
@@ -14,11 +14,16 @@ namespace {
 
 LogLevel levelOf(QtMsgType type) {
     switch (type) {
-        case QtDebugMsg: return LogLevel::Debug;
-        case QtInfoMsg: return LogLevel::Info;
-        case QtWarningMsg: return LogLevel::Warning;
-        case QtCriticalMsg: return LogLevel::Error;
-        case QtFatalMsg: return LogLevel::Fatal;
+        case QtDebugMsg:
+            return LogLevel::Debug;
+        case QtInfoMsg:
+            return LogLevel::Info;
+        case QtWarningMsg:
+            return LogLevel::Warning;
+        case QtCriticalMsg:
+            return LogLevel::Error;
+        case QtFatalMsg:
+            return LogLevel::Fatal;
     }
     return LogLevel::Info;
 }
@@ -54,7 +59,8 @@ bool LogHandler::journalStream(int fd) {
     struct stat st {};
     if (!devOk || !inodeOk || ::fstat(fd, &st) != 0) return false;
     // A program started from a service inherits the variable with other streams.
-    return static_cast<qulonglong>(st.st_dev) == device && static_cast<qulonglong>(st.st_ino) == inode;
+    return static_cast<qulonglong>(st.st_dev) == device &&
+           static_cast<qulonglong>(st.st_ino) == inode;
 }
 
 void LogHandler::handle(QtMsgType type, const QMessageLogContext& context, const QString& message) {
@@ -81,7 +87,8 @@ void LogHandler::tick() {
 void LogHandler::write(const std::vector<LogEntry>& entries) {
     if (entries.empty()) return;
     const std::string time =
-        m_style.journal ? std::string() : QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString();
+        m_style.journal ? std::string()
+                        : QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString();
     for (const LogEntry& entry : entries) {
         const std::string line = formatLogLine(entry, m_style, time);
         // One write per line: lines of several threads or processes on one stream stay whole.

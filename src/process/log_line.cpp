@@ -14,12 +14,14 @@ std::string formatLogLine(const LogEntry& entry, const LogStyle& style, std::str
         line += style.program;
         line += ": ";
     }
-    if (!entry.category.empty() && entry.category != "default" && entry.category != style.mainCategory) {
+    if (!entry.category.empty() && entry.category != "default" &&
+        entry.category != style.mainCategory) {
         line += entry.category;
         line += ": ";
     }
     std::string_view text = entry.text;
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.remove_suffix(1);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+        text.remove_suffix(1);
     for (const char c : text) line += (c == '\n' || c == '\r') ? ' ' : c;
     line += '\n';
     return line;

@@ -21,6 +21,7 @@ struct LogStyle {
 
 // One line, newline included; line breaks inside the text become blanks so
 // that an event stays one line. `utcTime` is left out under journald.
-[[nodiscard]] std::string formatLogLine(const LogEntry& entry, const LogStyle& style, std::string_view utcTime);
+[[nodiscard]] std::string formatLogLine(const LogEntry& entry, const LogStyle& style,
+                                        std::string_view utcTime);
 
 }  // namespace kv6::process

@@ -26,8 +26,10 @@ std::string RepeatFolder::shape(const std::string& text) {
     bool inNumber = false;
     for (const char c : text) {
         const bool digit = std::isdigit(static_cast<unsigned char>(c)) != 0;
-        if (!digit) out += c;
-        else if (!inNumber) out += '#';
+        if (!digit)
+            out += c;
+        else if (!inNumber)
+            out += '#';
         inNumber = digit;
     }
     return out;
@@ -44,8 +46,9 @@ LogEntry RepeatFolder::summary(const Run& run) {
     const auto span = run.lastSeen - run.since;
     const std::int64_t seconds = std::max<std::int64_t>(1, (span.count() + 500) / 1000);
     LogEntry entry = run.last;
-    entry.text += " (repeated " + (run.counted == 1 ? std::string("once") : grouped(run.counted) + " times") + " in " +
-                  std::to_string(seconds) + " s" + (run.varied ? ", with other numbers)" : ")");
+    entry.text +=
+        " (repeated " + (run.counted == 1 ? std::string("once") : grouped(run.counted) + " times") +
+        " in " + std::to_string(seconds) + " s" + (run.varied ? ", with other numbers)" : ")");
     return entry;
 }
 
@@ -61,7 +64,8 @@ void RepeatFolder::summariseEnded(Ms now, std::vector<LogEntry>& out) {
         }
     }
     // In the order the failures were last seen.
-    std::sort(due.begin(), due.end(), [](const Run* a, const Run* b) { return a->lastSeen < b->lastSeen; });
+    std::sort(due.begin(), due.end(),
+              [](const Run* a, const Run* b) { return a->lastSeen < b->lastSeen; });
     for (const Run* run : due) out.push_back(summary(*run));
     for (Run* run : due) restart(*run, now);
     for (const std::string& kind : ended) m_runs.erase(kind);
@@ -95,9 +99,9 @@ std::vector<LogEntry> RepeatFolder::add(const LogEntry& entry, Ms now) {
         return out;
     }
     if (m_runs.size() >= kMaxRuns) {
-        const auto stalest = std::min_element(m_runs.begin(), m_runs.end(), [](const auto& a, const auto& b) {
-            return a.second.lastSeen < b.second.lastSeen;
-        });
+        const auto stalest = std::min_element(
+            m_runs.begin(), m_runs.end(),
+            [](const auto& a, const auto& b) { return a.second.lastSeen < b.second.lastSeen; });
         if (stalest->second.counted > 0) out.push_back(summary(stalest->second));
         m_runs.erase(stalest);
     }

@@ -33,7 +33,8 @@ public:
     using Ms = std::chrono::milliseconds;
     static constexpr Ms kQuiet{10'000};
     static constexpr Ms kInterval{60'000};
-    static constexpr std::size_t kMaxRuns = 256;  // kinds followed at once; the stalest is summed up first
+    static constexpr std::size_t kMaxRuns =
+        256;  // kinds followed at once; the stalest is summed up first
 
     // The lines to write for `entry` at `now`: summaries of runs that ended
     // first, then the entry itself unless it was counted.
@@ -50,10 +51,10 @@ public:
 
 private:
     struct Run {
-        LogEntry last;        // the last text of the kind
+        LogEntry last;             // the last text of the kind
         std::int64_t counted = 0;  // repeats not yet written
-        bool varied = false;  // the counted texts were not all the written one
-        Ms since{};           // the last line written for the run
+        bool varied = false;       // the counted texts were not all the written one
+        Ms since{};                // the last line written for the run
         Ms lastSeen{};
     };
     [[nodiscard]] static LogEntry summary(const Run& run);

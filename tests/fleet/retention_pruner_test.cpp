@@ -23,11 +23,15 @@ protected:
     }
     // `count` backups of `object` (and a journal row each), all taken long ago.
     void oldBackups(const std::string& object, int count) {
-        for (int i = 0; i < count; ++i) ASSERT_NE(store.addBackup(object, 0, "read", image::Image{}, {{"t", "1130", "", 1, 1}}), 0);
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("pruning-raw"));
+        for (int i = 0; i < count; ++i)
+            ASSERT_NE(store.addBackup(object, 0, "read", image::Image{}, {{"t", "1130", "", 1, 1}}),
+                      0);
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("pruning-raw"));
         db.setDatabaseName(path());
         ASSERT_TRUE(db.open());
-        ASSERT_TRUE(QSqlQuery(db).exec(QStringLiteral("UPDATE backups SET taken_at = '2020-01-01T00:00:00Z'")));
+        ASSERT_TRUE(QSqlQuery(db).exec(
+            QStringLiteral("UPDATE backups SET taken_at = '2020-01-01T00:00:00Z'")));
         db.close();
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(QStringLiteral("pruning-raw"));

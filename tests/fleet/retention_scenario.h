@@ -54,21 +54,25 @@ inline void pruneOldRecords(FleetStore& store, const RawSql& raw) {
     std::vector<journal::JournalRow> journal;
     for (int i = 0; i < 30; ++i) journal.push_back({"2012-04-10 14-30-05", "1130", "", 1, i});
     std::vector<std::int64_t> of1001;
-    for (int i = 0; i < 14; ++i) of1001.push_back(store.addBackup("1001", i == 1 ? queued : done1, "read", image, journal));
+    for (int i = 0; i < 14; ++i)
+        of1001.push_back(store.addBackup("1001", i == 1 ? queued : done1, "read", image, journal));
     const auto runningBackup = store.addBackup("1002", running, "before", image, journal);
     const auto newest1002 = store.addBackup("1002", done2, "read", image, journal);
     const auto only1003 = store.addBackup("1003", done2, "read", image, journal);
     // All but the two newest of 1001 taken long ago; all but one ended job ended long ago.
-    raw(QStringLiteral("UPDATE backups SET taken_at = '2020-01-01T00:00:00Z' WHERE id NOT IN (%1, %2)")
+    raw(QStringLiteral(
+            "UPDATE backups SET taken_at = '2020-01-01T00:00:00Z' WHERE id NOT IN (%1, %2)")
             .arg(of1001[12])
             .arg(of1001[13]));
-    raw(QStringLiteral("UPDATE jobs SET queued_at = '2020-01-01T00:00:00Z' WHERE id IN (%1, %2, %3, %4, %5)")
+    raw(QStringLiteral(
+            "UPDATE jobs SET queued_at = '2020-01-01T00:00:00Z' WHERE id IN (%1, %2, %3, %4, %5)")
             .arg(done1)
             .arg(queued)
             .arg(done2)
             .arg(failed)
             .arg(cancelled));
-    raw(QStringLiteral("UPDATE jobs SET finished_at = '2020-01-01T00:00:00Z' WHERE id IN (%1, %2, %3, %4)")
+    raw(QStringLiteral(
+            "UPDATE jobs SET finished_at = '2020-01-01T00:00:00Z' WHERE id IN (%1, %2, %3, %4)")
             .arg(done1)
             .arg(done2)
             .arg(failed)
@@ -88,8 +92,9 @@ inline void pruneOldRecords(FleetStore& store, const RawSql& raw) {
         }
         return batches;
     };
-    EXPECT_EQ(pass([&](const std::string& cursor) { return store.pruneBackups(10, 90, cursor, 1); }),
-              (std::vector<int>{1, 1, 1, 0, 0}));
+    EXPECT_EQ(
+        pass([&](const std::string& cursor) { return store.pruneBackups(10, 90, cursor, 1); }),
+        (std::vector<int>{1, 1, 1, 0, 0}));
     std::set<std::int64_t> kept1001(of1001.begin() + 4, of1001.end());
     kept1001.insert(of1001[1]);
     EXPECT_EQ(backupIds(store, "1001"), kept1001);
@@ -101,9 +106,11 @@ inline void pruneOldRecords(FleetStore& store, const RawSql& raw) {
 
     // One newest kept (none asked: still the newest), and those of the last
     // 90 days: 1001's two young ones stay. A running job's backup stays.
-    EXPECT_EQ(pass([&](const std::string& cursor) { return store.pruneBackups(0, 90, cursor, 500); }),
-              (std::vector<int>{8, 0}));
-    EXPECT_EQ(backupIds(store, "1001"), (std::set<std::int64_t>{of1001[1], of1001[12], of1001[13]}));
+    EXPECT_EQ(
+        pass([&](const std::string& cursor) { return store.pruneBackups(0, 90, cursor, 500); }),
+        (std::vector<int>{8, 0}));
+    EXPECT_EQ(backupIds(store, "1001"),
+              (std::set<std::int64_t>{of1001[1], of1001[12], of1001[13]}));
     EXPECT_EQ(backupIds(store, "1002"), (std::set<std::int64_t>{runningBackup, newest1002}));
     EXPECT_EQ(backupIds(store, "1003"), std::set<std::int64_t>{only1003});
     for (const auto id : {of1001[1], of1001[12], of1001[13], runningBackup, newest1002, only1003})

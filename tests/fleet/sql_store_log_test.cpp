@@ -30,7 +30,9 @@ public:
     }
 
 private:
-    static void keep(QtMsgType type, const QMessageLogContext&, const QString& message) { s_lines.emplace_back(type, message); }
+    static void keep(QtMsgType type, const QMessageLogContext&, const QString& message) {
+        s_lines.emplace_back(type, message);
+    }
     static inline std::vector<std::pair<QtMsgType, QString>> s_lines;
     QtMessageHandler m_previous = nullptr;
 };
@@ -49,7 +51,8 @@ TEST_F(StoreLog, AFailedStatementIsLoggedWithTheDatabasesReasonAndItsSqlOnlyAtDe
     std::string error;
     ASSERT_TRUE(store.open(error)) << error;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("log-raw"));
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("log-raw"));
         db.setDatabaseName(path());
         ASSERT_TRUE(db.open());
         ASSERT_TRUE(QSqlQuery(db).exec(QStringLiteral("DROP TABLE audit")));
@@ -59,14 +62,16 @@ TEST_F(StoreLog, AFailedStatementIsLoggedWithTheDatabasesReasonAndItsSqlOnlyAtDe
     {
         const LogCapture log;
         EXPECT_FALSE(store.addAudit("1001", 1, "gsm.apn: a -> b"));
-        EXPECT_EQ(LogCapture::at(QtWarningMsg).toStdString(), "statement failed: no such table: audit");
+        EXPECT_EQ(LogCapture::at(QtWarningMsg).toStdString(),
+                  "statement failed: no such table: audit");
         EXPECT_EQ(LogCapture::at(QtDebugMsg), QString());
     }
     QLoggingCategory::setFilterRules(QStringLiteral("kv6.store.debug=true"));
     {
         const LogCapture log;
         EXPECT_FALSE(store.addAudit("1001", 1, "gsm.apn: a -> b"));
-        EXPECT_TRUE(LogCapture::at(QtDebugMsg).contains("INSERT INTO audit")) << LogCapture::at(QtDebugMsg).toStdString();
+        EXPECT_TRUE(LogCapture::at(QtDebugMsg).contains("INSERT INTO audit"))
+            << LogCapture::at(QtDebugMsg).toStdString();
     }
     QLoggingCategory::setFilterRules(QString());
 }

@@ -96,12 +96,13 @@ int main(int argc, char** argv) {
     }
 
     kv6::fleet::RetentionPruner pruner(store, options.retention);
-    QObject::connect(&pruner, &kv6::fleet::RetentionPruner::passEnded, [&store](int backups, int jobs, bool failed) {
+    const auto retained = [&store](int backups, int jobs, bool failed) {
         if (failed)
             qWarning("retention: the store could not delete old records: %s", store.lastError().c_str());
         else if (backups > 0 || jobs > 0)
             qInfo("retention: deleted %d old backup(s) and %d ended job(s)", backups, jobs);
-    });
+    };
+    QObject::connect(&pruner, &kv6::fleet::RetentionPruner::passEnded, &pruner, retained);
     pruner.start();
 
     kv6::process::TerminationWatcher watcher;
