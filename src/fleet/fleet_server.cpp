@@ -99,7 +99,8 @@ FleetServer::FleetServer(FleetStore& store, const Options& options, QObject* par
     connect(&m_acceptor, &AcceptLoop::descriptorsExhausted, this, [this](bool exhausted) {
         if (exhausted)
             log(QStringLiteral("out of file descriptors with %1 connections: accepting paused until one frees")
-                    .arg(connectionCount()));
+                    .arg(connectionCount()),
+                QtWarningMsg);
         else
             log(QStringLiteral("accepting connections again"));
     });
@@ -146,7 +147,7 @@ void FleetServer::shutdown() {
     m_contenders.clear();
     m_withJob.clear();
     if (!m_store.clearConnected() || !m_store.leave())
-        log(QStringLiteral("the store could not record the stop: %1").arg(q(m_store.lastError())));
+        log(QStringLiteral("the store could not record the stop: %1").arg(q(m_store.lastError())), QtWarningMsg);
 }
 
 void FleetServer::sendBytes(int connectionId, std::span<const std::uint8_t> bytes) {
@@ -251,7 +252,8 @@ void FleetServer::onDisconnected(int id) {
         if (owner != m_byObject.end() && owner->second == id) {
             m_byObject.erase(owner);
             if (!m_store.moduleGone(object))
-                log(QStringLiteral("the store could not record that object %1 left: %2").arg(q(object), q(m_store.lastError())));
+                log(QStringLiteral("the store could not record that object %1 left: %2").arg(q(object), q(m_store.lastError())),
+                    QtWarningMsg);
             log(QStringLiteral("object %1 disconnected").arg(q(object)));
             // A later connection that waited (with no password to prove) speaks for the object now.
             if (const auto waiting = m_contenders.find(object); waiting != m_contenders.end()) {
@@ -297,13 +299,13 @@ void FleetServer::onHeartbeat() {
 std::string FleetServer::storeFailed(const QString& what) {
     // Never empty: an empty reason would count as kept.
     const std::string reason = m_store.lastError().empty() ? "the store gave no reason" : m_store.lastError();
-    log(QStringLiteral("the store could not keep %1: %2").arg(what, q(reason)));
+    log(QStringLiteral("the store could not keep %1: %2").arg(what, q(reason)), QtWarningMsg);
     if (m_storeReachable) storeLost(QStringLiteral("the store failed: ") + q(reason));
     return reason;
 }
 
 void FleetServer::storeLost(const QString& problem) {
-    log(problem + QStringLiteral("; the jobs running here go back to the queue"));
+    log(problem + QStringLiteral("; the jobs running here go back to the queue"), QtWarningMsg);
     m_storeProblem = problem;
     m_storeReachable = false;
     m_heartbeatTimer.stop();
@@ -321,7 +323,7 @@ void FleetServer::reconnectStore() {
     std::string error;
     if (!m_store.reconnect(error)) {
         m_reconnectMs = std::min(m_reconnectMs * 2, kMaxReconnectMs);
-        log(QStringLiteral("the store is still unreachable; next try in %1 s").arg(m_reconnectMs / 1000));
+        log(QStringLiteral("the store is still unreachable; next try in %1 s").arg(m_reconnectMs / 1000), QtWarningMsg);
         m_reconnectTimer.start(m_reconnectMs);
         return;
     }
@@ -330,7 +332,8 @@ void FleetServer::reconnectStore() {
         m_reconnectMs = std::min(m_reconnectMs * 2, kMaxReconnectMs);
         log(QStringLiteral("the store still keeps nothing: %1; next try in %2 s")
                 .arg(q(m_store.lastError()))
-                .arg(m_reconnectMs / 1000));
+                .arg(m_reconnectMs / 1000),
+            QtWarningMsg);
         m_storeProblem = QStringLiteral("the store failed: ") + q(m_store.lastError());
         m_reconnectTimer.start(m_reconnectMs);
         return;
@@ -549,9 +552,11 @@ void FleetServer::updateAccepting() {
     m_acceptor.hold(full);
 }
 
-void FleetServer::log(const QString& line) const {
+void FleetServer::log(const QString& line, QtMsgType level) const {
     if (m_options.log)
         m_options.log(line);
+    else if (level == QtWarningMsg)
+        qCWarning(lcFleet).noquote() << line;
     else
         qCInfo(lcFleet).noquote() << line;
 }

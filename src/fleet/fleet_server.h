@@ -115,7 +115,8 @@ private:
     void leaveTally(Connection& connection);
     // Accepting is held while the unidentified connections are at their limit.
     void updateAccepting();
-    void log(const QString& line) const;
+    // One line of the server's log; failures at QtWarningMsg, so that their repeats fold.
+    void log(const QString& line, QtMsgType level = QtInfoMsg) const;
 
     FleetStore& m_store;
     Options m_options;

@@ -160,6 +160,26 @@ public:
     // (none given); how many subjects had one, or -1 when the store could not be changed.
     virtual int clearLockouts(const std::optional<std::string>& subject) = 0;
 
+    // --- retention: old records deleted a batch at a time, so that no
+    // statement holds its locks for long. A pass starts from an empty
+    // cursor and gives each batch the cursor the last one returned, until
+    // `ended`. ---
+    struct Pruned {
+        int deleted = 0;
+        std::string cursor;  // where the next batch starts
+        bool ended = false;  // the pass is over: nothing more to look at
+    };
+    // At most `limit` backups, with their journals, of the objects after
+    // `cursor`: a backup goes once `keepNewest` newer ones of its object
+    // exist (the newest always stays) and it is older than `days`, unless
+    // its job is queued or running. Nothing when the store failed.
+    [[nodiscard]] virtual std::optional<Pruned> pruneBackups(int keepNewest, int days, const std::string& cursor,
+                                                             int limit) = 0;
+    // At most `limit` jobs that ended (done, failed, cancelled) more than
+    // `days` ago, looked at in the order they were queued. Their audit lines
+    // stay: they are the record of what was changed.
+    [[nodiscard]] virtual std::optional<Pruned> pruneJobs(int days, const std::string& cursor, int limit) = 0;
+
     // "ok" when the database is sound, else what its check found.
     [[nodiscard]] virtual std::string integrityCheck() = 0;
 

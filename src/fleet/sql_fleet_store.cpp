@@ -20,7 +20,7 @@
 
 namespace kv6::fleet {
 
-Q_LOGGING_CATEGORY(lcStore, "kv6.store")
+Q_LOGGING_CATEGORY(lcStore, "kv6.store", QtInfoMsg)  // the statements at debug
 
 namespace {
 

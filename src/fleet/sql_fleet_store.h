@@ -79,6 +79,10 @@ public:
     [[nodiscard]] std::vector<LockoutRecord> lockouts(bool lockedOnly) override;
     int clearLockouts(const std::optional<std::string>& subject) override;
 
+    [[nodiscard]] std::optional<Pruned> pruneBackups(int keepNewest, int days, const std::string& cursor,
+                                                     int limit) override;
+    [[nodiscard]] std::optional<Pruned> pruneJobs(int days, const std::string& cursor, int limit) override;
+
     [[nodiscard]] std::string integrityCheck() override;
 
     [[nodiscard]] bool heartbeat() override;

@@ -33,9 +33,11 @@ QString SqlFleetStore::inlined(const QString& sql, const QVariantList& values) c
 }
 
 void SqlFleetStore::failed(const QString& what, const QString& sql, const QSqlError& error) {
-    qCWarning(lcStore) << what << sql << error.text();
     // The database's own words ("database or disk is full"), not Qt's frame around them.
     const QString reason = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    // The statement only for a developer: a log of SQL texts hides what failed.
+    qCWarning(lcStore).noquote() << what << reason.trimmed();
+    qCDebug(lcStore).noquote() << "the statement:" << sql << "|" << error.text();
     m_lastError = reason.toStdString();
 }
 

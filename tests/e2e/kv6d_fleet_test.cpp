@@ -8,6 +8,7 @@
 
 #include "fleet/sql_fleet_store.h"
 #include "kv6ctl_serial_fixture.h"
+#include "kv6d_log.h"
 #include "support/file_size_limit.h"
 
 using namespace kv6::e2e;
@@ -73,9 +74,10 @@ protected:
     bool serverSaid(const QByteArray& needle, int ms = 10000) {
         QElapsedTimer clock;
         clock.start();
-        while (!(serverLog += server.readAllStandardError()).contains(needle) && clock.elapsed() < ms)
+        while (!kv6::test::withoutStamps(serverLog += server.readAllStandardError()).contains(needle) &&
+               clock.elapsed() < ms)
             server.waitForReadyRead(50);
-        return serverLog.contains(needle);
+        return kv6::test::withoutStamps(serverLog).contains(needle);
     }
     static void stop(QProcess& process) {
         if (process.state() == QProcess::NotRunning) return;
@@ -419,6 +421,8 @@ TEST(Kv6dArguments, ABadArgumentIsNamedWithWhatItNeeds) {
         {{"--mismatch-limit", "0"}, "kv6d: --mismatch-limit needs a number 1..1000\n"},
         {{"--backoff=-1"}, "kv6d: --backoff needs seconds 1..604800\n"},
         {{"--max-unidentified-per-address", "many"}, "kv6d: --max-unidentified-per-address needs a number 0..1000000\n"},
+        {{"--keep-backups", "0"}, "kv6d: --keep-backups needs a number 1..100000\n"},
+        {{"--keep-days=-1"}, "kv6d: --keep-days needs days 0..3650\n"},
     };
     for (const auto& [arguments, line] : cases) {
         QProcess server;
@@ -490,6 +494,15 @@ TEST_F(FleetRun, NothingIsSentToAModuleWhileTheStoreCannotKeepItsBackup) {
     EXPECT_TRUE(serverSaid("kv6d: the store could not keep the backup of object 1001 (job 1): disk I/O error"))
         << serverLog.toStdString();
     EXPECT_TRUE(serverSaid("kv6d: the store failed: disk I/O error; the jobs running here go back to the queue"));
+    // Each line stamped with its time and level; the database's reason, never the SQL text.
+    const QRegularExpression failure(QStringLiteral(
+        R"(\n\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z warning kv6d: the store could not keep the backup of object 1001 \(job 1\): disk I/O error\n)"));
+    EXPECT_TRUE(failure.match(QString::fromUtf8(serverLog)).hasMatch()) << serverLog.toStdString();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral(R"( warning kv6d: kv6\.store: [a-z ]+ failed[a-z ]*: disk I/O error\n)"))
+                    .match(QString::fromUtf8(serverLog))
+                    .hasMatch())
+        << serverLog.toStdString();
+    for (const char* sql : {"INSERT", "UPDATE", "SELECT", "DELETE"}) EXPECT_FALSE(serverLog.contains(sql)) << sql;
     EXPECT_TRUE(health().startsWith("down: the store failed: disk I/O error\n"));
     ASSERT_TRUE(module1.waitForFinished(20000));  // its connection closed, it saved its memory
     EXPECT_EQ(readFile(dir.filePath("after.prg")), readFile(dir.filePath("module.prg")));

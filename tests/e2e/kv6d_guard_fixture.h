@@ -13,6 +13,7 @@
 
 #include "fleet/sql_fleet_store.h"
 #include "kv6ctl_serial_fixture.h"
+#include "kv6d_log.h"
 
 namespace kv6::e2e {
 
@@ -110,15 +111,16 @@ protected:
     bool serverSaid(const QString& needle, int ms = 15000) {
         QElapsedTimer clock;
         clock.start();
-        while (!(serverLog += server.readAllStandardError()).contains(needle.toUtf8()) && clock.elapsed() < ms)
+        while (!kv6::test::withoutStamps(serverLog += server.readAllStandardError()).contains(needle.toUtf8()) &&
+               clock.elapsed() < ms)
             server.waitForReadyRead(50);
-        return serverLog.contains(needle.toUtf8());
+        return kv6::test::withoutStamps(serverLog).contains(needle.toUtf8());
     }
     // The log lines that start with `prefix` (after "kv6d: ").
     int linesSaying(const QString& prefix) {
         serverLog += server.readAllStandardError();
         int n = 0;
-        for (const QByteArray& line : serverLog.split('\n'))
+        for (const QByteArray& line : kv6::test::withoutStamps(serverLog).split('\n'))
             if (line.startsWith(("kv6d: " + prefix).toUtf8())) ++n;
         return n;
     }

@@ -8,6 +8,7 @@
 #include <set>
 #include <thread>
 
+#include "fleet/retention_scenario.h"
 #include "fleet/sql_fleet_store.h"
 #include "support/core_app.h"
 #include "support/throwaway_postgres.h"
@@ -204,6 +205,24 @@ TEST_F(PostgresStoreTest, AServerClaimingSkipsTheJobAnotherServerIsClaimingInste
     other.close();
     other = QSqlDatabase();
     QSqlDatabase::removeDatabase(QStringLiteral("other-claimer"));
+}
+
+TEST_F(PostgresStoreTest, PrunesOldBackupsJournalsAndEndedJobsInBatchesKeepingWhatIsStillNeeded) {
+    auto store = open(QStringLiteral("server-a"));
+    QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("retention-raw"));
+    raw.setHostName(QStringLiteral("127.0.0.1"));
+    raw.setPort(postgres.port());
+    raw.setUserName(QString::fromLatin1(kv6::test::ThrowawayPostgres::kUser));
+    raw.setPassword(QString::fromLatin1(kv6::test::ThrowawayPostgres::kPassword));
+    raw.setDatabaseName(QStringLiteral("postgres"));
+    ASSERT_TRUE(raw.open());
+    pruneOldRecords(*store, [&](const QString& sql) {
+        QSqlQuery query(raw);
+        EXPECT_TRUE(query.exec(sql)) << sql.toStdString();
+    });
+    raw.close();
+    raw = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("retention-raw"));
 }
 
 }  // namespace kv6::fleet::test

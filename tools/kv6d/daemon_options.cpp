@@ -24,7 +24,7 @@ const char* daemonUsage() {
            "            [--status-port N | --status-listen ADDRESS:PORT]\n"
            "            [--mismatch-limit N] [--address-mismatch-limit N] [--backoff S]\n"
            "            [--proxy-from ADDRESS[/BITS],...] [--max-unidentified N]\n"
-           "            [--max-unidentified-per-address N]\n"
+           "            [--max-unidentified-per-address N] [--keep-backups N] [--keep-days D]\n"
            "The programming server of a fleet of KV6 alarm transmission modules: every\n"
            "module that connects in over GPRS is identified by its object number and\n"
            "carries out the jobs queued for it with `kv6ctl fleet queue` (read, write,\n"
@@ -75,6 +75,11 @@ const char* daemonUsage() {
            "  --max-unidentified-per-address N\n"
            "                       the same from one address; beyond it a connection is\n"
            "                       closed at once (default 128; 0: no limit)\n"
+           "  --keep-backups N     backups kept of each module whatever their age\n"
+           "                       (default 10)\n"
+           "  --keep-days D        older backups beyond those, and jobs that ended, are\n"
+           "                       deleted after D days (default 90; 0: never); the audit\n"
+           "                       is kept whole\n"
            "  --help               print this text and exit\n"
            "  --version            print the version and exit\n";
 }
@@ -161,6 +166,10 @@ DaemonOptions parseDaemonOptions(const QStringList& args) {
             numeric(0, 1000000, "a number", [&](int n) { o.server.unidentified.total = n; });
         } else if (name == "--max-unidentified-per-address") {
             numeric(0, 1000000, "a number", [&](int n) { o.server.unidentified.perAddress = n; });
+        } else if (name == "--keep-backups") {
+            numeric(1, 100000, "a number", [&](int n) { o.retention.keepBackups = n; });
+        } else if (name == "--keep-days") {
+            numeric(0, 3650, "days", [&](int n) { o.retention.keepDays = n; });
         } else if (name == "--proxy-from") {
             if (!takeValue()) break;
             o.proxyFrom << value.split(',', Qt::SkipEmptyParts);

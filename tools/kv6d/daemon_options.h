@@ -6,6 +6,7 @@
 
 #include "fleet/fleet_server.h"
 #include "fleet/listen_address.h"
+#include "fleet/retention_pruner.h"
 
 namespace kv6::daemon {
 
@@ -17,6 +18,7 @@ struct DaemonOptions {
     std::optional<fleet::ListenAddress> status;  // --status-port, --status-listen; none: no health checks
     fleet::FleetServer::Options server;
     QStringList proxyFrom;  // --proxy-from, as given
+    fleet::RetentionPruner::Policy retention;
     bool help = false;
     bool version = false;
     QString error;  // non-empty: the arguments were not usable

@@ -8,9 +8,11 @@
 #include "daemon_options.h"
 #include "fleet/fleet_server.h"
 #include "fleet/passfile_check.h"
+#include "fleet/retention_pruner.h"
 #include "fleet/sql_location.h"
 #include "fleet/sql_fleet_store.h"
 #include "fleet/status_server.h"
+#include "process/log_handler.h"
 #include "process/termination_watcher.h"
 
 namespace {
@@ -28,7 +30,7 @@ void raiseOpenFilesLimit() {
         setrlimit(RLIMIT_NOFILE, &limit);
         getrlimit(RLIMIT_NOFILE, &limit);
     }
-    std::fprintf(stderr, "kv6d: open-files limit %llu\n", static_cast<unsigned long long>(limit.rlim_cur));
+    qInfo("open-files limit %llu", static_cast<unsigned long long>(limit.rlim_cur));
 }
 
 // " at 10.0.0.11" for a port bound to one address; nothing for every address.
@@ -68,6 +70,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kv6d: %s\n%s", qPrintable(options.error), kv6::daemon::daemonUsage());
         return 2;
     }
+    // From here on every line is the log's: stamped, or journald's under systemd.
+    const kv6::process::LogHandler logHandler({"kv6d", "kv6.fleet"});
     raiseOpenFilesLimit();
 
     const QString location = options.db.isEmpty() ? kv6::fleet::SqlFleetStore::defaultLocation() : options.db;
@@ -75,63 +79,70 @@ int main(int argc, char** argv) {
     kv6::fleet::SqlFleetStore store(location, owner, options.server.leaseSeconds);
     std::string error;
     if (const QString problem = passfileProblem(location); !problem.isEmpty()) {
-        std::fprintf(stderr, "kv6d: %s\n", qPrintable(problem));
+        qCritical("%s", qPrintable(problem));
         return 1;
     }
     if (!store.open(error)) {
-        std::fprintf(stderr, "kv6d: %s\n", error.c_str());
+        qCritical("%s", error.c_str());
         if (!store.schemaNewer()) return 1;
         // Waiting would not help: a store is never migrated back. The unit's
         // RestartPreventExitStatus= keeps systemd from starting it again.
-        std::fprintf(stderr,
-                     "kv6d: a newer kv6d migrated this store: install that version here, then start kv6d again "
-                     "(exit status %d: not restarted)\n",
-                     kExitStoreNewer);
+        qCritical("a newer kv6d migrated this store: install that version here, then start kv6d again "
+                  "(exit status %d: not restarted)",
+                  kExitStoreNewer);
         return kExitStoreNewer;
     }
     if (store.readOnly()) {
-        std::fprintf(stderr, "kv6d: the store %s is read-only: kv6d needs write access to it and to its folder\n",
-                     qPrintable(store.displayLocation()));
+        qCritical("the store %s is read-only: kv6d needs write access to it and to its folder",
+                  qPrintable(store.displayLocation()));
         return 1;
     }
     // A second server on the same SQLite file would run every job twice.
     if (!store.lockForServer(error)) {
-        std::fprintf(stderr, "kv6d: %s\n", error.c_str());
+        qCritical("%s", error.c_str());
         return 1;
     }
     // Whatever was running when this server (or, on a shared database, a
     // server whose lease expired) stopped or was killed goes back to the queue.
     const int recovered = store.recoverLeases();
     if (recovered < 0) {
-        std::fprintf(stderr, "kv6d: the store keeps no change: %s\n", store.lastError().c_str());
+        qCritical("the store keeps no change: %s", store.lastError().c_str());
         return 1;
     }
-    if (recovered > 0) std::fprintf(stderr, "kv6d: %d interrupted job(s) back in the queue\n", recovered);
+    if (recovered > 0) qInfo("%d interrupted job(s) back in the queue", recovered);
 
-    kv6::fleet::FleetServer::Options serverOptions = options.server;
-    serverOptions.log = [](const QString& line) { std::fprintf(stderr, "kv6d: %s\n", qPrintable(line)); };
-    kv6::fleet::FleetServer server(store, serverOptions);
+    kv6::fleet::FleetServer server(store, options.server);
     const kv6::fleet::ListenAddress& modules = options.modules;
     if (!server.listen(modules.port(), modules.address())) {
-        std::fprintf(stderr, "kv6d: cannot listen on port %u%s: %s\n", modules.port(), qPrintable(at(modules)),
-                     qPrintable(server.errorString()));
+        qCritical("cannot listen on port %u%s: %s", modules.port(), qPrintable(at(modules)),
+                  qPrintable(server.errorString()));
         return 1;
     }
-    std::fprintf(stderr, "kv6d: listening on port %u%s, store %s\n", server.serverPort(), qPrintable(at(modules)),
-                 qPrintable(store.displayLocation()));
+    qInfo("listening on port %u%s, store %s", server.serverPort(), qPrintable(at(modules)),
+          qPrintable(store.displayLocation()));
     kv6::fleet::StatusServer status(server);
     if (options.status) {
         if (!status.listen(options.status->port(), options.status->address())) {
-            std::fprintf(stderr, "kv6d: cannot listen on status port %u%s: %s\n", options.status->port(),
-                         qPrintable(at(*options.status)), qPrintable(status.errorString()));
+            qCritical("cannot listen on status port %u%s: %s", options.status->port(), qPrintable(at(*options.status)),
+                      qPrintable(status.errorString()));
             return 1;
         }
-        std::fprintf(stderr, "kv6d: health checks on port %u%s\n", status.serverPort(), qPrintable(at(*options.status)));
+        qInfo("health checks on port %u%s", status.serverPort(), qPrintable(at(*options.status)));
     }
+
+    kv6::fleet::RetentionPruner pruner(store, options.retention);
+    const auto retained = [&store](int backups, int jobs, bool failed) {
+        if (failed)
+            qWarning("retention: the store could not delete old records: %s", store.lastError().c_str());
+        else if (backups > 0 || jobs > 0)
+            qInfo("retention: deleted %d old backup(s) and %d ended job(s)", backups, jobs);
+    };
+    QObject::connect(&pruner, &kv6::fleet::RetentionPruner::passEnded, &pruner, retained);
+    pruner.start();
 
     kv6::process::TerminationWatcher watcher;
     QObject::connect(&watcher, &kv6::process::TerminationWatcher::terminationRequested, &app, [&](int signalNumber) {
-        std::fprintf(stderr, "kv6d: signal %d, stopping\n", signalNumber);
+        qInfo("signal %d, stopping", signalNumber);
         server.shutdown();
         app.quit();
     });
