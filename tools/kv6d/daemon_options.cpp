@@ -21,7 +21,8 @@ const char* daemonUsage() {
            "            [--max-attempts N] [--identify-timeout S] [--status-port N] [--lease S]\n"
            "            [--mismatch-limit N] [--address-mismatch-limit N] [--backoff S]\n"
            "            [--proxy-from ADDRESS[/BITS],...] [--max-unidentified N]\n"
-           "            [--max-unidentified-per-address N]\n"
+           "            [--max-unidentified-per-address N] [--lock-timeout S]\n"
+           "            [--statement-timeout S] [--idle-transaction-timeout S]\n"
            "The programming server of a fleet of KV6 alarm transmission modules: every\n"
            "module that connects in over GPRS is identified by its object number and\n"
            "carries out the jobs queued for it with `kv6ctl fleet queue` (read, write,\n"
@@ -44,7 +45,9 @@ const char* daemonUsage() {
            "                       fails (default 5)\n"
            "  --identify-timeout S seconds a connection may stay unidentified (default 60)\n"
            "  --status-port N      answer health checks on this TCP port: HTTP 200 while\n"
-           "                       the store is reachable, 503 while it is not\n"
+           "                       the store is reachable (\"up\", or \"slow: ...\" while\n"
+           "                       its heartbeats take long), 503 while it is not or no\n"
+           "                       heartbeat was kept for a whole lease\n"
            "  --lease S            seconds before a running job of a server that stopped\n"
            "                       may be taken by another (default 30)\n"
            "  --mismatch-limit N   password mismatches of one object number before it is\n"
@@ -65,6 +68,18 @@ const char* daemonUsage() {
            "  --max-unidentified-per-address N\n"
            "                       the same from one address; beyond it a connection is\n"
            "                       closed at once (default 128; 0: no limit)\n"
+           "  --lock-timeout S     PostgreSQL: seconds a statement may wait for a row\n"
+           "                       another server holds (default 5; 0: no limit)\n"
+           "  --statement-timeout S\n"
+           "                       PostgreSQL: seconds one statement may take (default 10;\n"
+           "                       0: no limit)\n"
+           "  --idle-transaction-timeout S\n"
+           "                       PostgreSQL: seconds a server's transaction may stay open\n"
+           "                       between two statements before the database ends its\n"
+           "                       session and frees its rows (default 5; 0: no limit).\n"
+           "                       A statement that runs out of time counts as a lost\n"
+           "                       database: the jobs running here go back to the queue\n"
+           "                       and kv6d connects again. Keep all three below --lease\n"
            "  --help               print this text and exit\n"
            "  --version            print the version and exit\n";
 }
@@ -134,6 +149,12 @@ DaemonOptions parseDaemonOptions(const QStringList& args) {
             numeric(0, 1000000, "a number", [&](int n) { o.server.unidentified.total = n; });
         } else if (name == "--max-unidentified-per-address") {
             numeric(0, 1000000, "a number", [&](int n) { o.server.unidentified.perAddress = n; });
+        } else if (name == "--lock-timeout") {
+            numeric(0, 3600, "seconds", [&](int n) { o.timeouts.lockMs = n * 1000; });
+        } else if (name == "--statement-timeout") {
+            numeric(0, 3600, "seconds", [&](int n) { o.timeouts.statementMs = n * 1000; });
+        } else if (name == "--idle-transaction-timeout") {
+            numeric(0, 3600, "seconds", [&](int n) { o.timeouts.idleInTransactionMs = n * 1000; });
         } else if (name == "--proxy-from") {
             if (!takeValue()) break;
             o.proxyFrom << value.split(',', Qt::SkipEmptyParts);

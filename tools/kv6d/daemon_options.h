@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "fleet/fleet_server.h"
+#include "fleet/sql_dialect.h"
 
 namespace kv6::daemon {
 
@@ -13,6 +14,10 @@ struct DaemonOptions {
     QString db;  // empty: the default store
     std::optional<quint16> statusPort;  // none: no health checks
     fleet::FleetServer::Options server;
+    // PostgreSQL sessions: well below --lease, so that a server waiting on a
+    // stalled peer's lock gives up (and gives its jobs back) before its own
+    // lease lapses.
+    fleet::SqlDialect::Timeouts timeouts{5000, 10000, 5000};
     QStringList proxyFrom;  // --proxy-from, as given
     bool help = false;
     bool version = false;

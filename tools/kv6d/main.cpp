@@ -52,6 +52,7 @@ int main(int argc, char** argv) {
     const QString location = options.db.isEmpty() ? kv6::fleet::SqlFleetStore::defaultLocation() : options.db;
     const QString owner = QStringLiteral("kv6d@%1:%2").arg(QHostInfo::localHostName()).arg(getpid());
     kv6::fleet::SqlFleetStore store(location, owner, options.server.leaseSeconds);
+    store.setTimeouts(options.timeouts);
     std::string error;
     if (!store.open(error)) {
         std::fprintf(stderr, "kv6d: %s\n", error.c_str());
