@@ -160,7 +160,11 @@ void FleetServer::shutdown() {
 void FleetServer::sendBytes(int connectionId, std::span<const std::uint8_t> bytes) {
     const auto it = m_connections.find(connectionId);
     if (it == m_connections.end()) return;
-    it->second->socket->write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    QTcpSocket& socket = *it->second->socket;
+    socket.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    // Out now, not at the loop's next turn: a frame the lease allowed must
+    // not wait in the buffer through a stall and leave after the lease lapsed.
+    socket.flush();
 }
 
 void FleetServer::onAccepted(QTcpSocket* socket) {
@@ -331,11 +335,13 @@ FleetServer::StoreHealth FleetServer::storeHealth() const {
             break;
         case LeaseFence::Health::Slow:
             if (m_fence.lastHeartbeatMs() >= LeaseFence::kSlowHeartbeatMs)
-                return {StoreState::Slow, QStringLiteral("slow: the last heartbeat took %1 s").arg(seconds(m_fence.lastHeartbeatMs()))};
-            return {StoreState::Slow, QStringLiteral("slow: no heartbeat kept for %1 s").arg(seconds(m_fence.ageMs(now)))};
+                return {StoreState::Slow,
+                        QStringLiteral("slow: the last heartbeat took %1 s").arg(seconds(m_fence.lastHeartbeatMs()))};
+            return {StoreState::Slow,
+                    QStringLiteral("slow: no heartbeat kept for %1 s").arg(seconds(m_fence.ageMs(now)))};
         case LeaseFence::Health::Lapsed:
-            return {StoreState::Unreachable,
-                    QStringLiteral("no heartbeat kept for %1 s, longer than the lease").arg(seconds(m_fence.ageMs(now)))};
+            return {StoreState::Unreachable, QStringLiteral("no heartbeat kept for %1 s, longer than the lease")
+                                                 .arg(seconds(m_fence.ageMs(now)))};
     }
     return {StoreState::Up, QStringLiteral("up")};
 }
@@ -414,8 +420,8 @@ void FleetServer::startNext(int id) {
     if (it == m_connections.end()) return;
     Connection& c = *it->second;
     JobRunner& runner = c.runner;
-    if (!holdsLeases() || !m_storeReachable || c.closing || c.stage != Connection::Stage::Serving || !runner.identified() ||
-        !runner.idle())
+    if (!holdsLeases() || !m_storeReachable || c.closing || c.stage != Connection::Stage::Serving ||
+        !runner.identified() || !runner.idle())
         return;
     std::optional<FleetJob> job = m_store.claimNextJob(runner.object());
     if (!job) return;
@@ -564,7 +570,7 @@ void FleetServer::jobEnded(Connection& connection, const FleetJob& job, const Jo
         case JobEnd::LeaseLost:  // ended above
             break;
     }
-    const bool discarded = stored && outcome.end != JobEnd::LeaseLost && m_store.lastEndDiscarded();
+    const bool discarded = stored && m_store.lastEndDiscarded();
     if (!stored && m_storeReachable) (void)storeFailed(QStringLiteral("the end of job %1").arg(job.id));
     log(QStringLiteral("object %1 job %2 %3: %4")
             .arg(q(job.object))

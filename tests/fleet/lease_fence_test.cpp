@@ -30,7 +30,9 @@ struct Outcomes final : JobRunnerListener {
 
 struct Wire final : remote::FrameSink {
     std::vector<std::vector<std::uint8_t>> pending;
-    void sendBytes(int, std::span<const std::uint8_t> bytes) override { pending.emplace_back(bytes.begin(), bytes.end()); }
+    void sendBytes(int, std::span<const std::uint8_t> bytes) override {
+        pending.emplace_back(bytes.begin(), bytes.end());
+    }
 };
 
 // A runner on a server whose heartbeat was kept at 0 ms, with a clock the test moves.

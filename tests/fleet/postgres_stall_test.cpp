@@ -108,7 +108,8 @@ TEST_F(PostgresStallTest, AServerWaitingForAStalledPeersRowGivesUpAndWorksOnOnce
 TEST_F(PostgresStallTest, ALongStatementAndAnIdleTransactionEndWithinTheirTimeouts) {
     RawSession session(postgres, QStringLiteral("bounded"));
     ASSERT_TRUE(session.open());
-    for (const QString& statement : SqlDialect::forKind(SqlDialect::Kind::Postgres).sessionSetup(false, {400, 600, 800}))
+    const SqlDialect postgresDialect = SqlDialect::forKind(SqlDialect::Kind::Postgres);
+    for (const QString& statement : postgresDialect.sessionSetup(false, {400, 600, 800}))
         ASSERT_EQ(session.exec(statement), QString()) << statement.toStdString();
 
     EXPECT_TRUE(session.exec(QStringLiteral("SELECT pg_sleep(5)")).contains(QStringLiteral("statement timeout")));
