@@ -46,7 +46,7 @@ public:
           id(id),
           socket(socket),
           peer(peerText(socket->peerAddress())),
-          runner(id, server, *this, runnerOptions(server.m_options)) {}
+          runner(id, server, *this, runnerOptions(server)) {}
 
     void moduleIdentified(const std::string& object, const std::string& text) override {
         m_server.identified(*this, object, text);
@@ -68,11 +68,17 @@ public:
         m_server.closeLater(id);
     }
 
-    static JobRunner::Options runnerOptions(const Options& options) {
+    static JobRunner::Options runnerOptions(FleetServer& server) {
+        const Options& options = server.m_options;
         JobRunner::Options o;
         o.pacing = options.pacing;
         o.zoneHours = options.zoneHours;
         o.identifyTicks = options.identifySeconds;
+        // Only where another server may take a job over.
+        if (server.m_store.shared()) {
+            o.fence = &server.m_fence;
+            o.monotonicMs = [&server] { return server.monotonicMs(); };
+        }
         return o;
     }
 
@@ -94,7 +100,9 @@ FleetServer::FleetServer(FleetStore& store, const Options& options, QObject* par
       m_store(store),
       m_options(options),
       m_backoff(store, {options.objectMismatchLimit, options.addressMismatchLimit, options.backoffSeconds, {}}),
-      m_unidentified(options.unidentified) {
+      m_unidentified(options.unidentified),
+      m_fence(std::int64_t{options.leaseSeconds} * 1000) {
+    m_monotonic.start();
     connect(&m_acceptor, &AcceptLoop::accepted, this, &FleetServer::onAccepted);
     connect(&m_acceptor, &AcceptLoop::descriptorsExhausted, this, [this](bool exhausted) {
         if (exhausted)
@@ -121,7 +129,7 @@ bool FleetServer::listen(quint16 port, const QHostAddress& address) {
     m_timer2.start(kTimer2Ms);
     const bool notified = m_store.watchQueued([this](const std::string& object) { queuedFor(object); });
     m_pollTimer.start(notified ? kNotifiedPollMs : kPollMs);
-    (void)m_store.heartbeat();
+    (void)renewLease();
     m_backoff.refresh();
     m_heartbeatTimer.start(std::max(1, m_options.leaseSeconds / 3) * 1000);
     return true;
@@ -153,7 +161,11 @@ void FleetServer::shutdown() {
 void FleetServer::sendBytes(int connectionId, std::span<const std::uint8_t> bytes) {
     const auto it = m_connections.find(connectionId);
     if (it == m_connections.end()) return;
-    it->second->socket->write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    QTcpSocket& socket = *it->second->socket;
+    socket.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    // Out now, not at the loop's next turn: a frame the lease allowed must
+    // not wait in the buffer through a stall and leave after the lease lapsed.
+    socket.flush();
 }
 
 void FleetServer::onAccepted(QTcpSocket* socket) {
@@ -289,11 +301,51 @@ void FleetServer::queuedFor(const std::string& object) {
 }
 
 void FleetServer::onHeartbeat() {
-    if (m_store.heartbeat()) {
+    // Woken after a stall, the leases are checked before they are renewed:
+    // the jobs may have been taken over meanwhile.
+    if (!holdsLeases()) return;
+    if (renewLease()) {
         m_backoff.refresh();  // other servers' lock-outs, and those kv6ctl cleared
         return;
     }
     storeLost(QStringLiteral("the store cannot be reached"));
+}
+
+bool FleetServer::renewLease() {
+    const std::int64_t started = monotonicMs();
+    if (!m_store.heartbeat()) return false;
+    m_fence.renewed(started, monotonicMs());
+    return true;
+}
+
+bool FleetServer::holdsLeases() {
+    if (!m_store.shared() || m_fence.holds(monotonicMs())) return true;
+    if (m_storeReachable)
+        storeLost(QStringLiteral("no heartbeat kept for %1 s, longer than the lease (%2 s): its jobs may be another "
+                                 "server's now")
+                      .arg(m_fence.ageMs(monotonicMs()) / 1000)
+                      .arg(m_options.leaseSeconds));
+    return false;
+}
+
+FleetServer::StoreHealth FleetServer::storeHealth() const {
+    if (!m_storeReachable) return {StoreState::Unreachable, m_storeProblem};
+    const std::int64_t now = monotonicMs();
+    const auto seconds = [](std::int64_t ms) { return QString::number(static_cast<double>(ms) / 1000.0, 'f', 1); };
+    switch (m_fence.health(now)) {
+        case LeaseFence::Health::Up:
+            break;
+        case LeaseFence::Health::Slow:
+            if (m_fence.lastHeartbeatMs() >= LeaseFence::kSlowHeartbeatMs)
+                return {StoreState::Slow,
+                        QStringLiteral("slow: the last heartbeat took %1 s").arg(seconds(m_fence.lastHeartbeatMs()))};
+            return {StoreState::Slow,
+                    QStringLiteral("slow: no heartbeat kept for %1 s").arg(seconds(m_fence.ageMs(now)))};
+        case LeaseFence::Health::Lapsed:
+            return {StoreState::Unreachable, QStringLiteral("no heartbeat kept for %1 s, longer than the lease")
+                                                 .arg(seconds(m_fence.ageMs(now)))};
+    }
+    return {StoreState::Up, QStringLiteral("up")};
 }
 
 std::string FleetServer::storeFailed(const QString& what) {
@@ -308,6 +360,7 @@ void FleetServer::storeLost(const QString& problem) {
     log(problem + QStringLiteral("; the jobs running here go back to the queue"), QtWarningMsg);
     m_storeProblem = problem;
     m_storeReachable = false;
+    m_fence.forget();
     m_heartbeatTimer.stop();
     // Their outcome could not be recorded: the modules call again and the
     // jobs run anew, here or on another server.
@@ -328,7 +381,7 @@ void FleetServer::reconnectStore() {
         return;
     }
     // Reached is not yet usable: the heartbeat is the first change it must keep.
-    if (!m_store.heartbeat()) {
+    if (!renewLease()) {
         m_reconnectMs = std::min(m_reconnectMs * 2, kMaxReconnectMs);
         log(QStringLiteral("the store still keeps nothing: %1; next try in %2 s")
                 .arg(q(m_store.lastError()))
@@ -370,8 +423,8 @@ void FleetServer::startNext(int id) {
     if (it == m_connections.end()) return;
     Connection& c = *it->second;
     JobRunner& runner = c.runner;
-    if (!m_storeReachable || c.closing || c.stage != Connection::Stage::Serving || !runner.identified() ||
-        !runner.idle())
+    if (!holdsLeases() || !m_storeReachable || c.closing || c.stage != Connection::Stage::Serving ||
+        !runner.identified() || !runner.idle())
         return;
     std::optional<FleetJob> job = m_store.claimNextJob(runner.object());
     if (!job) return;
@@ -489,6 +542,16 @@ void FleetServer::proofEnded(Connection& c, Proof proof) {
 
 void FleetServer::jobEnded(Connection& connection, const FleetJob& job, const JobOutcome& outcome) {
     m_withJob.erase(connection.id);
+    if (outcome.end == JobEnd::LeaseLost) {
+        // Nothing of it is this server's to store now; it joins again, and
+        // its reconnection gives back whatever is still its own.
+        log(QStringLiteral("object %1 job %2 %3 stopped: %4")
+                .arg(q(job.object))
+                .arg(job.id)
+                .arg(q(std::string(kindName(job.kind))), q(outcome.result)));
+        (void)holdsLeases();
+        return;
+    }
     // The password first: a job whose end is not stored runs again, and
     // proves the object with what is recorded.
     bool stored = !outcome.recordedPassword || m_store.recordPassword(job.object, *outcome.recordedPassword);
@@ -507,12 +570,20 @@ void FleetServer::jobEnded(Connection& connection, const FleetJob& job, const Jo
         case JobEnd::StoreFailed:
             stored = stored && m_store.requeueJob(job.id, outcome.result, m_options.maxAttempts, attempt);
             break;
+        case JobEnd::LeaseLost:  // ended above
+            break;
     }
+    const bool discarded = stored && m_store.lastEndDiscarded();
     if (!stored && m_storeReachable) (void)storeFailed(QStringLiteral("the end of job %1").arg(job.id));
     log(QStringLiteral("object %1 job %2 %3: %4")
             .arg(q(job.object))
             .arg(job.id)
             .arg(q(std::string(kindName(job.kind))), q(outcome.result)));
+    if (discarded)
+        log(QStringLiteral("object %1 job %2: outcome discarded, the job is no longer this server's (its lease "
+                           "lapsed and another server took it or queued it again)")
+                .arg(q(job.object))
+                .arg(job.id));
     if (outcome.passwordMismatch) noteMismatch(connection, job.object);
     startNextLater(connection.id);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -12,6 +13,7 @@
 #include "fleet/accept_loop.h"
 #include "fleet/fleet_store.h"
 #include "fleet/job_runner.h"
+#include "fleet/lease_fence.h"
 #include "fleet/mismatch_backoff.h"
 #include "fleet/proxy_sources.h"
 #include "fleet/unidentified_tally.h"
@@ -28,6 +30,11 @@ namespace kv6::fleet {
 // it (PostgreSQL's notifications), else at the next poll of the queue. A
 // heartbeat renews this server's leases; when it fails the server drops the
 // jobs it runs (the store requeues them) and reconnects with a back-off.
+// On a shared store the same happens once its last kept heartbeat is older
+// than the lease (the process stalled, or the store took too long): its jobs
+// may be another server's then, so it sends nothing more for them, drops
+// their connections (the modules call again), and joins again, announcing
+// the connections it keeps.
 //
 // A connection from a listed load balancer first gives the module's address
 // in a PROXY protocol v2 header. An object number is only a claim: a second
@@ -73,6 +80,13 @@ public:
     [[nodiscard]] QString errorString() const { return m_acceptor.errorString(); }
     [[nodiscard]] int connectionCount() const { return static_cast<int>(m_connections.size()); }
     [[nodiscard]] bool storeReachable() const { return m_storeReachable; }
+    // The store as this server last saw it, without asking it: for the health check.
+    enum class StoreState { Up, Slow, Unreachable };
+    struct StoreHealth {
+        StoreState state = StoreState::Up;
+        QString text;  // "up", "slow: ...", or why the store is not usable now
+    };
+    [[nodiscard]] StoreHealth storeHealth() const;
     // Why the store is not usable now ("the store failed: database or disk is full"); empty while it is.
     [[nodiscard]] const QString& storeProblem() const { return m_storeProblem; }
     // Stops listening and closes every connection; jobs they were running go back to the queue.
@@ -94,6 +108,12 @@ private:
     void onTimer2();
     void pollQueue();
     void onHeartbeat();
+    // Heartbeats the store; true, with the lease renewed, when it was kept.
+    [[nodiscard]] bool renewLease();
+    // Whether this server may act for the jobs it claimed; if not, it
+    // drops them and joins again. Always true on a store of its own.
+    bool holdsLeases();
+    [[nodiscard]] std::int64_t monotonicMs() const { return m_monotonic.elapsed(); }
     // A change the store did not keep: logged with the store's reason, and the
     // store treated as lost until it keeps changes again. Returns the reason.
     std::string storeFailed(const QString& what);
@@ -128,6 +148,8 @@ private:
     QTimer m_pollTimer;
     QTimer m_heartbeatTimer;
     QTimer m_reconnectTimer;
+    QElapsedTimer m_monotonic;
+    LeaseFence m_fence;
     bool m_storeReachable = true;
     QString m_storeProblem;
     bool m_stopping = false;

@@ -103,7 +103,9 @@ public:
     // The object's oldest queued job, now running under this server's lease
     // with one more attempt counted; the object's recorded password filled in.
     [[nodiscard]] virtual std::optional<FleetJob> claimNextJob(const std::string& object) = 0;
-    // False when the end could not be stored, or the job is no longer this server's.
+    // False when the end could not be stored. A job that is no longer this
+    // server's (its lease lapsed; another server took it or put it back in
+    // the queue) is left as it is: true, and lastEndDiscarded() says so.
     [[nodiscard]] virtual bool finishJob(std::int64_t id, JobState state, const std::string& result) = 0;
     // An attempt was interrupted: back to the queue, or failed once it has had
     // `maxAttempts`. An attempt the server cut short (it stops, or its store
@@ -111,6 +113,8 @@ public:
     enum class Attempt { Counted, GivenBack };
     [[nodiscard]] virtual bool requeueJob(std::int64_t id, const std::string& result, int maxAttempts,
                                           Attempt attempt) = 0;
+    // Whether the last finishJob() or requeueJob() found the job no longer this server's.
+    [[nodiscard]] virtual bool lastEndDiscarded() const = 0;
     // At a server's start: running jobs that no live server holds go back
     // to the queue (on a store of its own, every running job), their attempt
     // given back. Returns how many, -1 when the store failed.
@@ -197,6 +201,9 @@ public:
     virtual bool watchQueued(std::function<void(const std::string& object)> queued) = 0;
     // This server stops: its heartbeat removed.
     [[nodiscard]] virtual bool leave() = 0;
+    // Whether other servers may share the store, and so take over a job
+    // whose lease lapsed.
+    [[nodiscard]] virtual bool shared() const = 0;
 };
 
 }  // namespace kv6::fleet

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 
 #include "pages/journal/journal_model.h"
 #include "remote/object_identification.h"
@@ -124,6 +125,9 @@ void JobRunner::onDisconnected() {
 
 void JobRunner::Timer4Timer() {
     if (m_phase == Phase::Closed) return;
+    // The session's tick may repeat a request of the write's verification.
+    if ((m_phase == Phase::Writing || m_phase == Phase::Verifying || m_phase == Phase::AwaitingAnswer) && !leaseHeld())
+        return;
     m_pendingIdentity.clear();
     m_session->Timer4Timer();  // a text that stopped coming is taken now
     takeIdentity();
@@ -152,13 +156,29 @@ void JobRunner::Timer4Timer() {
 }
 
 void JobRunner::Timer2Timer() {
-    if (m_phase == Phase::Writing) m_engine->Timer2Timer();
+    if (m_phase == Phase::Writing && leaseHeld()) m_engine->Timer2Timer();
 }
 
 void JobRunner::react() {
     if (m_options.pacing != link::Pacing::Reactive) return;
+    if ((m_phase == Phase::Writing || m_phase == Phase::Verifying) && !leaseHeld()) return;
     if (m_phase == Phase::Reading || m_phase == Phase::Verifying || m_phase == Phase::Proving) m_session->reactNow();
     if (m_phase == Phase::Writing) m_engine->react();
+}
+
+bool JobRunner::leaseHeld() {
+    if (!m_options.fence || !m_job) return true;
+    const std::int64_t now =
+        m_options.monotonicMs
+            ? m_options.monotonicMs()
+            : std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+                  .count();
+    if (m_options.fence->holds(now)) return true;
+    m_phase = Phase::Closed;
+    end(JobEnd::LeaseLost, "no heartbeat kept for " + std::to_string(m_options.fence->ageMs(now) / 1000) +
+                               " s, the lease may be another server's: nothing more sent");
+    m_listener.closeRequested("the lease of its job lapsed");
+    return false;
 }
 
 void JobRunner::start(FleetJob job) {
@@ -299,13 +319,13 @@ void JobRunner::afterFirstRead() {
             startWrite();
             break;
         case JobKind::Password:
-            if (!audited("read password changed\n")) return;
+            if (!audited("read password changed\n") || !leaseHeld()) return;
             m_phase = Phase::AwaitingAnswer;
             m_ticks = 0;
             m_session->sendPassword(*job.password, job.newPassword);
             break;
         case JobKind::Reset:
-            if (!audited("factory reset\n")) return;
+            if (!audited("factory reset\n") || !leaseHeld()) return;
             m_phase = Phase::AwaitingAnswer;
             m_ticks = 0;
             m_session->sendReset();
@@ -381,6 +401,7 @@ bool JobRunner::prepareWrite(std::string& problem) {
 }
 
 void JobRunner::startWrite() {
+    if (!leaseHeld()) return;
     if (m_job->kind == JobKind::Write) m_configuration->document.queueWriteAllJobs();
     m_phase = Phase::Writing;
     m_ticks = 0;
@@ -398,6 +419,7 @@ void JobRunner::writeFinished(bool ok) {
         end(JobEnd::Done, "journal cleared");
         return;
     }
+    if (!leaseHeld()) return;
     m_phase = Phase::Verifying;
     startRead();
 }

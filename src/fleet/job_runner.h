@@ -11,6 +11,7 @@
 #include "common/trace_sink.h"
 #include "fleet/fleet_job.h"
 #include "fleet/job_runner_listener.h"
+#include "fleet/lease_fence.h"
 #include "image/image.h"
 #include "link/pacing.h"
 #include "link/transfer_engine.h"
@@ -40,7 +41,12 @@ namespace kv6::fleet {
 //
 // Every change starts with a whole read of the module, so a job that was
 // interrupted anywhere is simply run again from the start; nothing is sent
-// until that read's backup and the change's audit line are kept.
+// until that read's backup and the change's audit line are kept. Before
+// each frame that changes the module, and each frame of the read that
+// verifies it, the runner asks the server's lease fence: once the server
+// may have lost its lease the job ends LeaseLost, nothing more goes out and
+// the connection is to be closed (the module calls again, and reaches a
+// server that holds its job).
 class JobRunner final : link::TransferListener, remote::RemoteSessionListener {
 public:
     static constexpr int kReadTicks = 120;      // Timer4 ticks a whole read may take
@@ -55,6 +61,11 @@ public:
         int zoneHours = 0;  // the greeting's and the journal's time zone
         int identifyTicks = kDefaultIdentifyTicks;
         std::function<remote::LocalDateTime()> clock;  // empty: the system clock
+        // The server's hold on its leases (none: a store only this server
+        // uses, where no other server can take a job over).
+        const LeaseFence* fence = nullptr;
+        // The fence's monotonic clock, in milliseconds; empty: std::chrono::steady_clock.
+        std::function<std::int64_t()> monotonicMs;
     };
 
     JobRunner(int connectionId, remote::FrameSink& sink, JobRunnerListener& listener, const Options& options);
@@ -114,6 +125,9 @@ private:
     [[nodiscard]] bool kept(const image::Image& image, const std::string& source, const char* consequence);
     [[nodiscard]] bool audited(const std::string& difference);
     void startWrite();
+    // Whether a frame that changes the module (or verifies it) may go out
+    // now; if not, the job ends LeaseLost and the close is asked.
+    [[nodiscard]] bool leaseHeld();
     void end(JobEnd end, std::string result, bool mismatch = false);
     void react();
     [[nodiscard]] std::uint16_t storedPassword() const;

@@ -17,6 +17,7 @@ enum class JobEnd {
     Failed,       // will not succeed by repeating: refused, mismatch, did not hold
     Interrupted,  // the connection dropped or the module stopped answering: run it again from the start
     StoreFailed,  // the store could not keep a backup or an audit line: run it again once it can
+    LeaseLost,    // this server's lease may have lapsed: the job may be another server's now; nothing more sent
 };
 
 struct JobOutcome {

@@ -6,14 +6,32 @@ QString SqlDialect::driverName() const {
     return m_kind == Kind::Sqlite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL");
 }
 
-QStringList SqlDialect::sessionSetup(bool readOnly) const {
-    if (m_kind == Kind::Postgres) return {};
+QStringList SqlDialect::sessionSetup(bool readOnly, const Timeouts& timeouts) const {
+    if (m_kind == Kind::Postgres) {
+        QStringList setup = restoreTimeouts(timeouts);
+        if (timeouts.idleInTransactionMs > 0)
+            setup << QStringLiteral("SET idle_in_transaction_session_timeout = %1").arg(timeouts.idleInTransactionMs);
+        return setup;
+    }
     if (readOnly) return {QStringLiteral("PRAGMA busy_timeout=10000"), QStringLiteral("PRAGMA query_only=ON")};
     // WAL: kv6ctl reads while kv6d writes; a writer waits for another instead
     // of failing, from the first statement on (a new file's switch to WAL
     // included).
     return {QStringLiteral("PRAGMA busy_timeout=10000"), QStringLiteral("PRAGMA journal_mode=WAL"),
             QStringLiteral("PRAGMA synchronous=NORMAL"), QStringLiteral("PRAGMA foreign_keys=ON")};
+}
+
+QStringList SqlDialect::liftTimeouts() const {
+    if (m_kind != Kind::Postgres) return {};
+    return {QStringLiteral("SET lock_timeout = 0"), QStringLiteral("SET statement_timeout = 0")};
+}
+
+QStringList SqlDialect::restoreTimeouts(const Timeouts& timeouts) const {
+    QStringList setup;
+    if (m_kind != Kind::Postgres) return setup;
+    if (timeouts.lockMs > 0) setup << QStringLiteral("SET lock_timeout = %1").arg(timeouts.lockMs);
+    if (timeouts.statementMs > 0) setup << QStringLiteral("SET statement_timeout = %1").arg(timeouts.statementMs);
+    return setup;
 }
 
 QString SqlDialect::schema(QString statement) const {

@@ -5,19 +5,34 @@
 
 namespace kv6::fleet {
 
+// Bounds on one session's waits, in milliseconds (0: none). A server that
+// stalls while it holds a row lock must not stall the servers waiting for
+// that row, and a statement that cannot finish is an error, never a hang.
+// Only a database server has them.
+struct SessionTimeouts {
+    int lockMs = 0;               // waiting for another session's lock
+    int statementMs = 0;          // one statement
+    int idleInTransactionMs = 0;  // a transaction left open between statements
+};
+
 // Everything that differs between the databases the store runs on, in one
 // place; every other statement is plain SQL both accept. Schema texts may
 // hold {id} (an auto-numbered primary key) and {blob} (a byte column).
 class SqlDialect {
 public:
     enum class Kind { Sqlite, Postgres };
+    using Timeouts = SessionTimeouts;
 
     [[nodiscard]] static SqlDialect forKind(Kind kind) { return SqlDialect(kind); }
 
     [[nodiscard]] Kind kind() const { return m_kind; }
     [[nodiscard]] QString driverName() const;
     // Run once on every new connection (one that may only read changes nothing).
-    [[nodiscard]] QStringList sessionSetup(bool readOnly = false) const;
+    [[nodiscard]] QStringList sessionSetup(bool readOnly = false, const Timeouts& timeouts = {}) const;
+    // Lifts the lock and statement time-outs (the migrations, which may wait
+    // for another program's and take long on a big store), and puts them back.
+    [[nodiscard]] QStringList liftTimeouts() const;
+    [[nodiscard]] QStringList restoreTimeouts(const Timeouts& timeouts) const;
     // The schema statement with its placeholders filled in.
     [[nodiscard]] QString schema(QString statement) const;
     // Appended to the SELECT that picks a job to claim.

@@ -184,11 +184,21 @@ bool SqlFleetStore::connectDatabase(std::string& error) {
         }
     }
     QSqlQuery query(m_db);
-    for (const QString& statement : m_dialect.sessionSetup(m_readOnly)) run(query, statement);
+    for (const QString& statement : m_dialect.sessionSetup(m_readOnly, m_timeouts)) run(query, statement);
     return true;
 }
 
 bool SqlFleetStore::migrate(std::string& error) {
+    QSqlQuery lock(m_db);
+    // Another program may hold the schema for a while, and a step may take
+    // long on a big store: the session's time-outs wait until it is done.
+    for (const QString& statement : m_dialect.liftTimeouts()) run(lock, statement);
+    const bool migrated = lockAndMigrate(error);
+    for (const QString& statement : m_dialect.restoreTimeouts(m_timeouts)) run(lock, statement);
+    return migrated;
+}
+
+bool SqlFleetStore::lockAndMigrate(std::string& error) {
     QSqlQuery lock(m_db);
     if (!m_dialect.migrationLock().isEmpty() && !run(lock, m_dialect.migrationLock())) {
         error = "cannot lock the schema: " + lock.lastError().text().toStdString();
@@ -334,13 +344,14 @@ bool SqlFleetStore::finishJob(std::int64_t id, JobState state, const std::string
     // Only while this server still holds the lease: a job taken over by
     // another server after the lease expired is that server's to finish.
     // The job's end and its audit line's outcome are one change.
+    m_endDiscarded = false;
     m_db.transaction();
     const Kept ended = runKept(QStringLiteral("UPDATE jobs SET state = ?, result = ?, finished_at = ?, lease_owner = NULL, "
                                               "lease_at = NULL WHERE id = ? AND state = 'running' AND lease_owner = ?"),
                                {qText(stateName(state)), qText(result), now(), qlonglong{id}, m_leaseOwner});
     if (!ended.ok || ended.changed != 1) {
         m_db.rollback();
-        if (ended.ok) qCInfo(lcStore) << "job" << id << "is no longer held by" << m_leaseOwner;
+        m_endDiscarded = ended.ok;
         return ended.ok;
     }
     if (!runKept(QStringLiteral("UPDATE audit SET outcome = ? WHERE id = (SELECT MAX(id) FROM audit WHERE job_id = ?) "
@@ -354,10 +365,14 @@ bool SqlFleetStore::finishJob(std::int64_t id, JobState state, const std::string
 }
 
 bool SqlFleetStore::requeueJob(std::int64_t id, const std::string& result, int maxAttempts, Attempt attempt) {
+    m_endDiscarded = false;
     QSqlQuery query(m_db);
     const QString held = QStringLiteral("SELECT attempts, object FROM jobs WHERE id = ? AND state = 'running' AND lease_owner = ?");
     if (!run(query, held, {qlonglong{id}, m_leaseOwner})) return false;
-    if (!query.next()) return finished(query, held);  // another server's now
+    if (!query.next()) {  // another server's now
+        m_endDiscarded = true;
+        return finished(query, held);
+    }
     const int attempts = query.value(0).toInt();
     const QString object = query.value(1).toString();
     if (!finished(query, held)) return false;
@@ -371,7 +386,8 @@ bool SqlFleetStore::requeueJob(std::int64_t id, const std::string& result, int m
              {qText(result), qlonglong{id}, m_leaseOwner}))
         return false;
     // The module may already have called another server.
-    if (query.numRowsAffected() == 1) notifyQueued(object);
+    m_endDiscarded = query.numRowsAffected() != 1;
+    if (!m_endDiscarded) notifyQueued(object);
     return true;
 }
 

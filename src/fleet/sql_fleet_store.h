@@ -49,6 +49,7 @@ public:
     [[nodiscard]] std::optional<FleetJob> claimNextJob(const std::string& object) override;
     [[nodiscard]] bool finishJob(std::int64_t id, JobState state, const std::string& result) override;
     [[nodiscard]] bool requeueJob(std::int64_t id, const std::string& result, int maxAttempts, Attempt attempt) override;
+    [[nodiscard]] bool lastEndDiscarded() const override { return m_endDiscarded; }
     [[nodiscard]] int recoverLeases() override;
     [[nodiscard]] bool cancelJob(std::int64_t id, std::string& why) override;
     [[nodiscard]] std::vector<std::string> objectsWithQueuedJobs() override;
@@ -89,6 +90,7 @@ public:
     [[nodiscard]] bool reconnect(std::string& error) override;
     bool watchQueued(std::function<void(const std::string& object)> queued) override;
     [[nodiscard]] bool leave() override;
+    [[nodiscard]] bool shared() const override { return m_dialect.shared(); }
 
     // The location as it may be shown: no password.
     [[nodiscard]] QString displayLocation() const;
@@ -102,6 +104,9 @@ public:
     // second server off it (false with the reason, naming the holder); a
     // PostgreSQL database is shared by design. After open().
     [[nodiscard]] bool lockForServer(std::string& error);
+    // Time-outs of every session this store opens on a database server
+    // (before open(); the reconnections keep them).
+    void setTimeouts(const SqlDialect::Timeouts& timeouts) { m_timeouts = timeouts; }
 
 private:
     bool connectDatabase(std::string& error);
@@ -143,6 +148,7 @@ private:
     // The statement with each question mark replaced by the next literal.
     [[nodiscard]] QString inlined(const QString& sql, const QVariantList& values) const;
     bool migrate(std::string& error);
+    bool lockAndMigrate(std::string& error);
     bool migrateLocked(std::string& error);
     [[nodiscard]] static QString now();
 
@@ -157,6 +163,8 @@ private:
     QSqlDatabase m_db;
     std::map<QString, QSqlQuery> m_kept;  // by statement text
     std::string m_lastError;
+    SqlDialect::Timeouts m_timeouts;
+    bool m_endDiscarded = false;
     bool m_readOnly = false;
     bool m_schemaNewer = false;
     std::unique_ptr<SqlFileLock> m_lock;

@@ -16,8 +16,10 @@ bool StatusServer::listen(quint16 port, const QHostAddress& address) {
 }
 
 QByteArray StatusServer::answer() const {
-    const bool up = m_fleet.storeReachable();
-    const QByteArray body = (up ? QByteArray("up") : "down: " + m_fleet.storeProblem().toUtf8()) + "\nconnections " +
+    // From what the server last saw of its store: a check never waits on it.
+    const FleetServer::StoreHealth health = m_fleet.storeHealth();
+    const bool up = health.state != FleetServer::StoreState::Unreachable;
+    const QByteArray body = (up ? health.text.toUtf8() : "down: " + health.text.toUtf8()) + "\nconnections " +
                             QByteArray::number(m_fleet.connectionCount()) + "\n";
     return QByteArray(up ? "HTTP/1.0 200 OK\r\n" : "HTTP/1.0 503 Service Unavailable\r\n") +
            "Content-Type: text/plain\r\nContent-Length: " + QByteArray::number(body.size()) +

@@ -10,9 +10,12 @@ class FleetServer;
 
 // The health check a load balancer asks: any request on the status port
 // gets one HTTP/1.0 answer and the connection closes. "200 OK" while the
-// server listens and reaches its store, "503 Service Unavailable" (with the
-// store's problem) while the store is lost or keeps no change, so that new
-// module calls go to the other servers. It keeps a descriptor in reserve: a
+// server listens and reaches its store ("up", or "slow: ..." while its
+// heartbeats take long or come late), "503 Service Unavailable" (with the
+// store's problem) while the store is lost, keeps no change, or kept no
+// heartbeat for a whole lease, so that new module calls go to the other
+// servers. The answer comes from what the server last saw of its store,
+// never from a statement of its own. It keeps a descriptor in reserve: a
 // check is answered even while the modules hold every descriptor the process
 // may open.
 class StatusServer final : public QObject {

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "fleet/sql_fleet_store.h"
+#include "frame_tap.h"
 #include "kv6ctl_serial_fixture.h"
 #include "support/throwaway_postgres.h"
 
@@ -37,13 +38,14 @@ struct Server {
     QString port;
     QString statusPort;
 
-    void start(const QString& db) {
+    void start(const QString& db, const QStringList& more = {}) {
         process.setProcessEnvironment(quietLeaks());
         // HAProxy (on this machine) names each module in a PROXY header;
         // every simulated module calls from 127.0.0.1, all at once.
-        process.start(QStringLiteral(KV6D_PATH), {"--port", "0", "--status-port", "0", "--db", db, "--lease", "3",
-                                                  "--no-inventory-read", "--proxy-from", "127.0.0.1",
-                                                  "--max-unidentified-per-address", "0"});
+        process.start(QStringLiteral(KV6D_PATH), QStringList{"--port", "0", "--status-port", "0", "--db", db, "--lease",
+                                                             "3", "--no-inventory-read", "--proxy-from", "127.0.0.1",
+                                                             "--max-unidentified-per-address", "0"} +
+                                                     more);
         const QRegularExpression listening(QStringLiteral("listening on port (\\d+)"));
         const QRegularExpression checks(QStringLiteral("health checks on port (\\d+)"));
         QElapsedTimer clock;
@@ -57,6 +59,7 @@ struct Server {
     }
     void stop() {
         if (process.state() == QProcess::NotRunning) return;
+        ::kill(static_cast<pid_t>(process.processId()), SIGCONT);  // in case a test stopped it
         process.terminate();
         if (!process.waitForFinished(10000)) process.kill();
         process.waitForFinished(2000);
@@ -164,10 +167,12 @@ protected:
 
     void queueWrites() {
         kv6::fleet::SqlFleetStore store(storeUrl);
+    void queueWrites(int count = kModules) {
+        kv6::fleet::SqlFleetStore store(postgres.url());
         std::string error;
         ASSERT_TRUE(store.open(error)) << error;
         const std::string settings = R"({"format": "kv6-settings", "version": 1, "object": {"apn": "fleet.apn"}})";
-        for (int i = 0; i < kModules; ++i) {
+        for (int i = 0; i < count; ++i) {
             kv6::fleet::NewJob job;
             job.object = std::to_string(kFirstObject + i);
             job.kind = kv6::fleet::JobKind::Write;
@@ -202,7 +207,8 @@ protected:
         environment.insert(QStringLiteral("KV6_LOG"), QStringLiteral("stderr"));
         environment.insert(QStringLiteral("KV6_LOG_FORMAT"), QStringLiteral("raw"));
         for (int i = 0; i < 3; ++i) {
-            environment.insert(QStringLiteral("KV6D_%1").arg(i + 1), "127.0.0.1:" + servers[i].port);
+            environment.insert(QStringLiteral("KV6D_%1").arg(i + 1),
+                               "127.0.0.1:" + (backends[i].isEmpty() ? servers[i].port : backends[i]));
             environment.insert(QStringLiteral("KV6D_%1_STATUS").arg(i + 1), servers[i].statusPort);
         }
         haproxy.setProcessEnvironment(environment);
@@ -239,6 +245,22 @@ protected:
                 if (line.contains("store") || line.contains("database")) states += line.toStdString() + '\n';
         return states;
     }
+    // The health check's answer of server i, empty when none came within `ms`.
+    QByteArray health(int i, int ms) {
+        QTcpSocket check;
+        check.connectToHost(QHostAddress::LocalHost, servers[i].statusPort.toUShort());
+        if (!check.waitForConnected(ms)) return {};
+        check.write("GET / HTTP/1.0\r\n\r\n");
+        QElapsedTimer waited;
+        waited.start();
+        QByteArray answer;
+        while (waited.elapsed() < ms && check.state() == QAbstractSocket::ConnectedState) {
+            check.waitForReadyRead(static_cast<int>(std::max<qint64>(1, ms - waited.elapsed())));
+            answer += check.readAll();
+        }
+        return answer + check.readAll();
+    }
+    QString ownerOf(int i) { return QStringLiteral("kv6d@%:%1").arg(servers[i].process.processId()); }
     // A number the database gives for `sql`.
     int count(const QString& sql) {
         QSqlQuery query(database());
@@ -282,6 +304,7 @@ protected:
     QTemporaryDir certificateDir{kv6::test::ThrowawayPostgres::serverFolderBase() + QStringLiteral("/kv6-tls-XXXXXX")};
     QString storeUrl;
     Server servers[3];
+    QString backends[3];  // where HAProxy reaches server i, when not at its own port
     QProcess haproxy;
     QString frontPort;
     QProcess modules;
@@ -322,7 +345,6 @@ TEST_F(Cluster, EveryJobRunsOnceWhileOneOfThreeServersIsKilled) {
     // In the middle of the run, a server dies while it runs jobs: whichever
     // holds a lease then (HAProxy may have given one server no module at all).
     ASSERT_TRUE(waitFor(QStringLiteral("SELECT count(*) FROM jobs WHERE state = 'done'"), kModules / 3)) << said();
-    const auto ownerOf = [this](int i) { return QStringLiteral("kv6d@%:%1").arg(servers[i].process.processId()); };
     int dying = -1;
     while (dying < 0 && clock.elapsed() < kBoundMs) {
         for (int i = 0; i < 3 && dying < 0; ++i)
@@ -421,4 +443,97 @@ TEST_F(Cluster, TheModulesOfAServerMarkedDownCallAgainAndReachTheOthers) {
                        << " were on the stopped one: " << said();
     EXPECT_TRUE(haproxyLog().contains("Server kv6d/kv6d-1 is DOWN")) << said();
     EXPECT_LT(clock.elapsed(), kBoundMs);
+TEST_F(Cluster, AServerStalledLongerThanItsLeaseSendsNothingMoreForItsJobsWhileTheOthersCarryOn) {
+    // Few modules, each answering slowly: a write lasts seconds, so the
+    // stalled server is in the middle of several.
+    constexpr int kStalled = 45;
+    ASSERT_TRUE(postgres.error().isEmpty()) << postgres.error().toStdString();
+    queueWrites(kStalled);
+    const QStringList bounds{"--lock-timeout", "1", "--statement-timeout", "2", "--idle-transaction-timeout", "2"};
+    for (Server& server : servers) {
+        server.start(postgres.url(), bounds);
+        ASSERT_FALSE(server.statusPort.isEmpty()) << "kv6d did not start: " << server.log.toStdString();
+    }
+    FrameTap tap(servers[0].port.toUShort());  // what server 0 sends its modules
+    backends[0] = QString::number(tap.port());
+    clock.start();
+    startHaproxy();
+    if (HasFatalFailure()) return;
+    QDir().mkpath(dir.filePath("dump"));
+    modules.setProcessEnvironment(quietLeaks());
+    modules.start(QStringLiteral(KV6SIM_PATH),
+                  {"--connect", "127.0.0.1:" + frontPort, "--object", QString::number(kFirstObject), "--modules",
+                   QString::number(kStalled), "--reconnect", "--reconnect-after", "1", "--delay", "100", "--dump-dir",
+                   dir.filePath("dump")});
+    clock.restart();
+
+    // Server 0 stops in the middle of its writes, its transaction open: a
+    // session of the test holds its jobs' rows in its stead, as long as the
+    // servers' own sessions may stay idle in a transaction and more.
+    while (tap.changes() < 3 && clock.elapsed() < kBoundMs) QThread::msleep(10);
+    ASSERT_GE(tap.changes(), 3) << said();
+    const pid_t stalled = static_cast<pid_t>(servers[0].process.processId());
+    ::kill(stalled, SIGSTOP);
+    QSqlQuery lock(database());
+    ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN")));
+    ASSERT_TRUE(
+        lock.exec(QStringLiteral("SELECT id FROM jobs WHERE lease_owner LIKE '%1' FOR UPDATE").arg(ownerOf(0))));
+    // The other servers wait on those rows at most their lock time-out: they
+    // answer every health check meanwhile (503 while they join again).
+    QElapsedTimer stall;
+    stall.start();
+    QStringList unanswered;
+    while (stall.elapsed() < 10000)
+        for (int i : {1, 2}) {
+            const qint64 asked = stall.elapsed();
+            const QByteArray answer = health(i, 4000);
+            if (!answer.startsWith("HTTP/1.0 200 OK\r\n") && !answer.startsWith("HTTP/1.0 503 Service Unavailable\r\n"))
+                unanswered << QStringLiteral("server %1 at %2 ms").arg(i).arg(asked);
+            QThread::msleep(300);
+        }
+    EXPECT_TRUE(unanswered.isEmpty()) << "no answer from " << unanswered.join(", ").toStdString();
+    ASSERT_TRUE(lock.exec(QStringLiteral("ROLLBACK")));
+
+    // Once its leases were taken over, server 0 wakes; it sends nothing more
+    // for the jobs it ran, drops their connections and joins again.
+    EXPECT_TRUE(waitFor(
+        QStringLiteral("SELECT 1 - least(1, count(*)) FROM jobs WHERE lease_owner LIKE '%1'").arg(ownerOf(0)), 1))
+        << said();
+    // A health check waits for it: the first thing it says awake.
+    QTcpSocket wakeCheck;
+    wakeCheck.connectToHost(QHostAddress::LocalHost, servers[0].statusPort.toUShort());
+    ASSERT_TRUE(wakeCheck.waitForConnected(5000));
+    wakeCheck.write("GET / HTTP/1.0\r\n\r\n");
+    ASSERT_TRUE(wakeCheck.waitForBytesWritten(5000));
+    tap.markResumed();
+    ::kill(stalled, SIGCONT);
+    while (wakeCheck.state() == QAbstractSocket::ConnectedState && wakeCheck.waitForReadyRead(10000)) {
+    }
+    const QByteArray woken = wakeCheck.readAll();
+    // It finds its lease lapsed, or its session ended by the database (if it
+    // stopped inside a transaction): either way it gives its jobs up.
+    EXPECT_TRUE(woken.startsWith("HTTP/1.0 503 Service Unavailable\r\n")) << woken.toStdString();
+    EXPECT_TRUE(woken.contains("\r\n\r\ndown: no heartbeat kept for ") ||
+                woken.contains("\r\n\r\ndown: the store failed: "))
+        << woken.toStdString();
+
+    EXPECT_TRUE(
+        waitFor(QStringLiteral("SELECT count(*) FROM jobs WHERE state = 'done' AND result = 'verified'"), kStalled))
+        << said();
+    EXPECT_EQ(tap.lateChanges(), 0) << "frames that change a module, sent after the wake for jobs held before it: "
+                                    << (servers[0].log += servers[0].process.readAllStandardError()).toStdString();
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM audit WHERE outcome = 'verified'")), kStalled);
+    EXPECT_TRUE(waitFor(QStringLiteral("SELECT count(*) FROM servers"), 3)) << "server 0 joined again: " << said();
+    // Its modules are connected again, those it kept as well as those that called anew.
+    EXPECT_TRUE(waitFor(QStringLiteral("SELECT count(*) FROM modules WHERE connected = 1"), kStalled))
+        << count(QStringLiteral("SELECT count(*) FROM modules WHERE connected = 1")) << " connected; " << said();
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM jobs WHERE state <> 'done'")), 0);
+
+    modules.terminate();
+    ASSERT_TRUE(modules.waitForFinished(20000));
+    for (Server& server : servers) server.stop();
+    EXPECT_TRUE(servers[0].log.contains("longer than the lease (3 s): its jobs may be another server's now; "
+                                        "the jobs running here go back to the queue") ||
+                servers[0].log.contains("kv6d: the store failed: "))
+        << servers[0].log.right(3000).toStdString();
 }

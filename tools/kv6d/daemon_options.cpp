@@ -25,6 +25,8 @@ const char* daemonUsage() {
            "            [--mismatch-limit N] [--address-mismatch-limit N] [--backoff S]\n"
            "            [--proxy-from ADDRESS[/BITS],...] [--max-unidentified N]\n"
            "            [--max-unidentified-per-address N] [--keep-backups N] [--keep-days D]\n"
+           "            [--lock-timeout S] [--statement-timeout S]\n"
+           "            [--idle-transaction-timeout S]\n"
            "The programming server of a fleet of KV6 alarm transmission modules: every\n"
            "module that connects in over GPRS is identified by its object number and\n"
            "carries out the jobs queued for it with `kv6ctl fleet queue` (read, write,\n"
@@ -51,7 +53,9 @@ const char* daemonUsage() {
            "                       fails (default 5)\n"
            "  --identify-timeout S seconds a connection may stay unidentified (default 60)\n"
            "  --status-port N      answer health checks on this TCP port: HTTP 200 while\n"
-           "                       the store is reachable, 503 while it is not\n"
+           "                       the store is reachable (\"up\", or \"slow: ...\" while\n"
+           "                       its heartbeats take long), 503 while it is not or no\n"
+           "                       heartbeat was kept for a whole lease\n"
            "  --status-listen ADDRESS:PORT\n"
            "                       the health checks on one address only (the load\n"
            "                       balancer's side; 127.0.0.1:8098 for checks from this host)\n"
@@ -80,6 +84,18 @@ const char* daemonUsage() {
            "  --keep-days D        older backups beyond those, and jobs that ended, are\n"
            "                       deleted after D days (default 90; 0: never); the audit\n"
            "                       is kept whole\n"
+           "  --lock-timeout S     PostgreSQL: seconds a statement may wait for a row\n"
+           "                       another server holds (default 5; 0: no limit)\n"
+           "  --statement-timeout S\n"
+           "                       PostgreSQL: seconds one statement may take (default 10;\n"
+           "                       0: no limit)\n"
+           "  --idle-transaction-timeout S\n"
+           "                       PostgreSQL: seconds a server's transaction may stay open\n"
+           "                       between two statements before the database ends its\n"
+           "                       session and frees its rows (default 5; 0: no limit).\n"
+           "                       A statement that runs out of time counts as a lost\n"
+           "                       database: the jobs running here go back to the queue\n"
+           "                       and kv6d connects again. Keep all three below --lease\n"
            "  --help               print this text and exit\n"
            "  --version            print the version and exit\n";
 }
@@ -170,6 +186,12 @@ DaemonOptions parseDaemonOptions(const QStringList& args) {
             numeric(1, 100000, "a number", [&](int n) { o.retention.keepBackups = n; });
         } else if (name == "--keep-days") {
             numeric(0, 3650, "days", [&](int n) { o.retention.keepDays = n; });
+        } else if (name == "--lock-timeout") {
+            numeric(0, 3600, "seconds", [&](int n) { o.timeouts.lockMs = n * 1000; });
+        } else if (name == "--statement-timeout") {
+            numeric(0, 3600, "seconds", [&](int n) { o.timeouts.statementMs = n * 1000; });
+        } else if (name == "--idle-transaction-timeout") {
+            numeric(0, 3600, "seconds", [&](int n) { o.timeouts.idleInTransactionMs = n * 1000; });
         } else if (name == "--proxy-from") {
             if (!takeValue()) break;
             o.proxyFrom << value.split(',', Qt::SkipEmptyParts);

@@ -7,6 +7,7 @@
 #include "fleet/fleet_server.h"
 #include "fleet/listen_address.h"
 #include "fleet/retention_pruner.h"
+#include "fleet/sql_dialect.h"
 
 namespace kv6::daemon {
 
@@ -17,6 +18,10 @@ struct DaemonOptions {
     QString db;  // empty: the default store
     std::optional<fleet::ListenAddress> status;  // --status-port, --status-listen; none: no health checks
     fleet::FleetServer::Options server;
+    // PostgreSQL sessions: well below --lease, so that a server waiting on a
+    // stalled peer's lock gives up (and gives its jobs back) before its own
+    // lease lapses.
+    fleet::SqlDialect::Timeouts timeouts{5000, 10000, 5000};
     QStringList proxyFrom;  // --proxy-from, as given
     fleet::RetentionPruner::Policy retention;
     bool help = false;

@@ -77,6 +77,7 @@ int main(int argc, char** argv) {
     const QString location = options.db.isEmpty() ? kv6::fleet::SqlFleetStore::defaultLocation() : options.db;
     const QString owner = QStringLiteral("kv6d@%1:%2").arg(QHostInfo::localHostName()).arg(getpid());
     kv6::fleet::SqlFleetStore store(location, owner, options.server.leaseSeconds);
+    store.setTimeouts(options.timeouts);
     std::string error;
     if (const QString problem = passfileProblem(location); !problem.isEmpty()) {
         qCritical("%s", qPrintable(problem));
