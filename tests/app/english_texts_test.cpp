@@ -49,11 +49,12 @@ private:
 // After a file load every page shows what it decoded: the journal's state
 // lines, the zones' type names, the lists of the event and SMS pages.
 TEST_F(InEnglish, NoPageMenuOrListOfTheWindowIsLeftInRussian) {
+    CyrillicTexts walk(kLanguageMenu);
+    walk.walk(window.get(), QStringLiteral("window at start"));  // the zones' preset type names
     const QString file = dir.filePath(QStringLiteral("site.prg"));
     QByteArray image(4096, '\0');
     ASSERT_TRUE(writeFile(file, image));
     window->loadFile(file);
-    CyrillicTexts walk(kLanguageMenu);
     for (bool advanced : {false, true}) {
         window->MainMenu1->N11->setChecked(advanced);
         QApplication::processEvents();
