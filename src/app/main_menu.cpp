@@ -1,6 +1,7 @@
 #include "app/main_menu.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -36,6 +37,16 @@ MainMenu::MainMenu(QMenuBar* bar) : QObject(bar) {
 
     SettingsMenu = menu(bar, tr("Настройки"), "SettingsMenu");
     COM1 = item(SettingsMenu, tr("COM порт"), "COM1");
+    // Not translated: whoever cannot read the one language finds the other.
+    LanguageMenu = menu(SettingsMenu, QStringLiteral("Язык / Language"), "LanguageMenu");
+    Languages = new QActionGroup(LanguageMenu);
+    LanguageRussian = item(LanguageMenu, QStringLiteral("Русский"), "LanguageRussian");
+    LanguageEnglish = item(LanguageMenu, QStringLiteral("English"), "LanguageEnglish");
+    for (QAction* language : {LanguageRussian, LanguageEnglish}) {
+        language->setCheckable(true);
+        Languages->addAction(language);
+    }
+    SettingsMenu->addMenu(LanguageMenu);
     SettingsMenu->addSeparator();
     N11 = item(SettingsMenu, tr("Дополнительно"), "N11");
     N11->setCheckable(true);

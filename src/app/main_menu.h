@@ -3,6 +3,7 @@
 #include <QObject>
 
 class QAction;
+class QActionGroup;
 class QMenu;
 class QMenuBar;
 
@@ -23,6 +24,11 @@ public:
     // "Настройки"
     QMenu* SettingsMenu;
     QAction* COM1;       // "COM порт"
+    // "Язык / Language": the same in both languages, each language named in itself
+    QMenu* LanguageMenu;
+    QActionGroup* Languages;
+    QAction* LanguageRussian;  // "Русский"
+    QAction* LanguageEnglish;  // "English"
     QAction* N11;        // "Дополнительно", tick item
     QAction* N16;        // "Сменить пароль доступа", a write control
     QAction* N22;        // "Сброс настроек прибора"

@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "io/core_text.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -57,7 +58,8 @@ SideFileLocations sideFileLocations(const TForm1Options& options) {
 TForm1::TForm1(TForm1Options options, QWidget* parent)
     : QMainWindow(parent),
       m_configuration(&m_trace),
-      m_sideFiles(sideFileLocations(options)) {
+      m_sideFiles(sideFileLocations(options)),
+      m_language(options.language) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Korvel_KV6"));
 
@@ -215,6 +217,9 @@ void TForm1::connectMenu() {
     connect(m.N7, &QAction::triggered, this, &TForm1::N7Click);
     connect(m.N3, &QAction::triggered, this, &TForm1::N3Click);
     connect(m.COM1, &QAction::triggered, this, &TForm1::COM1Click);
+    (m_language == UiLanguage::English ? m.LanguageEnglish : m.LanguageRussian)->setChecked(true);
+    connect(m.LanguageRussian, &QAction::triggered, this, [this] { chooseLanguage(UiLanguage::Russian); });
+    connect(m.LanguageEnglish, &QAction::triggered, this, [this] { chooseLanguage(UiLanguage::English); });
     connect(m.N11, &QAction::toggled, this, &TForm1::N11Click);
     connect(m.N16, &QAction::triggered, this, &TForm1::N16Click);
     connect(m.N22, &QAction::triggered, this, &TForm1::N22Click);
@@ -276,7 +281,7 @@ QWidget* TForm1::tabSheet(int number) const {
 pages::WriteLink& TForm1::writeLink() { return *m_pageLink; }
 
 void TForm1::setStatus(StatusPanel panel, const std::string& text) {
-    const QString shown = QCoreApplication::translate("kv6", text.c_str());
+    const QString shown = io::coreText(text);
     if (panel == StatusPanel::Operation && m_refusalShown->isActive()) {
         m_heldOperationText = shown;
         return;
@@ -342,6 +347,16 @@ void TForm1::applyPortSetting() {
 
 void TForm1::N11Click(bool checked) { emit advancedToggled(checked); }
 
+void TForm1::chooseLanguage(UiLanguage language) {
+    if (language == m_language) return;
+    m_language = language;
+    emit languageChosen(language);
+    // Every text was made in the run's language: the other shows from the next start.
+    m_prompts->message("Язык сменится при следующем запуске программы.\n"
+                       "The language changes when the program starts next.",
+                       "Язык / Language", MessageIcon::Information, MessageButtons::Ok);
+}
+
 void TForm1::N3Click() { close(); }
 
 bool TForm1::discardChangesConfirmed() {
@@ -358,9 +373,10 @@ void TForm1::closeEvent(QCloseEvent* event) {
         return;
     }
     if (!m_configuration.workspace.queue.empty() &&
-        !m_prompts->message("Запись настроек в модуль не завершена: модуль останется записанным не полностью. "
-                            "Выйти ?",
-                            " Выход", MessageIcon::Exclamation, MessageButtons::OkCancel)) {
+        !m_prompts->message(tr("Запись настроек в модуль не завершена: модуль останется записанным не полностью. "
+                               "Выйти ?")
+                                .toStdString(),
+                            tr(" Выход").toStdString(), MessageIcon::Exclamation, MessageButtons::OkCancel)) {
         event->ignore();
         return;
     }

@@ -11,6 +11,7 @@
 #include "app/guarded_write_link.h"
 #include "app/logging_trace_sink.h"
 #include "app/side_files.h"
+#include "app/ui_language.h"
 #include "common/prompts.h"
 #include "common/status_sink.h"
 #include "pages/configuration.h"
@@ -53,6 +54,7 @@ struct TForm1Options {
     bool loadSideFilesOnStart = true;   // the first Timer2 tick, 300 ms after start
     int refusalShownMs = 4000;          // how long a refusal in panel 1 outlasts the progress texts
     quint16 remotePort = 8099;          // "Удалённый доступ" listens here
+    UiLanguage language = UiLanguage::Russian;  // the one the run shows: ticked in "Язык / Language"
 };
 
 // The main window: the pages, MainMenu1, StatusBar1, the side files and the
@@ -120,8 +122,12 @@ public slots:
     void N25Click();
     void N18Click();
     void N19Click();
+    // "Язык / Language": another language is kept for the next start.
+    void chooseLanguage(UiLanguage language);
 
 signals:
+    // The user chose another language than the run's.
+    void languageChosen(UiLanguage language);
     void advancedToggled(bool visible);
     // After every whole-image decode (file load, completed read): pages refresh.
     void configurationDecoded();
@@ -165,6 +171,7 @@ private:
     LinkControl* m_link = nullptr;
     std::unique_ptr<GuardedWriteLink> m_pageLink;  // what the pages write through
     SideFiles m_sideFiles;
+    UiLanguage m_language;
     bool m_firstTickPending = true;
     QTimer* m_firstTick = nullptr;
     std::array<QWidget*, kSheetCount> m_sheets{};

@@ -43,7 +43,7 @@ void TForm1::N5Click() {
     const QString reason = io::saveConfigurationFile(m_configuration, path, &m_trace);
     if (!reason.isEmpty()) {
         m_prompts->message(
-            tr("Не удалось сохранить файл %1\n%2").arg(fullName(path), reason).toStdString(), " Ошибка",
+            tr("Не удалось сохранить файл %1\n%2").arg(fullName(path), reason).toStdString(), tr(" Ошибка").toStdString(),
             MessageIcon::Exclamation, MessageButtons::Ok);
         return;
     }
@@ -71,12 +71,12 @@ void TForm1::loadFile(const QString& path) {
                                 .arg(file.size())
                                 .arg(image::kImageSize)
                                 .toStdString(),
-                            " Загрузка", MessageIcon::Exclamation, MessageButtons::OkCancel))
+                            tr(" Загрузка").toStdString(), MessageIcon::Exclamation, MessageButtons::OkCancel))
         return;
     const io::PrgLoadResult result = io::loadConfigurationFile(m_configuration, path);
     if (!result.ok) {
         m_prompts->message(
-            tr("Не удалось открыть файл %1\n%2").arg(fullName(path), result.error).toStdString(), " Ошибка",
+            tr("Не удалось открыть файл %1\n%2").arg(fullName(path), result.error).toStdString(), tr(" Ошибка").toStdString(),
             MessageIcon::Exclamation, MessageButtons::Ok);
         return;
     }
@@ -100,7 +100,7 @@ void TForm1::COM1Click() {
     if (!reason.isEmpty()) {
         // The port stays in force for this run only: say so where it lasts.
         showOperation(tr(" Порт не сохранён: не удалось записать файл param2"));
-        m_prompts->message(tr("Не удалось сохранить файл param2\n%1").arg(reason).toStdString(), " Ошибка",
+        m_prompts->message(tr("Не удалось сохранить файл param2\n%1").arg(reason).toStdString(), tr(" Ошибка").toStdString(),
                            MessageIcon::Exclamation, MessageButtons::Ok);
     }
 }
@@ -121,8 +121,8 @@ void TForm1::N15Click() {
     // A half-typed server address cannot go out as shown.
     if (auto* settings = findChild<pages::SettingsPage*>(); settings && !settings->serversCanBeSent()) return;
     if (!m_link->ensureLink()) return;
-    if (!m_prompts->message("Записать настройки модуля ?", " Запись", MessageIcon::Information,
-                            MessageButtons::OkCancel))
+    if (!m_prompts->message(tr("Записать настройки модуля ?").toStdString(), tr(" Запись").toStdString(),
+                            MessageIcon::Information, MessageButtons::OkCancel))
         return;
     m_configuration.document.EncodeAll();
     m_configuration.document.queueWriteAllJobs();
@@ -158,8 +158,8 @@ void TForm1::N16Click() {
 void TForm1::N22Click() {
     if (refusedWhileTransferring()) return;
     if (!m_link->ensureLink()) return;
-    if (!m_prompts->message("Сброс настроек модуля", " Настройки", MessageIcon::Exclamation,
-                            MessageButtons::OkCancel))
+    if (!m_prompts->message(tr("Сброс настроек модуля").toStdString(), tr(" Настройки").toStdString(),
+                            MessageIcon::Exclamation, MessageButtons::OkCancel))
         return;
     m_link->sendFactoryReset();
 }

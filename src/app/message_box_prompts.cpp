@@ -1,4 +1,5 @@
 #include "app/message_box_prompts.h"
+#include "io/core_text.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>
@@ -7,9 +8,7 @@ namespace kv6::app {
 
 namespace {
 
-QString translated(const std::string& text) {
-    return QCoreApplication::translate("kv6", text.c_str());
-}
+QString translated(const std::string& text) { return io::coreText(text); }
 
 QMessageBox::Icon toQt(MessageIcon icon) {
     switch (icon) {

@@ -1,4 +1,5 @@
 #include "io/module_link.h"
+#include "io/core_text.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -22,9 +23,7 @@ namespace {
 constexpr int kTimer1Ms = 250;  // serial receiver
 constexpr int kTimer2Ms = 300;  // write jobs and read pacing
 
-QString translated(std::string_view text) {
-    return QCoreApplication::translate("kv6::link", std::string(text).c_str());
-}
+QString translated(std::string_view text) { return coreText(text); }
 
 }  // namespace
 

@@ -19,6 +19,7 @@
 
 #include "app/dialog_provider.h"
 #include "app/link_control.h"
+#include "app/ui_translation.h"
 #include "common/prompts.h"
 #include "support/scripted_prompts.h"
 
@@ -27,15 +28,45 @@ inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.
 
 namespace kv6::app::test {
 
-// One QApplication for the whole test run (offscreen under ctest).
+// The translators of the test run, from the build's translations folder.
+inline UiTranslation& testTranslation() {
+    static auto* translation = new UiTranslation({QStringLiteral(KV6_TRANSLATIONS_DIR)});
+    return *translation;
+}
+
+// One QApplication for the whole test run (offscreen under ctest), in
+// Russian whatever the system's language: the tests compare the texts.
 inline QApplication& qtApp() {
     static int argc = 1;
     static char name[] = "app_tests";
     static char* argv[] = {name, nullptr};
     // Never destroyed: tearing Qt down in static destructors crashes.
-    static QApplication* app = new QApplication(argc, argv);
+    static QApplication* app = [] {
+        auto* created = new QApplication(argc, argv);
+        testTranslation().apply(UiLanguage::Russian);
+        return created;
+    }();
     return *app;
 }
+
+// The application in another language while it lives; Russian again after.
+// Texts are made when a widget is built: build the window inside the scope.
+class LanguageScope {
+public:
+    explicit LanguageScope(UiLanguage language) {
+        qtApp();
+        m_missing = testTranslation().apply(language);
+    }
+    ~LanguageScope() { testTranslation().apply(UiLanguage::Russian); }
+    LanguageScope(const LanguageScope&) = delete;
+    LanguageScope& operator=(const LanguageScope&) = delete;
+
+    // The .qm files that were not found: a test in English fails on them.
+    [[nodiscard]] const QStringList& missing() const { return m_missing; }
+
+private:
+    QStringList m_missing;
+};
 
 using kv6::test::ScriptedPrompts;
 

@@ -13,9 +13,10 @@
 #include "text_fit.h"
 #include "window_fixture.h"
 
-// Every page and dialog as it shows at its own size: no text may be wider
-// than its control. Run by ctest as well on a 1366 x 768 screen and at
-// QT_SCALE_FACTOR=1.25, where rounding cut texts that fit at 100 %.
+// Every page and dialog as it shows at its own size, in Russian and in
+// English: no text may be wider than its control. Run by ctest as well on a
+// 1366 x 768 screen and at QT_SCALE_FACTOR=1.25, where rounding cut texts
+// that fit at 100 %.
 namespace kv6::app::test {
 namespace {
 
@@ -27,9 +28,25 @@ void showAndWalk(TextFit& fit, QWidget& window, const QString& where) {
     fit.walk(&window, where);
 }
 
-using LayoutWalk = WindowTest;
+// The window and every dialog are built in the test's language.
+class LayoutWalk : public WindowTest, public ::testing::WithParamInterface<UiLanguage> {
+protected:
+    void SetUp() override {
+        m_language = std::make_unique<LanguageScope>(GetParam());
+        ASSERT_TRUE(m_language->missing().isEmpty()) << m_language->missing().join(QLatin1Char(' ')).toStdString();
+        WindowTest::SetUp();
+    }
+    void TearDown() override {
+        window.reset();
+        m_language.reset();
+    }
+    [[nodiscard]] bool english() const { return GetParam() == UiLanguage::English; }
 
-TEST_F(LayoutWalk, NoTextOfAPageIsCut) {
+private:
+    std::unique_ptr<LanguageScope> m_language;
+};
+
+TEST_P(LayoutWalk, NoTextOfAPageIsCut) {
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     TextFit fit;
@@ -40,13 +57,13 @@ TEST_F(LayoutWalk, NoTextOfAPageIsCut) {
             if (!tabs->isTabVisible(i)) continue;
             tabs->setCurrentIndex(i);
             QApplication::processEvents();
-            fit.walk(window.get(), tabs->tabText(i) + (advanced ? QStringLiteral(" (Дополнительно)") : QString()));
+            fit.walk(window.get(), tabs->tabText(i) + (advanced ? QStringLiteral(" (advanced)") : QString()));
         }
     }
     EXPECT_TRUE(fit.faults().isEmpty()) << listed(fit.faults());
 }
 
-TEST_F(LayoutWalk, NoTextOrTitleOfADialogIsCut) {
+TEST_P(LayoutWalk, NoTextOrTitleOfADialogIsCut) {
     TextFit fit;
     TPasswordDlg password;
     for (bool withNew : {false, true}) {
@@ -76,10 +93,11 @@ TEST_F(LayoutWalk, NoTextOrTitleOfADialogIsCut) {
 
     pages::TForm7 code;
     code.setCodeLength(6);
-    code.load(QStringLiteral("Код 16"), QStringLiteral("123456"), true, 0x81);
+    // The row's name as the codes page gives it.
+    code.load(english() ? QStringLiteral("Code 16") : QStringLiteral("Код 16"), QStringLiteral("123456"), true, 0x81);
     showAndWalk(fit, code, QStringLiteral("TForm7"));
     fit.checkTitle(&code, QStringLiteral("TForm7"));
-    code.load(QStringLiteral("Код 99"), QString(), false, 0x01);
+    code.load(english() ? QStringLiteral("Code 99") : QStringLiteral("Код 99"), QString(), false, 0x01);
     showAndWalk(fit, code, QStringLiteral("TForm7, code 99"));
 
     pages::TForm3 rearm;
@@ -89,7 +107,10 @@ TEST_F(LayoutWalk, NoTextOrTitleOfADialogIsCut) {
 
     pages::TForm5 routing;
     routing.setZoneTypes(pages::ZoneTypeList());
-    routing.loadEvent(QStringLiteral("Неисправность линии связи с ПЦН"), pages::EventRouting{});
+    // An event's description comes from parame, in whatever language it is written.
+    routing.loadEvent(english() ? QStringLiteral("Communication trouble with the monitoring station")
+                                : QStringLiteral("Неисправность линии связи с ПЦН"),
+                      pages::EventRouting{});
     showAndWalk(fit, routing, QStringLiteral("TForm5, event"));
     routing.hide();
     for (int zone : {1, 7}) {
@@ -103,6 +124,11 @@ TEST_F(LayoutWalk, NoTextOrTitleOfADialogIsCut) {
     }
     EXPECT_TRUE(fit.faults().isEmpty()) << listed(fit.faults());
 }
+
+INSTANTIATE_TEST_SUITE_P(InBothLanguages, LayoutWalk, ::testing::Values(UiLanguage::Russian, UiLanguage::English),
+                         [](const ::testing::TestParamInfo<UiLanguage>& info) {
+                             return info.param == UiLanguage::English ? std::string("English") : std::string("Russian");
+                         });
 
 }  // namespace
 }  // namespace kv6::app::test

@@ -89,9 +89,10 @@ TEST_F(MainWindowLayout, MenuTree) {
               (QStringList{"Сохранить в файл", "Загрузить из файла", "-", "Выйти"}));
     EXPECT_EQ(m.N3->shortcut(), QKeySequence(QStringLiteral("Ctrl+A")));
     EXPECT_EQ(describe(m.SettingsMenu->actions()),
-              (QStringList{"COM порт", "-", "Дополнительно", "-", "Сменить пароль доступа (off)", "-",
+              (QStringList{"COM порт", "Язык / Language", "-", "Дополнительно", "-", "Сменить пароль доступа (off)", "-",
                            "Сброс настроек прибора", "-", "Сброс (hidden)"}));
     EXPECT_EQ(describe(m.ResetMenu->actions()), QStringList{"Состояние разделов"});
+    EXPECT_EQ(describe(m.LanguageMenu->actions()), (QStringList{"Русский", "English"}));
     EXPECT_TRUE(m.N11->isCheckable());
     EXPECT_FALSE(m.N11->isChecked());
     EXPECT_EQ(describe(m.ReadMenu->actions()), QStringList{"Настройки модуля"});

@@ -31,6 +31,7 @@ for path in ./usr/bin/korvel-kv6 ./usr/bin/kv6ctl ./usr/bin/kv6sim ./usr/bin/kv6
         ./usr/share/icons/hicolor/scalable/apps/korvel-kv6.svg \
         ./usr/share/man/man1/korvel-kv6.1.gz ./usr/share/man/man1/kv6ctl.1.gz ./usr/share/man/man1/kv6sim.1.gz \
         ./usr/share/bash-completion/completions/kv6ctl ./usr/share/korvel-kv6/parame \
+        ./usr/share/korvel-kv6/translations/korvel-kv6_en.qm \
         ./usr/share/doc/korvel-kv6/copyright ./usr/share/doc/korvel-kv6/changelog.gz; do
     grep -qxF "$path" <<<"$contents" || { echo "not in the package: $path"; failed=1; }
 done
@@ -47,11 +48,13 @@ for program in korvel-kv6 kv6ctl kv6sim kv6d; do
     [[ $said == "$program $version" ]] || { echo "$program --version says: $said"; failed=1; }
 done
 said=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$work/root/usr/bin/korvel-kv6" --help 2>&1) || true
-[[ $said == 'Usage: korvel-kv6 [FILE.prg]'* ]] || { echo "korvel-kv6 --help says: $said"; failed=1; }
+[[ $said == 'Usage: korvel-kv6 [--lang en|ru] [FILE.prg]'* ]] || { echo "korvel-kv6 --help says: $said"; failed=1; }
 entry=$work/root/usr/share/applications/korvel-kv6.desktop
 desktop-file-validate "$entry" || failed=1
-# An English name beside the Russian one, and .prg files open in the tool.
+# An English name and comment beside the Russian ones, and .prg files open in the tool.
 for line in 'Name=Korvel KV6 configurator' 'Name[ru]=Конфигуратор Korvel KV6' 'Exec=korvel-kv6 %f' \
+        'Comment=Read, change and write the settings of the Korvel KV6 GSM/GPRS module; its event log' \
+        'Comment[ru]=Чтение, изменение и запись настроек GSM/GPRS модуля Korvel KV6, журнал событий' \
         'MimeType=application/x-korvel-kv6-prg;'; do
     grep -qxF "$line" "$entry" || { echo "the desktop entry lacks: $line"; failed=1; }
 done

@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -71,14 +72,23 @@ void JournalPage::refreshFromModel() {
         item->setText(kZone, QString::number(row.zone));
     }
     QStringList lines;
-    for (const std::string& line : m_model.stateLines()) lines << QString::fromStdString(line);
+    for (const std::string& line : m_model.stateLines()) lines << stateLine(QString::fromStdString(line));
     Memo7->setPlainText(lines.join(QLatin1Char('\n')));
+}
+
+QString JournalPage::stateLine(const QString& line) {
+    static const QRegularExpression partition(QStringLiteral("^Раздел(\\d+): (Охране|Снят)$"));
+    if (line == QStringLiteral("Последний код:")) return tr("Последний код:");
+    const QRegularExpressionMatch match = partition.match(line);
+    if (!match.hasMatch()) return line;
+    return (match.captured(2) == QStringLiteral("Снят") ? tr("Раздел%1: Снят") : tr("Раздел%1: Охране"))
+        .arg(match.captured(1));
 }
 
 void JournalPage::N13Click() {
     if (!m_link.ensureLink()) return;
-    if (!m_prompts.message("Очистить журнал ?", " Журнал событий", MessageIcon::Information,
-                           MessageButtons::OkCancel))
+    if (!m_prompts.message(tr("Очистить журнал ?").toStdString(), tr(" Журнал событий").toStdString(),
+                           MessageIcon::Information, MessageButtons::OkCancel))
         return;
     JournalModel::ClearJournal(m_workspace);
     m_link.startWrite();

@@ -38,6 +38,9 @@ public:
     QPlainTextEdit* Memo7;    // the state lines
 
 private:
+    // A line of the model's state view in the run's language.
+    [[nodiscard]] static QString stateLine(const QString& line);
+
     JournalModel& m_model;
     image::Workspace& m_workspace;
     Prompts& m_prompts;

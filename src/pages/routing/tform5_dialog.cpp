@@ -14,6 +14,7 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
+#include "io/core_text.h"
 #include "widgets/spin_edit.h"
 
 namespace kv6::pages {
@@ -182,7 +183,7 @@ void TForm5::setZoneTypes(const ZoneTypeList& types) {
     if (!types.hasNumbers()) return;
     QStringList codes;
     for (int i = 0; i < types.size(); ++i) {
-        ComboBox10->addItem(qs(types.name(i)));
+        ComboBox10->addItem(io::coreText(types.name(i)));
         codes << qs(types.code(i));
     }
     Memo1->setPlainText(codes.join(QLatin1Char('\n')));

@@ -14,6 +14,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "io/core_text.h"
 #include "pages/routing/tform5_dialog.h"
 #include "widgets/spin_edit.h"
 #include "widgets/value_list_editor.h"
@@ -292,7 +293,7 @@ void ZonesPage::ValueListEditor8EditButtonClick(int row) {
     if (!m_dialog.run()) return;
     m_model.applyRouting(zone, m_dialog.zoneRouting());
     const RefreshScope scope(*this);
-    ValueListEditor8->setValue(row, QString::fromStdString(m_model.values().zoneTexts[static_cast<std::size_t>(row)]));
+    ValueListEditor8->setValue(row, io::coreText(m_model.values().zoneTexts[static_cast<std::size_t>(row)]));
 }
 
 void ZonesPage::Timer3Timer(const QString& status) {
@@ -305,7 +306,7 @@ void ZonesPage::refreshFromModel() {
     const RefreshScope scope(*this);
     const ZonesModel::Values v = m_model.values();  // the editors' signals write back into the model
     for (int row = 0; row < ZonesModel::kZoneCount; ++row)
-        ValueListEditor8->setValue(row, QString::fromStdString(v.zoneTexts[static_cast<std::size_t>(row)]));
+        ValueListEditor8->setValue(row, io::coreText(v.zoneTexts[static_cast<std::size_t>(row)]));
     {
         const QSignalBlocker b1(ComboBox6), b2(ComboBox8), b3(ComboBox5);
         ComboBox6->setCurrentIndex(v.output1Mode);
