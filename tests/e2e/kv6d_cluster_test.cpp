@@ -165,10 +165,8 @@ protected:
         return folder;
     }
 
-    void queueWrites() {
-        kv6::fleet::SqlFleetStore store(storeUrl);
     void queueWrites(int count = kModules) {
-        kv6::fleet::SqlFleetStore store(postgres.url());
+        kv6::fleet::SqlFleetStore store(storeUrl);
         std::string error;
         ASSERT_TRUE(store.open(error)) << error;
         const std::string settings = R"({"format": "kv6-settings", "version": 1, "object": {"apn": "fleet.apn"}})";
@@ -443,15 +441,19 @@ TEST_F(Cluster, TheModulesOfAServerMarkedDownCallAgainAndReachTheOthers) {
                        << " were on the stopped one: " << said();
     EXPECT_TRUE(haproxyLog().contains("Server kv6d/kv6d-1 is DOWN")) << said();
     EXPECT_LT(clock.elapsed(), kBoundMs);
+}
+
 TEST_F(Cluster, AServerStalledLongerThanItsLeaseSendsNothingMoreForItsJobsWhileTheOthersCarryOn) {
     // Few modules, each answering slowly: a write lasts seconds, so the
     // stalled server is in the middle of several.
     constexpr int kStalled = 45;
     ASSERT_TRUE(postgres.error().isEmpty()) << postgres.error().toStdString();
+    storeUrl = prepareStore();
+    ASSERT_FALSE(storeUrl.isEmpty());
     queueWrites(kStalled);
     const QStringList bounds{"--lock-timeout", "1", "--statement-timeout", "2", "--idle-transaction-timeout", "2"};
     for (Server& server : servers) {
-        server.start(postgres.url(), bounds);
+        server.start(storeUrl, bounds);
         ASSERT_FALSE(server.statusPort.isEmpty()) << "kv6d did not start: " << server.log.toStdString();
     }
     FrameTap tap(servers[0].port.toUShort());  // what server 0 sends its modules
