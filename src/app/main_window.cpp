@@ -1,5 +1,4 @@
 #include "app/main_window.h"
-#include "io/core_text.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -34,6 +33,7 @@
 #include "app/transfer_progress_bar.h"
 #include "app/window_keys.h"
 #include "image/time_zone.h"
+#include "io/core_text.h"
 #include "io/module_link.h"
 #include "io/backup_store.h"
 #include "io/serial_port.h"
@@ -59,7 +59,8 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
     : QMainWindow(parent),
       m_configuration(&m_trace),
       m_sideFiles(sideFileLocations(options)),
-      m_language(options.language) {
+      m_runLanguage(options.language),
+      m_chosenLanguage(options.language) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Korvel_KV6"));
 
@@ -217,7 +218,7 @@ void TForm1::connectMenu() {
     connect(m.N7, &QAction::triggered, this, &TForm1::N7Click);
     connect(m.N3, &QAction::triggered, this, &TForm1::N3Click);
     connect(m.COM1, &QAction::triggered, this, &TForm1::COM1Click);
-    (m_language == UiLanguage::English ? m.LanguageEnglish : m.LanguageRussian)->setChecked(true);
+    (m_runLanguage == UiLanguage::English ? m.LanguageEnglish : m.LanguageRussian)->setChecked(true);
     connect(m.LanguageRussian, &QAction::triggered, this, [this] { chooseLanguage(UiLanguage::Russian); });
     connect(m.LanguageEnglish, &QAction::triggered, this, [this] { chooseLanguage(UiLanguage::English); });
     connect(m.N11, &QAction::toggled, this, &TForm1::N11Click);
@@ -348,9 +349,10 @@ void TForm1::applyPortSetting() {
 void TForm1::N11Click(bool checked) { emit advancedToggled(checked); }
 
 void TForm1::chooseLanguage(UiLanguage language) {
-    if (language == m_language) return;
-    m_language = language;
+    if (language == m_chosenLanguage) return;
+    m_chosenLanguage = language;
     emit languageChosen(language);
+    if (language == m_runLanguage) return;  // chosen back: nothing changes
     // Every text was made in the run's language: the other shows from the next start.
     m_prompts->message("Язык сменится при следующем запуске программы.\n"
                        "The language changes when the program starts next.",

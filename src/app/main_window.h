@@ -171,7 +171,8 @@ private:
     LinkControl* m_link = nullptr;
     std::unique_ptr<GuardedWriteLink> m_pageLink;  // what the pages write through
     SideFiles m_sideFiles;
-    UiLanguage m_language;
+    const UiLanguage m_runLanguage;  // every text was made in it
+    UiLanguage m_chosenLanguage;     // for the next start
     bool m_firstTickPending = true;
     QTimer* m_firstTick = nullptr;
     std::array<QWidget*, kSheetCount> m_sheets{};

@@ -93,6 +93,11 @@ TEST_F(LanguageMenu, TicksTheRunsLanguageAndReportsAnotherChoice) {
               "Язык сменится при следующем запуске программы.\nThe language changes when the program starts next.");
     m.LanguageEnglish->trigger();
     EXPECT_EQ(chosen.count(), 1);
+    // Back to the run's own language: kept, and nothing to wait for.
+    m.LanguageRussian->trigger();
+    ASSERT_EQ(chosen.count(), 2);
+    EXPECT_EQ(chosen.values[1][0].value<UiLanguage>(), UiLanguage::Russian);
+    EXPECT_EQ(prompts.shown.size(), 1U);
 
     TForm1Options english = options();
     english.language = UiLanguage::English;
