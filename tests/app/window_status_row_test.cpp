@@ -105,15 +105,17 @@ TEST_F(WindowStatusRow, NothingMovesWhenTheProgressBarComesAndGoes) {
                               QRect(bar->mapTo(window.get(), QPoint()), bar->size()));
     };
     const auto before = where();
+    // Only the layouts run: the bar's own poll, with no transfer, would hide it again.
+    const auto layOut = [] { QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest); };
     window->TransferProgress->show();
-    QApplication::processEvents();
+    layOut();
     ASSERT_TRUE(window->TransferProgress->isVisible());
     EXPECT_EQ(where(), before);
     const QString file = dir.filePath(QStringLiteral("site.prg"));
     ASSERT_TRUE(writeFile(file, QByteArray(4096, '\0')));
     window->loadFile(file);
     window->TransferProgress->hide();
-    QApplication::processEvents();
+    layOut();
     ASSERT_TRUE(window->FileNameLabel->isVisible());
     EXPECT_EQ(where(), before);
 }
