@@ -1,25 +1,19 @@
+// The server's connections: accepting, the PROXY header, the ticks, closing.
 #include "fleet/fleet_server.h"
 
-#include <QHostAddress>
 #include <QLoggingCategory>
-#include <QTcpSocket>
 #include <algorithm>
 
+#include "fleet/fleet_server_connection.h"
 #include "fleet/proxy_header.h"
 
 namespace kv6::fleet {
 
+using detail::peerText;
+using detail::q;
+
 namespace {
 Q_LOGGING_CATEGORY(lcFleet, "kv6.fleet")
-
-QString q(const std::string& text) { return QString::fromStdString(text); }
-
-// IPv4 peers as 192.0.2.1, not as the mapped ::ffff:192.0.2.1.
-QString peerText(const QHostAddress& address) {
-    bool isV4 = false;
-    const quint32 v4 = address.toIPv4Address(&isV4);
-    return isV4 ? QHostAddress(v4).toString() : address.toString();
-}
 
 QHostAddress addressOf(const ProxyHeader::Result& header) {
     if (header.ipv6) return QHostAddress(header.address.data());
@@ -31,69 +25,6 @@ std::span<const std::uint8_t> bytesOf(const QByteArray& data) {
     return {reinterpret_cast<const std::uint8_t*>(data.constData()), static_cast<std::size_t>(data.size())};
 }
 }  // namespace
-
-class FleetServer::Connection final : public JobRunnerListener {
-public:
-    enum class Stage {
-        Proxy,         // waiting for the load balancer's PROXY header
-        Unidentified,  // greeted, waiting for the module's identification
-        Contending,    // claims an object another connection speaks for: proving it, or waiting
-        Serving,       // speaks for its object: gets its jobs
-    };
-
-    Connection(FleetServer& server, int id, QTcpSocket* socket)
-        : m_server(server),
-          id(id),
-          socket(socket),
-          peer(peerText(socket->peerAddress())),
-          runner(id, server, *this, runnerOptions(server)) {}
-
-    void moduleIdentified(const std::string& object, const std::string& text) override {
-        m_server.identified(*this, object, text);
-    }
-    std::string imageRead(const FleetJob& job, const image::Image& image, const std::string& source,
-                          const std::vector<journal::JournalRow>& journal) override {
-        if (m_server.m_store.addBackup(job.object, job.id, source, image, journal) != 0) return {};
-        return m_server.storeFailed(QStringLiteral("the backup of object %1 (job %2)").arg(q(job.object)).arg(job.id));
-    }
-    std::string changeSent(const FleetJob& job, const std::string& difference) override {
-        if (m_server.m_store.addAudit(job.object, job.id, difference)) return {};
-        return m_server.storeFailed(QStringLiteral("the audit line of object %1 (job %2)").arg(q(job.object)).arg(job.id));
-    }
-    void jobEnded(const FleetJob& job, const JobOutcome& outcome) override { m_server.jobEnded(*this, job, outcome); }
-    void passwordProved(const FleetJob& job) override { m_server.m_backoff.proved(job.object); }
-    void proofEnded(Proof proof) override { m_server.proofEnded(*this, proof); }
-    void closeRequested(const std::string& reason) override {
-        m_server.log(QStringLiteral("closing the connection from %1: %2").arg(peer, q(reason)));
-        m_server.closeLater(id);
-    }
-
-    static JobRunner::Options runnerOptions(FleetServer& server) {
-        const Options& options = server.m_options;
-        JobRunner::Options o;
-        o.pacing = options.pacing;
-        o.zoneHours = options.zoneHours;
-        o.identifyTicks = options.identifySeconds;
-        // Only where another server may take a job over.
-        if (server.m_store.shared()) {
-            o.fence = &server.m_fence;
-            o.monotonicMs = [&server] { return server.monotonicMs(); };
-        }
-        return o;
-    }
-
-    FleetServer& m_server;
-    const int id;
-    QTcpSocket* socket;
-    QString peer;  // the module's address: the socket's, or the one its PROXY header gave
-    Stage stage = Stage::Unidentified;
-    bool closing = false;
-    bool tallied = false;  // counted among the unidentified connections, under tallyKey
-    std::string tallyKey;
-    QByteArray proxyBytes;
-    std::string identification;
-    JobRunner runner;
-};
 
 FleetServer::FleetServer(FleetStore& store, const Options& options, QObject* parent)
     : QObject(parent),
@@ -286,126 +217,6 @@ void FleetServer::onTimer4() {
     for (auto& [id, connection] : m_connections) connection->runner.Timer4Timer();
 }
 
-void FleetServer::pollQueue() {
-    if (!m_storeReachable) return;
-    bool anyIdle = false;
-    for (const auto& [object, id] : m_byObject)
-        if (m_connections.at(id)->runner.idle()) anyIdle = true;
-    if (!anyIdle) return;
-    for (const std::string& object : m_store.objectsWithQueuedJobs()) queuedFor(object);
-}
-
-void FleetServer::queuedFor(const std::string& object) {
-    const auto owner = m_byObject.find(object);
-    if (owner != m_byObject.end()) startNextLater(owner->second);
-}
-
-void FleetServer::onHeartbeat() {
-    // Woken after a stall, the leases are checked before they are renewed:
-    // the jobs may have been taken over meanwhile.
-    if (!holdsLeases()) return;
-    if (renewLease()) {
-        m_backoff.refresh();  // other servers' lock-outs, and those kv6ctl cleared
-        return;
-    }
-    storeLost(QStringLiteral("the store cannot be reached"));
-}
-
-bool FleetServer::renewLease() {
-    const std::int64_t started = monotonicMs();
-    if (!m_store.heartbeat()) return false;
-    m_fence.renewed(started, monotonicMs());
-    return true;
-}
-
-bool FleetServer::holdsLeases() {
-    if (!m_store.shared() || m_fence.holds(monotonicMs())) return true;
-    if (m_storeReachable)
-        storeLost(QStringLiteral("no heartbeat kept for %1 s, longer than the lease (%2 s): its jobs may be another "
-                                 "server's now")
-                      .arg(m_fence.ageMs(monotonicMs()) / 1000)
-                      .arg(m_options.leaseSeconds));
-    return false;
-}
-
-FleetServer::StoreHealth FleetServer::storeHealth() const {
-    if (!m_storeReachable) return {StoreState::Unreachable, m_storeProblem};
-    const std::int64_t now = monotonicMs();
-    const auto seconds = [](std::int64_t ms) { return QString::number(static_cast<double>(ms) / 1000.0, 'f', 1); };
-    switch (m_fence.health(now)) {
-        case LeaseFence::Health::Up:
-            break;
-        case LeaseFence::Health::Slow:
-            if (m_fence.lastHeartbeatMs() >= LeaseFence::kSlowHeartbeatMs)
-                return {StoreState::Slow,
-                        QStringLiteral("slow: the last heartbeat took %1 s").arg(seconds(m_fence.lastHeartbeatMs()))};
-            return {StoreState::Slow,
-                    QStringLiteral("slow: no heartbeat kept for %1 s").arg(seconds(m_fence.ageMs(now)))};
-        case LeaseFence::Health::Lapsed:
-            return {StoreState::Unreachable, QStringLiteral("no heartbeat kept for %1 s, longer than the lease")
-                                                 .arg(seconds(m_fence.ageMs(now)))};
-    }
-    return {StoreState::Up, QStringLiteral("up")};
-}
-
-std::string FleetServer::storeFailed(const QString& what) {
-    // Never empty: an empty reason would count as kept.
-    const std::string reason = m_store.lastError().empty() ? "the store gave no reason" : m_store.lastError();
-    log(QStringLiteral("the store could not keep %1: %2").arg(what, q(reason)), QtWarningMsg);
-    if (m_storeReachable) storeLost(QStringLiteral("the store failed: ") + q(reason));
-    return reason;
-}
-
-void FleetServer::storeLost(const QString& problem) {
-    log(problem + QStringLiteral("; the jobs running here go back to the queue"), QtWarningMsg);
-    m_storeProblem = problem;
-    m_storeReachable = false;
-    m_fence.forget();
-    m_heartbeatTimer.stop();
-    // Their outcome could not be recorded: the modules call again and the
-    // jobs run anew, here or on another server.
-    std::vector<int> busy;
-    for (const auto& [id, connection] : m_connections)
-        if (connection->runner.busy()) busy.push_back(id);
-    for (const int id : busy) closeLater(id);
-    m_reconnectMs = 1000;
-    m_reconnectTimer.start(m_reconnectMs);
-}
-
-void FleetServer::reconnectStore() {
-    std::string error;
-    if (!m_store.reconnect(error)) {
-        m_reconnectMs = std::min(m_reconnectMs * 2, kMaxReconnectMs);
-        log(QStringLiteral("the store is still unreachable; next try in %1 s").arg(m_reconnectMs / 1000), QtWarningMsg);
-        m_reconnectTimer.start(m_reconnectMs);
-        return;
-    }
-    // Reached is not yet usable: the heartbeat is the first change it must keep.
-    if (!renewLease()) {
-        m_reconnectMs = std::min(m_reconnectMs * 2, kMaxReconnectMs);
-        log(QStringLiteral("the store still keeps nothing: %1; next try in %2 s")
-                .arg(q(m_store.lastError()))
-                .arg(m_reconnectMs / 1000),
-            QtWarningMsg);
-        m_storeProblem = QStringLiteral("the store failed: ") + q(m_store.lastError());
-        m_reconnectTimer.start(m_reconnectMs);
-        return;
-    }
-    log(QStringLiteral("the store is reachable again"));
-    m_storeReachable = true;
-    m_storeProblem.clear();
-    m_backoff.refresh();
-    m_heartbeatTimer.start(std::max(1, m_options.leaseSeconds / 3) * 1000);
-    for (const auto& [object, id] : m_byObject) {
-        const Connection& connection = *m_connections.at(id);
-        if (!m_store.moduleSeen(object, connection.peer.toStdString(), connection.identification)) {
-            (void)storeFailed(QStringLiteral("that object %1 is connected").arg(q(object)));
-            return;
-        }
-        startNextLater(id);
-    }
-}
-
 void FleetServer::onTimer2() {
     // A tick may end a job, which leaves the set.
     const std::vector<int> ids(m_withJob.begin(), m_withJob.end());
@@ -444,167 +255,6 @@ void FleetServer::closeLater(int id) {
             onDisconnected(id);  // in case abort() did not say so itself
         },
         Qt::QueuedConnection);
-}
-
-void FleetServer::identified(Connection& c, const std::string& object, const std::string& text) {
-    leaveTally(c);
-    c.identification = text;
-    if (const auto until = m_backoff.lockedOut(LockoutKind::Object, object)) {
-        log(QStringLiteral("refusing object %1 from %2: locked out until %3 after repeated password mismatches")
-                .arg(q(object), c.peer, q(*until)));
-        closeLater(c.id);
-        return;
-    }
-    const auto owner = m_byObject.find(object);
-    if (owner == m_byObject.end() || owner->second == c.id) {
-        take(c);
-        return;
-    }
-    // Anyone may claim a number: the connection that speaks for the object
-    // stays until the newer one proves the password recorded for it.
-    if (m_contenders.count(object) != 0) {
-        log(QStringLiteral("refusing object %1 from %2: another connection is already claiming it").arg(q(object), c.peer));
-        closeLater(c.id);
-        return;
-    }
-    m_contenders[object] = c.id;
-    c.stage = Connection::Stage::Contending;
-    const std::optional<std::uint16_t> recorded = m_store.recordedPassword(object);
-    if (!recorded) {
-        log(QStringLiteral("object %1 called again from %2; with no password recorded to prove it, it waits until "
-                           "the older connection ends")
-                .arg(q(object), c.peer));
-        return;
-    }
-    log(QStringLiteral("object %1 called again from %2; the older connection stays until this one proves the "
-                       "recorded password")
-            .arg(q(object), c.peer));
-    const int id = c.id;
-    const std::uint16_t password = *recorded;
-    QMetaObject::invokeMethod(
-        this,
-        [this, id, password] {
-            const auto it = m_connections.find(id);
-            if (it != m_connections.end() && !it->second->closing) it->second->runner.prove(password);
-        },
-        Qt::QueuedConnection);
-}
-
-void FleetServer::take(Connection& c) {
-    const std::string& object = c.runner.object();
-    c.stage = Connection::Stage::Serving;
-    m_byObject[object] = c.id;
-    const std::optional<bool> first = m_store.moduleSeen(object, c.peer.toStdString(), c.identification);
-    if (!first) {
-        (void)storeFailed(QStringLiteral("that object %1 called").arg(q(object)));
-        return;
-    }
-    log(QStringLiteral("object %1 identified from %2%3").arg(q(object), c.peer, *first ? QStringLiteral(" (first seen)") : QString()));
-    if (*first && m_options.inventoryRead) {
-        NewJob read;
-        read.object = object;
-        read.kind = JobKind::Read;
-        if (m_store.queueJob(read) == 0) (void)storeFailed(QStringLiteral("the inventory read of object %1").arg(q(object)));
-    }
-    startNextLater(c.id);
-}
-
-void FleetServer::proofEnded(Connection& c, Proof proof) {
-    const std::string object = c.runner.object();
-    if (const auto it = m_contenders.find(object); it != m_contenders.end() && it->second == c.id) m_contenders.erase(it);
-    if (c.closing) return;
-    switch (proof) {
-        case Proof::Proved: {
-            m_backoff.proved(object);
-            const auto owner = m_byObject.find(object);
-            if (owner != m_byObject.end() && owner->second != c.id) {
-                const Connection& older = *m_connections.at(owner->second);
-                log(QStringLiteral("object %1 proved its password from %2; closing its older connection from %3")
-                        .arg(q(object), c.peer, older.peer));
-                closeLater(older.id);
-            }
-            take(c);
-            break;
-        }
-        case Proof::Mismatch:
-            log(QStringLiteral("refusing object %1 from %2: the read password it holds differs from the one recorded")
-                    .arg(q(object), c.peer));
-            noteMismatch(c, object);
-            closeLater(c.id);
-            break;
-        case Proof::NoAnswer:
-            log(QStringLiteral("closing the connection from %1: it claimed object %2 but did not answer the password read")
-                    .arg(c.peer, q(object)));
-            closeLater(c.id);
-            break;
-    }
-}
-
-void FleetServer::jobEnded(Connection& connection, const FleetJob& job, const JobOutcome& outcome) {
-    m_withJob.erase(connection.id);
-    if (outcome.end == JobEnd::LeaseLost) {
-        // Nothing of it is this server's to store now; it joins again, and
-        // its reconnection gives back whatever is still its own.
-        log(QStringLiteral("object %1 job %2 %3 stopped: %4")
-                .arg(q(job.object))
-                .arg(job.id)
-                .arg(q(std::string(kindName(job.kind))), q(outcome.result)));
-        (void)holdsLeases();
-        return;
-    }
-    // The password first: a job whose end is not stored runs again, and
-    // proves the object with what is recorded.
-    bool stored = !outcome.recordedPassword || m_store.recordPassword(job.object, *outcome.recordedPassword);
-    // An attempt this server cut short (it stops, its store failed) is not the module's.
-    const auto attempt = m_stopping || !m_storeReachable || outcome.end == JobEnd::StoreFailed
-                             ? FleetStore::Attempt::GivenBack
-                             : FleetStore::Attempt::Counted;
-    switch (outcome.end) {
-        case JobEnd::Done:
-            stored = stored && m_store.finishJob(job.id, JobState::Done, outcome.result);
-            break;
-        case JobEnd::Failed:
-            stored = stored && m_store.finishJob(job.id, JobState::Failed, outcome.result);
-            break;
-        case JobEnd::Interrupted:
-        case JobEnd::StoreFailed:
-            stored = stored && m_store.requeueJob(job.id, outcome.result, m_options.maxAttempts, attempt);
-            break;
-        case JobEnd::LeaseLost:  // ended above
-            break;
-    }
-    const bool discarded = stored && m_store.lastEndDiscarded();
-    if (!stored && m_storeReachable) (void)storeFailed(QStringLiteral("the end of job %1").arg(job.id));
-    log(QStringLiteral("object %1 job %2 %3: %4")
-            .arg(q(job.object))
-            .arg(job.id)
-            .arg(q(std::string(kindName(job.kind))), q(outcome.result)));
-    if (discarded)
-        log(QStringLiteral("object %1 job %2: outcome discarded, the job is no longer this server's (its lease "
-                           "lapsed and another server took it or queued it again)")
-                .arg(q(job.object))
-                .arg(job.id));
-    if (outcome.passwordMismatch) noteMismatch(connection, job.object);
-    startNextLater(connection.id);
-}
-
-void FleetServer::noteMismatch(Connection& c, const std::string& object) {
-    const std::string address = c.peer.toStdString();
-    for (const LockoutRecord& record : m_backoff.mismatch(object, address)) {
-        if (record.kind == LockoutKind::Object)
-            log(QStringLiteral("locking out object %1 until %2 after %3 password mismatches")
-                    .arg(q(record.subject), q(record.lockedUntil))
-                    .arg(record.mismatches));
-        else
-            log(QStringLiteral("locking out %1 until %2 after %3 password mismatches from it")
-                    .arg(q(record.subject), q(record.lockedUntil))
-                    .arg(record.mismatches));
-    }
-    // Its other jobs would fail alike: a locked-out module is not served on.
-    if (!c.closing && (m_backoff.lockedOut(LockoutKind::Object, object) || m_backoff.lockedOut(LockoutKind::Address, address))) {
-        log(QStringLiteral("closing the connection from %1 (object %2): locked out").arg(c.peer, q(object)));
-        closeLater(c.id);
-    }
 }
 
 void FleetServer::leaveTally(Connection& c) {

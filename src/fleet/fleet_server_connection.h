@@ -1,0 +1,89 @@
+#pragma once
+
+// The server's view of one module connection, shared by the files of
+// FleetServer: the connections, the store side, the identities.
+#include <QHostAddress>
+#include <QTcpSocket>
+#include <string>
+
+#include "fleet/fleet_server.h"
+
+namespace kv6::fleet {
+
+namespace detail {
+
+inline QString q(const std::string& text) { return QString::fromStdString(text); }
+
+// IPv4 peers as 192.0.2.1, not as the mapped ::ffff:192.0.2.1.
+inline QString peerText(const QHostAddress& address) {
+    bool isV4 = false;
+    const quint32 v4 = address.toIPv4Address(&isV4);
+    return isV4 ? QHostAddress(v4).toString() : address.toString();
+}
+
+}  // namespace detail
+
+class FleetServer::Connection final : public JobRunnerListener {
+public:
+    enum class Stage {
+        Proxy,         // waiting for the load balancer's PROXY header
+        Unidentified,  // greeted, waiting for the module's identification
+        Contending,    // claims an object another connection speaks for: proving it, or waiting
+        Serving,       // speaks for its object: gets its jobs
+    };
+
+    Connection(FleetServer& server, int id, QTcpSocket* socket)
+        : m_server(server),
+          id(id),
+          socket(socket),
+          peer(detail::peerText(socket->peerAddress())),
+          runner(id, server, *this, runnerOptions(server)) {}
+
+    void moduleIdentified(const std::string& object, const std::string& text) override {
+        m_server.identified(*this, object, text);
+    }
+    std::string imageRead(const FleetJob& job, const image::Image& image, const std::string& source,
+                          const std::vector<journal::JournalRow>& journal) override {
+        if (m_server.m_store.addBackup(job.object, job.id, source, image, journal) != 0) return {};
+        return m_server.storeFailed(QStringLiteral("the backup of object %1 (job %2)").arg(detail::q(job.object)).arg(job.id));
+    }
+    std::string changeSent(const FleetJob& job, const std::string& difference) override {
+        if (m_server.m_store.addAudit(job.object, job.id, difference)) return {};
+        return m_server.storeFailed(QStringLiteral("the audit line of object %1 (job %2)").arg(detail::q(job.object)).arg(job.id));
+    }
+    void jobEnded(const FleetJob& job, const JobOutcome& outcome) override { m_server.jobEnded(*this, job, outcome); }
+    void passwordProved(const FleetJob& job) override { m_server.m_backoff.proved(job.object); }
+    void proofEnded(Proof proof) override { m_server.proofEnded(*this, proof); }
+    void closeRequested(const std::string& reason) override {
+        m_server.log(QStringLiteral("closing the connection from %1: %2").arg(peer, detail::q(reason)));
+        m_server.closeLater(id);
+    }
+
+    static JobRunner::Options runnerOptions(FleetServer& server) {
+        const Options& options = server.m_options;
+        JobRunner::Options o;
+        o.pacing = options.pacing;
+        o.zoneHours = options.zoneHours;
+        o.identifyTicks = options.identifySeconds;
+        // Only where another server may take a job over.
+        if (server.m_store.shared()) {
+            o.fence = &server.m_fence;
+            o.monotonicMs = [&server] { return server.monotonicMs(); };
+        }
+        return o;
+    }
+
+    FleetServer& m_server;
+    const int id;
+    QTcpSocket* socket;
+    QString peer;  // the module's address: the socket's, or the one its PROXY header gave
+    Stage stage = Stage::Unidentified;
+    bool closing = false;
+    bool tallied = false;  // counted among the unidentified connections, under tallyKey
+    std::string tallyKey;
+    QByteArray proxyBytes;
+    std::string identification;
+    JobRunner runner;
+};
+
+}  // namespace kv6::fleet

@@ -1,0 +1,134 @@
+// A job runner's write: what it sends, what the audit names, and the
+// verify read that decides whether the module holds it.
+#include <algorithm>
+
+#include "fleet/job_runner.h"
+#include "fleet/module_image_layout.h"
+#include "settings/config_diff.h"
+#include "settings/image_edit.h"
+#include "settings/owned_bits.h"
+#include "settings/settings_json.h"
+#include "settings/write_verification.h"
+
+namespace kv6::fleet {
+
+using namespace layout;
+
+namespace {
+
+void markBytes(image::Image& mask, std::size_t offset, std::size_t length, std::uint8_t bits) {
+    std::fill_n(mask.begin() + static_cast<std::ptrdiff_t>(offset), length, bits);
+}
+
+}  // namespace
+
+// What the write changes, field by field; the object number and the read
+// password only where the job says so, and named with its option.
+std::string JobRunner::writeDifference() const {
+    const image::Image& before = m_images->before;
+    image::Image written = m_images->written;
+    const bool passwordChanges = passwordOf(written) != passwordOf(before);
+    // No field shows the password: it is named below rather than as bare bytes.
+    std::copy_n(before.begin() + kPasswordOffset, 2, written.begin() + kPasswordOffset);
+    std::string text = settings::diffText(settings::diffImages(before, written));
+    if (!std::equal(before.begin(), before.begin() + kObjectNumberLength, written.begin()))
+        text += "object number changed, as the job asks (--renumber)\n";
+    if (passwordChanges) text += "read password changed, as the job asks (--password-from-file)\n";
+    return text;
+}
+
+// What a write sends, onto the image just read: a settings document applied
+// as `kv6ctl apply` does, or a whole image. Either way only the bits the
+// pages own come from the job, and of those neither the object number nor
+// the read password unless the job names them, nor ever the clock: the
+// rest is the module's own (its state, bytes no page reads). Fills
+// m_images->written.
+bool JobRunner::prepareWrite(std::string& problem) {
+    FleetJob& job = *m_job;
+    auto& workspace = m_configuration->workspace;
+    image::Image source{};
+    if (job.format == WriteFormat::Prg) {
+        if (job.payload.size() != image::kImageSize) {
+            problem = "the image to write is not " + std::to_string(image::kImageSize) + " bytes";
+            return false;
+        }
+        std::copy(job.payload.begin(), job.payload.end(), source.begin());
+    } else if (job.format == WriteFormat::SettingsJson) {
+        settings::Json json;
+        std::string error;
+        if (!settings::parseJson(std::string_view(reinterpret_cast<const char*>(job.payload.data()), job.payload.size()),
+                                 json, error)) {
+            problem = "the settings are not JSON: " + error;
+            return false;
+        }
+        // Only the bytes of the fields the settings change go onto the module's
+        // own image, as kv6ctl apply edits a file: re-encoding every page would
+        // also rewrite bytes the editors normalise and that no one asked to change.
+        const settings::ImageEdit edit(*m_configuration, workspace.ReceivedImage);
+        const std::vector<std::string> problems = settings::applyJson(m_configuration->document, json);
+        if (!problems.empty()) {
+            problem = "the settings were refused: " + problems.front();
+            if (problems.size() > 1) problem += " (and " + std::to_string(problems.size() - 1) + " more)";
+            return false;
+        }
+        source = edit.edited();
+    } else {
+        problem = "the write job holds nothing to write";
+        return false;
+    }
+    image::Image mask = settings::ownedBits(source);
+    if (!job.options.renumber) markBytes(mask, kObjectNumberOffset, kObjectNumberLength, 0x00);
+    // A clock in a job is as old as the job: the module keeps its own.
+    markBytes(mask, kClockOffset, kClockLength, 0x00);
+    // No page owns the password; a whole image brings it only when asked.
+    markBytes(mask, kPasswordOffset, 2, job.options.passwordFromFile ? 0xFF : 0x00);
+    m_images->written = settings::withBitsOf(m_images->before, source, mask, settings::writeAllRanges());
+    workspace.ConfigImage = m_images->written;
+    return true;
+}
+
+void JobRunner::startWrite() {
+    if (!leaseHeld()) return;
+    if (m_job->kind == JobKind::Write) m_configuration->document.queueWriteAllJobs();
+    m_phase = Phase::Writing;
+    m_ticks = 0;
+    m_engine->startWrite();
+    react();
+}
+
+void JobRunner::writeFinished(bool ok) {
+    if (m_phase != Phase::Writing) return;
+    if (!ok) {
+        end(JobEnd::Interrupted, "the module did not acknowledge a write");
+        return;
+    }
+    if (m_job->kind == JobKind::ClearJournal) {
+        end(JobEnd::Done, "journal cleared");
+        return;
+    }
+    if (!leaseHeld()) return;
+    m_phase = Phase::Verifying;
+    startRead();
+}
+
+void JobRunner::afterVerifyRead() {
+    const image::Image& read = m_configuration->workspace.ReceivedImage;
+    // Run again, the write is sent again: the same bytes, then a backup that is kept.
+    if (!kept(read, "after job " + std::to_string(m_job->id), " after the write")) return;
+    const settings::ConfigDiff diff =
+        settings::compareWritten(m_images->written, read, kRemoteReadBytes, settings::writeAllRanges());
+    if (diff.empty()) {
+        m_passwordAfter = passwordOf(m_images->written);
+        end(JobEnd::Done, "verified");
+        return;
+    }
+    std::string held;
+    for (const auto& f : diff.fields) held += (held.empty() ? "" : ", ") + f.key;
+    for (const auto& r : diff.otherBytes)
+        held += (held.empty() ? "bytes " : ", bytes ") + std::to_string(r.first) + ".." + std::to_string(r.last);
+    // Whatever the module now holds, its password is what the read found.
+    m_passwordAfter = storedPassword();
+    end(JobEnd::Failed, "did not hold: " + held);
+}
+
+}  // namespace kv6::fleet

@@ -1,0 +1,22 @@
+#pragma once
+
+// Where a module image keeps what a fleet job guards: the object number,
+// the read password and the clock.
+#include <cstddef>
+#include <cstdint>
+
+#include "image/image.h"
+
+namespace kv6::fleet::layout {
+
+constexpr std::size_t kPasswordOffset = 244;
+constexpr std::size_t kObjectNumberOffset = 0;
+constexpr std::size_t kObjectNumberLength = 6;
+constexpr std::size_t kClockOffset = 1525;
+constexpr std::size_t kClockLength = 4;
+
+[[nodiscard]] inline std::uint16_t passwordOf(const image::Image& image) {
+    return static_cast<std::uint16_t>(image[kPasswordOffset] << 8 | image[kPasswordOffset + 1]);
+}
+
+}  // namespace kv6::fleet::layout
