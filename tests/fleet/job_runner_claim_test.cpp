@@ -7,6 +7,7 @@
 
 #include "fake_module.h"
 #include "fleet/job_runner.h"
+#include "recording_listener.h"
 
 namespace kv6::fleet::test {
 
@@ -14,29 +15,7 @@ namespace {
 
 std::vector<std::uint8_t> textBytes(const std::string& text) { return {text.begin(), text.end()}; }
 
-struct ClaimEvents final : JobRunnerListener {
-    std::vector<std::string> identified;
-    std::vector<std::string> texts;
-    std::vector<std::string> sources;
-    std::vector<JobOutcome> outcomes;
-    std::vector<std::string> proved;
-    std::vector<Proof> proofs;
-    std::vector<std::string> closes;
-    void moduleIdentified(const std::string& object, const std::string& text) override {
-        identified.push_back(object);
-        texts.push_back(text);
-    }
-    std::string imageRead(const FleetJob&, const image::Image&, const std::string& source,
-                          const std::vector<journal::JournalRow>&) override {
-        sources.push_back(source);
-        return {};
-    }
-    std::string changeSent(const FleetJob&, const std::string&) override { return {}; }
-    void jobEnded(const FleetJob&, const JobOutcome& outcome) override { outcomes.push_back(outcome); }
-    void passwordProved(const FleetJob& job) override { proved.push_back(job.object); }
-    void proofEnded(Proof proof) override { proofs.push_back(proof); }
-    void closeRequested(const std::string& reason) override { closes.push_back(reason); }
-};
+using ClaimEvents = RecordingListener;
 
 // The runner's frames go to the fake module and its answers back; every
 // frame sent is kept.

@@ -11,24 +11,14 @@
 
 #include "fake_module.h"
 #include "fleet/job_runner.h"
+#include "recording_listener.h"
 
 namespace kv6::fleet::test {
 
 namespace {
 
-struct Recorder final : JobRunnerListener, remote::FrameSink {
-    std::vector<image::Image> images;
-    std::vector<JobOutcome> outcomes;
+struct Recorder final : RecordingListener, remote::FrameSink {
     std::vector<std::vector<std::uint8_t>> sent;
-    std::string imageRead(const FleetJob&, const image::Image& image, const std::string&,
-                          const std::vector<journal::JournalRow>&) override {
-        images.push_back(image);
-        return {};
-    }
-    void jobEnded(const FleetJob&, const JobOutcome& outcome) override { outcomes.push_back(outcome); }
-    void moduleIdentified(const std::string&, const std::string&) override {}
-    std::string changeSent(const FleetJob&, const std::string&) override { return {}; }
-    void closeRequested(const std::string&) override {}
     void sendBytes(int, std::span<const std::uint8_t> bytes) override { sent.emplace_back(bytes.begin(), bytes.end()); }
 };
 

@@ -7,6 +7,7 @@
 
 #include "fake_module.h"
 #include "fleet/job_runner.h"
+#include "recording_listener.h"
 
 namespace kv6::fleet::test {
 
@@ -14,28 +15,7 @@ namespace {
 
 std::vector<std::uint8_t> bytesOf(const std::string& text) { return {text.begin(), text.end()}; }
 
-struct Events final : JobRunnerListener {
-    std::vector<std::string> identified;
-    std::vector<std::string> sources;
-    std::vector<std::string> differences;
-    std::vector<JobOutcome> outcomes;
-    std::vector<std::string> closes;
-    // What the store answers when asked to keep a backup or an audit line ("" = kept).
-    std::string backupProblem;
-    std::string auditProblem;
-    void moduleIdentified(const std::string& object, const std::string&) override { identified.push_back(object); }
-    std::string imageRead(const FleetJob&, const image::Image&, const std::string& source,
-                          const std::vector<journal::JournalRow>&) override {
-        if (backupProblem.empty()) sources.push_back(source);
-        return backupProblem;
-    }
-    std::string changeSent(const FleetJob&, const std::string& difference) override {
-        if (auditProblem.empty()) differences.push_back(difference);
-        return auditProblem;
-    }
-    void jobEnded(const FleetJob&, const JobOutcome& outcome) override { outcomes.push_back(outcome); }
-    void closeRequested(const std::string& reason) override { closes.push_back(reason); }
-};
+using Events = RecordingListener;
 
 // The wire between the runner and the fake module, run until it is quiet.
 struct Wire final : remote::FrameSink {

@@ -6,6 +6,7 @@
 #include "fake_module.h"
 #include "fleet/job_runner.h"
 #include "fleet/lease_fence.h"
+#include "recording_listener.h"
 
 namespace kv6::fleet::test {
 
@@ -13,20 +14,7 @@ namespace {
 
 constexpr std::int64_t kLeaseMs = 3000;
 
-struct Outcomes final : JobRunnerListener {
-    std::vector<JobOutcome> outcomes;
-    std::vector<std::string> closes;
-    std::vector<std::string> sources;
-    void moduleIdentified(const std::string&, const std::string&) override {}
-    std::string imageRead(const FleetJob&, const image::Image&, const std::string& source,
-                          const std::vector<journal::JournalRow>&) override {
-        sources.push_back(source);
-        return {};
-    }
-    std::string changeSent(const FleetJob&, const std::string&) override { return {}; }
-    void jobEnded(const FleetJob&, const JobOutcome& outcome) override { outcomes.push_back(outcome); }
-    void closeRequested(const std::string& reason) override { closes.push_back(reason); }
-};
+using Outcomes = RecordingListener;
 
 struct Wire final : remote::FrameSink {
     std::vector<std::vector<std::uint8_t>> pending;
