@@ -15,8 +15,10 @@ namespace kv6::e2e {
 // modules: a 24-byte greeting, then 129-byte frames starting with '~' whose
 // fourth byte is the command. It counts the frames that change a module
 // (write 'W', password 'P', reset 'K'), and those that still come, after
-// markResumed(), on a connection opened before it. It runs on a thread of
-// its own, so that it relays while the test waits.
+// markResumed(), on a connection that was changing its module before it:
+// a job the server ran then. (A connection that had not started a job may
+// get one once the server joined again.) It runs on a thread of its own,
+// so that it relays while the test waits.
 class FrameTap final : public QThread {
 public:
     static constexpr int kGreetingSize = 24;
@@ -51,7 +53,7 @@ protected:
 
 private:
     struct Link {
-        bool openedBeforeResume = false;
+        bool changedBeforeResume = false;
         int greetingLeft = kGreetingSize;
         QByteArray early;  // from the module before the server's side connected
         QByteArray frames;
@@ -60,7 +62,6 @@ private:
     void relay(QTcpSocket* module) {
         auto* server = new QTcpSocket(module);
         auto link = std::make_shared<Link>();
-        link->openedBeforeResume = !m_resumed;
         QObject::connect(module, &QTcpSocket::readyRead, module, [module, server, link] {
             const QByteArray data = module->readAll();
             if (server->state() == QAbstractSocket::ConnectedState)
@@ -101,7 +102,10 @@ private:
             link.frames.remove(0, kFrameSize);
             if (command != 'W' && command != 'P' && command != 'K') continue;
             ++m_changes;
-            if (m_resumed && link.openedBeforeResume) ++m_lateChanges;
+            if (!m_resumed)
+                link.changedBeforeResume = true;
+            else if (link.changedBeforeResume)
+                ++m_lateChanges;
         }
     }
 

@@ -194,6 +194,18 @@ protected:
         clock.start();
         startHaproxy();
     }
+    // `count` simulated modules calling HAProxy, each again a second after
+    // its connection ends; the clock starts anew.
+    void startModules(int count, const QStringList& more) {
+        QDir().mkpath(dir.filePath("dump"));
+        modules.setProcessEnvironment(quietLeaks());
+        modules.start(QStringLiteral(KV6SIM_PATH), QStringList{"--connect", "127.0.0.1:" + frontPort, "--object",
+                                                               QString::number(kFirstObject), "--modules",
+                                                               QString::number(count), "--reconnect",
+                                                               "--reconnect-after", "1"} +
+                                                       more);
+        clock.restart();
+    }
     void startHaproxy() {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         QTcpServer probe;
@@ -332,13 +344,7 @@ TEST_F(Cluster, EveryJobRunsOnceWhileOneOfThreeServersIsKilled) {
     EXPECT_TRUE(answer.startsWith("HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 17\r\n"
                                   "Connection: close\r\n\r\nup\nconnections "))
         << answer.toStdString();
-    QDir().mkpath(dir.filePath("dump"));
-    modules.setProcessEnvironment(quietLeaks());
-    modules.start(QStringLiteral(KV6SIM_PATH),
-                  {"--connect", "127.0.0.1:" + frontPort, "--object", QString::number(kFirstObject), "--modules",
-                   QString::number(kModules), "--reconnect", "--reconnect-after", "1", "--delay", "5", "--dump-dir",
-                   dir.filePath("dump")});
-    clock.restart();
+    startModules(kModules, {"--delay", "5", "--dump-dir", dir.filePath("dump")});
 
     // In the middle of the run, a server dies while it runs jobs: whichever
     // holds a lease then (HAProxy may have given one server no module at all).
@@ -412,11 +418,7 @@ TEST_F(Cluster, TheModulesOfAServerMarkedDownCallAgainAndReachTheOthers) {
     startCluster(false);
     if (HasFatalFailure()) return;
     constexpr int kIdle = 60;
-    modules.setProcessEnvironment(quietLeaks());
-    modules.start(QStringLiteral(KV6SIM_PATH),
-                  {"--connect", "127.0.0.1:" + frontPort, "--object", QString::number(kFirstObject), "--modules",
-                   QString::number(kIdle), "--reconnect", "--reconnect-after", "1"});
-    clock.restart();
+    startModules(kIdle, {});
     ASSERT_TRUE(waitFor(QStringLiteral("SELECT count(*) FROM modules WHERE connected = 1"), kIdle)) << said();
     // The README's database set-up: every server's session is the password role's, over TLS.
     EXPECT_GE(count(QStringLiteral("SELECT count(*) FROM pg_stat_activity a JOIN pg_stat_ssl s USING (pid) "
@@ -461,13 +463,7 @@ TEST_F(Cluster, AServerStalledLongerThanItsLeaseSendsNothingMoreForItsJobsWhileT
     clock.start();
     startHaproxy();
     if (HasFatalFailure()) return;
-    QDir().mkpath(dir.filePath("dump"));
-    modules.setProcessEnvironment(quietLeaks());
-    modules.start(QStringLiteral(KV6SIM_PATH),
-                  {"--connect", "127.0.0.1:" + frontPort, "--object", QString::number(kFirstObject), "--modules",
-                   QString::number(kStalled), "--reconnect", "--reconnect-after", "1", "--delay", "100", "--dump-dir",
-                   dir.filePath("dump")});
-    clock.restart();
+    startModules(kStalled, {"--delay", "100", "--dump-dir", dir.filePath("dump")});
 
     // Server 0 stops in the middle of its writes, its transaction open: a
     // session of the test holds its jobs' rows in its stead, as long as the
