@@ -177,6 +177,7 @@ void FleetServer::onAccepted(QTcpSocket* socket) {
 bool FleetServer::admit(Connection& c, quint16 port) {
     const std::string address = c.peer.toStdString();
     if (const auto until = m_backoff.lockedOut(LockoutKind::Address, address)) {
+        ++m_counters.refusedLockedOut;
         log(QStringLiteral("refusing %1: locked out until %2 after repeated password mismatches").arg(c.peer, q(*until)));
         closeLater(c.id);
         return false;
@@ -297,6 +298,7 @@ void FleetServer::onHeartbeat() {
 std::string FleetServer::storeFailed(const QString& what) {
     // Never empty: an empty reason would count as kept.
     const std::string reason = m_store.lastError().empty() ? "the store gave no reason" : m_store.lastError();
+    ++m_counters.storeFailures;
     log(QStringLiteral("the store could not keep %1: %2").arg(what, q(reason)));
     if (m_storeReachable) storeLost(QStringLiteral("the store failed: ") + q(reason));
     return reason;
@@ -394,6 +396,7 @@ void FleetServer::identified(Connection& c, const std::string& object, const std
     leaveTally(c);
     c.identification = text;
     if (const auto until = m_backoff.lockedOut(LockoutKind::Object, object)) {
+        ++m_counters.refusedLockedOut;
         log(QStringLiteral("refusing object %1 from %2: locked out until %3 after repeated password mismatches")
                 .arg(q(object), c.peer, q(*until)));
         closeLater(c.id);
@@ -516,6 +519,7 @@ void FleetServer::jobEnded(Connection& connection, const FleetJob& job, const Jo
 
 void FleetServer::noteMismatch(Connection& c, const std::string& object) {
     const std::string address = c.peer.toStdString();
+    ++m_counters.passwordMismatches;
     for (const LockoutRecord& record : m_backoff.mismatch(object, address)) {
         if (record.kind == LockoutKind::Object)
             log(QStringLiteral("locking out object %1 until %2 after %3 password mismatches")

@@ -50,7 +50,8 @@ public:
     [[nodiscard]] bool finishJob(std::int64_t id, JobState state, const std::string& result) override;
     [[nodiscard]] bool requeueJob(std::int64_t id, const std::string& result, int maxAttempts, Attempt attempt) override;
     [[nodiscard]] int recoverLeases() override;
-    [[nodiscard]] bool cancelJob(std::int64_t id, std::string& why) override;
+    [[nodiscard]] bool cancelJob(std::int64_t id, const std::string& by, std::string& why) override;
+    using FleetStore::cancelJob;
     [[nodiscard]] std::vector<std::string> objectsWithQueuedJobs() override;
     [[nodiscard]] std::vector<JobRecord> jobs(const std::optional<std::string>& object,
                                               const std::optional<JobState>& state) override;
@@ -78,6 +79,12 @@ public:
     void expireLockouts(int seconds) override;
     [[nodiscard]] std::vector<LockoutRecord> lockouts(bool lockedOnly) override;
     int clearLockouts(const std::optional<std::string>& subject) override;
+
+    [[nodiscard]] bool addApiKey(const std::string& name, const std::string& role,
+                                 const std::string& sha256Hex) override;
+    [[nodiscard]] std::vector<ApiKeyRecord> apiKeys() override;
+    [[nodiscard]] int revokeApiKey(const std::string& name) override;
+    [[nodiscard]] std::optional<ApiKeyRecord> apiKeyByHash(const std::string& sha256Hex) override;
 
     [[nodiscard]] std::string integrityCheck() override;
 

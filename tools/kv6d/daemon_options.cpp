@@ -2,6 +2,8 @@
 
 #include <optional>
 
+#include "fleet/api/api_listen_address.h"
+
 namespace kv6::daemon {
 
 namespace {
@@ -22,6 +24,7 @@ const char* daemonUsage() {
            "            [--mismatch-limit N] [--address-mismatch-limit N] [--backoff S]\n"
            "            [--proxy-from ADDRESS[/BITS],...] [--max-unidentified N]\n"
            "            [--max-unidentified-per-address N]\n"
+           "            [--api-listen ADDRESS:PORT] [--tls-cert FILE --tls-key FILE] [--api-plain-http]\n"
            "The programming server of a fleet of KV6 alarm transmission modules: every\n"
            "module that connects in over GPRS is identified by its object number and\n"
            "carries out the jobs queued for it with `kv6ctl fleet queue` (read, write,\n"
@@ -65,6 +68,15 @@ const char* daemonUsage() {
            "  --max-unidentified-per-address N\n"
            "                       the same from one address; beyond it a connection is\n"
            "                       closed at once (default 128; 0: no limit)\n"
+           "  --api-listen ADDRESS:PORT\n"
+           "                       the operator API (HTTP, keys and roles, /healthz,\n"
+           "                       /metrics) listens here (default 127.0.0.1:8098); an\n"
+           "                       address other than loopback needs --tls-cert and\n"
+           "                       --tls-key, or --api-plain-http\n"
+           "  --tls-cert FILE      the API's certificate (PEM, with its chain): HTTPS\n"
+           "  --tls-key FILE       the certificate's private key (PEM)\n"
+           "  --api-plain-http     plain HTTP beyond loopback, on purpose (behind a TLS\n"
+           "                       proxy such as HAProxy on a private network)\n"
            "  --help               print this text and exit\n"
            "  --version            print the version and exit\n";
 }
@@ -143,10 +155,30 @@ DaemonOptions parseDaemonOptions(const QStringList& args) {
             else
                 o.error = "--proxy-from needs addresses or ADDRESS/BITS: " +
                           (problem.isEmpty() ? QStringLiteral("none given") : problem);
+        } else if (name == "--api-listen") {
+            if (!takeValue()) break;
+            o.apiListen = value;
+        } else if (name == "--tls-cert" || name == "--tls-key") {
+            if (!takeValue()) break;
+            if (value.isEmpty()) o.error = name + " needs a file";
+            (name == "--tls-cert" ? o.tlsCert : o.tlsKey) = value;
+        } else if (name == "--api-plain-http") {
+            o.apiPlainHttp = true;
         } else {
             o.error = "unknown argument '" + name + "'";
         }
     }
+    if (!o.error.isEmpty()) return o;
+    QString problem;
+    const auto api = fleet::api::ApiListenAddress::parse(o.apiListen, problem);
+    if (!api)
+        o.error = "--api-listen needs " + problem;
+    else if (o.tlsCert.isEmpty() != o.tlsKey.isEmpty())
+        o.error = QStringLiteral("--tls-cert and --tls-key go together");
+    // A key sent in clear text over a network is as good as published.
+    else if (!api->loopback() && o.tlsCert.isEmpty() && !o.apiPlainHttp)
+        o.error = QStringLiteral("--api-listen %1 is not loopback: give --tls-cert and --tls-key, "
+                                 "or --api-plain-http on purpose").arg(o.apiListen);
     return o;
 }
 

@@ -9,6 +9,7 @@
 #include "fleet/fleet_server.h"
 #include "fleet/sql_fleet_store.h"
 #include "fleet/status_server.h"
+#include "operator_api.h"
 #include "process/termination_watcher.h"
 
 namespace {
@@ -94,6 +95,14 @@ int main(int argc, char** argv) {
         }
         std::fprintf(stderr, "kv6d: health checks on port %u\n", status.serverPort());
     }
+
+    kv6::daemon::OperatorApi api(store, server, options);
+    if (QString problem; !api.start(problem)) {
+        std::fprintf(stderr, "kv6d: cannot start the operator API on %s: %s\n", qPrintable(options.apiListen),
+                     qPrintable(problem));
+        return 1;
+    }
+    std::fprintf(stderr, "kv6d: operator API on %s\n", qPrintable(api.url()));
 
     kv6::process::TerminationWatcher watcher;
     QObject::connect(&watcher, &kv6::process::TerminationWatcher::terminationRequested, &app, [&](int signalNumber) {
