@@ -68,7 +68,9 @@ TEST_F(Kv6dApi, EveryRoleAgainstEveryKindOfRequest) {
             const ApiAnswer answer = call(kind.method, path(key), key, kind.body);
             if (kind.method == "DELETE" && answer.status == 200) cancellable.pop_back();
             // A refused request changes nothing.
-            if (answer.status >= 400) EXPECT_EQ(jobCount(), before) << kind.method.toStdString();
+            if (answer.status >= 400) {
+                EXPECT_EQ(jobCount(), before) << kind.method.toStdString();
+            }
             return answer.status;
         };
         const std::string what = (kind.method + " " + kind.path.toUtf8() + " " + kind.body.left(60)).toStdString();
