@@ -121,6 +121,7 @@ void FleetServer::onAccepted(QTcpSocket* socket) {
 bool FleetServer::admit(Connection& c, quint16 port) {
     const std::string address = c.peer.toStdString();
     if (const auto until = m_backoff.lockedOut(LockoutKind::Address, address)) {
+        ++m_counters.refusedLockedOut;
         log(QStringLiteral("refusing %1: locked out until %2 after repeated password mismatches").arg(c.peer, q(*until)));
         closeLater(c.id);
         return false;

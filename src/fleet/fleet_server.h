@@ -92,6 +92,14 @@ public:
     // Stops listening and closes every connection; jobs they were running go back to the queue.
     void shutdown();
 
+    // What this server has counted since it started, for its metrics.
+    struct Counters {
+        long long passwordMismatches = 0;  // a module's read password differed from the recorded one
+        long long refusedLockedOut = 0;    // connections refused while their object or address was locked out
+        long long storeFailures = 0;       // changes the store did not keep
+    };
+    [[nodiscard]] const Counters& counters() const { return m_counters; }
+
     // remote::FrameSink
     void sendBytes(int connectionId, std::span<const std::uint8_t> bytes) override;
 
@@ -162,6 +170,7 @@ private:
     // idle connection a few times a second.
     std::set<int> m_withJob;
     int m_nextId = 1;
+    Counters m_counters;
 };
 
 }  // namespace kv6::fleet

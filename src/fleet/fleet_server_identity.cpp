@@ -10,6 +10,7 @@ void FleetServer::identified(Connection& c, const std::string& object, const std
     leaveTally(c);
     c.identification = text;
     if (const auto until = m_backoff.lockedOut(LockoutKind::Object, object)) {
+        ++m_counters.refusedLockedOut;
         log(QStringLiteral("refusing object %1 from %2: locked out until %3 after repeated password mismatches")
                 .arg(q(object), c.peer, q(*until)));
         closeLater(c.id);
@@ -150,6 +151,7 @@ void FleetServer::jobEnded(Connection& connection, const FleetJob& job, const Jo
 
 void FleetServer::noteMismatch(Connection& c, const std::string& object) {
     const std::string address = c.peer.toStdString();
+    ++m_counters.passwordMismatches;
     for (const LockoutRecord& record : m_backoff.mismatch(object, address)) {
         if (record.kind == LockoutKind::Object)
             log(QStringLiteral("locking out object %1 until %2 after %3 password mismatches")

@@ -73,6 +73,7 @@ FleetServer::StoreHealth FleetServer::storeHealth() const {
 std::string FleetServer::storeFailed(const QString& what) {
     // Never empty: an empty reason would count as kept.
     const std::string reason = m_store.lastError().empty() ? "the store gave no reason" : m_store.lastError();
+    ++m_counters.storeFailures;
     log(QStringLiteral("the store could not keep %1: %2").arg(what, q(reason)), QtWarningMsg);
     if (m_storeReachable) storeLost(QStringLiteral("the store failed: ") + q(reason));
     return reason;

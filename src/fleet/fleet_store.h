@@ -34,6 +34,8 @@ struct JobRecord {
     std::string startedAt;
     std::string finishedAt;
     std::string result;
+    std::string by;           // who queued it: an API key's name or a local user
+    std::string cancelledBy;  // who cancelled it, when it was
 };
 
 struct BackupRecord {
@@ -53,6 +55,15 @@ struct AuditRecord {
     // "sent" until the job ends: "verified" when the write held, "failed"
     // when it did not; an attempt cut short stays "sent".
     std::string outcome;
+    std::string by;  // who queued the job
+};
+
+// An operator's key for the HTTP API. The key itself is never kept, only its SHA-256.
+struct ApiKeyRecord {
+    std::string name;
+    std::string role;     // "viewer", "operator" or "admin"
+    std::string created;
+    std::string revoked;  // empty while the key is good
 };
 
 // Password mismatches are counted per object number and per address.
@@ -80,6 +91,7 @@ struct NewJob {
     std::uint16_t newPassword = 0;
     bool force = false;
     WriteOptions options;
+    std::string by;  // who queues it
 };
 
 // Everything the fleet keeps: the inventory, the job queue, backups with
@@ -120,7 +132,9 @@ public:
     // given back. Returns how many, -1 when the store failed.
     [[nodiscard]] virtual int recoverLeases() = 0;
     // False with the reason when the job does not exist or is no longer queued.
-    [[nodiscard]] virtual bool cancelJob(std::int64_t id, std::string& why) = 0;
+    // `by` names who cancels it (a key's name, a local user).
+    [[nodiscard]] virtual bool cancelJob(std::int64_t id, const std::string& by, std::string& why) = 0;
+    [[nodiscard]] bool cancelJob(std::int64_t id, std::string& why) { return cancelJob(id, std::string(), why); }
     [[nodiscard]] virtual std::vector<std::string> objectsWithQueuedJobs() = 0;
     [[nodiscard]] virtual std::vector<JobRecord> jobs(const std::optional<std::string>& object,
                                                       const std::optional<JobState>& state) = 0;
@@ -183,6 +197,17 @@ public:
     // `days` ago, looked at in the order they were queued. Their audit lines
     // stay: they are the record of what was changed.
     [[nodiscard]] virtual std::optional<Pruned> pruneJobs(int days, const std::string& cursor, int limit) = 0;
+
+    // --- operators' keys ---
+    // False with lastError() when the store failed or a good key has that name.
+    [[nodiscard]] virtual bool addApiKey(const std::string& name, const std::string& role,
+                                         const std::string& sha256Hex) = 0;
+    // Every key ever added, revoked ones too, oldest first.
+    [[nodiscard]] virtual std::vector<ApiKeyRecord> apiKeys() = 0;
+    // How many good keys of that name were revoked (0 or 1), -1 when the store failed.
+    [[nodiscard]] virtual int revokeApiKey(const std::string& name) = 0;
+    // The good key with this SHA-256; none when there is none or the store failed.
+    [[nodiscard]] virtual std::optional<ApiKeyRecord> apiKeyByHash(const std::string& sha256Hex) = 0;
 
     // "ok" when the database is sound, else what its check found.
     [[nodiscard]] virtual std::string integrityCheck() = 0;

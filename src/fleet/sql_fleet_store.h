@@ -51,7 +51,8 @@ public:
     [[nodiscard]] bool requeueJob(std::int64_t id, const std::string& result, int maxAttempts, Attempt attempt) override;
     [[nodiscard]] bool lastEndDiscarded() const override { return m_endDiscarded; }
     [[nodiscard]] int recoverLeases() override;
-    [[nodiscard]] bool cancelJob(std::int64_t id, std::string& why) override;
+    [[nodiscard]] bool cancelJob(std::int64_t id, const std::string& by, std::string& why) override;
+    using FleetStore::cancelJob;
     [[nodiscard]] std::vector<std::string> objectsWithQueuedJobs() override;
     [[nodiscard]] std::vector<JobRecord> jobs(const std::optional<std::string>& object,
                                               const std::optional<JobState>& state) override;
@@ -83,6 +84,11 @@ public:
     [[nodiscard]] std::optional<Pruned> pruneBackups(int keepNewest, int days, const std::string& cursor,
                                                      int limit) override;
     [[nodiscard]] std::optional<Pruned> pruneJobs(int days, const std::string& cursor, int limit) override;
+    [[nodiscard]] bool addApiKey(const std::string& name, const std::string& role,
+                                 const std::string& sha256Hex) override;
+    [[nodiscard]] std::vector<ApiKeyRecord> apiKeys() override;
+    [[nodiscard]] int revokeApiKey(const std::string& name) override;
+    [[nodiscard]] std::optional<ApiKeyRecord> apiKeyByHash(const std::string& sha256Hex) override;
 
     [[nodiscard]] std::string integrityCheck() override;
 

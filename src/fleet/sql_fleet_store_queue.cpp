@@ -38,6 +38,8 @@ JobRecord jobRecordOf(const QSqlQuery& query) {
     r.result = stdText(query.value(8));
     r.options.renumber = query.value(9).toInt() != 0;
     r.options.passwordFromFile = query.value(10).toInt() != 0;
+    r.by = stdText(query.value(11));
+    r.cancelledBy = stdText(query.value(12));
     return r;
 }
 
@@ -48,11 +50,12 @@ std::int64_t SqlFleetStore::queueJob(const NewJob& job) {
     const QByteArray payload(reinterpret_cast<const char*>(job.payload.data()), static_cast<qsizetype>(job.payload.size()));
     const QString sql = QStringLiteral(
         "INSERT INTO jobs (object, kind, state, attempts, payload_format, payload, new_password, force_reset, "
-        "renumber, password_from_file, queued_at, result) VALUES (?, ?, 'queued', 0, ?, ?, ?, ?, ?, ?, ?, '') "
-        "RETURNING id");
+        "renumber, password_from_file, queued_at, result, queued_by) "
+        "VALUES (?, ?, 'queued', 0, ?, ?, ?, ?, ?, ?, ?, '', ?) RETURNING id");
     if (!run(query, sql,
              {qText(job.object), qText(kindName(job.kind)), formatName(job.format), payload, int{job.newPassword},
-              job.force ? 1 : 0, job.options.renumber ? 1 : 0, job.options.passwordFromFile ? 1 : 0, now()}))
+              job.force ? 1 : 0, job.options.renumber ? 1 : 0, job.options.passwordFromFile ? 1 : 0, now(),
+              qText(job.by)}))
         return 0;
     // The id comes before the commit: only a statement that ends well stored the job.
     const qlonglong id = query.next() ? query.value(0).toLongLong() : 0;
@@ -194,11 +197,12 @@ int SqlFleetStore::recoverLeases() {
     return announce(query, sql);
 }
 
-bool SqlFleetStore::cancelJob(std::int64_t id, std::string& why) {
+bool SqlFleetStore::cancelJob(std::int64_t id, const std::string& by, std::string& why) {
     QSqlQuery query(m_db);
     if (!run(query,
-             QStringLiteral("UPDATE jobs SET state = 'cancelled', finished_at = ? WHERE id = ? AND state = 'queued'"),
-             {now(), qlonglong{id}})) {
+             QStringLiteral("UPDATE jobs SET state = 'cancelled', finished_at = ?, cancelled_by = ? "
+                            "WHERE id = ? AND state = 'queued'"),
+             {now(), qText(by), qlonglong{id}})) {
         why = "the store could not be changed";
         return false;
     }
@@ -224,7 +228,7 @@ std::vector<JobRecord> SqlFleetStore::jobs(const std::optional<std::string>& obj
     std::vector<JobRecord> records;
     const QString sql = QStringLiteral(
         "SELECT id, object, kind, state, attempts, queued_at, started_at, finished_at, result, renumber, "
-        "password_from_file FROM jobs WHERE (? = '' OR object = ?) AND (? = '' OR state = ?) ORDER BY id");
+        "password_from_file, queued_by, cancelled_by FROM jobs WHERE (? = '' OR object = ?) AND (? = '' OR state = ?) ORDER BY id");
     const QString o = object ? qText(*object) : QString(QLatin1String(""));
     const QString st = state ? qText(stateName(*state)) : QString(QLatin1String(""));
     if (run(query, sql, {o, o, st, st}))

@@ -152,12 +152,14 @@ std::vector<AuditRecord> SqlFleetStore::audit(const std::optional<std::string>& 
     std::vector<AuditRecord> records;
     const QString o = object ? qText(*object) : QString(QLatin1String(""));
     if (run(query,
-            QStringLiteral("SELECT id, at, object, job_id, difference, outcome FROM audit WHERE (? = '' OR object = ?) "
-                           "ORDER BY id"),
+            QStringLiteral("SELECT audit.id, audit.at, audit.object, audit.job_id, audit.difference, audit.outcome, "
+                           "COALESCE(jobs.queued_by, '') FROM audit LEFT JOIN jobs ON jobs.id = audit.job_id "
+                           "WHERE (? = '' OR audit.object = ?) ORDER BY audit.id"),
             {o, o}))
         while (query.next())
             records.push_back({query.value(0).toLongLong(), stdText(query.value(1)), stdText(query.value(2)),
-                               query.value(3).toLongLong(), stdText(query.value(4)), stdText(query.value(5))});
+                               query.value(3).toLongLong(), stdText(query.value(4)), stdText(query.value(5)),
+                               stdText(query.value(6))});
     return records;
 }
 

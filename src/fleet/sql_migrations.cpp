@@ -57,6 +57,17 @@ const std::vector<QStringList>& schemaMigrations() {
                            "mismatches INTEGER NOT NULL, last_at VARCHAR(20) NOT NULL, locked_until VARCHAR(20), "
                            "PRIMARY KEY (kind, subject))"),
         },
+        {
+            // Operators' keys for the HTTP API (only each key's SHA-256 is kept;
+            // a revoked key stays for the record), and who queued and who
+            // cancelled each job: a key's name, or the local user of kv6ctl.
+            QStringLiteral("CREATE TABLE api_keys (id {id}, name VARCHAR(64) NOT NULL, role VARCHAR(16) NOT NULL, "
+                           "key_sha256 VARCHAR(64) NOT NULL UNIQUE, created_at VARCHAR(20) NOT NULL, "
+                           "revoked_at VARCHAR(20))"),
+            QStringLiteral("CREATE INDEX api_keys_name ON api_keys (name)"),
+            QStringLiteral("ALTER TABLE jobs ADD COLUMN queued_by VARCHAR(200) NOT NULL DEFAULT ''"),
+            QStringLiteral("ALTER TABLE jobs ADD COLUMN cancelled_by VARCHAR(200) NOT NULL DEFAULT ''"),
+        },
     };
     return migrations;
 }

@@ -72,6 +72,7 @@ TEST_F(Kv6ctlFleet, JsonListsKeepEveryKeyScriptsRead) {
         write.kind = kv6::fleet::JobKind::Write;
         write.options.renumber = true;
         write.options.passwordFromFile = true;
+        write.by = "dispatch-7";
         id = store->queueJob(write);
         ASSERT_TRUE(store->claimNextJob("1001"));
         backup = store->addBackup("1001", id, "before job 1", kv6::image::Image{}, {});
@@ -83,7 +84,7 @@ TEST_F(Kv6ctlFleet, JsonListsKeepEveryKeyScriptsRead) {
     EXPECT_EQ(only({"jobs", "--json"}),
               (QJsonObject{{"id", id}, {"object", "1001"}, {"kind", "write"}, {"state", "done"}, {"attempts", 1},
                            {"options", "--renumber --password-from-file"}, {"queued", q(job.queuedAt)}, {"started", q(job.startedAt)}, {"finished", q(job.finishedAt)},
-                           {"result", "verified"}}));
+                           {"result", "verified"}, {"by", "dispatch-7"}}));
     const auto module = store->modules(false).at(0);
     EXPECT_EQ(only({"modules", "--json"}),
               (QJsonObject{{"object", "1001"}, {"peer", "192.0.2.7"}, {"identification", "SR 1001"},
@@ -94,5 +95,5 @@ TEST_F(Kv6ctlFleet, JsonListsKeepEveryKeyScriptsRead) {
     const auto line = store->audit(std::nullopt).at(0);
     EXPECT_EQ(only({"audit", "--json"}),
               (QJsonObject{{"id", qint64{line.id}}, {"at", q(line.at)}, {"object", "1001"}, {"job", id}, {"outcome", "verified"},
-                           {"difference", "object.apn: internet -> fleet.apn\n"}}));
+                           {"difference", "object.apn: internet -> fleet.apn\n"}, {"by", "dispatch-7"}}));
 }

@@ -42,7 +42,7 @@ struct Server {
         process.setProcessEnvironment(quietLeaks());
         // HAProxy (on this machine) names each module in a PROXY header;
         // every simulated module calls from 127.0.0.1, all at once.
-        process.start(QStringLiteral(KV6D_PATH), QStringList{"--port", "0", "--status-port", "0", "--db", db, "--lease",
+        process.start(QStringLiteral(KV6D_PATH), QStringList{"--port", "0", "--api-listen", "127.0.0.1:0", "--status-port", "0", "--db", db, "--lease",
                                                              "3", "--no-inventory-read", "--proxy-from", "127.0.0.1",
                                                              "--max-unidentified-per-address", "0"} +
                                                      more);

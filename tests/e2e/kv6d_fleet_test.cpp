@@ -5,6 +5,8 @@
 #include <QTcpSocket>
 #include <QThread>
 #include <csignal>
+#include <pwd.h>
+#include <unistd.h>
 
 #include "fleet/sql_fleet_store.h"
 #include "kv6ctl_serial_fixture.h"
@@ -37,7 +39,7 @@ protected:
         // A file-size limit set on it later is a full disk, not a signal that ends it.
         server.setChildProcessModifier([] { kv6::test::ignoreFileSizeSignal(); });
         server.start(QStringLiteral(KV6D_PATH),
-                     QStringList{"--port", "0", "--db", db()} +
+                     QStringList{"--port", "0", "--api-listen", "127.0.0.1:0", "--db", db()} +
                          (defaults ? QStringList{} : QStringList{"--no-inventory-read"}) + options);
         const QRegularExpression listening(QStringLiteral("listening on port (\\d+)"));
         QElapsedTimer clock;
@@ -142,7 +144,9 @@ TEST_F(FleetRun, AQueuedWriteEndsVerifiedWithItsBackupAndAuditListed) {
     EXPECT_EQ(runCtl({"fleet", "--db", db(), "jobs", "--json"}).out, jobs.out);  // the store named first
     EXPECT_TRUE(jobs.out.contains(QStringLiteral("\"result\": \"verified\"")));
     const CtlResult audit = fleet({"audit", "--object", "1001"});
-    EXPECT_TRUE(audit.out.contains(QStringLiteral("  object 1001  job 1  verified\n  object.apn: internet -> fleet.apn\n")))
+    // Queued with kv6ctl on the store: by the local account.
+    const QString user = QString::fromLocal8Bit(getpwuid(geteuid())->pw_name);
+    EXPECT_TRUE(audit.out.contains("  object 1001  job 1  verified  by " + user + "\n  object.apn: internet -> fleet.apn\n"))
         << audit.out.toStdString();
     EXPECT_FALSE(audit.out.contains(QStringLiteral("no field shows it"))) << audit.out.toStdString();  // only the APN
     const CtlResult backups = fleet({"backups", "--object", "1001"});

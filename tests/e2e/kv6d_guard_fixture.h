@@ -87,7 +87,7 @@ protected:
         statusPort.clear();
         server.setProcessEnvironment(withoutLeakChecks());
         server.start(QStringLiteral(KV6D_PATH),
-                     QStringList{"--port", "0", "--status-port", "0", "--db", db(), "--no-inventory-read"} + extra);
+                     QStringList{"--port", "0", "--api-listen", "127.0.0.1:0", "--status-port", "0", "--db", db(), "--no-inventory-read"} + extra);
         const QRegularExpression listening(QStringLiteral("listening on port (\\d+)"));
         const QRegularExpression checks(QStringLiteral("health checks on port (\\d+)"));
         QElapsedTimer clock;

@@ -178,7 +178,7 @@ TEST_F(Kv6dGuard, ASecondServerOnTheSameSqliteFileRefusesToStartAndSaysWhoHoldsI
     startServer();
     QProcess second;
     second.setProcessEnvironment(withoutLeakChecks());
-    second.start(QStringLiteral(KV6D_PATH), {"--port", "0", "--db", db()});
+    second.start(QStringLiteral(KV6D_PATH), {"--port", "0", "--api-listen", "127.0.0.1:0", "--db", db()});
     ASSERT_TRUE(second.waitForFinished(20000));
     EXPECT_EQ(second.exitCode(), 1);
     const QString said = QString::fromUtf8(second.readAllStandardError());
@@ -312,7 +312,7 @@ TEST_F(Kv6dGuard, AReadOnlyStoreIsListedButNotServed) {
 
     QProcess refused;
     refused.setProcessEnvironment(withoutLeakChecks());
-    refused.start(QStringLiteral(KV6D_PATH), {"--port", "0", "--db", db()});
+    refused.start(QStringLiteral(KV6D_PATH), {"--port", "0", "--api-listen", "127.0.0.1:0", "--db", db()});
     ASSERT_TRUE(refused.waitForFinished(20000));
     EXPECT_EQ(refused.exitCode(), 1);
     EXPECT_TRUE(QString::fromUtf8(refused.readAllStandardError())

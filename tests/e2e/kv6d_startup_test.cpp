@@ -46,7 +46,10 @@ protected:
     // Starts kv6d and reads the ports it names (empty when it did not start).
     void start(const QStringList& args) {
         server.setProcessEnvironment(withoutLeakChecks());
-        server.start(QStringLiteral(KV6D_PATH), QStringList{"--db", db()} + args);
+        // The operator API on a free port, so that runs side by side never meet.
+        const QStringList api = args.contains(QLatin1String("--api-listen")) ? QStringList{}
+                                                                             : QStringList{"--api-listen", "127.0.0.1:0"};
+        server.start(QStringLiteral(KV6D_PATH), QStringList{"--db", db()} + api + args);
         const QRegularExpression listening(QStringLiteral("listening on port (\\d+)"));
         const QRegularExpression checks(QStringLiteral("health checks on port (\\d+)"));
         QElapsedTimer clock;

@@ -2,6 +2,9 @@
 #include <functional>
 #include <map>
 
+#include <QFile>
+
+#include "api_fleet_store.h"
 #include "commands.h"
 #include "fleet/sql_fleet_store.h"
 #include "fleet_commands.h"
@@ -19,7 +22,42 @@ const char* const kFleetUsage =
     "       kv6ctl fleet backup ID --out FILE.prg [--db FILE|URL]\n"
     "       kv6ctl fleet cancel JOB [--db FILE|URL]\n"
     "       kv6ctl fleet audit [--object N] [--json] [--db FILE|URL]\n"
-    "       kv6ctl fleet lockouts [--json] [--clear OBJECT|ADDRESS|--all] [--db FILE|URL]\n";
+    "       kv6ctl fleet lockouts [--json] [--clear OBJECT|ADDRESS|--all] [--db FILE|URL]\n"
+    "       kv6ctl fleet key (add NAME --role viewer|operator|admin | list [--json] | revoke NAME)\n"
+    "                        [--db FILE|URL]\n"
+    "Instead of --db: --server URL (kv6d's operator API, e.g. http://127.0.0.1:8098) with the key\n"
+    "in KV6_API_KEY or --key-file FILE, for queue, jobs, modules, backups, backup, cancel and audit.\n";
+}  // namespace
+
+namespace {
+
+// The same subcommand through kv6d's operator API, with the caller's key.
+int runFleetOverApi(const QString& subcommand, const std::function<int(fleet::FleetStore&, const FleetOptions&)>& run,
+                    const FleetOptions& options) {
+    if (!options.db.isEmpty()) return fleetUsageError(QStringLiteral("--server and --db exclude each other"));
+    // Lock-outs and keys are the administrators' work, on the store.
+    if (subcommand == QLatin1String("lockouts") || subcommand == QLatin1String("key"))
+        return fleetUsageError(QStringLiteral("%1 needs --db: it is not offered through the API").arg(subcommand));
+    QByteArray key = qgetenv("KV6_API_KEY");
+    if (!options.keyFile.isEmpty()) {
+        QFile file(options.keyFile);
+        if (!file.open(QIODevice::ReadOnly)) {
+            std::fprintf(stderr, "kv6ctl fleet: cannot read %s: %s\n", qPrintable(options.keyFile),
+                         qPrintable(file.errorString()));
+            return 2;
+        }
+        key = file.readLine(1024).trimmed();
+    }
+    if (key.isEmpty()) return fleetUsageError(QStringLiteral("--server needs a key: KV6_API_KEY or --key-file FILE"));
+    ApiFleetStore store(options.server, key);
+    std::string error;
+    if (!store.open(error)) {
+        std::fprintf(stderr, "kv6ctl fleet: %s\n", error.c_str());
+        return 1;
+    }
+    return run(store, options);
+}
+
 }  // namespace
 
 int fleetUsageError(const QString& message) {
@@ -32,6 +70,7 @@ int runFleet(const QStringList& args) {
     const std::map<QString, std::function<int(fleet::FleetStore&, const FleetOptions&)>> subcommands = {
         {"queue", fleetQueue},   {"jobs", fleetJobs},     {"modules", fleetModules}, {"backups", fleetBackups},
         {"backup", fleetBackup}, {"cancel", fleetCancel}, {"audit", fleetAudit},     {"lockouts", fleetLockouts},
+        {"key", fleetKey},
     };
     if (args.isEmpty()) return fleetUsageError(QStringLiteral("a subcommand is needed"));
     if (args.first() == QLatin1String("--help")) {
@@ -40,8 +79,9 @@ int runFleet(const QStringList& args) {
     }
     // The store may be named before the subcommand as well as after it.
     qsizetype at = 0;
-    while (at < args.size() && args[at].startsWith(QLatin1String("--db")))
-        at += args[at] == QLatin1String("--db") ? 2 : 1;
+    while (at < args.size() && (args[at].startsWith(QLatin1String("--db")) || args[at].startsWith(QLatin1String("--server")) ||
+                                args[at].startsWith(QLatin1String("--key-file"))))
+        at += args[at].contains(QLatin1Char('=')) ? 1 : 2;
     if (at >= args.size()) return fleetUsageError(QStringLiteral("a subcommand is needed"));
     const auto found = subcommands.find(args[at]);
     if (found == subcommands.end()) return fleetUsageError(QStringLiteral("unknown subcommand '%1'").arg(args[at]));
@@ -49,6 +89,8 @@ int runFleet(const QStringList& args) {
     rest.removeAt(at);
     const FleetOptions options = parseFleetOptions(rest);
     if (!options.error.isEmpty()) return fleetUsageError(options.error);
+
+    if (!options.server.isEmpty()) return runFleetOverApi(args[at], found->second, options);
 
     const QString location = options.db.isEmpty() ? fleet::SqlFleetStore::defaultLocation() : options.db;
     fleet::SqlFleetStore store(location);
@@ -58,7 +100,8 @@ int runFleet(const QStringList& args) {
         return 2;
     }
     const bool changes = args[at] == QLatin1String("queue") || args[at] == QLatin1String("cancel") ||
-                         (args[at] == QLatin1String("lockouts") && options.clear);
+                         (args[at] == QLatin1String("lockouts") && options.clear) ||
+                         (args[at] == QLatin1String("key") && options.positional.value(0) != QLatin1String("list"));
     if (changes && store.readOnly()) {
         std::fprintf(stderr, "kv6ctl fleet: the store %s is read-only: %s needs write access to it and to its folder\n",
                      qPrintable(store.displayLocation()), qPrintable(args[at]));

@@ -2,6 +2,7 @@
 
 #include "fleet_commands.h"
 #include "io/prg_file.h"
+#include "local_user.h"
 #include "settings/settings_json.h"
 #include "text_table.h"
 
@@ -62,15 +63,16 @@ int fleetJobs(fleet::FleetStore& store, const FleetOptions& options) {
                             {"queued", j.queuedAt},
                             {"started", j.startedAt},
                             {"finished", j.finishedAt},
-                            {"result", j.result}});
+                            {"result", j.result},
+                            {"by", j.by}});
         printJson(list);
         return 0;
     }
-    TextTable table({"ID", "OBJECT", "KIND", "STATE", "ATTEMPTS", "QUEUED", "FINISHED", "RESULT"});
+    TextTable table({"ID", "OBJECT", "KIND", "STATE", "ATTEMPTS", "QUEUED", "FINISHED", "BY", "RESULT"});
     for (const auto& j : jobs)
         table.add({std::to_string(j.id), j.object, kindText(j),
                    std::string(fleet::stateName(j.state)), std::to_string(j.attempts), j.queuedAt, j.finishedAt,
-                   j.result});
+                   j.by.empty() ? "-" : j.by, j.result});
     print(table.text());
     return 0;
 }
@@ -135,7 +137,7 @@ int fleetCancel(fleet::FleetStore& store, const FleetOptions& options) {
     const auto id = idArgument(options);
     if (!id) return fleetUsageError(QStringLiteral("cancel needs one JOB id"));
     std::string why;
-    if (store.cancelJob(*id, why)) return 0;
+    if (store.cancelJob(*id, localUserName(), why)) return 0;
     std::fprintf(stderr, "kv6ctl fleet: %s\n", why.c_str());
     return 1;
 }
@@ -151,13 +153,15 @@ int fleetAudit(fleet::FleetStore& store, const FleetOptions& options) {
                             {"object", a.object},
                             {"job", a.jobId},
                             {"outcome", a.outcome},
-                            {"difference", a.difference}});
+                            {"difference", a.difference},
+                            {"by", a.by}});
         printJson(list);
         return 0;
     }
     std::string out;
     for (const auto& a : entries) {
-        out += a.at + "  object " + a.object + "  job " + std::to_string(a.jobId) + "  " + a.outcome + "\n";
+        out += a.at + "  object " + a.object + "  job " + std::to_string(a.jobId) + "  " + a.outcome +
+               (a.by.empty() ? "" : "  by " + a.by) + "\n";
         std::size_t start = 0;
         while (start < a.difference.size()) {
             const std::size_t end = a.difference.find('\n', start);

@@ -12,7 +12,8 @@ bool validObjectNumber(const QString& text) {
 }
 
 FleetOptions parseFleetOptions(const QStringList& args) {
-    static const QStringList withValue = {"--db", "--object", "--password", "--new", "--state", "--out", "--clear"};
+    static const QStringList withValue = {"--db", "--object", "--password", "--new", "--state", "--out", "--clear", "--role",
+                                        "--server", "--key-file"};
     FleetOptions o;
     for (int i = 0; i < args.size() && o.error.isEmpty(); ++i) {
         QString name = args[i];
@@ -48,6 +49,14 @@ FleetOptions parseFleetOptions(const QStringList& args) {
         } else if (name == "--clear") {
             if (value.isEmpty()) bad();
             o.clear = value;
+        } else if (name == "--server") {
+            if (!value.startsWith(QLatin1String("http://")) && !value.startsWith(QLatin1String("https://"))) bad();
+            o.server = value;
+        } else if (name == "--key-file") {
+            if (value.isEmpty()) bad();
+            o.keyFile = value;
+        } else if (name == "--role") {
+            o.role = value;
         } else if (name == "--out") {
             if (value.isEmpty()) bad();
             o.out = value;

@@ -9,12 +9,15 @@ namespace kv6::ctl {
 // The options of `kv6ctl fleet ...`; each subcommand checks which it takes.
 struct FleetOptions {
     QString db;                        // --db FILE (empty: the default store)
+    QString server;                    // --server URL: through kv6d's operator API instead
+    QString keyFile;                   // --key-file FILE: the API key (else KV6_API_KEY)
     std::optional<QString> object;     // --object NNNN
     std::optional<quint16> password;   // --password N: the object's read password
     std::optional<quint16> newPassword;  // --new N
     std::optional<QString> state;      // --state S
     QString out;                       // --out FILE.prg
     std::optional<QString> clear;      // --clear OBJECT|ADDRESS|--all
+    std::optional<QString> role;       // --role viewer|operator|admin (key add)
     bool force = false;                // --force
     bool renumber = false;             // --renumber: a write sends the file's object number
     bool passwordFromFile = false;     // --password-from-file: a write sends the .prg's read password

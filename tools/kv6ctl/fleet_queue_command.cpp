@@ -1,9 +1,9 @@
 #include <QFile>
-#include <algorithm>
 #include <cstdio>
 
+#include "fleet/queue_checks.h"
 #include "fleet_commands.h"
-#include "pages/configuration.h"
+#include "local_user.h"
 #include "settings/settings_json.h"
 
 namespace kv6::ctl {
@@ -13,51 +13,14 @@ namespace {
 // A whole settings export is some tens of kilobytes; anything far beyond is no settings file.
 constexpr qint64 kMaxSettingsBytes = 1 << 20;
 
-// The problems `kv6ctl apply` finds applying the settings onto `image`
-// (decoded as a file), or onto a configuration as the tool starts.
-std::vector<std::string> applyProblems(const std::optional<image::Image>& image, const settings::Json& document) {
-    pages::Configuration configuration;
-    configuration.document.setRemembersFields(false);
-    if (image) {
-        configuration.workspace.ReceivedImage = *image;
-        configuration.document.DecodeImage(image::DecodeSource::FileLoad);
-    }
-    return settings::applyJson(configuration.document, document);
-}
-
-// "codes.code1" of "codes.code1: invalid value ...".
-std::string problemKey(const std::string& problem) { return problem.substr(0, problem.find(": ")); }
-
-// The settings' values as `kv6ctl apply` checks them, onto the image the job
-// will most likely meet: the object's newest backup. Some values are taken
-// only where the image already holds them (a factory code shown as "????"),
-// so for an object never read a value is refused only when both a new
-// configuration and an erased module refuse it. Prints apply's problems,
-// each with its key; false when any value is refused.
+// Prints apply's problems, each with its key; false when any value is refused.
 bool settingsApply(fleet::FleetStore& store, const std::string& object, const settings::Json& document,
                    const QString& path) {
-    std::vector<std::string> problems;
-    const std::vector<fleet::BackupRecord> backups = store.backups(object);
-    if (const auto newest = backups.empty() ? std::nullopt : store.backupImage(backups.back().id)) {
-        problems = applyProblems(newest, document);
-    } else {
-        image::Image erased{};
-        erased.fill(0xFF);
-        const std::vector<std::string> onErased = applyProblems(erased, document);
-        for (const std::string& problem : applyProblems(std::nullopt, document))
-            if (std::any_of(onErased.begin(), onErased.end(),
-                            [&](const std::string& p) { return problemKey(p) == problemKey(problem); }))
-                problems.push_back(problem);
-    }
+    const std::vector<std::string> problems = fleet::settingsProblems(store, object, document);
     for (const std::string& problem : problems) std::fprintf(stderr, "kv6ctl fleet: %s\n", problem.c_str());
     if (problems.empty()) return true;
     std::fprintf(stderr, "kv6ctl fleet: %s: nothing queued\n", qPrintable(path));
     return false;
-}
-
-[[nodiscard]] bool namesObjectNumber(const settings::Json& document) {
-    const auto page = document.find("object");
-    return page != document.end() && page->is_object() && page->contains("objectNumber");
 }
 
 // A write's payload: a settings document (checked as `kv6ctl apply` checks
@@ -86,7 +49,7 @@ bool loadWritePayload(fleet::FleetStore& store, const QString& path, fleet::NewJ
                                  "--password-from-file takes a .prg\n", qPrintable(path));
             return false;
         }
-        if (job.options.renumber && !namesObjectNumber(document)) {
+        if (job.options.renumber && !fleet::namesObjectNumber(document)) {
             std::fprintf(stderr, "kv6ctl fleet: %s: --renumber, but the settings name no object.objectNumber\n",
                          qPrintable(path));
             return false;
@@ -133,24 +96,20 @@ int fleetQueue(fleet::FleetStore& store, const FleetOptions& options) {
     job.options.renumber = options.renumber;
     job.options.passwordFromFile = options.passwordFromFile;
     if (*kind == fleet::JobKind::Write && !loadWritePayload(store, options.positional[1], job)) return 2;
-    if (fleet::changesModule(*kind) && !options.password && !store.recordedPassword(job.object)) {
+    job.by = localUserName();
+    const fleet::QueueOutcome outcome = fleet::queueJob(store, job, options.password);
+    if (outcome.status == fleet::QueueOutcome::Status::NoPassword) {
         std::fprintf(stderr,
                      "kv6ctl fleet: no read password is recorded for object %s: give --password N, the module's "
                      "read password\n",
                      job.object.c_str());
         return 2;
     }
-    // An id is printed only for a job the store kept; whatever it did not keep is said with its reason.
-    if (options.password && !store.recordPassword(job.object, *options.password)) {
-        std::fprintf(stderr, "kv6ctl fleet: the password could not be recorded: %s; nothing queued\n",
-                     store.lastError().c_str());
+    if (!outcome.queued()) {
+        std::fprintf(stderr, "kv6ctl fleet: %s\n", outcome.reason.c_str());
         return 1;
     }
-    const std::int64_t id = store.queueJob(job);
-    if (id == 0) {
-        std::fprintf(stderr, "kv6ctl fleet: the job could not be stored: %s\n", store.lastError().c_str());
-        return 1;
-    }
+    const std::int64_t id = outcome.id;
     std::printf("%lld\n", static_cast<long long>(id));
     return 0;
 }

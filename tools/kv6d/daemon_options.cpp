@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <optional>
 
+#include "fleet/api/api_listen_address.h"
+
 namespace kv6::daemon {
 
 namespace {
@@ -27,6 +29,7 @@ const char* daemonUsage() {
            "            [--max-unidentified-per-address N] [--keep-backups N] [--keep-days D]\n"
            "            [--lock-timeout S] [--statement-timeout S]\n"
            "            [--idle-transaction-timeout S]\n"
+            "            [--api-listen ADDRESS:PORT] [--tls-cert FILE --tls-key FILE] [--api-plain-http]\n"
            "The programming server of a fleet of KV6 alarm transmission modules: every\n"
            "module that connects in over GPRS is identified by its object number and\n"
            "carries out the jobs queued for it with `kv6ctl fleet queue` (read, write,\n"
@@ -58,7 +61,7 @@ const char* daemonUsage() {
            "                       heartbeat was kept for a whole lease\n"
            "  --status-listen ADDRESS:PORT\n"
            "                       the health checks on one address only (the load\n"
-           "                       balancer's side; 127.0.0.1:8098 for checks from this host)\n"
+           "                       balancer's side; 127.0.0.1:8097 for checks from this host)\n"
            "  --lease S            seconds before a running job of a server that stopped\n"
            "                       may be taken by another (default 30)\n"
            "  --mismatch-limit N   password mismatches of one object number before it is\n"
@@ -96,6 +99,15 @@ const char* daemonUsage() {
            "                       A statement that runs out of time counts as a lost\n"
            "                       database: the jobs running here go back to the queue\n"
            "                       and kv6d connects again. Keep all three below --lease\n"
+           "  --api-listen ADDRESS:PORT\n"
+           "                       the operator API (HTTP, keys and roles, /healthz,\n"
+           "                       /metrics) listens here (default 127.0.0.1:8098); an\n"
+           "                       address other than loopback needs --tls-cert and\n"
+           "                       --tls-key, or --api-plain-http\n"
+           "  --tls-cert FILE      the API's certificate (PEM, with its chain): HTTPS\n"
+           "  --tls-key FILE       the certificate's private key (PEM)\n"
+           "  --api-plain-http     plain HTTP beyond loopback, on purpose (behind a TLS\n"
+           "                       proxy such as HAProxy on a private network)\n"
            "  --help               print this text and exit\n"
            "  --version            print the version and exit\n";
 }
@@ -201,6 +213,15 @@ DaemonOptions parseDaemonOptions(const QStringList& args) {
             else
                 o.error = "--proxy-from needs addresses or ADDRESS/BITS: " +
                           (problem.isEmpty() ? QStringLiteral("none given") : problem);
+        } else if (name == "--api-listen") {
+            if (!takeValue()) break;
+            o.apiListen = value;
+        } else if (name == "--tls-cert" || name == "--tls-key") {
+            if (!takeValue()) break;
+            if (value.isEmpty()) o.error = name + " needs a file";
+            (name == "--tls-cert" ? o.tlsCert : o.tlsKey) = value;
+        } else if (name == "--api-plain-http") {
+            o.apiPlainHttp = true;
         } else {
             o.error = "unknown argument '" + name + "'";
         }
@@ -217,6 +238,17 @@ DaemonOptions parseDaemonOptions(const QStringList& args) {
         const QString& second = listen == given->begin() ? *(listen + 1) : *listen;
         o.error = first + " and " + second + " both say where one port listens: give one";
     }
+    if (!o.error.isEmpty()) return o;
+    QString problem;
+    const auto api = fleet::api::ApiListenAddress::parse(o.apiListen, problem);
+    if (!api)
+        o.error = "--api-listen needs " + problem;
+    else if (o.tlsCert.isEmpty() != o.tlsKey.isEmpty())
+        o.error = QStringLiteral("--tls-cert and --tls-key go together");
+    // A key sent in clear text over a network is as good as published.
+    else if (!api->loopback() && o.tlsCert.isEmpty() && !o.apiPlainHttp)
+        o.error = QStringLiteral("--api-listen %1 is not loopback: give --tls-cert and --tls-key, "
+                                 "or --api-plain-http on purpose").arg(o.apiListen);
     return o;
 }
 

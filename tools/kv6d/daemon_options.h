@@ -24,6 +24,10 @@ struct DaemonOptions {
     fleet::SqlDialect::Timeouts timeouts{5000, 10000, 5000};
     QStringList proxyFrom;  // --proxy-from, as given
     fleet::RetentionPruner::Policy retention;
+    QString apiListen = QStringLiteral("127.0.0.1:8098");  // --api-listen ADDRESS:PORT
+    QString tlsCert;      // --tls-cert FILE
+    QString tlsKey;       // --tls-key FILE
+    bool apiPlainHttp = false;  // --api-plain-http: beyond loopback without TLS, on purpose
     bool help = false;
     bool version = false;
     QString error;  // non-empty: the arguments were not usable

@@ -13,6 +13,7 @@
 #include "fleet/sql_fleet_store.h"
 #include "fleet/status_server.h"
 #include "process/log_handler.h"
+#include "operator_api.h"
 #include "process/termination_watcher.h"
 
 namespace {
@@ -140,6 +141,14 @@ int main(int argc, char** argv) {
     };
     QObject::connect(&pruner, &kv6::fleet::RetentionPruner::passEnded, &pruner, retained);
     pruner.start();
+
+    kv6::daemon::OperatorApi api(store, server, options);
+    if (QString problem; !api.start(problem)) {
+        qCritical("cannot start the operator API on %s: %s", qPrintable(options.apiListen),
+                     qPrintable(problem));
+        return 1;
+    }
+    qInfo("operator API on %s", qPrintable(api.url()));
 
     kv6::process::TerminationWatcher watcher;
     QObject::connect(&watcher, &kv6::process::TerminationWatcher::terminationRequested, &app, [&](int signalNumber) {

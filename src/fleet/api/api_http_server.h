@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QAbstractHttpServer>
+#include <QHostAddress>
+#include <QString>
+
+#include "fleet/api/api_service.h"
+
+class QTcpServer;
+
+namespace kv6::fleet::api {
+
+// The operator API over HTTP (or HTTPS): Qt HTTP Server parses each request
+// on the server's own event loop; ApiService answers it.
+//
+// Qt's server reads a request's whole body before it hands it over, so each
+// connection has a budget: beyond kMaxUnanswered bytes without a request
+// answered it is answered 413 and closed, and a connection silent for
+// kIdleMs is closed; at most kMaxConnections are open at once.
+class ApiHttpServer final : public QAbstractHttpServer {
+    Q_OBJECT
+public:
+    static constexpr qint64 kMaxUnanswered = 1024 * 1024;
+    static constexpr int kIdleMs = 60000;
+    static constexpr int kMaxConnections = 256;
+
+    explicit ApiHttpServer(ApiService& service, QObject* parent = nullptr);
+
+    // HTTPS with this certificate and key (PEM files); false with `error`. Before listen().
+    bool useTls(const QString& certificateFile, const QString& keyFile, QString& error);
+    // False with `error` when the address cannot be taken.
+    bool listenOn(const QHostAddress& address, quint16 port, QString& error);
+    [[nodiscard]] quint16 port() const { return m_port; }
+    [[nodiscard]] bool tls() const { return m_tls; }
+
+protected:
+    bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
+    void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
+
+private:
+    // Sets the connection's budget before Qt's server reads from it.
+    void guard(QTcpSocket* socket);
+    void answered(QTcpSocket* socket);
+
+    ApiService& m_service;
+    QTcpServer* m_listener = nullptr;
+    bool m_tls = false;
+    quint16 m_port = 0;
+    int m_open = 0;
+};
+
+}  // namespace kv6::fleet::api

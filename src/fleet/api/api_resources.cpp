@@ -1,0 +1,306 @@
+// The resources of the operator API: lists paged by their key, single
+// records, jobs queued and cancelled with the checks of `kv6ctl fleet queue`.
+#include <charconv>
+
+#include "fleet/api/api_paging.h"
+#include "fleet/api/api_service.h"
+#include "fleet/api/job_request.h"
+#include "fleet/queue_checks.h"
+#include "pages/configuration.h"
+#include "settings/config_diff.h"
+
+namespace kv6::fleet::api {
+
+namespace {
+
+using settings::Json;
+
+Json jobJson(const JobRecord& j) {
+    return {{"id", j.id},
+            {"object", j.object},
+            {"kind", kindName(j.kind)},
+            {"options", optionsText(j.options)},
+            {"state", stateName(j.state)},
+            {"attempts", j.attempts},
+            {"queued", j.queuedAt},
+            {"started", j.startedAt},
+            {"finished", j.finishedAt},
+            {"result", j.result},
+            {"by", j.by},
+            {"cancelledBy", j.cancelledBy}};
+}
+
+Json moduleJson(const ModuleRecord& m) {
+    return {{"object", m.object},     {"peer", m.peer},         {"identification", m.identification},
+            {"firstSeen", m.firstSeen}, {"lastSeen", m.lastSeen}, {"connected", m.connected}};
+}
+
+Json backupJson(const BackupRecord& b) {
+    return {{"id", b.id}, {"object", b.object}, {"taken", b.takenAt}, {"source", b.source}, {"job", b.jobId}};
+}
+
+Json auditJson(const AuditRecord& a) {
+    return {{"id", a.id},           {"at", a.at}, {"object", a.object}, {"job", a.jobId}, {"outcome", a.outcome},
+            {"difference", a.difference}, {"by", a.by}};
+}
+
+std::optional<std::int64_t> idValue(const std::string& text) {
+    std::int64_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value <= 0) return std::nullopt;
+    return value;
+}
+
+std::optional<std::string> queryValue(const ApiRequest& request, const char* key) {
+    const auto found = request.query.find(key);
+    if (found == request.query.end()) return std::nullopt;
+    return found->second;
+}
+
+// One page of `items` (ordered by `key`) as {"items": [...], "next": CURSOR|null}.
+template <class Record, class KeyOf, class ToJson>
+ApiResponse paged(const ApiRequest& request, const std::vector<Record>& items, KeyOf keyOf, ToJson toJson) {
+    std::string error;
+    const auto page = Page::fromQuery(request.query, error);
+    if (!page) return errorResponse(400, error);
+    Json list = Json::array();
+    std::optional<std::string> last;
+    bool more = false;
+    for (const Record& item : items) {
+        const std::string key = keyOf(item);
+        if (page->after && key <= *page->after) continue;
+        if (list.size() == page->limit) {
+            more = true;
+            break;
+        }
+        list.push_back(toJson(item));
+        last = key;
+    }
+    Json body = {{"items", std::move(list)}, {"next", nullptr}};
+    if (more && last) body["next"] = encodeCursor(*last);
+    return jsonResponse(200, body);
+}
+
+std::string jobKey(const JobRecord& j) { return numberKey(j.id); }
+
+}  // namespace
+
+ApiResponse ApiService::listModules(const ApiRequest& request) {
+    bool connectedOnly = false;
+    if (const auto connected = queryValue(request, "connected")) {
+        if (*connected == "true" || *connected == "1") connectedOnly = true;
+        else if (*connected != "false" && *connected != "0")
+            return errorResponse(400, "connected: true or false is needed");
+    }
+    std::vector<ModuleRecord> modules = m_store.modules(connectedOnly);
+    if (const auto q = queryValue(request, "q")) {
+        if (q->size() > 4) return errorResponse(400, "q: a part of an object number (up to four characters) is needed");
+        std::erase_if(modules, [&](const ModuleRecord& m) { return m.object.find(*q) == std::string::npos; });
+    }
+    return paged(request, modules, [](const ModuleRecord& m) { return m.object; }, moduleJson);
+}
+
+ApiResponse ApiService::oneModule(const std::string& object) {
+    if (!validObjectNumber(object)) return errorResponse(400, "object: one to four letters or digits are needed");
+    const std::vector<ModuleRecord> modules = m_store.modules(false);
+    const auto found = std::find_if(modules.begin(), modules.end(), [&](const auto& m) { return m.object == object; });
+    if (found == modules.end()) return errorResponse(404, "object: no module " + object + " ever called");
+    Json body = moduleJson(*found);
+    const std::vector<BackupRecord> backups = m_store.backups(object);
+    body["lastBackup"] = backups.empty() ? Json(nullptr) : backupJson(backups.back());
+    const std::vector<JobRecord> jobs = m_store.jobs(object, std::nullopt);
+    body["lastJob"] = jobs.empty() ? Json(nullptr) : jobJson(jobs.back());
+    // Whether one is recorded; the password itself never leaves the store.
+    body["password"] = m_store.recordedPassword(object) ? "recorded" : "none";
+    return jsonResponse(200, body);
+}
+
+ApiResponse ApiService::listJobs(const ApiRequest& request) {
+    const auto object = queryValue(request, "object");
+    if (object && !validObjectNumber(*object)) return errorResponse(400, "object: one to four letters or digits are needed");
+    std::optional<JobState> state;
+    if (const auto name = queryValue(request, "state")) {
+        state = stateFromName(*name);
+        if (!state) return errorResponse(400, "state: queued, running, done, failed or cancelled is needed");
+    }
+    return paged(request, m_store.jobs(object, state), jobKey, jobJson);
+}
+
+ApiResponse ApiService::oneJob(const std::string& id) {
+    const auto value = idValue(id);
+    if (!value) return errorResponse(400, "id: a job's number is needed");
+    for (const JobRecord& job : m_store.jobs(std::nullopt, std::nullopt))
+        if (job.id == *value) return jsonResponse(200, jobJson(job));
+    return errorResponse(404, "id: no job " + id);
+}
+
+ApiResponse ApiService::queueJob(const ApiRequest& request, const Caller& caller) {
+    std::string error;
+    auto parsed = JobRequest::parse(request.body, error);
+    if (!parsed) return errorResponse(400, error);
+    NewJob& job = parsed->job;
+    if (!allows(caller.role, Action::QueueJob, job.kind))
+        return forbidden(request, caller, "queue " + std::string(kindName(job.kind)) + " jobs");
+    if (parsed->settings) {
+        if (job.options.renumber && !namesObjectNumber(*parsed->settings))
+            return errorResponse(400, "renumber: the settings name no object.objectNumber");
+        const std::vector<std::string> problems = settingsProblems(m_store, job.object, *parsed->settings);
+        if (!problems.empty()) {
+            Json body = {{"error", "settings." + problems.front()}, {"problems", Json::array()}};
+            for (const std::string& problem : problems) body["problems"].push_back("settings." + problem);
+            return jsonResponse(400, body);
+        }
+    }
+    job.by = caller.name;
+    const QueueOutcome outcome = fleet::queueJob(m_store, job, parsed->password);
+    if (outcome.status == QueueOutcome::Status::NoPassword)
+        return errorResponse(409, "password: no read password is recorded for object " + job.object +
+                                      ": give \"password\", the module's read password");
+    if (!outcome.queued()) return errorResponse(503, outcome.reason);
+    log("api: key '" + caller.name + "' queued job " + std::to_string(outcome.id) + " (" +
+        std::string(kindName(job.kind)) + ") for object " + job.object + " from " + request.peer);
+    for (const JobRecord& record : m_store.jobs(job.object, std::nullopt))
+        if (record.id == outcome.id) return jsonResponse(201, jobJson(record));
+    return jsonResponse(201, Json{{"id", outcome.id}});
+}
+
+ApiResponse ApiService::cancelJob(const ApiRequest& request, const Caller& caller, const std::string& id) {
+    const auto value = idValue(id);
+    if (!value) return errorResponse(400, "id: a job's number is needed");
+    std::string why;
+    if (m_store.cancelJob(*value, caller.name, why)) {
+        log("api: key '" + caller.name + "' cancelled job " + id + " from " + request.peer);
+        return oneJob(id);
+    }
+    if (why.rfind("no job", 0) == 0) return errorResponse(404, "id: " + why);
+    if (why.rfind("job ", 0) == 0) return errorResponse(409, "id: " + why);
+    return errorResponse(503, why);
+}
+
+ApiResponse ApiService::listBackups(const ApiRequest& request) {
+    const auto object = queryValue(request, "object");
+    if (!object || !validObjectNumber(*object))
+        return errorResponse(400, "object: one to four letters or digits are needed");
+    return paged(request, m_store.backups(*object), [](const BackupRecord& b) { return numberKey(b.id); }, backupJson);
+}
+
+ApiResponse ApiService::backup(const std::string& id, const std::string& part) {
+    const auto value = idValue(id);
+    if (!value) return errorResponse(400, "id: a backup's number is needed");
+    if (!part.empty() && part != "settings" && part != "journal")
+        return errorResponse(404, "no such resource: backups/" + id + "/" + part.substr(0, 64));
+    const auto image = m_store.backupImage(*value);
+    if (!image) return errorResponse(404, "id: no backup " + id);
+    if (part.empty()) return {200, "application/octet-stream", std::string(image->begin(), image->end())};
+    if (part == "journal") {
+        Json rows = Json::array();
+        for (const journal::JournalRow& row : m_store.journal(*value))
+            rows.push_back({{"time", row.time},
+                            {"code", row.code},
+                            {"description", row.description},
+                            {"partition", row.partition},
+                            {"zone", row.zone}});
+        return jsonResponse(200, Json{{"items", std::move(rows)}});
+    }
+    pages::Configuration configuration;
+    configuration.workspace.ReceivedImage = *image;
+    configuration.document.DecodeImage(image::DecodeSource::FileLoad);
+    return jsonResponse(200, settings::exportDocument(configuration.document));
+}
+
+ApiResponse ApiService::diff(const ApiRequest& request) {
+    std::optional<image::Image> images[2];
+    const char* keys[2] = {"from", "to"};
+    for (int i = 0; i < 2; ++i) {
+        const auto text = queryValue(request, keys[i]);
+        const auto id = text ? idValue(*text) : std::nullopt;
+        if (!id) return errorResponse(400, std::string(keys[i]) + ": a backup's number is needed");
+        images[i] = m_store.backupImage(*id);
+        if (!images[i]) return errorResponse(404, std::string(keys[i]) + ": no backup " + *text);
+    }
+    const settings::ConfigDiff difference = settings::diffImages(*images[0], *images[1]);
+    Json list = Json::array();
+    for (const auto& f : difference.fields) list.push_back({{"key", f.key}, {"a", f.before}, {"b", f.after}});
+    for (const auto& r : difference.otherBytes) list.push_back({{"bytes", {r.first, r.last}}});
+    return jsonResponse(200, Json{{"items", std::move(list)}});
+}
+
+ApiResponse ApiService::listAudit(const ApiRequest& request) {
+    const auto object = queryValue(request, "object");
+    if (object && !validObjectNumber(*object)) return errorResponse(400, "object: one to four letters or digits are needed");
+    std::vector<AuditRecord> entries = m_store.audit(object);
+    if (const auto by = queryValue(request, "by"))
+        std::erase_if(entries, [&](const AuditRecord& a) { return a.by != *by; });
+    if (const auto since = queryValue(request, "since")) {
+        // A time as the store writes it, or its first part: "2026-12-08", "2026-12-08T05:00".
+        const bool valid = since->size() >= 4 && since->size() <= 20 &&
+                           since->find_first_not_of("0123456789-T:Z") == std::string::npos;
+        if (!valid) return errorResponse(400, "since: a UTC time YYYY-MM-DD[THH:MM:SSZ] is needed");
+        std::erase_if(entries, [&](const AuditRecord& a) { return a.at < *since; });
+    }
+    return paged(request, entries, [](const AuditRecord& a) { return numberKey(a.id); }, auditJson);
+}
+
+ApiResponse ApiService::listKeys() {
+    Json list = Json::array();
+    for (const ApiKeyRecord& k : m_store.apiKeys())
+        list.push_back({{"name", k.name}, {"role", k.role}, {"created", k.created}, {"revoked", k.revoked}});
+    return jsonResponse(200, Json{{"items", std::move(list)}});
+}
+
+ApiResponse ApiService::addKey(const ApiRequest& request, const Caller& caller) {
+    const Json body = Json::parse(request.body, nullptr, false);
+    if (body.is_discarded() || !body.is_object()) return errorResponse(400, "the body is no JSON object");
+    for (const auto& item : body.items())
+        if (item.key() != "name" && item.key() != "role")
+            return errorResponse(400, "unknown key '" + item.key().substr(0, 64) + "'");
+    const auto name = body.find("name");
+    if (name == body.end() || !name->is_string() || !validKeyName(name->get_ref<const std::string&>()))
+        return errorResponse(400, "name: 1..64 letters, digits, '.', '_', '@' or '-' are needed");
+    const auto role = body.find("role");
+    if (role == body.end() || !role->is_string() || !roleFromName(role->get_ref<const std::string&>()))
+        return errorResponse(400, "role: viewer, operator or admin is needed");
+    const std::string key = m_hooks.newKey();
+    if (!m_store.addApiKey(name->get<std::string>(), role->get<std::string>(), m_hooks.sha256Hex(key)))
+        return errorResponse(409, "name: " + m_store.lastError());
+    log("api: key '" + caller.name + "' added key '" + name->get<std::string>() + "' (" + role->get<std::string>() +
+        ") from " + request.peer);
+    return jsonResponse(201, Json{{"name", *name}, {"role", *role}, {"key", key}});
+}
+
+ApiResponse ApiService::revokeKey(const ApiRequest& request, const Caller& caller, const std::string& name) {
+    const int revoked = m_store.revokeApiKey(name);
+    if (revoked < 0) return errorResponse(503, "the store could not be changed: " + m_store.lastError());
+    if (revoked == 0) return errorResponse(404, "name: no good key named " + name.substr(0, 64));
+    log("api: key '" + caller.name + "' revoked key '" + name + "' from " + request.peer);
+    return jsonResponse(200, Json{{"name", name}, {"revoked", true}});
+}
+
+ApiResponse ApiService::metrics() {
+    std::string text;
+    text += "# HELP kv6_jobs Jobs in the store, by state.\n# TYPE kv6_jobs gauge\n";
+    int writesDone = 0;
+    int writesFailed = 0;
+    for (const JobState state : {JobState::Queued, JobState::Running, JobState::Done, JobState::Failed,
+                                 JobState::Cancelled}) {
+        const std::vector<JobRecord> jobs = m_store.jobs(std::nullopt, state);
+        text += "kv6_jobs{state=\"" + std::string(stateName(state)) + "\"} " + std::to_string(jobs.size()) + "\n";
+        for (const JobRecord& job : jobs) {
+            if (job.kind != JobKind::Write) continue;
+            if (state == JobState::Done) ++writesDone;
+            if (state == JobState::Failed) ++writesFailed;
+        }
+    }
+    text += "# HELP kv6_write_jobs Write jobs that ended, by outcome: verified (read back and equal) or failed.\n"
+            "# TYPE kv6_write_jobs gauge\n";
+    text += "kv6_write_jobs{outcome=\"verified\"} " + std::to_string(writesDone) + "\n";
+    text += "kv6_write_jobs{outcome=\"failed\"} " + std::to_string(writesFailed) + "\n";
+    text += "# HELP kv6_api_refusals_total API requests refused: 401 no or unknown key, 403 beyond the key's role.\n"
+            "# TYPE kv6_api_refusals_total counter\n";
+    text += "kv6_api_refusals_total{status=\"401\"} " + std::to_string(m_unauthorized) + "\n";
+    text += "kv6_api_refusals_total{status=\"403\"} " + std::to_string(m_forbidden) + "\n";
+    if (m_hooks.metrics) text += m_hooks.metrics();
+    return {200, "text/plain; version=0.0.4", text};
+}
+
+}  // namespace kv6::fleet::api

@@ -1,0 +1,201 @@
+#include "api_fleet_store.h"
+
+#include <QEventLoop>
+#include <QNetworkReply>
+#include <QTimer>
+#include <QUrlQuery>
+
+namespace kv6::ctl {
+
+namespace {
+
+using settings::Json;
+
+constexpr int kTimeoutMs = 30000;
+
+std::string text(const Json& json, const char* key) {
+    const auto found = json.find(key);
+    return found != json.end() && found->is_string() ? found->get<std::string>() : std::string();
+}
+
+std::int64_t number(const Json& json, const char* key) {
+    const auto found = json.find(key);
+    return found != json.end() && found->is_number_integer() ? found->get<std::int64_t>() : 0;
+}
+
+QString encoded(const std::string& value) { return QString::fromUtf8(QUrl::toPercentEncoding(QString::fromStdString(value))); }
+
+}  // namespace
+
+ApiFleetStore::ApiFleetStore(const QString& url, const QByteArray& key) : m_url(url), m_key(key) {
+    while (m_url.endsWith(QLatin1Char('/'))) m_url.chop(1);
+}
+
+ApiFleetStore::Answer ApiFleetStore::send(const QByteArray& method, const QString& path, const QByteArray& body) {
+    QNetworkRequest request(QUrl(m_url + path));
+    request.setRawHeader("Authorization", "Bearer " + m_key);
+    if (!body.isEmpty()) request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/json"));
+    request.setTransferTimeout(kTimeoutMs);
+    QNetworkReply* reply = m_network.sendCustomRequest(request, method, body);
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+    Answer answer;
+    answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    answer.body = reply->readAll();
+    if (answer.status == 0) {
+        answer.error = "cannot reach " + m_url.toStdString() + ": " + reply->errorString().toStdString();
+    } else if (answer.status >= 400) {
+        const Json json = Json::parse(answer.body.constData(), answer.body.constData() + answer.body.size(), nullptr,
+                                      false);
+        answer.error = json.is_object() ? text(json, "error") : std::string();
+        if (answer.error.empty()) answer.error = "the server answered " + std::to_string(answer.status);
+    }
+    reply->deleteLater();
+    if (!answer.error.empty()) m_lastError = answer.error;
+    return answer;
+}
+
+std::optional<std::vector<Json>> ApiFleetStore::list(const QString& path) {
+    std::vector<Json> items;
+    std::string cursor;
+    do {
+        QString page = path + (path.contains(QLatin1Char('?')) ? "&" : "?") + "limit=1000";
+        if (!cursor.empty()) page += "&cursor=" + encoded(cursor);
+        const Answer answer = send("GET", page);
+        if (answer.status != 200) return std::nullopt;
+        const Json json = Json::parse(answer.body.constData(), answer.body.constData() + answer.body.size(), nullptr,
+                                      false);
+        if (!json.is_object() || !json.contains("items") || !json["items"].is_array()) {
+            m_lastError = "the server's answer is no list";
+            return std::nullopt;
+        }
+        for (const Json& item : json["items"]) items.push_back(item);
+        cursor = text(json, "next");
+    } while (!cursor.empty());
+    return items;
+}
+
+bool ApiFleetStore::open(std::string& error) {
+    // The key is checked once, before any command runs.
+    const Answer answer = send("GET", QStringLiteral("/api/v1/jobs?limit=1"));
+    if (answer.status == 200) return true;
+    error = answer.error;
+    return false;
+}
+
+std::int64_t ApiFleetStore::queueJob(const fleet::NewJob& job) {
+    Json body = {{"object", job.object}, {"kind", fleet::kindName(job.kind)}};
+    if (m_password) body["password"] = *m_password;
+    if (job.kind == fleet::JobKind::Password) body["newPassword"] = job.newPassword;
+    if (job.kind == fleet::JobKind::Reset) body["force"] = job.force;
+    if (job.kind == fleet::JobKind::Write) {
+        if (job.options.renumber) body["renumber"] = true;
+        if (job.options.passwordFromFile) body["passwordFromFile"] = true;
+        const QByteArray payload(reinterpret_cast<const char*>(job.payload.data()),
+                                 static_cast<qsizetype>(job.payload.size()));
+        if (job.format == fleet::WriteFormat::Prg)
+            body["prg"] = payload.toBase64().toStdString();
+        else
+            body["settings"] = Json::parse(payload.constData(), payload.constData() + payload.size(), nullptr, false);
+    }
+    m_password.reset();
+    const Answer answer = send("POST", QStringLiteral("/api/v1/jobs"), QByteArray::fromStdString(body.dump()));
+    if (answer.status != 201) return 0;
+    const Json json = Json::parse(answer.body.constData(), answer.body.constData() + answer.body.size(), nullptr, false);
+    return json.is_object() ? number(json, "id") : 0;
+}
+
+bool ApiFleetStore::cancelJob(std::int64_t id, const std::string&, std::string& why) {
+    const Answer answer = send("DELETE", QStringLiteral("/api/v1/jobs/%1").arg(id));
+    if (answer.status == 200) return true;
+    // "id: job 5 is running, not queued": the store's own words after the key.
+    why = answer.error.rfind("id: ", 0) == 0 ? answer.error.substr(4) : answer.error;
+    return false;
+}
+
+std::vector<fleet::JobRecord> ApiFleetStore::jobs(const std::optional<std::string>& object,
+                                                  const std::optional<fleet::JobState>& state) {
+    QUrlQuery query;
+    if (object) query.addQueryItem("object", encoded(*object));
+    if (state) query.addQueryItem("state", QString::fromUtf8(fleet::stateName(*state)));
+    std::vector<fleet::JobRecord> records;
+    for (const Json& j : list("/api/v1/jobs?" + query.toString(QUrl::FullyEncoded)).value_or(std::vector<Json>())) {
+        fleet::JobRecord r;
+        r.id = number(j, "id");
+        r.object = text(j, "object");
+        r.kind = fleet::kindFromName(text(j, "kind")).value_or(fleet::JobKind::Read);
+        r.state = fleet::stateFromName(text(j, "state")).value_or(fleet::JobState::Failed);
+        r.attempts = static_cast<int>(number(j, "attempts"));
+        const std::string options = text(j, "options");
+        r.options.renumber = options.find("--renumber") != std::string::npos;
+        r.options.passwordFromFile = options.find("--password-from-file") != std::string::npos;
+        r.queuedAt = text(j, "queued");
+        r.startedAt = text(j, "started");
+        r.finishedAt = text(j, "finished");
+        r.result = text(j, "result");
+        r.by = text(j, "by");
+        r.cancelledBy = text(j, "cancelledBy");
+        records.push_back(std::move(r));
+    }
+    return records;
+}
+
+bool ApiFleetStore::recordPassword(const std::string&, std::uint16_t password) {
+    m_password = password;
+    return true;
+}
+
+std::optional<std::uint16_t> ApiFleetStore::recordedPassword(const std::string& object) {
+    const Answer answer = send("GET", "/api/v1/modules/" + encoded(object));
+    // An object never seen may still have one: the server decides when the job is queued.
+    if (answer.status != 200) return std::uint16_t{0};
+    const Json json = Json::parse(answer.body.constData(), answer.body.constData() + answer.body.size(), nullptr, false);
+    if (json.is_object() && text(json, "password") == "none") return std::nullopt;
+    return std::uint16_t{0};  // recorded: the API does not say which
+}
+
+std::vector<fleet::ModuleRecord> ApiFleetStore::modules(bool connectedOnly) {
+    std::vector<fleet::ModuleRecord> records;
+    const QString path = connectedOnly ? QStringLiteral("/api/v1/modules?connected=true") : QStringLiteral("/api/v1/modules");
+    for (const Json& m : list(path).value_or(std::vector<Json>())) {
+        const auto connected = m.find("connected");
+        records.push_back({text(m, "object"), text(m, "peer"), text(m, "identification"), text(m, "firstSeen"),
+                           text(m, "lastSeen"), connected != m.end() && connected->is_boolean() && connected->get<bool>()});
+    }
+    return records;
+}
+
+std::vector<fleet::BackupRecord> ApiFleetStore::backups(const std::string& object) {
+    std::vector<fleet::BackupRecord> records;
+    for (const Json& b : list("/api/v1/backups?object=" + encoded(object)).value_or(std::vector<Json>()))
+        records.push_back({number(b, "id"), text(b, "object"), text(b, "taken"), text(b, "source"), number(b, "job")});
+    return records;
+}
+
+std::optional<image::Image> ApiFleetStore::backupImage(std::int64_t id) {
+    const Answer answer = send("GET", QStringLiteral("/api/v1/backups/%1").arg(id));
+    if (answer.status != 200 || answer.body.size() != static_cast<qsizetype>(image::kImageSize)) return std::nullopt;
+    image::Image image{};
+    std::copy(answer.body.begin(), answer.body.end(), image.begin());
+    return image;
+}
+
+std::vector<journal::JournalRow> ApiFleetStore::journal(std::int64_t backupId) {
+    std::vector<journal::JournalRow> rows;
+    for (const Json& r : list(QStringLiteral("/api/v1/backups/%1/journal").arg(backupId)).value_or(std::vector<Json>()))
+        rows.push_back({text(r, "time"), text(r, "code"), text(r, "description"),
+                        static_cast<int>(number(r, "partition")), static_cast<int>(number(r, "zone"))});
+    return rows;
+}
+
+std::vector<fleet::AuditRecord> ApiFleetStore::audit(const std::optional<std::string>& object) {
+    std::vector<fleet::AuditRecord> records;
+    const QString path = object ? "/api/v1/audit?object=" + encoded(*object) : QStringLiteral("/api/v1/audit");
+    for (const Json& a : list(path).value_or(std::vector<Json>()))
+        records.push_back({number(a, "id"), text(a, "at"), text(a, "object"), number(a, "job"), text(a, "difference"),
+                           text(a, "outcome"), text(a, "by")});
+    return records;
+}
+
+}  // namespace kv6::ctl
