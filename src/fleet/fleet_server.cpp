@@ -242,6 +242,7 @@ void FleetServer::startNext(int id) {
     if (!job) return;
     log(QStringLiteral("object %1 job %2 %3 started").arg(q(job->object)).arg(job->id).arg(q(std::string(kindName(job->kind)))));
     m_withJob.insert(id);  // before the start, which may end the job at once
+    c.jobStartedMs = monotonicMs();
     runner.start(std::move(*job));
 }
 

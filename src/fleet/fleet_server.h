@@ -11,6 +11,7 @@
 #include <span>
 
 #include "fleet/accept_loop.h"
+#include "fleet/duration_histogram.h"
 #include "fleet/fleet_store.h"
 #include "fleet/job_runner.h"
 #include "fleet/lease_fence.h"
@@ -97,6 +98,7 @@ public:
         long long passwordMismatches = 0;  // a module's read password differed from the recorded one
         long long refusedLockedOut = 0;    // connections refused while their object or address was locked out
         long long storeFailures = 0;       // changes the store did not keep
+        std::map<std::string, DurationHistogram> jobSeconds;  // claim to end, by the job's kind
     };
     [[nodiscard]] const Counters& counters() const { return m_counters; }
 

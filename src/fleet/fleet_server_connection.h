@@ -83,6 +83,7 @@ public:
     std::string tallyKey;
     QByteArray proxyBytes;
     std::string identification;
+    std::int64_t jobStartedMs = 0;  // the server's monotonic clock when its job was claimed
     JobRunner runner;
 };
 

@@ -103,6 +103,8 @@ void FleetServer::proofEnded(Connection& c, Proof proof) {
 
 void FleetServer::jobEnded(Connection& connection, const FleetJob& job, const JobOutcome& outcome) {
     m_withJob.erase(connection.id);
+    m_counters.jobSeconds[std::string(kindName(job.kind))].observe(
+        static_cast<double>(monotonicMs() - connection.jobStartedMs) / 1000.0);
     if (outcome.end == JobEnd::LeaseLost) {
         // Nothing of it is this server's to store now; it joins again, and
         // its reconnection gives back whatever is still its own.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -7,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "fleet/duration_histogram.h"
 #include "fleet/fleet_job.h"
 #include "image/image.h"
 #include "pages/journal/journal_model.h"
@@ -56,6 +58,38 @@ struct AuditRecord {
     // when it did not; an attempt cut short stays "sent".
     std::string outcome;
     std::string by;  // who queued the job
+};
+
+// Pages of the lists, each in the order of its key (a module's object
+// number, a job's or an audit line's id): at most `limit` records whose key
+// comes after `after`. Records added or removed between two pages make no
+// duplicate and no gap.
+struct ModuleQuery {
+    bool connectedOnly = false;
+    std::string contains;  // a part of the object number; empty: any
+    std::string object;    // exactly this one; empty: any
+    std::string after;     // the last object number already seen
+    std::size_t limit = 100;
+};
+struct JobQuery {
+    std::optional<std::string> object;
+    std::optional<JobState> state;
+    std::int64_t id = 0;     // exactly this one; 0: any
+    std::int64_t after = 0;  // the last id already seen
+    std::size_t limit = 100;
+};
+struct AuditQuery {
+    std::optional<std::string> object;
+    std::optional<std::string> by;
+    std::string since;  // lines at or after this UTC time (or its first part); empty: all
+    std::int64_t after = 0;
+    std::size_t limit = 100;
+};
+// How many jobs of one kind are in one state.
+struct JobTally {
+    JobState state = JobState::Queued;
+    JobKind kind = JobKind::Read;
+    long long count = 0;
 };
 
 // An operator's key for the HTTP API. The key itself is never kept, only its SHA-256.
@@ -160,6 +194,16 @@ public:
     [[nodiscard]] virtual std::vector<journal::JournalRow> journal(std::int64_t backupId) = 0;
     [[nodiscard]] virtual bool addAudit(const std::string& object, std::int64_t jobId, const std::string& difference) = 0;
     [[nodiscard]] virtual std::vector<AuditRecord> audit(const std::optional<std::string>& object) = 0;
+
+    // --- pages, for clients that page through a fleet of any size; none
+    // when the store failed. A store may leave them to these, which page
+    // through its whole lists. ---
+    [[nodiscard]] virtual std::optional<std::vector<ModuleRecord>> modulesPage(const ModuleQuery& query);
+    [[nodiscard]] virtual std::optional<std::vector<JobRecord>> jobsPage(const JobQuery& query);
+    [[nodiscard]] virtual std::optional<std::vector<AuditRecord>> auditPage(const AuditQuery& query);
+    [[nodiscard]] virtual std::optional<std::vector<JobTally>> jobTallies();
+    // How long this store's statements took, where it times them.
+    [[nodiscard]] virtual const DurationHistogram* statementTimes() const { return nullptr; }
 
     // --- password back-off, shared by every server of the store ---
     // One password mismatch more for the subject; the count starts again when

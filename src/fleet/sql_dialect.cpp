@@ -46,6 +46,10 @@ QString SqlDialect::claimLock() const {
     return m_kind == Kind::Postgres ? QStringLiteral(" FOR UPDATE SKIP LOCKED") : QString();
 }
 
+QString SqlDialect::holds(const QString& column) const {
+    return (m_kind == Kind::Postgres ? QStringLiteral("strpos(%1, ?) > 0") : QStringLiteral("instr(%1, ?) > 0")).arg(column);
+}
+
 QString SqlDialect::integrityCheck() const {
     return m_kind == Kind::Sqlite ? QStringLiteral("PRAGMA integrity_check") : QStringLiteral("SELECT 'ok'");
 }

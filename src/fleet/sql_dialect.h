@@ -37,6 +37,8 @@ public:
     [[nodiscard]] QString schema(QString statement) const;
     // Appended to the SELECT that picks a job to claim.
     [[nodiscard]] QString claimLock() const;
+    // True where the column's text holds the next placeholder's text.
+    [[nodiscard]] QString holds(const QString& column) const;
     // The statement that checks the database's own consistency; its first
     // column is "ok" when sound.
     [[nodiscard]] QString integrityCheck() const;

@@ -65,6 +65,11 @@ public:
     [[nodiscard]] bool clearConnected() override;
     [[nodiscard]] std::vector<ModuleRecord> modules(bool connectedOnly) override;
 
+    [[nodiscard]] std::optional<std::vector<ModuleRecord>> modulesPage(const ModuleQuery& query) override;
+    [[nodiscard]] std::optional<std::vector<JobRecord>> jobsPage(const JobQuery& query) override;
+    [[nodiscard]] std::optional<std::vector<AuditRecord>> auditPage(const AuditQuery& query) override;
+    [[nodiscard]] std::optional<std::vector<JobTally>> jobTallies() override;
+    [[nodiscard]] const DurationHistogram* statementTimes() const override { return &m_statementTimes; }
     [[nodiscard]] std::int64_t addBackup(const std::string& object, std::int64_t jobId, const std::string& source,
                                          const image::Image& image,
                                          const std::vector<journal::JournalRow>& journal) override;
@@ -174,6 +179,7 @@ private:
     bool m_readOnly = false;
     bool m_schemaNewer = false;
     std::unique_ptr<SqlFileLock> m_lock;
+    DurationHistogram m_statementTimes;
 };
 
 }  // namespace kv6::fleet

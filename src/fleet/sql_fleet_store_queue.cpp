@@ -224,16 +224,51 @@ std::vector<std::string> SqlFleetStore::objectsWithQueuedJobs() {
 
 std::vector<JobRecord> SqlFleetStore::jobs(const std::optional<std::string>& object,
                                            const std::optional<JobState>& state) {
-    QSqlQuery query(m_db);
-    std::vector<JobRecord> records;
-    const QString sql = QStringLiteral(
+    JobQuery query;
+    query.object = object;
+    query.state = state;
+    query.limit = std::numeric_limits<std::size_t>::max();
+    return jobsPage(query).value_or(std::vector<JobRecord>{});
+}
+
+std::optional<std::vector<JobRecord>> SqlFleetStore::jobsPage(const JobQuery& q) {
+    QString sql = QStringLiteral(
         "SELECT id, object, kind, state, attempts, queued_at, started_at, finished_at, result, renumber, "
-        "password_from_file, queued_by, cancelled_by FROM jobs WHERE (? = '' OR object = ?) AND (? = '' OR state = ?) ORDER BY id");
-    const QString o = object ? qText(*object) : QString(QLatin1String(""));
-    const QString st = state ? qText(stateName(*state)) : QString(QLatin1String(""));
-    if (run(query, sql, {o, o, st, st}))
-        while (query.next()) records.push_back(jobRecordOf(query));
+        "password_from_file, queued_by, cancelled_by FROM jobs WHERE id > ?");
+    QVariantList values{qlonglong{q.after}};
+    if (q.object) {
+        sql += QStringLiteral(" AND object = ?");
+        values << qText(*q.object);
+    }
+    if (q.state) {
+        sql += QStringLiteral(" AND state = ?");
+        values << qText(stateName(*q.state));
+    }
+    if (q.id != 0) {
+        sql += QStringLiteral(" AND id = ?");
+        values << qlonglong{q.id};
+    }
+    sql += QStringLiteral(" ORDER BY id") + limitClause(q.limit, values);
+    QSqlQuery query(m_db);
+    if (!run(query, sql, values)) return std::nullopt;
+    std::vector<JobRecord> records;
+    while (query.next()) records.push_back(jobRecordOf(query));
+    if (!finished(query, sql)) return std::nullopt;
     return records;
+}
+
+std::optional<std::vector<JobTally>> SqlFleetStore::jobTallies() {
+    const QString sql = QStringLiteral("SELECT state, kind, count(*) FROM jobs GROUP BY state, kind");
+    QSqlQuery query(m_db);
+    if (!run(query, sql)) return std::nullopt;
+    std::vector<JobTally> tallies;
+    while (query.next()) {
+        const auto state = stateFromName(stdText(query.value(0)));
+        const auto kind = kindFromName(stdText(query.value(1)));
+        if (state && kind) tallies.push_back({*state, *kind, query.value(2).toLongLong()});
+    }
+    if (!finished(query, sql)) return std::nullopt;
+    return tallies;
 }
 
 }  // namespace kv6::fleet

@@ -4,6 +4,7 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <limits>
 
 #include "fleet/sql_store_text.h"
 
@@ -59,15 +60,33 @@ bool SqlFleetStore::clearConnected() {
 }
 
 std::vector<ModuleRecord> SqlFleetStore::modules(bool connectedOnly) {
+    ModuleQuery query;
+    query.connectedOnly = connectedOnly;
+    query.limit = std::numeric_limits<std::size_t>::max();
+    return modulesPage(query).value_or(std::vector<ModuleRecord>{});
+}
+
+std::optional<std::vector<ModuleRecord>> SqlFleetStore::modulesPage(const ModuleQuery& q) {
+    QString sql = QStringLiteral("SELECT object, peer, identification, first_seen, last_seen, connected FROM modules "
+                                 "WHERE object > ?");
+    QVariantList values{qText(q.after)};
+    if (q.connectedOnly) sql += QStringLiteral(" AND connected = 1");
+    if (!q.object.empty()) {
+        sql += QStringLiteral(" AND object = ?");
+        values << qText(q.object);
+    }
+    if (!q.contains.empty()) {
+        sql += QStringLiteral(" AND ") + m_dialect.holds(QStringLiteral("object"));
+        values << qText(q.contains);
+    }
+    sql += QStringLiteral(" ORDER BY object") + limitClause(q.limit, values);
     QSqlQuery query(m_db);
+    if (!run(query, sql, values)) return std::nullopt;
     std::vector<ModuleRecord> records;
-    if (run(query,
-            QStringLiteral("SELECT object, peer, identification, first_seen, last_seen, connected FROM modules "
-                           "WHERE (? = 0 OR connected = 1) ORDER BY object"),
-            {connectedOnly ? 1 : 0}))
-        while (query.next())
-            records.push_back({stdText(query.value(0)), stdText(query.value(1)), stdText(query.value(2)), stdText(query.value(3)),
-                               stdText(query.value(4)), query.value(5).toInt() != 0});
+    while (query.next())
+        records.push_back({stdText(query.value(0)), stdText(query.value(1)), stdText(query.value(2)),
+                           stdText(query.value(3)), stdText(query.value(4)), query.value(5).toInt() != 0});
+    if (!finished(query, sql)) return std::nullopt;
     return records;
 }
 
@@ -142,24 +161,44 @@ std::vector<journal::JournalRow> SqlFleetStore::journal(std::int64_t backupId) {
 }
 
 bool SqlFleetStore::addAudit(const std::string& object, std::int64_t jobId, const std::string& difference) {
-    return runKept(QStringLiteral("INSERT INTO audit (at, object, job_id, difference, outcome) VALUES (?, ?, ?, ?, 'sent')"),
-                   {now(), qText(object), qlonglong{jobId}, qText(difference)})
+    // Who queued the job stays with the line: jobs that ended are deleted in time, the audit is not.
+    return runKept(QStringLiteral("INSERT INTO audit (at, object, job_id, difference, outcome, queued_by) VALUES "
+                                  "(?, ?, ?, ?, 'sent', COALESCE((SELECT queued_by FROM jobs WHERE id = ?), ''))"),
+                   {now(), qText(object), qlonglong{jobId}, qText(difference), qlonglong{jobId}})
         .ok;
 }
 
 std::vector<AuditRecord> SqlFleetStore::audit(const std::optional<std::string>& object) {
+    AuditQuery query;
+    query.object = object;
+    query.limit = std::numeric_limits<std::size_t>::max();
+    return auditPage(query).value_or(std::vector<AuditRecord>{});
+}
+
+std::optional<std::vector<AuditRecord>> SqlFleetStore::auditPage(const AuditQuery& q) {
+    QString sql = QStringLiteral("SELECT id, at, object, job_id, difference, outcome, queued_by FROM audit WHERE id > ?");
+    QVariantList values{qlonglong{q.after}};
+    if (q.object) {
+        sql += QStringLiteral(" AND object = ?");
+        values << qText(*q.object);
+    }
+    if (q.by) {
+        sql += QStringLiteral(" AND queued_by = ?");
+        values << qText(*q.by);
+    }
+    if (!q.since.empty()) {
+        sql += QStringLiteral(" AND at >= ?");
+        values << qText(q.since);
+    }
+    sql += QStringLiteral(" ORDER BY id") + limitClause(q.limit, values);
     QSqlQuery query(m_db);
+    if (!run(query, sql, values)) return std::nullopt;
     std::vector<AuditRecord> records;
-    const QString o = object ? qText(*object) : QString(QLatin1String(""));
-    if (run(query,
-            QStringLiteral("SELECT audit.id, audit.at, audit.object, audit.job_id, audit.difference, audit.outcome, "
-                           "COALESCE(jobs.queued_by, '') FROM audit LEFT JOIN jobs ON jobs.id = audit.job_id "
-                           "WHERE (? = '' OR audit.object = ?) ORDER BY audit.id"),
-            {o, o}))
-        while (query.next())
-            records.push_back({query.value(0).toLongLong(), stdText(query.value(1)), stdText(query.value(2)),
-                               query.value(3).toLongLong(), stdText(query.value(4)), stdText(query.value(5)),
-                               stdText(query.value(6))});
+    while (query.next())
+        records.push_back({query.value(0).toLongLong(), stdText(query.value(1)), stdText(query.value(2)),
+                           query.value(3).toLongLong(), stdText(query.value(4)), stdText(query.value(5)),
+                           stdText(query.value(6))});
+    if (!finished(query, sql)) return std::nullopt;
     return records;
 }
 

@@ -42,6 +42,7 @@ void SqlFleetStore::failed(const QString& what, const QString& sql, const QSqlEr
 }
 
 bool SqlFleetStore::run(QSqlQuery& query, const QString& sql, const QVariantList& values) {
+    const StatementTimer timer(m_statementTimes);
     // Without values, straight to the database: PostgreSQL prepares no DDL.
     if (values.size() == 0) {
         if (query.exec(sql)) return true;
@@ -84,6 +85,7 @@ bool SqlFleetStore::commit() {
 }
 
 SqlFleetStore::Kept SqlFleetStore::runKept(const QString& sql, const QVariantList& values) {
+    const StatementTimer timer(m_statementTimes);
     Kept result;
     QSqlQuery oneOff(m_db);
     QSqlQuery* query = &oneOff;

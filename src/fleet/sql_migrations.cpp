@@ -68,6 +68,15 @@ const std::vector<QStringList>& schemaMigrations() {
             QStringLiteral("ALTER TABLE jobs ADD COLUMN queued_by VARCHAR(200) NOT NULL DEFAULT ''"),
             QStringLiteral("ALTER TABLE jobs ADD COLUMN cancelled_by VARCHAR(200) NOT NULL DEFAULT ''"),
         },
+        {
+            // Who queued a change stays in its audit line once the job is
+            // deleted as old; the operators' lists are paged by their keys.
+            QStringLiteral("ALTER TABLE audit ADD COLUMN queued_by VARCHAR(200) NOT NULL DEFAULT ''"),
+            QStringLiteral("UPDATE audit SET queued_by = COALESCE((SELECT queued_by FROM jobs WHERE jobs.id = "
+                           "audit.job_id), '')"),
+            QStringLiteral("CREATE INDEX audit_by ON audit (queued_by, id)"),
+            QStringLiteral("CREATE INDEX modules_connected ON modules (connected, object)"),
+        },
     };
     return migrations;
 }

@@ -1,10 +1,15 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QString>
 #include <QVariant>
+#include <cstddef>
+#include <limits>
 #include <string>
 #include <string_view>
+
+#include "fleet/duration_histogram.h"
 
 namespace kv6::fleet {
 
@@ -15,5 +20,25 @@ Q_DECLARE_LOGGING_CATEGORY(lcStore)
 inline QString qText(const std::string& text) { return QString::fromStdString(text); }
 inline QString qText(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 inline std::string stdText(const QVariant& value) { return value.toString().toStdString(); }
+
+// Counts how long a statement took into the store's times as it goes.
+class StatementTimer {
+public:
+    explicit StatementTimer(DurationHistogram& times) : m_times(times) { m_clock.start(); }
+    ~StatementTimer() { m_times.observe(static_cast<double>(m_clock.nsecsElapsed()) / 1e9); }
+    StatementTimer(const StatementTimer&) = delete;
+    StatementTimer& operator=(const StatementTimer&) = delete;
+
+private:
+    DurationHistogram& m_times;
+    QElapsedTimer m_clock;
+};
+
+// " LIMIT ?" with its value added, or nothing for a whole list (the largest limit).
+inline QString limitClause(std::size_t limit, QVariantList& values) {
+    if (limit == std::numeric_limits<std::size_t>::max()) return {};
+    values << static_cast<qlonglong>(limit);
+    return QStringLiteral(" LIMIT ?");
+}
 
 }  // namespace kv6::fleet

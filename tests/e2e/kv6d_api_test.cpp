@@ -135,6 +135,13 @@ TEST_F(Kv6dApi, AWriteQueuedThroughTheApiReachesTheModuleAndEndsVerifiedWithItsK
     const ApiAnswer module = call("GET", "/api/v1/modules/1001", desk);
     EXPECT_EQ(object(module).value("password"), QStringLiteral("recorded"));
     EXPECT_EQ(object(module).value("lastJob").toObject().value("state"), QStringLiteral("done"));
+
+    // The job's time and the store's statements are in the metrics.
+    const QByteArray metrics = call("GET", "/metrics").body;
+    EXPECT_TRUE(metrics.contains("\nkv6_job_duration_seconds_count{kind=\"write\"} 1\n")) << metrics.toStdString();
+    EXPECT_TRUE(metrics.contains("\nkv6_jobs{state=\"done\"} 1\n"));
+    EXPECT_TRUE(metrics.contains("\nkv6_write_jobs{outcome=\"verified\"} 1\n"));
+    EXPECT_TRUE(metrics.contains("\n# TYPE kv6_store_statement_seconds histogram\nkv6_store_statement_seconds_bucket{le=\"0.005\"} "));
 }
 
 TEST_F(Kv6dApi, BadRequestsAreRefusedWithTheirStatusAndNothingIsQueued) {

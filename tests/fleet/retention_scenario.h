@@ -29,6 +29,7 @@ inline void pruneOldRecords(FleetStore& store, const RawSql& raw) {
         NewJob j;
         j.object = object;
         j.kind = JobKind::Read;
+        j.by = "dispatch-anna";
         return store.queueJob(j);
     };
     const auto ended = [&](const std::string& object, JobState state) {
@@ -119,7 +120,7 @@ inline void pruneOldRecords(FleetStore& store, const RawSql& raw) {
 
     // Ended jobs past their days, looked at two at a time in the order they
     // were queued, up to the first one queued since; the rest stay, and so
-    // does the audit.
+    // does the audit, with who queued each change.
     EXPECT_EQ(pass([&](const std::string& cursor) { return store.pruneJobs(90, cursor, 2); }),
               (std::vector<int>{1, 2, 1}));
     std::set<std::int64_t> jobs;
@@ -128,6 +129,7 @@ inline void pruneOldRecords(FleetStore& store, const RawSql& raw) {
     const auto audit = store.audit(std::string("1003"));
     ASSERT_EQ(audit.size(), 1u);
     EXPECT_EQ(audit[0].jobId, done1);
+    EXPECT_EQ(audit[0].by, "dispatch-anna");
 }
 
 }  // namespace kv6::fleet::test

@@ -22,7 +22,7 @@ int openDescriptors() {
 }  // namespace
 
 OperatorApi::OperatorApi(fleet::FleetStore& store, const fleet::FleetServer& server, const DaemonOptions& options)
-    : m_server(server), m_options(options) {
+    : m_store(store), m_server(server), m_options(options) {
     QString ignored;
     const auto listen = fleet::api::ApiListenAddress::parse(options.apiListen, ignored);
     fleet::api::ApiService::Hooks hooks;
@@ -33,7 +33,7 @@ OperatorApi::OperatorApi(fleet::FleetStore& store, const fleet::FleetServer& ser
         return m_server.storeProblem().toStdString();
     };
     hooks.metrics = [this] { return serverMetrics(); };
-    hooks.log = [](const std::string& line) { std::fprintf(stderr, "kv6d: %s\n", line.c_str()); };
+    hooks.log = [](const std::string& line) { qInfo("%s", line.c_str()); };
     hooks.openMetrics = listen && listen->loopback();
     m_service = std::make_unique<fleet::api::ApiService>(store, std::move(hooks));
     m_http = std::make_unique<fleet::api::ApiHttpServer>(*m_service);
@@ -73,6 +73,14 @@ std::string OperatorApi::serverMetrics() const {
     counter("kv6_refused_locked_out_total", "Connections refused while their object or address was locked out.",
             counted.refusedLockedOut);
     counter("kv6_store_errors_total", "Changes the store did not keep.", counted.storeFailures);
+    text += "# HELP kv6_job_duration_seconds Jobs from their claim to their end, by kind.\n"
+            "# TYPE kv6_job_duration_seconds histogram\n";
+    for (const auto& [kind, times] : counted.jobSeconds) text += times.series("kv6_job_duration_seconds", "kind=\"" + kind + "\"");
+    if (const fleet::DurationHistogram* statements = m_store.statementTimes()) {
+        text += "# HELP kv6_store_statement_seconds The store's statements, from their start to their answer.\n"
+                "# TYPE kv6_store_statement_seconds histogram\n";
+        text += statements->series("kv6_store_statement_seconds", "");
+    }
     return text;
 }
 

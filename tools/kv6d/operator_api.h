@@ -24,6 +24,7 @@ public:
 private:
     [[nodiscard]] std::string serverMetrics() const;
 
+    fleet::FleetStore& m_store;
     const fleet::FleetServer& m_server;
     const DaemonOptions& m_options;
     std::unique_ptr<fleet::api::ApiService> m_service;

@@ -1,6 +1,8 @@
 // The resources of the operator API: lists paged by their key, single
 // records, jobs queued and cancelled with the checks of `kv6ctl fleet queue`.
+#include <algorithm>
 #include <charconv>
+#include <limits>
 
 #include "fleet/api/api_paging.h"
 #include "fleet/api/api_service.h"
@@ -57,28 +59,37 @@ std::optional<std::string> queryValue(const ApiRequest& request, const char* key
     return found->second;
 }
 
-// One page of `items` (ordered by `key`) as {"items": [...], "next": CURSOR|null}.
-template <class Record, class KeyOf, class ToJson>
-ApiResponse paged(const ApiRequest& request, const std::vector<Record>& items, KeyOf keyOf, ToJson toJson) {
+ApiResponse storeFailed(FleetStore& store) {
+    return errorResponse(503, "the store could not be read: " + store.lastError());
+}
+
+// One page as {"items": [...], "next": CURSOR|null}: `fetch(after, limit)`
+// gives the store's records after that key, one more than the page holds to
+// tell whether another page follows. `after` is the cursor's key as the
+// store's list orders it.
+template <class Fetch, class KeyOf, class ToJson>
+ApiResponse paged(FleetStore& store, const ApiRequest& request, Fetch fetch, KeyOf keyOf, ToJson toJson) {
     std::string error;
     const auto page = Page::fromQuery(request.query, error);
     if (!page) return errorResponse(400, error);
+    const auto items = fetch(page->after.value_or(std::string()), page->limit + 1);
+    if (!items) return storeFailed(store);
     Json list = Json::array();
-    std::optional<std::string> last;
-    bool more = false;
-    for (const Record& item : items) {
-        const std::string key = keyOf(item);
-        if (page->after && key <= *page->after) continue;
-        if (list.size() == page->limit) {
-            more = true;
-            break;
-        }
-        list.push_back(toJson(item));
-        last = key;
-    }
+    const std::size_t shown = std::min(items->size(), page->limit);
+    for (std::size_t i = 0; i < shown; ++i) list.push_back(toJson((*items)[i]));
     Json body = {{"items", std::move(list)}, {"next", nullptr}};
-    if (more && last) body["next"] = encodeCursor(*last);
+    if (items->size() > page->limit) body["next"] = encodeCursor(keyOf((*items)[shown - 1]));
     return jsonResponse(200, body);
+}
+
+// A job's or an audit line's id from a cursor's key (a number key): 0
+// before the first, the largest id (an empty page) for a key no number list gave.
+std::int64_t idAfter(const std::string& key) {
+    std::int64_t value = 0;
+    const auto [end, ec] = std::from_chars(key.data(), key.data() + key.size(), value);
+    if (!key.empty() && (ec != std::errc() || end != key.data() + key.size() || value < 0))
+        return std::numeric_limits<std::int64_t>::max();
+    return value;
 }
 
 std::string jobKey(const JobRecord& j) { return numberKey(j.id); }
@@ -86,26 +97,36 @@ std::string jobKey(const JobRecord& j) { return numberKey(j.id); }
 }  // namespace
 
 ApiResponse ApiService::listModules(const ApiRequest& request) {
-    bool connectedOnly = false;
+    ModuleQuery query;
     if (const auto connected = queryValue(request, "connected")) {
-        if (*connected == "true" || *connected == "1") connectedOnly = true;
+        if (*connected == "true" || *connected == "1") query.connectedOnly = true;
         else if (*connected != "false" && *connected != "0")
             return errorResponse(400, "connected: true or false is needed");
     }
-    std::vector<ModuleRecord> modules = m_store.modules(connectedOnly);
     if (const auto q = queryValue(request, "q")) {
-        if (q->size() > 4) return errorResponse(400, "q: a part of an object number (up to four characters) is needed");
-        std::erase_if(modules, [&](const ModuleRecord& m) { return m.object.find(*q) == std::string::npos; });
+        if (q->empty() || q->size() > 4 || !validObjectNumber(*q))
+            return errorResponse(400, "q: a part of an object number (up to four letters or digits) is needed");
+        query.contains = *q;
     }
-    return paged(request, modules, [](const ModuleRecord& m) { return m.object; }, moduleJson);
+    return paged(
+        m_store, request,
+        [&](const std::string& after, std::size_t limit) {
+            query.after = after;
+            query.limit = limit;
+            return m_store.modulesPage(query);
+        },
+        [](const ModuleRecord& m) { return m.object; }, moduleJson);
 }
 
 ApiResponse ApiService::oneModule(const std::string& object) {
     if (!validObjectNumber(object)) return errorResponse(400, "object: one to four letters or digits are needed");
-    const std::vector<ModuleRecord> modules = m_store.modules(false);
-    const auto found = std::find_if(modules.begin(), modules.end(), [&](const auto& m) { return m.object == object; });
-    if (found == modules.end()) return errorResponse(404, "object: no module " + object + " ever called");
-    Json body = moduleJson(*found);
+    ModuleQuery one;
+    one.object = object;
+    one.limit = 1;
+    const auto modules = m_store.modulesPage(one);
+    if (!modules) return storeFailed(m_store);
+    if (modules->empty()) return errorResponse(404, "object: no module " + object + " ever called");
+    Json body = moduleJson(modules->front());
     const std::vector<BackupRecord> backups = m_store.backups(object);
     body["lastBackup"] = backups.empty() ? Json(nullptr) : backupJson(backups.back());
     const std::vector<JobRecord> jobs = m_store.jobs(object, std::nullopt);
@@ -116,22 +137,34 @@ ApiResponse ApiService::oneModule(const std::string& object) {
 }
 
 ApiResponse ApiService::listJobs(const ApiRequest& request) {
-    const auto object = queryValue(request, "object");
-    if (object && !validObjectNumber(*object)) return errorResponse(400, "object: one to four letters or digits are needed");
-    std::optional<JobState> state;
+    JobQuery query;
+    query.object = queryValue(request, "object");
+    if (query.object && !validObjectNumber(*query.object))
+        return errorResponse(400, "object: one to four letters or digits are needed");
     if (const auto name = queryValue(request, "state")) {
-        state = stateFromName(*name);
-        if (!state) return errorResponse(400, "state: queued, running, done, failed or cancelled is needed");
+        query.state = stateFromName(*name);
+        if (!query.state) return errorResponse(400, "state: queued, running, done, failed or cancelled is needed");
     }
-    return paged(request, m_store.jobs(object, state), jobKey, jobJson);
+    return paged(
+        m_store, request,
+        [&](const std::string& after, std::size_t limit) {
+            query.after = idAfter(after);
+            query.limit = limit;
+            return m_store.jobsPage(query);
+        },
+        jobKey, jobJson);
 }
 
 ApiResponse ApiService::oneJob(const std::string& id) {
     const auto value = idValue(id);
     if (!value) return errorResponse(400, "id: a job's number is needed");
-    for (const JobRecord& job : m_store.jobs(std::nullopt, std::nullopt))
-        if (job.id == *value) return jsonResponse(200, jobJson(job));
-    return errorResponse(404, "id: no job " + id);
+    JobQuery one;
+    one.id = *value;
+    one.limit = 1;
+    const auto jobs = m_store.jobsPage(one);
+    if (!jobs) return storeFailed(m_store);
+    if (jobs->empty()) return errorResponse(404, "id: no job " + id);
+    return jsonResponse(200, jobJson(jobs->front()));
 }
 
 ApiResponse ApiService::queueJob(const ApiRequest& request, const Caller& caller) {
@@ -181,7 +214,17 @@ ApiResponse ApiService::listBackups(const ApiRequest& request) {
     const auto object = queryValue(request, "object");
     if (!object || !validObjectNumber(*object))
         return errorResponse(400, "object: one to four letters or digits are needed");
-    return paged(request, m_store.backups(*object), [](const BackupRecord& b) { return numberKey(b.id); }, backupJson);
+    // One module's backups are few (the retention keeps them so): cut from its list.
+    return paged(
+        m_store, request,
+        [&](const std::string& after, std::size_t limit) {
+            std::vector<BackupRecord> page;
+            const std::int64_t first = idAfter(after);
+            for (BackupRecord& backup : m_store.backups(*object))
+                if (backup.id > first && page.size() < limit) page.push_back(std::move(backup));
+            return std::optional(std::move(page));
+        },
+        [](const BackupRecord& b) { return numberKey(b.id); }, backupJson);
 }
 
 ApiResponse ApiService::backup(const std::string& id, const std::string& part) {
@@ -226,19 +269,26 @@ ApiResponse ApiService::diff(const ApiRequest& request) {
 }
 
 ApiResponse ApiService::listAudit(const ApiRequest& request) {
-    const auto object = queryValue(request, "object");
-    if (object && !validObjectNumber(*object)) return errorResponse(400, "object: one to four letters or digits are needed");
-    std::vector<AuditRecord> entries = m_store.audit(object);
-    if (const auto by = queryValue(request, "by"))
-        std::erase_if(entries, [&](const AuditRecord& a) { return a.by != *by; });
+    AuditQuery query;
+    query.object = queryValue(request, "object");
+    if (query.object && !validObjectNumber(*query.object))
+        return errorResponse(400, "object: one to four letters or digits are needed");
+    query.by = queryValue(request, "by");
     if (const auto since = queryValue(request, "since")) {
         // A time as the store writes it, or its first part: "2026-12-08", "2026-12-08T05:00".
         const bool valid = since->size() >= 4 && since->size() <= 20 &&
                            since->find_first_not_of("0123456789-T:Z") == std::string::npos;
         if (!valid) return errorResponse(400, "since: a UTC time YYYY-MM-DD[THH:MM:SSZ] is needed");
-        std::erase_if(entries, [&](const AuditRecord& a) { return a.at < *since; });
+        query.since = *since;
     }
-    return paged(request, entries, [](const AuditRecord& a) { return numberKey(a.id); }, auditJson);
+    return paged(
+        m_store, request,
+        [&](const std::string& after, std::size_t limit) {
+            query.after = idAfter(after);
+            query.limit = limit;
+            return m_store.auditPage(query);
+        },
+        [](const AuditRecord& a) { return numberKey(a.id); }, auditJson);
 }
 
 ApiResponse ApiService::listKeys() {
@@ -278,18 +328,21 @@ ApiResponse ApiService::revokeKey(const ApiRequest& request, const Caller& calle
 
 ApiResponse ApiService::metrics() {
     std::string text;
+    const auto tallies = m_store.jobTallies();
+    if (!tallies) return storeFailed(m_store);
+    long long writesDone = 0;
+    long long writesFailed = 0;
     text += "# HELP kv6_jobs Jobs in the store, by state.\n# TYPE kv6_jobs gauge\n";
-    int writesDone = 0;
-    int writesFailed = 0;
     for (const JobState state : {JobState::Queued, JobState::Running, JobState::Done, JobState::Failed,
                                  JobState::Cancelled}) {
-        const std::vector<JobRecord> jobs = m_store.jobs(std::nullopt, state);
-        text += "kv6_jobs{state=\"" + std::string(stateName(state)) + "\"} " + std::to_string(jobs.size()) + "\n";
-        for (const JobRecord& job : jobs) {
-            if (job.kind != JobKind::Write) continue;
-            if (state == JobState::Done) ++writesDone;
-            if (state == JobState::Failed) ++writesFailed;
+        long long jobs = 0;
+        for (const JobTally& tally : *tallies) {
+            if (tally.state != state) continue;
+            jobs += tally.count;
+            if (tally.kind == JobKind::Write && state == JobState::Done) writesDone += tally.count;
+            if (tally.kind == JobKind::Write && state == JobState::Failed) writesFailed += tally.count;
         }
+        text += "kv6_jobs{state=\"" + std::string(stateName(state)) + "\"} " + std::to_string(jobs) + "\n";
     }
     text += "# HELP kv6_write_jobs Write jobs that ended, by outcome: verified (read back and equal) or failed.\n"
             "# TYPE kv6_write_jobs gauge\n";

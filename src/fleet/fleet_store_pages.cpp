@@ -1,0 +1,59 @@
+// The pages of a store that keeps no order of its own to page by: each is cut
+// from the whole list.
+#include <algorithm>
+
+#include "fleet/fleet_store.h"
+
+namespace kv6::fleet {
+
+namespace {
+
+template <class Record, class Keep, class KeyAfter>
+std::vector<Record> cut(std::vector<Record> all, std::size_t limit, Keep keep, KeyAfter keyAfter) {
+    std::vector<Record> page;
+    for (Record& record : all) {
+        if (page.size() >= limit) break;
+        if (keyAfter(record) && keep(record)) page.push_back(std::move(record));
+    }
+    return page;
+}
+
+}  // namespace
+
+std::optional<std::vector<ModuleRecord>> FleetStore::modulesPage(const ModuleQuery& query) {
+    return cut(
+        modules(query.connectedOnly), query.limit,
+        [&](const ModuleRecord& m) {
+            return (query.object.empty() || m.object == query.object) &&
+                   m.object.find(query.contains) != std::string::npos;
+        },
+        [&](const ModuleRecord& m) { return m.object > query.after; });
+}
+
+std::optional<std::vector<JobRecord>> FleetStore::jobsPage(const JobQuery& query) {
+    return cut(
+        jobs(query.object, query.state), query.limit, [&](const JobRecord& j) { return query.id == 0 || j.id == query.id; },
+        [&](const JobRecord& j) { return j.id > query.after; });
+}
+
+std::optional<std::vector<AuditRecord>> FleetStore::auditPage(const AuditQuery& query) {
+    return cut(
+        audit(query.object), query.limit,
+        [&](const AuditRecord& a) { return (!query.by || a.by == *query.by) && a.at >= query.since; },
+        [&](const AuditRecord& a) { return a.id > query.after; });
+}
+
+std::optional<std::vector<JobTally>> FleetStore::jobTallies() {
+    std::vector<JobTally> tallies;
+    for (const JobRecord& job : jobs(std::nullopt, std::nullopt)) {
+        const auto same = [&](const JobTally& t) { return t.state == job.state && t.kind == job.kind; };
+        const auto found = std::find_if(tallies.begin(), tallies.end(), same);
+        if (found != tallies.end())
+            ++found->count;
+        else
+            tallies.push_back({job.state, job.kind, 1});
+    }
+    return tallies;
+}
+
+}  // namespace kv6::fleet
