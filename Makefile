@@ -59,6 +59,7 @@ bench: build
 # Also a benchmark: kv6d with 1, 1000 and 5000 simulated modules; prints a table.
 bench-fleet: build
 	scripts/bench-fleet $(RUN_DIR)
+	scripts/bench-api $(RUN_DIR)
 
 # Also a benchmark: one table, PostgreSQL with 1, 2 and 3 servers and SQLite with one.
 bench-cluster: build
