@@ -305,6 +305,29 @@ TEST_F(Kv6dApi, FleetCommandsThroughTheServerPrintWhatTheyPrintOnTheStore) {
                                     120000);
     EXPECT_EQ(viewer.exitCode, 2);  // no key at all
     EXPECT_EQ(remote({"lockouts"}).exitCode, 2);
+
+    // Keys through the server: an admin's work. The new key is made on this
+    // side and shown once; the server gets only its SHA-256, and takes it.
+    EXPECT_EQ(remote({"key", "add", "wall", "--role", "viewer"}).exitCode, 1);  // an operator's key
+    const QByteArray boss = addKey("boss", "admin");
+    writeText("boss.key", boss + "\n");
+    const ApiAnswer badHash = call("POST", "/api/v1/keys", boss, R"({"name": "wall", "role": "viewer", "sha256": "AB"})");
+    EXPECT_EQ(badHash.status, 400);
+    EXPECT_EQ(badHash.body, "{\n  \"error\": \"sha256: 64 lowercase hexadecimal digits are needed\"\n}\n");
+    const auto admin = [&](const QStringList& args) {
+        return runCtl(QStringList{"fleet"} + args + QStringList{"--server", apiUrl, "--key-file", dir.filePath("boss.key")});
+    };
+    const CtlResult added = admin({"key", "add", "wall", "--role", "viewer"});
+    ASSERT_EQ(added.exitCode, 0) << added.err.toStdString();
+    EXPECT_EQ(added.err, "kv6ctl fleet: key 'wall' (viewer) added; it is shown this once\n");
+    const QByteArray wall = added.out.trimmed().toUtf8();
+    EXPECT_EQ(call("GET", "/api/v1/modules", wall).status, 200);
+    EXPECT_EQ(admin({"key", "list"}).out, fleet({"key", "list"}).out);
+    EXPECT_EQ(admin({"key", "revoke", "wall"}).exitCode, 0);
+    EXPECT_EQ(call("GET", "/api/v1/modules", wall).status, 401);
+    const CtlResult again = admin({"key", "revoke", "wall"});
+    EXPECT_EQ(again.exitCode, 1);
+    EXPECT_EQ(again.err, "kv6ctl fleet: no good key named wall\n");
 }
 
 }  // namespace kv6::e2e

@@ -198,4 +198,28 @@ std::vector<fleet::AuditRecord> ApiFleetStore::audit(const std::optional<std::st
     return records;
 }
 
+bool ApiFleetStore::addApiKey(const std::string& name, const std::string& role, const std::string& sha256Hex) {
+    const Json body = {{"name", name}, {"role", role}, {"sha256", sha256Hex}};
+    return send("POST", QStringLiteral("/api/v1/keys"), QByteArray::fromStdString(body.dump())).status == 201;
+}
+
+std::vector<fleet::ApiKeyRecord> ApiFleetStore::apiKeys() {
+    std::vector<fleet::ApiKeyRecord> records;
+    for (const Json& k : list(QStringLiteral("/api/v1/keys")).value_or(std::vector<Json>())) {
+        fleet::ApiKeyRecord r;
+        r.name = text(k, "name");
+        r.role = text(k, "role");
+        r.created = text(k, "created");
+        r.revoked = text(k, "revoked");
+        records.push_back(std::move(r));
+    }
+    return records;
+}
+
+int ApiFleetStore::revokeApiKey(const std::string& name) {
+    const Answer answer = send("DELETE", "/api/v1/keys/" + encoded(name));
+    if (answer.status == 200) return 1;
+    return answer.status == 404 ? 0 : -1;
+}
+
 }  // namespace kv6::ctl

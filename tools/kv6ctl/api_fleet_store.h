@@ -61,9 +61,11 @@ public:
     void expireLockouts(int) override {}
     [[nodiscard]] std::vector<fleet::LockoutRecord> lockouts(bool) override { return {}; }
     int clearLockouts(const std::optional<std::string>&) override { return refuse() ? 0 : -1; }
-    [[nodiscard]] bool addApiKey(const std::string&, const std::string&, const std::string&) override { return refuse(); }
-    [[nodiscard]] std::vector<fleet::ApiKeyRecord> apiKeys() override { return {}; }
-    [[nodiscard]] int revokeApiKey(const std::string&) override { return refuse() ? 0 : -1; }
+    // An admin's: the key made here, only its SHA-256 sent.
+    [[nodiscard]] bool addApiKey(const std::string& name, const std::string& role,
+                                 const std::string& sha256Hex) override;
+    [[nodiscard]] std::vector<fleet::ApiKeyRecord> apiKeys() override;
+    [[nodiscard]] int revokeApiKey(const std::string& name) override;
     [[nodiscard]] std::optional<fleet::ApiKeyRecord> apiKeyByHash(const std::string&) override { return none(); }
     [[nodiscard]] std::string integrityCheck() override { return "not through the API"; }
     [[nodiscard]] bool heartbeat() override { return refuse(); }

@@ -26,7 +26,7 @@ const char* const kFleetUsage =
     "       kv6ctl fleet key (add NAME --role viewer|operator|admin | list [--json] | revoke NAME)\n"
     "                        [--db FILE|URL]\n"
     "Instead of --db: --server URL (kv6d's operator API, e.g. http://127.0.0.1:8098) with the key\n"
-    "in KV6_API_KEY or --key-file FILE, for queue, jobs, modules, backups, backup, cancel and audit.\n";
+    "in KV6_API_KEY or --key-file FILE, for every command but lockouts (key needs an admin's key).\n";
 }  // namespace
 
 namespace {
@@ -35,8 +35,8 @@ namespace {
 int runFleetOverApi(const QString& subcommand, const std::function<int(fleet::FleetStore&, const FleetOptions&)>& run,
                     const FleetOptions& options) {
     if (!options.db.isEmpty()) return fleetUsageError(QStringLiteral("--server and --db exclude each other"));
-    // Lock-outs and keys are the administrators' work, on the store.
-    if (subcommand == QLatin1String("lockouts") || subcommand == QLatin1String("key"))
+    // Lock-outs are cleared on the store, by whoever may change it.
+    if (subcommand == QLatin1String("lockouts"))
         return fleetUsageError(QStringLiteral("%1 needs --db: it is not offered through the API").arg(subcommand));
     QByteArray key = qgetenv("KV6_API_KEY");
     if (!options.keyFile.isEmpty()) {

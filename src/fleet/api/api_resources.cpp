@@ -302,7 +302,7 @@ ApiResponse ApiService::addKey(const ApiRequest& request, const Caller& caller) 
     const Json body = Json::parse(request.body, nullptr, false);
     if (body.is_discarded() || !body.is_object()) return errorResponse(400, "the body is no JSON object");
     for (const auto& item : body.items())
-        if (item.key() != "name" && item.key() != "role")
+        if (item.key() != "name" && item.key() != "role" && item.key() != "sha256")
             return errorResponse(400, "unknown key '" + item.key().substr(0, 64) + "'");
     const auto name = body.find("name");
     if (name == body.end() || !name->is_string() || !validKeyName(name->get_ref<const std::string&>()))
@@ -310,12 +310,21 @@ ApiResponse ApiService::addKey(const ApiRequest& request, const Caller& caller) 
     const auto role = body.find("role");
     if (role == body.end() || !role->is_string() || !roleFromName(role->get_ref<const std::string&>()))
         return errorResponse(400, "role: viewer, operator or admin is needed");
-    const std::string key = m_hooks.newKey();
-    if (!m_store.addApiKey(name->get<std::string>(), role->get<std::string>(), m_hooks.sha256Hex(key)))
+    // A client that made the key itself sends only its SHA-256, and gets no key back.
+    const auto given = body.find("sha256");
+    if (given != body.end() &&
+        (!given->is_string() || given->get_ref<const std::string&>().size() != 64 ||
+         given->get_ref<const std::string&>().find_first_not_of("0123456789abcdef") != std::string::npos))
+        return errorResponse(400, "sha256: 64 lowercase hexadecimal digits are needed");
+    const std::string key = given == body.end() ? m_hooks.newKey() : std::string();
+    const std::string hash = given == body.end() ? m_hooks.sha256Hex(key) : given->get<std::string>();
+    if (!m_store.addApiKey(name->get<std::string>(), role->get<std::string>(), hash))
         return errorResponse(409, "name: " + m_store.lastError());
     log("api: key '" + caller.name + "' added key '" + name->get<std::string>() + "' (" + role->get<std::string>() +
         ") from " + request.peer);
-    return jsonResponse(201, Json{{"name", *name}, {"role", *role}, {"key", key}});
+    Json answer{{"name", *name}, {"role", *role}};
+    if (!key.empty()) answer["key"] = key;
+    return jsonResponse(201, answer);
 }
 
 ApiResponse ApiService::revokeKey(const ApiRequest& request, const Caller& caller, const std::string& name) {
