@@ -88,6 +88,10 @@ public:
         QString text;  // "up", "slow: ...", or why the store is not usable now
     };
     [[nodiscard]] StoreHealth storeHealth() const;
+    // The health checks' answer: whether this server can serve, and the
+    // text ("up", "slow: ..." or "down: ...", then the connection count).
+    // From what the server last saw of its store: a check never waits on it.
+    [[nodiscard]] std::pair<bool, QByteArray> healthAnswer() const;
     // Why the store is not usable now ("the store failed: database or disk is full"); empty while it is.
     [[nodiscard]] const QString& storeProblem() const { return m_storeProblem; }
     // Stops listening and closes every connection; jobs they were running go back to the queue.

@@ -70,6 +70,13 @@ FleetServer::StoreHealth FleetServer::storeHealth() const {
     return {StoreState::Up, QStringLiteral("up")};
 }
 
+std::pair<bool, QByteArray> FleetServer::healthAnswer() const {
+    const StoreHealth health = storeHealth();
+    const bool up = health.state != StoreState::Unreachable;
+    return {up, (up ? health.text.toUtf8() : "down: " + health.text.toUtf8()) + "\nconnections " +
+                    QByteArray::number(connectionCount()) + "\n"};
+}
+
 std::string FleetServer::storeFailed(const QString& what) {
     // Never empty: an empty reason would count as kept.
     const std::string reason = m_store.lastError().empty() ? "the store gave no reason" : m_store.lastError();

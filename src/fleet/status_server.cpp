@@ -16,11 +16,7 @@ bool StatusServer::listen(quint16 port, const QHostAddress& address) {
 }
 
 QByteArray StatusServer::answer() const {
-    // From what the server last saw of its store: a check never waits on it.
-    const FleetServer::StoreHealth health = m_fleet.storeHealth();
-    const bool up = health.state != FleetServer::StoreState::Unreachable;
-    const QByteArray body = (up ? health.text.toUtf8() : "down: " + health.text.toUtf8()) + "\nconnections " +
-                            QByteArray::number(m_fleet.connectionCount()) + "\n";
+    const auto [up, body] = m_fleet.healthAnswer();
     return QByteArray(up ? "HTTP/1.0 200 OK\r\n" : "HTTP/1.0 503 Service Unavailable\r\n") +
            "Content-Type: text/plain\r\nContent-Length: " + QByteArray::number(body.size()) +
            "\r\nConnection: close\r\n\r\n" + body;

@@ -196,7 +196,7 @@ TEST_F(Kv6dApi, HealthAndMetricsNeedNoKeyOnLoopback) {
     startApiServer();
     const ApiAnswer health = call("GET", "/healthz");
     EXPECT_EQ(health.status, 200);
-    EXPECT_EQ(health.body, "up\n");
+    EXPECT_EQ(health.body, "up\nconnections 0\n");
     startModule({"--object", "1001"});
     ApiAnswer metrics;
     QElapsedTimer clock;
@@ -345,7 +345,7 @@ TEST_F(Kv6dApi, WithACertificateTheApiSpeaksHttpsOnly) {
     const QByteArray root = addKey("root", "admin");
     const ApiAnswer health = call("GET", "/healthz");
     EXPECT_EQ(health.status, 200);
-    EXPECT_EQ(health.body, "up\n");
+    EXPECT_EQ(health.body, "up\nconnections 0\n");
     EXPECT_EQ(call("GET", "/api/v1/keys", root).status, 200);
     // The same port in clear text gets no answer.
     apiUrl.replace(QStringLiteral("https://"), QStringLiteral("http://"));

@@ -32,6 +32,10 @@ OperatorApi::OperatorApi(fleet::FleetStore& store, const fleet::FleetServer& ser
         if (m_server.storeReachable()) return std::nullopt;
         return m_server.storeProblem().toStdString();
     };
+    hooks.health = [this] {
+        const auto [up, text] = m_server.healthAnswer();
+        return std::pair(up, text.toStdString());
+    };
     hooks.metrics = [this] { return serverMetrics(); };
     hooks.log = [](const std::string& line) { qInfo("%s", line.c_str()); };
     hooks.openMetrics = listen && listen->loopback();

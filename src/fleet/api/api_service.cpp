@@ -153,6 +153,10 @@ ApiResponse ApiService::route(const ApiRequest& request, const Caller& caller) {
 }
 
 ApiResponse ApiService::health() {
+    if (m_hooks.health) {
+        const auto [up, text] = m_hooks.health();
+        return {up ? 200 : 503, "text/plain", text};
+    }
     const auto problem = m_hooks.storeProblem ? m_hooks.storeProblem() : std::nullopt;
     if (problem) return {503, "text/plain", "down: " + *problem + "\n"};
     return {200, "text/plain", "up\n"};

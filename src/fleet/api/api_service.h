@@ -37,6 +37,8 @@ public:
         std::function<std::string()> newKey;
         // Whether the store can be reached, and if not why.
         std::function<std::optional<std::string>()> storeProblem;
+        // The health check's answer: whether the server can serve, and its text.
+        std::function<std::pair<bool, std::string>()> health;
         // The metrics text of the server (appended to the store's figures).
         std::function<std::string()> metrics;
         std::function<void(const std::string& line)> log;
