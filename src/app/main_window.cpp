@@ -58,7 +58,7 @@ SideFileLocations sideFileLocations(const TForm1Options& options) {
 TForm1::TForm1(TForm1Options options, QWidget* parent)
     : QMainWindow(parent),
       m_configuration(&m_trace),
-      m_sideFiles(sideFileLocations(options)),
+      m_sideFiles(sideFileLocations(options), options.language),
       m_runLanguage(options.language),
       m_chosenLanguage(options.language) {
     setObjectName(QStringLiteral("Form1"));
@@ -334,11 +334,21 @@ void TForm1::SpeedButton5Click() {
 void TForm1::loadSideFiles() {
     if (!m_firstTickPending) return;
     m_sideFiles.loadAll();
+    warnOfRussianJournalTexts();
     if (!m_sideFiles.portLines().isEmpty())
         m_trace.trace(TraceChannel::Link, m_sideFiles.portLines().constFirst().toStdString());
     applyPortSetting();
     m_firstTickPending = false;
     emit sideFilesLoaded();
+}
+
+// An English run showing Russian event descriptions says where they came from.
+void TForm1::warnOfRussianJournalTexts() const {
+    const QString path = m_sideFiles.journalFilePath();
+    if (m_runLanguage != UiLanguage::English || path.isEmpty()) return;
+    if (QFileInfo(path).fileName() == QLatin1String(SideFiles::kEnglishJournalFile)) return;
+    qWarning("korvel-kv6: event descriptions from %s (no readable %s there)",
+             qPrintable(QDir::toNativeSeparators(path)), SideFiles::kEnglishJournalFile);
 }
 
 void TForm1::applyPortSetting() {

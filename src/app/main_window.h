@@ -152,6 +152,7 @@ private:
     void buildPages();
     void connectMenu();
     void applyPortSetting();
+    void warnOfRussianJournalTexts() const;
     void fixSizeAndCentre();
     // The last file loaded or saved, shown by name; empty after a read.
     void showLastFile(const QString& path);

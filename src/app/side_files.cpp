@@ -74,8 +74,8 @@ bool canReplace(const QString& path) {
 
 }  // namespace
 
-SideFiles::SideFiles(SideFileLocations locations)
-    : m_locations(std::move(locations)), m_zoneTypes(presetZoneTypes()) {}
+SideFiles::SideFiles(SideFileLocations locations, UiLanguage language)
+    : m_locations(std::move(locations)), m_language(language), m_zoneTypes(presetZoneTypes()) {}
 
 SideFiles::SideFiles(QString programDirectory, QString fallbackDirectory)
     : SideFiles(SideFileLocations{std::move(programDirectory), {}, std::move(fallbackDirectory), {}}) {}
@@ -87,7 +87,7 @@ QStringList SideFiles::presetZoneTypes() {
 
 void SideFiles::loadAll() {
     loadPortLines();
-    loadInto(QString::fromLatin1(kJournalFile), m_journalTexts);
+    loadJournalTexts();
     if (loadInto(QString::fromLatin1(kZoneTypeFile), m_zoneTypes))
         m_zoneTypes.append(QString::fromUtf8(kExtraZoneType));
     loadInto(QString::fromLatin1(kDeviceTypeFile), m_deviceTypes);
@@ -183,6 +183,27 @@ bool SideFiles::loadInto(const QString& name, QStringList& target, bool* windows
     if (!lines) return false;
     target = std::move(*lines);
     return true;
+}
+
+bool SideFiles::loadJournalTexts() {
+    QStringList names;
+    if (m_language == UiLanguage::English) names << QString::fromLatin1(kEnglishJournalFile);
+    names << QString::fromLatin1(kJournalFile);
+    for (const QString& directory : m_locations.searchOrder()) {
+        bool found = false;
+        for (const QString& name : names) {
+            const QString path = existingFile(directory, name);
+            if (path.isEmpty()) continue;
+            found = true;
+            std::optional<QStringList> lines = readLines(path);
+            if (!lines) continue;
+            m_journalTexts = std::move(*lines);
+            m_journalFilePath = path;
+            return true;
+        }
+        if (found) return false;
+    }
+    return false;
 }
 
 }  // namespace kv6::app

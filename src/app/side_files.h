@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "app/side_file_locations.h"
+#include "app/ui_language.h"
 
 namespace kv6::app {
 
@@ -12,11 +13,13 @@ namespace kv6::app {
 // the serial port), parame (journal texts), paramp (zone types), paramd
 // (device types). Each is read from the first folder of SideFileLocations'
 // search order that has it. Every failure while reading is silent: the list
-// keeps what it held.
+// keeps what it held. In English the journal texts come from parame.en, or
+// from parame in the same folder when parame.en is missing or unreadable.
 class SideFiles {
 public:
     static constexpr const char* kPortFile = "param2";
     static constexpr const char* kJournalFile = "parame";
+    static constexpr const char* kEnglishJournalFile = "parame.en";
     static constexpr const char* kZoneTypeFile = "paramp";
     static constexpr const char* kDeviceTypeFile = "paramd";
     // Appended to a loaded zone type list.
@@ -24,7 +27,8 @@ public:
     // A side file larger than this is not a settings file; it is skipped.
     static constexpr qint64 kMaxFileSize = 1 << 20;
 
-    explicit SideFiles(SideFileLocations locations);
+    // `language`: the run's, which chooses the journal texts' file.
+    explicit SideFiles(SideFileLocations locations, UiLanguage language = UiLanguage::Russian);
     // Only the program directory, then the fallback one (the current directory).
     SideFiles(QString programDirectory, QString fallbackDirectory);
 
@@ -50,6 +54,8 @@ public:
     QString savePortLine(const QString& line1);
     // Where param2 was last read from or written to; empty before either.
     [[nodiscard]] QString portFilePath() const { return m_portFilePath; }
+    // Where the journal texts were read from; empty when nothing was.
+    [[nodiscard]] QString journalFilePath() const { return m_journalFilePath; }
 
     // Where the file is read from: the first folder of the search order that
     // has it; empty when none does. A param2 beside the executable that the
@@ -69,12 +75,17 @@ public:
 private:
     // Loads `name` into `target` when it can be read; the target stays otherwise.
     bool loadInto(const QString& name, QStringList& target, bool* windows1251 = nullptr) const;
+    // parame, or in English parame.en before it, from the first folder that
+    // has either: a user's own parame is never passed over for a shipped one.
+    bool loadJournalTexts();
 
     SideFileLocations m_locations;
+    UiLanguage m_language;
     QStringList m_portLines;
     QString m_portFilePath;
     bool m_portFileWindows1251 = false;  // param2 is written back in the code page it came in
     QStringList m_journalTexts;
+    QString m_journalFilePath;
     QStringList m_zoneTypes;
     QStringList m_deviceTypes;
 };

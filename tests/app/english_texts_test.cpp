@@ -7,6 +7,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include "app/main_menu.h"
 #include "app/message_box_prompts.h"
@@ -35,6 +36,7 @@ protected:
     void SetUp() override {
         m_language = std::make_unique<LanguageScope>(UiLanguage::English);
         ASSERT_TRUE(m_language->missing().isEmpty()) << m_language->missing().join(QLatin1Char(' ')).toStdString();
+        language = UiLanguage::English;
         WindowTest::SetUp();
     }
     void TearDown() override {
@@ -46,15 +48,18 @@ private:
     std::unique_ptr<LanguageScope> m_language;
 };
 
-// After a file load every page shows what it decoded: the journal's state
-// lines, the zones' type names, the lists of the event and SMS pages.
+// After a file load every page shows what it decoded: the journal's events
+// with the package's descriptions and its state lines, the zones' type names,
+// the lists of the event and SMS pages.
 TEST_F(InEnglish, NoPageMenuOrListOfTheWindowIsLeftInRussian) {
     CyrillicTexts walk(kLanguageMenu);
     walk.walk(window.get(), QStringLiteral("window at start"));  // the zones' preset type names
-    const QString file = dir.filePath(QStringLiteral("site.prg"));
-    QByteArray image(4096, '\0');
-    ASSERT_TRUE(writeFile(file, image));
+    shipJournalTexts();
+    window->loadSideFiles();
+    const QString file = journalEventsFile();
+    ASSERT_FALSE(file.isEmpty());
     window->loadFile(file);
+    ASSERT_FALSE(window->ListView3->findItems(QStringLiteral("Alarm (intrusion)"), Qt::MatchExactly, 2).isEmpty());
     for (bool advanced : {false, true}) {
         window->MainMenu1->N11->setChecked(advanced);
         QApplication::processEvents();

@@ -88,6 +88,55 @@ TEST_F(SideFilesTest, SearchOrderIsProgramConfigCurrentThenData) {
     EXPECT_EQ(onlyShipped.journalTexts(), QStringList{"1130\tshipped"});
 }
 
+// In English the journal texts come from parame.en, else from parame of the
+// same folder; a folder earlier in the search order still wins, so that a
+// user's own parame is not passed over for the package's parame.en.
+TEST_F(SideFilesTest, EnglishRunReadsParameEnBeforeParameOfTheSameFolder) {
+    ASSERT_TRUE(writeFile(path("share/parame"), "1130\tshipped ru\n"));
+    ASSERT_TRUE(writeFile(path("share/parame.en"), "1130\tshipped en\n"));
+    SideFiles english(locations(), UiLanguage::English);
+    english.loadAll();
+    EXPECT_EQ(english.journalTexts(), QStringList{"1130\tshipped en"});
+    EXPECT_EQ(english.journalFilePath(), path("share/parame.en"));
+    SideFiles russian(locations(), UiLanguage::Russian);
+    russian.loadAll();
+    EXPECT_EQ(russian.journalTexts(), QStringList{"1130\tshipped ru"});
+    EXPECT_EQ(russian.journalFilePath(), path("share/parame"));
+
+    ASSERT_TRUE(writeFile(path("config/parame"), "1130\tusers own\n"));
+    SideFiles own(locations(), UiLanguage::English);
+    own.loadAll();
+    EXPECT_EQ(own.journalTexts(), QStringList{"1130\tusers own"});
+    ASSERT_TRUE(writeFile(path("config/parame.en"), "1130\tusers own en\n"));
+    SideFiles ownEnglish(locations(), UiLanguage::English);
+    ownEnglish.loadAll();
+    EXPECT_EQ(ownEnglish.journalTexts(), QStringList{"1130\tusers own en"});
+    SideFiles ownRussian(locations(), UiLanguage::Russian);
+    ownRussian.loadAll();
+    EXPECT_EQ(ownRussian.journalTexts(), QStringList{"1130\tusers own"});
+}
+
+// A missing or unreadable parame.en costs no descriptions: parame stands in.
+// With neither, the list stays empty as before.
+TEST_F(SideFilesTest, EnglishRunFallsBackToParameWithoutAReadableParameEn) {
+    ASSERT_TRUE(writeFile(path("share/parame"), "1130\tshipped ru\n"));
+    SideFiles missing(locations(), UiLanguage::English);
+    missing.loadAll();
+    EXPECT_EQ(missing.journalTexts(), QStringList{"1130\tshipped ru"});
+    EXPECT_EQ(missing.journalFilePath(), path("share/parame"));
+
+    ASSERT_TRUE(writeFile(path("share/parame.en"), QByteArray(SideFiles::kMaxFileSize + 1, 'x')));
+    SideFiles oversized(locations(), UiLanguage::English);
+    oversized.loadAll();
+    EXPECT_EQ(oversized.journalTexts(), QStringList{"1130\tshipped ru"});
+
+    ASSERT_TRUE(QFile::remove(path("share/parame")));
+    SideFiles neither(locations(), UiLanguage::English);
+    neither.loadAll();
+    EXPECT_TRUE(neither.journalTexts().isEmpty());
+    EXPECT_TRUE(neither.journalFilePath().isEmpty());
+}
+
 TEST_F(SideFilesTest, PortIsSavedWhereFoundElseBesideTheProgramElseInTheUsersFolder) {
     ASSERT_TRUE(writeFile(current("param2"), "3\n"));
     SideFiles found(locations());

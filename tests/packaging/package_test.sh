@@ -31,6 +31,7 @@ for path in ./usr/bin/korvel-kv6 ./usr/bin/kv6ctl ./usr/bin/kv6sim ./usr/bin/kv6
         ./usr/share/icons/hicolor/scalable/apps/korvel-kv6.svg \
         ./usr/share/man/man1/korvel-kv6.1.gz ./usr/share/man/man1/kv6ctl.1.gz ./usr/share/man/man1/kv6sim.1.gz \
         ./usr/share/bash-completion/completions/kv6ctl ./usr/share/korvel-kv6/parame \
+        ./usr/share/korvel-kv6/parame.en \
         ./usr/share/korvel-kv6/translations/korvel-kv6_en.qm \
         ./usr/share/doc/korvel-kv6/copyright ./usr/share/doc/korvel-kv6/changelog.gz; do
     grep -qxF "$path" <<<"$contents" || { echo "not in the package: $path"; failed=1; }
