@@ -43,6 +43,8 @@ FleetServer::FleetServer(FleetStore& store, const Options& options, QObject* par
         else
             log(QStringLiteral("accepting connections again"));
     });
+    m_timer4.setSingleShot(true);
+    m_timer4.setTimerType(Qt::PreciseTimer);  // a tick's deadline, not a period that may drift early
     connect(&m_timer4, &QTimer::timeout, this, &FleetServer::onTimer4);
     connect(&m_timer2, &QTimer::timeout, this, &FleetServer::onTimer2);
     connect(&m_pollTimer, &QTimer::timeout, this, &FleetServer::pollQueue);
@@ -56,8 +58,6 @@ FleetServer::~FleetServer() { shutdown(); }
 bool FleetServer::listen(quint16 port, const QHostAddress& address) {
     if (!m_store.clearConnected()) (void)storeFailed(QStringLiteral("the connected modules"));
     if (!m_acceptor.listen(address, port, kListenBacklog)) return false;
-    m_timer4.start(kTimer4Ms);
-    m_timer2.start(kTimer2Ms);
     const bool notified = m_store.watchQueued([this](const std::string& object) { queuedFor(object); });
     m_pollTimer.start(notified ? kNotifiedPollMs : kPollMs);
     (void)renewLease();
@@ -69,6 +69,7 @@ bool FleetServer::listen(quint16 port, const QHostAddress& address) {
 void FleetServer::shutdown() {
     m_acceptor.close();
     m_timer4.stop();
+    m_armedTick = -1;
     m_timer2.stop();
     m_pollTimer.stop();
     m_heartbeatTimer.stop();
@@ -85,6 +86,7 @@ void FleetServer::shutdown() {
     m_byObject.clear();
     m_contenders.clear();
     m_withJob.clear();
+    m_deadlines = TickDeadlines();
     if (!m_store.clearConnected() || !m_store.leave())
         log(QStringLiteral("the store could not record the stop: %1").arg(q(m_store.lastError())), QtWarningMsg);
 }
@@ -105,6 +107,7 @@ void FleetServer::onAccepted(QTcpSocket* socket) {
     auto connection = std::make_unique<Connection>(*this, id, socket);
     Connection& c = *connection;
     m_connections.emplace(id, std::move(connection));
+    m_deadlines.add(id, currentTick());
     connect(socket, &QTcpSocket::readyRead, this, [this, id] { onReadyRead(id); });
     connect(socket, &QTcpSocket::disconnected, this, [this, id] { onDisconnected(id); });
     if (m_options.proxyFrom.contains(socket->peerAddress())) {
@@ -113,9 +116,11 @@ void FleetServer::onAccepted(QTcpSocket* socket) {
         c.tallied = true;
         m_unidentified.add(c.tallyKey);
         updateAccepting();
+        reschedule(id);
         return;
     }
     (void)admit(c, socket->peerPort());
+    reschedule(id);
 }
 
 bool FleetServer::admit(Connection& c, quint16 port) {
@@ -173,10 +178,12 @@ void FleetServer::onReadyRead(int id) {
     Connection& c = *it->second;
     const QByteArray data = c.socket->readAll();
     if (c.closing) return;
+    catchUp(c);
     if (c.stage == Connection::Stage::Proxy)
         readProxyHeader(c, data);
     else
         c.runner.onData(bytesOf(data));
+    reschedule(id);
 }
 
 void FleetServer::onDisconnected(int id) {
@@ -184,6 +191,7 @@ void FleetServer::onDisconnected(int id) {
     if (it == m_connections.end()) return;
     std::unique_ptr<Connection> connection = std::move(it->second);
     m_connections.erase(it);
+    m_deadlines.remove(id);
     connection->runner.onDisconnected();
     m_withJob.erase(id);
     leaveTally(*connection);
@@ -213,8 +221,39 @@ void FleetServer::onDisconnected(int id) {
 }
 
 void FleetServer::onTimer4() {
+    m_armedTick = -1;
     // A runner may ask for its close from a tick; the close is deferred.
-    for (auto& [id, connection] : m_connections) connection->runner.Timer4Timer();
+    for (const TickDeadlines::Due& due : m_deadlines.advance(currentTick())) {
+        const auto it = m_connections.find(due.id);
+        if (it == m_connections.end()) continue;
+        JobRunner& runner = it->second->runner;
+        runner.skipQuietTicks(due.quiet);
+        runner.Timer4Timer();
+        reschedule(due.id);
+    }
+    armTicks();
+}
+
+void FleetServer::catchUp(Connection& c) { c.runner.skipQuietTicks(m_deadlines.catchUp(c.id, currentTick())); }
+
+void FleetServer::reschedule(int id) {
+    const auto it = m_connections.find(id);
+    if (it == m_connections.end()) return;
+    m_deadlines.schedule(id, it->second->runner.ticksUntilDue());
+    const std::int64_t earliest = m_deadlines.earliest();
+    if (earliest >= 0 && (m_armedTick < 0 || earliest < m_armedTick)) armTicks();
+}
+
+void FleetServer::armTicks() {
+    const std::int64_t earliest = m_deadlines.earliest();
+    if (earliest < 0 || m_stopping) {
+        m_timer4.stop();
+        m_armedTick = -1;
+        return;
+    }
+    if (earliest == m_armedTick && m_timer4.isActive()) return;
+    m_armedTick = earliest;
+    m_timer4.start(static_cast<int>(std::max<std::int64_t>(0, earliest * kTimer4Ms - monotonicMs())));
 }
 
 void FleetServer::onTimer2() {
@@ -223,6 +262,7 @@ void FleetServer::onTimer2() {
     for (const int id : ids)
         if (const auto it = m_connections.find(id); it != m_connections.end() && it->second->runner.busy())
             it->second->runner.Timer2Timer();
+    if (m_withJob.empty()) m_timer2.stop();  // no wake-ups while no connection has a job
 }
 
 void FleetServer::startNextLater(int id) {
@@ -241,7 +281,10 @@ void FleetServer::startNext(int id) {
     if (!job) return;
     log(QStringLiteral("object %1 job %2 %3 started").arg(q(job->object)).arg(job->id).arg(q(std::string(kindName(job->kind)))));
     m_withJob.insert(id);  // before the start, which may end the job at once
+    if (!m_timer2.isActive()) m_timer2.start(kTimer2Ms);
+    catchUp(c);
     runner.start(std::move(*job));
+    reschedule(id);
 }
 
 void FleetServer::closeLater(int id) {

@@ -16,6 +16,7 @@
 #include "fleet/lease_fence.h"
 #include "fleet/mismatch_backoff.h"
 #include "fleet/proxy_sources.h"
+#include "fleet/tick_deadlines.h"
 #include "fleet/unidentified_tally.h"
 #include "remote/frame_sink.h"
 
@@ -24,8 +25,11 @@ class QTcpSocket;
 namespace kv6::fleet {
 
 // Accepts module connections and gives each its own job runner, all in one
-// event loop: one socket, one remote session, one runner per module. Two
-// shared timers drive every runner (Timer4 each second, Timer2 every 300 ms).
+// event loop: one socket, one remote session, one runner per module. The
+// runners' one-second ticks (Timer4) come by deadline: the timer wakes for
+// the earliest tick that matters to some connection and visits only those
+// due, so an idle connection costs nothing between its keep-alives. Timer2
+// (300 ms) runs while some connection has a job, and visits only those.
 // Work queued for a connected object starts at once when the store announces
 // it (PostgreSQL's notifications), else at the next poll of the queue. A
 // heartbeat renews this server's leases; when it fails the server drops the
@@ -106,6 +110,14 @@ private:
     void onDisconnected(int id);
     void onTimer4();
     void onTimer2();
+    // The Timer4 tick the monotonic clock is in, counted from the server's start.
+    [[nodiscard]] std::int64_t currentTick() const { return monotonicMs() / kTimer4Ms; }
+    // Before an event is handed to a runner: the ticks it was not visited
+    // for are counted. After: its next tick that matters is scheduled.
+    void catchUp(Connection& connection);
+    void reschedule(int id);
+    // The tick timer set to the earliest scheduled tick.
+    void armTicks();
     void pollQueue();
     void onHeartbeat();
     // Heartbeats the store; true, with the lease renewed, when it was kept.
@@ -143,7 +155,9 @@ private:
     AcceptLoop m_acceptor{false};
     MismatchBackoff m_backoff;
     UnidentifiedTally m_unidentified;
-    QTimer m_timer4;
+    QTimer m_timer4;  // single shot, set to the earliest scheduled tick
+    std::int64_t m_armedTick = -1;
+    TickDeadlines m_deadlines;
     QTimer m_timer2;
     QTimer m_pollTimer;
     QTimer m_heartbeatTimer;
