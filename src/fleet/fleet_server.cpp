@@ -3,6 +3,9 @@
 
 #include <QLoggingCategory>
 #include <algorithm>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "fleet/fleet_server_connection.h"
 #include "fleet/proxy_header.h"
@@ -34,7 +37,8 @@ FleetServer::FleetServer(FleetStore& store, const Options& options, QObject* par
       m_unidentified(options.unidentified),
       m_fence(std::int64_t{options.leaseSeconds} * 1000) {
     m_monotonic.start();
-    connect(&m_acceptor, &AcceptLoop::accepted, this, &FleetServer::onAccepted);
+    m_acceptor.handOverDescriptors(true);
+    connect(&m_acceptor, &AcceptLoop::acceptedDescriptor, this, &FleetServer::onAccepted);
     connect(&m_acceptor, &AcceptLoop::descriptorsExhausted, this, [this](bool exhausted) {
         if (exhausted)
             log(QStringLiteral("out of file descriptors with %1 connections: accepting paused until one frees")
@@ -78,11 +82,10 @@ void FleetServer::shutdown() {
     auto connections = std::move(m_connections);
     m_connections.clear();
     for (auto& [id, connection] : connections) {
-        connection->socket->disconnect(this);
         connection->runner.onDisconnected();  // a running job goes back to the queue
-        connection->socket->abort();
-        connection->socket->deleteLater();
+        connection->socket.abort();
     }
+    connections.clear();
     m_byObject.clear();
     m_contenders.clear();
     m_withJob.clear();
@@ -94,23 +97,35 @@ void FleetServer::shutdown() {
 void FleetServer::sendBytes(int connectionId, std::span<const std::uint8_t> bytes) {
     const auto it = m_connections.find(connectionId);
     if (it == m_connections.end()) return;
-    QTcpSocket& socket = *it->second->socket;
-    socket.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
     // Out now, not at the loop's next turn: a frame the lease allowed must
     // not wait in the buffer through a stall and leave after the lease lapsed.
-    socket.flush();
+    it->second->socket.write(bytes);
 }
 
-void FleetServer::onAccepted(QTcpSocket* socket) {
+void FleetServer::onAccepted(int descriptor) {
+    sockaddr_storage peerAddress{};
+    socklen_t length = sizeof peerAddress;
+    if (::getpeername(descriptor, reinterpret_cast<sockaddr*>(&peerAddress), &length) != 0) {
+        ::close(descriptor);  // gone again before it was taken
+        m_acceptor.descriptorFreed();
+        return;
+    }
+    const QHostAddress address(reinterpret_cast<const sockaddr*>(&peerAddress));
+    const auto port = static_cast<quint16>(
+        ntohs(peerAddress.ss_family == AF_INET6 ? reinterpret_cast<const sockaddr_in6*>(&peerAddress)->sin6_port
+                                               : reinterpret_cast<const sockaddr_in*>(&peerAddress)->sin_port));
     const int id = m_nextId++;
-    socket->setReadBufferSize(kReadBufferSize);
-    auto connection = std::make_unique<Connection>(*this, id, socket);
+    auto connection = std::make_unique<Connection>(*this, id, address, port);
     Connection& c = *connection;
+    if (!c.socket.open(
+            descriptor, [this, id](std::span<const std::uint8_t> data) { onReadyRead(id, data); },
+            [this, id] { onDisconnected(id); })) {
+        m_acceptor.descriptorFreed();
+        return;
+    }
     m_connections.emplace(id, std::move(connection));
     m_deadlines.add(id, currentTick());
-    connect(socket, &QTcpSocket::readyRead, this, [this, id] { onReadyRead(id); });
-    connect(socket, &QTcpSocket::disconnected, this, [this, id] { onDisconnected(id); });
-    if (m_options.proxyFrom.contains(socket->peerAddress())) {
+    if (m_options.proxyFrom.contains(address)) {
         // The module's address comes first; until then it counts in the total only.
         c.stage = Connection::Stage::Proxy;
         c.tallied = true;
@@ -119,7 +134,7 @@ void FleetServer::onAccepted(QTcpSocket* socket) {
         reschedule(id);
         return;
     }
-    (void)admit(c, socket->peerPort());
+    (void)admit(c, port);
     reschedule(id);
 }
 
@@ -149,7 +164,7 @@ bool FleetServer::admit(Connection& c, quint16 port) {
 void FleetServer::readProxyHeader(Connection& c, const QByteArray& data) {
     c.proxyBytes += data;
     const ProxyHeader::Result header = ProxyHeader::parse(bytesOf(c.proxyBytes));
-    quint16 port = c.socket->peerPort();
+    quint16 port = c.peerPort;
     switch (header.status) {
         case ProxyHeader::Status::Incomplete:
             return;
@@ -172,17 +187,16 @@ void FleetServer::readProxyHeader(Connection& c, const QByteArray& data) {
     if (!rest.isEmpty()) c.runner.onData(bytesOf(rest));
 }
 
-void FleetServer::onReadyRead(int id) {
+void FleetServer::onReadyRead(int id, std::span<const std::uint8_t> data) {
     const auto it = m_connections.find(id);
     if (it == m_connections.end()) return;
     Connection& c = *it->second;
-    const QByteArray data = c.socket->readAll();
     if (c.closing) return;
     catchUp(c);
     if (c.stage == Connection::Stage::Proxy)
-        readProxyHeader(c, data);
+        readProxyHeader(c, QByteArray(reinterpret_cast<const char*>(data.data()), static_cast<qsizetype>(data.size())));
     else
-        c.runner.onData(bytesOf(data));
+        c.runner.onData(data);
     reschedule(id);
 }
 
@@ -216,7 +230,7 @@ void FleetServer::onDisconnected(int id) {
             }
         }
     }
-    connection->socket->deleteLater();
+    connection->socket.abort();
     m_acceptor.descriptorFreed();
 }
 
@@ -294,8 +308,8 @@ void FleetServer::closeLater(int id) {
         [this, id] {
             const auto it = m_connections.find(id);
             if (it == m_connections.end()) return;
-            it->second->socket->abort();
-            onDisconnected(id);  // in case abort() did not say so itself
+            it->second->socket.abort();
+            onDisconnected(id);
         },
         Qt::QueuedConnection);
 }

@@ -14,18 +14,19 @@
 #include "fleet/fleet_store.h"
 #include "fleet/job_runner.h"
 #include "fleet/lease_fence.h"
+#include "fleet/module_loop.h"
 #include "fleet/mismatch_backoff.h"
 #include "fleet/proxy_sources.h"
 #include "fleet/tick_deadlines.h"
 #include "fleet/unidentified_tally.h"
 #include "remote/frame_sink.h"
 
-class QTcpSocket;
-
 namespace kv6::fleet {
 
 // Accepts module connections and gives each its own job runner, all in one
 // event loop: one socket, one remote session, one runner per module. The
+// module sockets are served by libuv's epoll loop inside Qt's (ModuleLoop),
+// so an idle socket costs no turn of the loop anything. The
 // runners' one-second ticks (Timer4) come by deadline: the timer wakes for
 // the earliest tick that matters to some connection and visits only those
 // due, so an idle connection costs nothing between its keep-alives. Timer2
@@ -48,7 +49,6 @@ namespace kv6::fleet {
 class FleetServer final : public QObject, public remote::FrameSink {
     Q_OBJECT
 public:
-    static constexpr qint64 kReadBufferSize = 64 * 1024;
     static constexpr int kTimer4Ms = 1000;
     static constexpr int kTimer2Ms = 300;
     static constexpr int kPollMs = 1000;            // the queue, without notifications
@@ -102,11 +102,11 @@ public:
 private:
     class Connection;
 
-    void onAccepted(QTcpSocket* socket);
+    void onAccepted(int descriptor);
     // The connection's address is known (at once, or from its PROXY header): refused or let in.
     [[nodiscard]] bool admit(Connection& connection, quint16 port);
     void readProxyHeader(Connection& connection, const QByteArray& data);
-    void onReadyRead(int id);
+    void onReadyRead(int id, std::span<const std::uint8_t> data);
     void onDisconnected(int id);
     void onTimer4();
     void onTimer2();
@@ -153,6 +153,7 @@ private:
     FleetStore& m_store;
     Options m_options;
     AcceptLoop m_acceptor{false};
+    ModuleLoop m_moduleLoop;  // before the connections, whose sockets it serves
     MismatchBackoff m_backoff;
     UnidentifiedTally m_unidentified;
     QTimer m_timer4;  // single shot, set to the earliest scheduled tick
