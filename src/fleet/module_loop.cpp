@@ -47,11 +47,16 @@ void ModuleLoop::run() {
     m_kicked = false;
     if (m_running) return;  // never inside libuv's own callbacks
     m_running = true;
+    ++m_turns;
     uv_run(&m_loop, UV_RUN_NOWAIT);
     m_running = false;
-    // Closed handles and pending callbacks are libuv's work for its next turn.
+    // Closed handles and pending callbacks are libuv's work for its next
+    // turn. A loop with no socket at all also says 0 ("do not wait"): it has
+    // nothing to do until a socket is opened, which kicks it.
     const int timeout = uv_backend_timeout(&m_loop);
-    if (timeout == 0)
+    if (!uv_loop_alive(&m_loop))
+        m_timer.stop();
+    else if (timeout == 0)
         kick();
     else if (timeout > 0)
         m_timer.start(timeout);

@@ -36,6 +36,8 @@ public:
     // a write to finish, a handle to close) at its next turn: one is asked
     // for at the next turn of Qt's loop.
     void kick();
+    // How many turns libuv has run: it runs only when it has something to do.
+    [[nodiscard]] std::uint64_t turns() const { return m_turns; }
 
 private:
     void run();
@@ -46,6 +48,7 @@ private:
     QTimer m_timer;  // libuv's own next deadline
     bool m_kicked = false;
     bool m_running = false;
+    std::uint64_t m_turns = 0;
 };
 
 }  // namespace kv6::fleet

@@ -120,6 +120,30 @@ TEST_F(ModuleSocketTest, TheModulesBytesComeAndItsHangingUpIsToldOnce) {
     EXPECT_EQ(closes, 1);
 }
 
+TEST_F(ModuleSocketTest, TheLoopRunsOnlyWhenASocketHasSomethingToDo) {
+    const auto settle = [] {
+        for (int i = 0; i < 50; ++i) QCoreApplication::processEvents();
+    };
+    settle();
+    const std::uint64_t unused = loop.turns();
+    settle();
+    EXPECT_EQ(loop.turns(), unused);  // no socket: no turn
+
+    Pair pair;
+    {
+        ModuleSocket socket(loop);
+        ASSERT_TRUE(socket.open(pair.server, {}, {}));
+        settle();
+        const std::uint64_t idle = loop.turns();
+        settle();
+        EXPECT_EQ(loop.turns(), idle);  // an idle connection: no turn
+    }
+    settle();  // its close is done
+    const std::uint64_t closed = loop.turns();
+    settle();
+    EXPECT_EQ(loop.turns(), closed);
+}
+
 TEST_F(ModuleSocketTest, AnAbortedConnectionEndsForTheModuleWithoutBeingToldBack) {
     Pair pair;
     auto socket = std::make_unique<ModuleSocket>(loop);
