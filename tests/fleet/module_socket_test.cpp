@@ -69,7 +69,7 @@ struct Pair {
 
 class ModuleSocketTest : public ::testing::Test {
 protected:
-    ModuleSocketTest() { kv6::test::coreApp(); }
+    QCoreApplication& app = kv6::test::coreApp();  // before the loop: its notifier needs the application
     ModuleLoop loop;
 };
 
