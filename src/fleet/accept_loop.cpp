@@ -89,17 +89,23 @@ void AcceptLoop::acceptPending() {
             break;
         }
         ++taken;
-        auto* socket = new QTcpSocket;
-        if (!socket->setSocketDescriptor(fd)) {
-            ::close(fd);
-            delete socket;
-            continue;
+        QTcpSocket* socket = nullptr;
+        if (!m_bareDescriptors) {
+            socket = new QTcpSocket;
+            if (!socket->setSocketDescriptor(fd)) {
+                ::close(fd);
+                delete socket;
+                continue;
+            }
         }
         if (m_reported) {
             m_reported = false;
             emit descriptorsExhausted(false);
         }
-        emit accepted(socket);
+        if (socket != nullptr)
+            emit accepted(socket);
+        else
+            emit acceptedDescriptor(fd);
         if (!m_notifier) return;  // the receiver closed the loop
     }
     update();

@@ -37,6 +37,9 @@ public:
     [[nodiscard]] quint16 serverPort() const { return m_server.serverPort(); }
     [[nodiscard]] QString errorString() const { return m_server.errorString(); }
 
+    // Hands on each connection as its bare descriptor (acceptedDescriptor)
+    // instead of a QTcpSocket, for an owner that serves it in a loop of its own.
+    void handOverDescriptors(bool bare) { m_bareDescriptors = bare; }
     // The owner stops accepting for reasons of its own, or lets it go on.
     void hold(bool held);
     // A descriptor was closed: accepting goes on if it had run out.
@@ -45,6 +48,8 @@ public:
 signals:
     // A new connection, already connected; the receiver owns the socket.
     void accepted(QTcpSocket* socket);
+    // The same, handed over as a connected, non-blocking descriptor the receiver owns.
+    void acceptedDescriptor(int descriptor);
     // Accepting stopped for want of descriptors (true), or took a connection again (false).
     void descriptorsExhausted(bool exhausted);
 
@@ -57,6 +62,7 @@ private:
     std::unique_ptr<QSocketNotifier> m_notifier;
     QTimer m_retry;
     bool m_keepReserve;
+    bool m_bareDescriptors = false;
     int m_reserve = -1;
     bool m_held = false;
     bool m_waiting = false;   // out of descriptors: not accepting until one frees

@@ -3,6 +3,9 @@
 
 #include <QLoggingCategory>
 #include <algorithm>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "fleet/fleet_server_connection.h"
 #include "fleet/proxy_header.h"
@@ -34,7 +37,8 @@ FleetServer::FleetServer(FleetStore& store, const Options& options, QObject* par
       m_unidentified(options.unidentified),
       m_fence(std::int64_t{options.leaseSeconds} * 1000) {
     m_monotonic.start();
-    connect(&m_acceptor, &AcceptLoop::accepted, this, &FleetServer::onAccepted);
+    m_acceptor.handOverDescriptors(true);
+    connect(&m_acceptor, &AcceptLoop::acceptedDescriptor, this, &FleetServer::onAccepted);
     connect(&m_acceptor, &AcceptLoop::descriptorsExhausted, this, [this](bool exhausted) {
         if (exhausted)
             log(QStringLiteral("out of file descriptors with %1 connections: accepting paused until one frees")
@@ -43,6 +47,8 @@ FleetServer::FleetServer(FleetStore& store, const Options& options, QObject* par
         else
             log(QStringLiteral("accepting connections again"));
     });
+    m_timer4.setSingleShot(true);
+    m_timer4.setTimerType(Qt::PreciseTimer);  // a tick's deadline, not a period that may drift early
     connect(&m_timer4, &QTimer::timeout, this, &FleetServer::onTimer4);
     connect(&m_timer2, &QTimer::timeout, this, &FleetServer::onTimer2);
     connect(&m_pollTimer, &QTimer::timeout, this, &FleetServer::pollQueue);
@@ -56,8 +62,6 @@ FleetServer::~FleetServer() { shutdown(); }
 bool FleetServer::listen(quint16 port, const QHostAddress& address) {
     if (!m_store.clearConnected()) (void)storeFailed(QStringLiteral("the connected modules"));
     if (!m_acceptor.listen(address, port, kListenBacklog)) return false;
-    m_timer4.start(kTimer4Ms);
-    m_timer2.start(kTimer2Ms);
     const bool notified = m_store.watchQueued([this](const std::string& object) { queuedFor(object); });
     m_pollTimer.start(notified ? kNotifiedPollMs : kPollMs);
     (void)renewLease();
@@ -69,6 +73,7 @@ bool FleetServer::listen(quint16 port, const QHostAddress& address) {
 void FleetServer::shutdown() {
     m_acceptor.close();
     m_timer4.stop();
+    m_armedTick = -1;
     m_timer2.stop();
     m_pollTimer.stop();
     m_heartbeatTimer.stop();
@@ -77,14 +82,14 @@ void FleetServer::shutdown() {
     auto connections = std::move(m_connections);
     m_connections.clear();
     for (auto& [id, connection] : connections) {
-        connection->socket->disconnect(this);
         connection->runner.onDisconnected();  // a running job goes back to the queue
-        connection->socket->abort();
-        connection->socket->deleteLater();
+        connection->socket.abort();
     }
+    connections.clear();
     m_byObject.clear();
     m_contenders.clear();
     m_withJob.clear();
+    m_deadlines = TickDeadlines();
     if (!m_store.clearConnected() || !m_store.leave())
         log(QStringLiteral("the store could not record the stop: %1").arg(q(m_store.lastError())), QtWarningMsg);
 }
@@ -92,30 +97,45 @@ void FleetServer::shutdown() {
 void FleetServer::sendBytes(int connectionId, std::span<const std::uint8_t> bytes) {
     const auto it = m_connections.find(connectionId);
     if (it == m_connections.end()) return;
-    QTcpSocket& socket = *it->second->socket;
-    socket.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
     // Out now, not at the loop's next turn: a frame the lease allowed must
     // not wait in the buffer through a stall and leave after the lease lapsed.
-    socket.flush();
+    it->second->socket.write(bytes);
 }
 
-void FleetServer::onAccepted(QTcpSocket* socket) {
+void FleetServer::onAccepted(int descriptor) {
+    sockaddr_storage peerAddress{};
+    socklen_t length = sizeof peerAddress;
+    if (::getpeername(descriptor, reinterpret_cast<sockaddr*>(&peerAddress), &length) != 0) {
+        ::close(descriptor);  // gone again before it was taken
+        m_acceptor.descriptorFreed();
+        return;
+    }
+    const QHostAddress address(reinterpret_cast<const sockaddr*>(&peerAddress));
+    const auto port = static_cast<quint16>(
+        ntohs(peerAddress.ss_family == AF_INET6 ? reinterpret_cast<const sockaddr_in6*>(&peerAddress)->sin6_port
+                                               : reinterpret_cast<const sockaddr_in*>(&peerAddress)->sin_port));
     const int id = m_nextId++;
-    socket->setReadBufferSize(kReadBufferSize);
-    auto connection = std::make_unique<Connection>(*this, id, socket);
+    auto connection = std::make_unique<Connection>(*this, id, address, port);
     Connection& c = *connection;
+    if (!c.socket.open(
+            descriptor, [this, id](std::span<const std::uint8_t> data) { onReadyRead(id, data); },
+            [this, id] { onDisconnected(id); })) {
+        m_acceptor.descriptorFreed();
+        return;
+    }
     m_connections.emplace(id, std::move(connection));
-    connect(socket, &QTcpSocket::readyRead, this, [this, id] { onReadyRead(id); });
-    connect(socket, &QTcpSocket::disconnected, this, [this, id] { onDisconnected(id); });
-    if (m_options.proxyFrom.contains(socket->peerAddress())) {
+    m_deadlines.add(id, currentTick());
+    if (m_options.proxyFrom.contains(address)) {
         // The module's address comes first; until then it counts in the total only.
         c.stage = Connection::Stage::Proxy;
         c.tallied = true;
         m_unidentified.add(c.tallyKey);
         updateAccepting();
+        reschedule(id);
         return;
     }
-    (void)admit(c, socket->peerPort());
+    (void)admit(c, port);
+    reschedule(id);
 }
 
 bool FleetServer::admit(Connection& c, quint16 port) {
@@ -145,7 +165,7 @@ bool FleetServer::admit(Connection& c, quint16 port) {
 void FleetServer::readProxyHeader(Connection& c, const QByteArray& data) {
     c.proxyBytes += data;
     const ProxyHeader::Result header = ProxyHeader::parse(bytesOf(c.proxyBytes));
-    quint16 port = c.socket->peerPort();
+    quint16 port = c.peerPort;
     switch (header.status) {
         case ProxyHeader::Status::Incomplete:
             return;
@@ -168,16 +188,17 @@ void FleetServer::readProxyHeader(Connection& c, const QByteArray& data) {
     if (!rest.isEmpty()) c.runner.onData(bytesOf(rest));
 }
 
-void FleetServer::onReadyRead(int id) {
+void FleetServer::onReadyRead(int id, std::span<const std::uint8_t> data) {
     const auto it = m_connections.find(id);
     if (it == m_connections.end()) return;
     Connection& c = *it->second;
-    const QByteArray data = c.socket->readAll();
     if (c.closing) return;
+    catchUp(c);
     if (c.stage == Connection::Stage::Proxy)
-        readProxyHeader(c, data);
+        readProxyHeader(c, QByteArray(reinterpret_cast<const char*>(data.data()), static_cast<qsizetype>(data.size())));
     else
-        c.runner.onData(bytesOf(data));
+        c.runner.onData(data);
+    reschedule(id);
 }
 
 void FleetServer::onDisconnected(int id) {
@@ -185,6 +206,7 @@ void FleetServer::onDisconnected(int id) {
     if (it == m_connections.end()) return;
     std::unique_ptr<Connection> connection = std::move(it->second);
     m_connections.erase(it);
+    m_deadlines.remove(id);
     connection->runner.onDisconnected();
     m_withJob.erase(id);
     leaveTally(*connection);
@@ -209,13 +231,44 @@ void FleetServer::onDisconnected(int id) {
             }
         }
     }
-    connection->socket->deleteLater();
+    connection->socket.abort();
     m_acceptor.descriptorFreed();
 }
 
 void FleetServer::onTimer4() {
+    m_armedTick = -1;
     // A runner may ask for its close from a tick; the close is deferred.
-    for (auto& [id, connection] : m_connections) connection->runner.Timer4Timer();
+    for (const TickDeadlines::Due& due : m_deadlines.advance(currentTick())) {
+        const auto it = m_connections.find(due.id);
+        if (it == m_connections.end()) continue;
+        JobRunner& runner = it->second->runner;
+        runner.skipQuietTicks(due.quiet);
+        runner.Timer4Timer();
+        reschedule(due.id);
+    }
+    armTicks();
+}
+
+void FleetServer::catchUp(Connection& c) { c.runner.skipQuietTicks(m_deadlines.catchUp(c.id, currentTick())); }
+
+void FleetServer::reschedule(int id) {
+    const auto it = m_connections.find(id);
+    if (it == m_connections.end()) return;
+    m_deadlines.schedule(id, it->second->runner.ticksUntilDue());
+    const std::int64_t earliest = m_deadlines.earliest();
+    if (earliest >= 0 && (m_armedTick < 0 || earliest < m_armedTick)) armTicks();
+}
+
+void FleetServer::armTicks() {
+    const std::int64_t earliest = m_deadlines.earliest();
+    if (earliest < 0 || m_stopping) {
+        m_timer4.stop();
+        m_armedTick = -1;
+        return;
+    }
+    if (earliest == m_armedTick && m_timer4.isActive()) return;
+    m_armedTick = earliest;
+    m_timer4.start(static_cast<int>(std::max<std::int64_t>(0, earliest * kTimer4Ms - monotonicMs())));
 }
 
 void FleetServer::onTimer2() {
@@ -224,6 +277,7 @@ void FleetServer::onTimer2() {
     for (const int id : ids)
         if (const auto it = m_connections.find(id); it != m_connections.end() && it->second->runner.busy())
             it->second->runner.Timer2Timer();
+    if (m_withJob.empty()) m_timer2.stop();  // no wake-ups while no connection has a job
 }
 
 void FleetServer::startNextLater(int id) {
@@ -243,7 +297,10 @@ void FleetServer::startNext(int id) {
     log(QStringLiteral("object %1 job %2 %3 started").arg(q(job->object)).arg(job->id).arg(q(std::string(kindName(job->kind)))));
     m_withJob.insert(id);  // before the start, which may end the job at once
     c.jobStartedMs = monotonicMs();
+    if (!m_timer2.isActive()) m_timer2.start(kTimer2Ms);
+    catchUp(c);
     runner.start(std::move(*job));
+    reschedule(id);
 }
 
 void FleetServer::closeLater(int id) {
@@ -253,8 +310,8 @@ void FleetServer::closeLater(int id) {
         [this, id] {
             const auto it = m_connections.find(id);
             if (it == m_connections.end()) return;
-            it->second->socket->abort();
-            onDisconnected(id);  // in case abort() did not say so itself
+            it->second->socket.abort();
+            onDisconnected(id);
         },
         Qt::QueuedConnection);
 }

@@ -15,18 +15,23 @@
 #include "fleet/fleet_store.h"
 #include "fleet/job_runner.h"
 #include "fleet/lease_fence.h"
+#include "fleet/module_loop.h"
 #include "fleet/mismatch_backoff.h"
 #include "fleet/proxy_sources.h"
+#include "fleet/tick_deadlines.h"
 #include "fleet/unidentified_tally.h"
 #include "remote/frame_sink.h"
-
-class QTcpSocket;
 
 namespace kv6::fleet {
 
 // Accepts module connections and gives each its own job runner, all in one
-// event loop: one socket, one remote session, one runner per module. Two
-// shared timers drive every runner (Timer4 each second, Timer2 every 300 ms).
+// event loop: one socket, one remote session, one runner per module. The
+// module sockets are served by libuv's epoll loop inside Qt's (ModuleLoop),
+// so an idle socket costs no turn of the loop anything. The
+// runners' one-second ticks (Timer4) come by deadline: the timer wakes for
+// the earliest tick that matters to some connection and visits only those
+// due, so an idle connection costs nothing between its keep-alives. Timer2
+// (300 ms) runs while some connection has a job, and visits only those.
 // Work queued for a connected object starts at once when the store announces
 // it (PostgreSQL's notifications), else at the next poll of the queue. A
 // heartbeat renews this server's leases; when it fails the server drops the
@@ -45,7 +50,6 @@ namespace kv6::fleet {
 class FleetServer final : public QObject, public remote::FrameSink {
     Q_OBJECT
 public:
-    static constexpr qint64 kReadBufferSize = 64 * 1024;
     static constexpr int kTimer4Ms = 1000;
     static constexpr int kTimer2Ms = 300;
     static constexpr int kPollMs = 1000;            // the queue, without notifications
@@ -112,14 +116,22 @@ public:
 private:
     class Connection;
 
-    void onAccepted(QTcpSocket* socket);
+    void onAccepted(int descriptor);
     // The connection's address is known (at once, or from its PROXY header): refused or let in.
     [[nodiscard]] bool admit(Connection& connection, quint16 port);
     void readProxyHeader(Connection& connection, const QByteArray& data);
-    void onReadyRead(int id);
+    void onReadyRead(int id, std::span<const std::uint8_t> data);
     void onDisconnected(int id);
     void onTimer4();
     void onTimer2();
+    // The Timer4 tick the monotonic clock is in, counted from the server's start.
+    [[nodiscard]] std::int64_t currentTick() const { return monotonicMs() / kTimer4Ms; }
+    // Before an event is handed to a runner: the ticks it was not visited
+    // for are counted. After: its next tick that matters is scheduled.
+    void catchUp(Connection& connection);
+    void reschedule(int id);
+    // The tick timer set to the earliest scheduled tick.
+    void armTicks();
     void pollQueue();
     void onHeartbeat();
     // Heartbeats the store; true, with the lease renewed, when it was kept.
@@ -155,9 +167,12 @@ private:
     FleetStore& m_store;
     Options m_options;
     AcceptLoop m_acceptor{false};
+    ModuleLoop m_moduleLoop;  // before the connections, whose sockets it serves
     MismatchBackoff m_backoff;
     UnidentifiedTally m_unidentified;
-    QTimer m_timer4;
+    QTimer m_timer4;  // single shot, set to the earliest scheduled tick
+    std::int64_t m_armedTick = -1;
+    TickDeadlines m_deadlines;
     QTimer m_timer2;
     QTimer m_pollTimer;
     QTimer m_heartbeatTimer;

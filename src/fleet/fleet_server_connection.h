@@ -3,10 +3,10 @@
 // The server's view of one module connection, shared by the files of
 // FleetServer: the connections, the store side, the identities.
 #include <QHostAddress>
-#include <QTcpSocket>
 #include <string>
 
 #include "fleet/fleet_server.h"
+#include "fleet/module_socket.h"
 
 namespace kv6::fleet {
 
@@ -32,11 +32,12 @@ public:
         Serving,       // speaks for its object: gets its jobs
     };
 
-    Connection(FleetServer& server, int id, QTcpSocket* socket)
+    Connection(FleetServer& server, int id, const QHostAddress& address, quint16 port)
         : m_server(server),
           id(id),
-          socket(socket),
-          peer(detail::peerText(socket->peerAddress())),
+          socket(server.m_moduleLoop),
+          peerPort(port),
+          peer(detail::peerText(address)),
           runner(id, server, *this, runnerOptions(server)) {}
 
     void moduleIdentified(const std::string& object, const std::string& text) override {
@@ -75,7 +76,8 @@ public:
 
     FleetServer& m_server;
     const int id;
-    QTcpSocket* socket;
+    ModuleSocket socket;
+    quint16 peerPort;  // the socket's
     QString peer;  // the module's address: the socket's, or the one its PROXY header gave
     Stage stage = Stage::Unidentified;
     bool closing = false;

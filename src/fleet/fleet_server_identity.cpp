@@ -46,7 +46,10 @@ void FleetServer::identified(Connection& c, const std::string& object, const std
         this,
         [this, id, password] {
             const auto it = m_connections.find(id);
-            if (it != m_connections.end() && !it->second->closing) it->second->runner.prove(password);
+            if (it == m_connections.end() || it->second->closing) return;
+            catchUp(*it->second);
+            it->second->runner.prove(password);
+            reschedule(id);
         },
         Qt::QueuedConnection);
 }

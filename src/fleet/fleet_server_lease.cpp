@@ -12,7 +12,10 @@ void FleetServer::pollQueue() {
     if (!m_storeReachable) return;
     bool anyIdle = false;
     for (const auto& [object, id] : m_byObject)
-        if (m_connections.at(id)->runner.idle()) anyIdle = true;
+        if (m_connections.at(id)->runner.idle()) {
+            anyIdle = true;
+            break;
+        }
     if (!anyIdle) return;
     for (const std::string& object : m_store.objectsWithQueuedJobs()) queuedFor(object);
 }

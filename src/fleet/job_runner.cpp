@@ -142,6 +142,25 @@ void JobRunner::Timer4Timer() {
     }
 }
 
+int JobRunner::ticksUntilDue() const {
+    switch (m_phase) {
+        case Phase::Closed:
+            return kNeverDue;
+        case Phase::Unidentified:
+            return std::min(m_session->ticksUntilDue(), std::max(1, m_options.identifyTicks - m_ticks));
+        case Phase::Idle:
+            return m_session->ticksUntilDue();
+        default:
+            return 1;  // a job or a proof counts its window every tick
+    }
+}
+
+void JobRunner::skipQuietTicks(int ticks) {
+    if (m_phase == Phase::Closed || ticks <= 0) return;
+    m_session->skipQuietTicks(ticks);
+    m_ticks += ticks;
+}
+
 void JobRunner::Timer2Timer() {
     if (m_phase == Phase::Writing && leaseHeld()) m_engine->Timer2Timer();
 }

@@ -82,6 +82,14 @@ public:
     void Timer4Timer();
     // Timer2 (300 ms): the write engine.
     void Timer2Timer();
+    // How many Timer4 ticks from now the first one comes that may do more
+    // than count; the server skips the ones before it (skipQuietTicks) and
+    // calls Timer4Timer() for that one. kNeverDue: none until the next event.
+    static constexpr int kNeverDue = remote::RemoteSession::kNeverDue;
+    [[nodiscard]] int ticksUntilDue() const;
+    // Counts `ticks` ticks at once, as that many Timer4Timer() calls would;
+    // only for ticks before the one ticksUntilDue() names.
+    void skipQuietTicks(int ticks);
 
     // Starts a job; only while identified() and idle().
     void start(FleetJob job);

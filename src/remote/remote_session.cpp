@@ -168,6 +168,19 @@ void RemoteSession::Timer4Timer() {
     }
 }
 
+int RemoteSession::ticksUntilDue() const {
+    if (!m_listening) return kNeverDue;
+    for (const Connection& connection : m_connections)
+        if (connection.assembler.pendingSize() != 0 || connection.line.pendingSize() != 0) return 1;
+    if (m_waiting || m_readActive) return 1;
+    if (!connected()) return kNeverDue;
+    return std::max(1, kKeepAliveIdleTicks + 1 - m_idleTicks);
+}
+
+void RemoteSession::skipQuietTicks(int ticks) {
+    if (m_listening && connected() && !m_readActive) m_idleTicks += ticks;
+}
+
 void RemoteSession::startRead(std::uint16_t readPassword, bool checkPassword) {
     m_readPassword = readPassword;
     m_checkPassword = checkPassword;

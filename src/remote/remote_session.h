@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <span>
 #include <string>
@@ -74,6 +75,14 @@ public:
     void onData(int connectionId, std::span<const std::uint8_t> bytes);
     void onDisconnected(int connectionId);
     void Timer4Timer();
+    // How many Timer4 ticks from now the first one comes that may do more
+    // than count (send, time out, take a text); the ones before it only
+    // count, so a server with many sessions need not call each every second.
+    static constexpr int kNeverDue = std::numeric_limits<int>::max();
+    [[nodiscard]] int ticksUntilDue() const;
+    // Counts `ticks` ticks at once, as that many Timer4Timer() calls would;
+    // only for ticks before the one ticksUntilDue() names.
+    void skipQuietTicks(int ticks);
 
     // The read command while listening: the timer requests the blocks.
     // Without `checkPassword` the stored password is not compared after block

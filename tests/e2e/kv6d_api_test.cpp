@@ -186,7 +186,7 @@ TEST_F(Kv6dApi, BadRequestsAreRefusedWithTheirStatusAndNothingIsQueued) {
     while (!answer.contains("}\n") && raw.waitForReadyRead(3000)) answer += raw.readAll();
     EXPECT_TRUE(answer.startsWith("HTTP/1.1 413 ")) << answer.left(200).toStdString();
     EXPECT_TRUE(answer.endsWith("{\"error\": \"the request is over its size limit\"}\n")) << answer.toStdString();
-    EXPECT_EQ(call("GET", "/healthz").body, "up\n");  // and the server goes on
+    EXPECT_EQ(call("GET", "/healthz").body, "up\nconnections 0\n");  // and the server goes on
     EXPECT_EQ(jobCount(), 0u);
     EXPECT_EQ(call("GET", "/api/v1/nothing", root).status, 404);
     EXPECT_EQ(call("GET", "/api/v1/jobs?limit=5000", root).status, 400);
