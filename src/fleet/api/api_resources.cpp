@@ -4,6 +4,7 @@
 
 #include "fleet/api/api_paging.h"
 #include "fleet/api/api_service.h"
+#include "fleet/api/document_diff.h"
 #include "fleet/api/job_request.h"
 #include "fleet/queue_checks.h"
 #include "pages/configuration.h"
@@ -83,6 +84,13 @@ ApiResponse paged(const ApiRequest& request, const std::vector<Record>& items, K
 
 std::string jobKey(const JobRecord& j) { return numberKey(j.id); }
 
+Json diffItems(const settings::ConfigDiff& difference) {
+    Json list = Json::array();
+    for (const auto& f : difference.fields) list.push_back({{"key", f.key}, {"a", f.before}, {"b", f.after}});
+    for (const auto& r : difference.otherBytes) list.push_back({{"bytes", {r.first, r.last}}});
+    return list;
+}
+
 }  // namespace
 
 ApiResponse ApiService::listModules(const ApiRequest& request) {
@@ -97,7 +105,17 @@ ApiResponse ApiService::listModules(const ApiRequest& request) {
         if (q->size() > 4) return errorResponse(400, "q: a part of an object number (up to four characters) is needed");
         std::erase_if(modules, [&](const ModuleRecord& m) { return m.object.find(*q) == std::string::npos; });
     }
-    return paged(request, modules, [](const ModuleRecord& m) { return m.object; }, moduleJson);
+    // A list shows each module as a table row does: with its newest job and
+    // backup, looked up for the page's rows only.
+    const auto row = [this](const ModuleRecord& m) {
+        Json item = moduleJson(m);
+        const std::vector<JobRecord> jobs = m_store.jobs(m.object, std::nullopt);
+        item["lastJob"] = jobs.empty() ? Json(nullptr) : jobJson(jobs.back());
+        const std::vector<BackupRecord> backups = m_store.backups(m.object);
+        item["lastBackup"] = backups.empty() ? Json(nullptr) : backupJson(backups.back());
+        return item;
+    };
+    return paged(request, modules, [](const ModuleRecord& m) { return m.object; }, row);
 }
 
 ApiResponse ApiService::oneModule(const std::string& object) {
@@ -218,11 +236,57 @@ ApiResponse ApiService::diff(const ApiRequest& request) {
         images[i] = m_store.backupImage(*id);
         if (!images[i]) return errorResponse(404, std::string(keys[i]) + ": no backup " + *text);
     }
-    const settings::ConfigDiff difference = settings::diffImages(*images[0], *images[1]);
-    Json list = Json::array();
-    for (const auto& f : difference.fields) list.push_back({{"key", f.key}, {"a", f.before}, {"b", f.after}});
-    for (const auto& r : difference.otherBytes) list.push_back({{"bytes", {r.first, r.last}}});
-    return jsonResponse(200, Json{{"items", std::move(list)}});
+    return jsonResponse(200, Json{{"items", diffItems(settings::diffImages(*images[0], *images[1]))}});
+}
+
+ApiResponse ApiService::diffDocument(const ApiRequest& request) {
+    const Json body = Json::parse(request.body, nullptr, false);
+    if (body.is_discarded() || !body.is_object()) return errorResponse(400, "the body is no JSON object");
+    for (const auto& item : body.items())
+        if (item.key() != "backup" && item.key() != "object" && item.key() != "settings" && item.key() != "prg")
+            return errorResponse(400, "unknown key '" + item.key().substr(0, 64) + "'");
+    // The image: a backup named, or the object's newest.
+    std::int64_t backupId = 0;
+    if (body.contains("backup") == body.contains("object"))
+        return errorResponse(400, "backup: either \"backup\" (a backup's number) or \"object\" is needed");
+    if (const auto backup = body.find("backup"); backup != body.end()) {
+        if (!backup->is_number_integer() || backup->get<long long>() <= 0)
+            return errorResponse(400, "backup: a backup's number is needed");
+        backupId = backup->get<std::int64_t>();
+    } else {
+        const Json& object = body["object"];
+        if (!object.is_string() || !validObjectNumber(object.get_ref<const std::string&>()))
+            return errorResponse(400, "object: one to four letters or digits are needed");
+        const std::vector<BackupRecord> backups = m_store.backups(object.get<std::string>());
+        if (backups.empty())
+            return errorResponse(404, "object: no backup of " + object.get<std::string>() + " yet");
+        backupId = backups.back().id;
+    }
+    const auto image = m_store.backupImage(backupId);
+    if (!image) return errorResponse(404, "backup: no backup " + std::to_string(backupId));
+    if (body.contains("settings") == body.contains("prg"))
+        return errorResponse(400, "settings: either \"settings\" (a kv6-settings document) or \"prg\" (base64) is needed");
+    Json answer = {{"backup", backupId}};
+    if (const auto prg = body.find("prg"); prg != body.end()) {
+        const auto bytes = prg->is_string() ? decodeBase64(prg->get_ref<const std::string&>()) : std::nullopt;
+        if (!bytes || bytes->size() != image::kImageSize)
+            return errorResponse(400, "prg: the bytes of a .prg (" + std::to_string(image::kImageSize) +
+                                          ") in base64 are needed");
+        image::Image other{};
+        std::copy(bytes->begin(), bytes->end(), other.begin());
+        answer["items"] = diffItems(settings::diffImages(*image, other));
+        return jsonResponse(200, answer);
+    }
+    const Json& document = body["settings"];
+    if (!document.is_object()) return errorResponse(400, "settings: a kv6-settings document (a JSON object) is needed");
+    const DocumentDiff result = DocumentDiff::of(*image, document);
+    if (!result.problems.empty()) {
+        Json refusal = {{"error", "settings." + result.problems.front()}, {"problems", Json::array()}};
+        for (const std::string& problem : result.problems) refusal["problems"].push_back("settings." + problem);
+        return jsonResponse(400, refusal);
+    }
+    answer["items"] = diffItems(result.difference);
+    return jsonResponse(200, answer);
 }
 
 ApiResponse ApiService::listAudit(const ApiRequest& request) {
