@@ -278,7 +278,7 @@ class Console(unittest.TestCase):
         self.wait(lambda: self.find("#difference tr[data-key='object.apn']"), "the difference names no object.apn")
         cells = self.texts("#difference tr[data-key='object.apn'] td")
         self.assertEqual(cells, ["object.apn", "internet", "fleet.apn"])
-        self.browser.execute_script("document.getElementById('detail').scrollIntoView()")
+        self.browser.execute_script("document.getElementById('module-backups').parentElement.scrollIntoView()")
         self.no_horizontal_scroll()
         self.shot("4-difference")
         # A backup's settings, page by page.
@@ -344,6 +344,10 @@ class Console(unittest.TestCase):
         self.assertEqual(len(re.findall(r"\bwrite\b.*\bdesk\b", self.ctl(["fleet", "jobs"]))), 4)
 
     def test_8_the_texts_switch_to_russian(self):
+        self.go("#/modules")
+        self.wait(lambda: self.texts("#modules .badge") == ["verified"] * 3, "the writes are not shown verified",
+                  seconds=60)
+        self.shot("8-modules-after-writes")
         Select(self.find("#lang")[0]).select_by_value("ru")
         self.wait(lambda: self.text("#nav-modules") == "Приборы", "the menu is not in Russian")
         self.go("#/modules")
