@@ -67,15 +67,21 @@ ApiResponse paged(const ApiRequest& request, const std::vector<Record>& items, K
     Json list = Json::array();
     std::optional<std::string> last;
     bool more = false;
-    for (const Record& item : items) {
+    const auto take = [&](const Record& item) {
         const std::string key = keyOf(item);
-        if (page->after && key <= *page->after) continue;
+        if (page->after && (page->newestFirst ? key >= *page->after : key <= *page->after)) return true;
         if (list.size() == page->limit) {
             more = true;
-            break;
+            return false;
         }
         list.push_back(toJson(item));
         last = key;
+        return true;
+    };
+    if (page->newestFirst) {
+        for (auto item = items.rbegin(); item != items.rend() && take(*item); ++item) {}
+    } else {
+        for (auto item = items.begin(); item != items.end() && take(*item); ++item) {}
     }
     Json body = {{"items", std::move(list)}, {"next", nullptr}};
     if (more && last) body["next"] = encodeCursor(*last);

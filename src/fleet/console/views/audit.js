@@ -4,8 +4,9 @@ import { api, query } from '../api.js';
 import { h, replace } from '../dom.js';
 import { errorLine, jobLink, localTime, moduleLink, outcomeBadge, table } from './common.js';
 
+// Newest first, as the API lists them with order=newest.
 export function auditTable(t, items) {
-  const rows = items.slice().reverse().map((a) => h('tr', { 'data-audit': a.id },
+  const rows = items.map((a) => h('tr', { 'data-audit': a.id },
     h('td', {}, localTime(a.at)),
     h('td', {}, moduleLink(a.object)),
     h('td', {}, jobLink(a.job)),
@@ -27,7 +28,7 @@ export async function render(context) {
   const problem = errorLine(null);
   const load = async () => {
     try {
-      const answer = await api('GET', `audit${query({ ...filter, limit: 1000 })}`);
+      const answer = await api('GET', `audit${query({ ...filter, order: 'newest', limit: 500 })}`);
       if (!context.current()) return;
       problem.textContent = '';
       replace(box, auditTable(t, answer.items));

@@ -5,6 +5,7 @@ import { h, replace } from '../dom.js';
 import { errorLine, jobLink, kindText, localTime, moduleLink, stateBadge, table } from './common.js';
 
 const kStates = ['', 'queued', 'running', 'done', 'failed', 'cancelled'];
+const kShown = 200; // the newest jobs; a filter by object or state finds older ones
 
 function cancelButton(context, job, done) {
   const { t, user } = context;
@@ -47,13 +48,13 @@ export function jobColumns(t) {
 
 // The jobs of `parameters` (object, state) into `box`, newest first.
 export async function loadJobs(context, box, problem, parameters) {
-  const answer = await api('GET', `jobs${query({ ...parameters, limit: 1000 })}`);
+  const answer = await api('GET', `jobs${query({ ...parameters, order: 'newest', limit: kShown })}`);
   if (!context.current()) return;
   const done = (error) => {
     problem.textContent = error ? error.message : '';
     loadJobs(context, box, problem, parameters).catch(() => {});
   };
-  const rows = answer.items.slice().reverse().map((job) => jobRow(context, job, done));
+  const rows = answer.items.map((job) => jobRow(context, job, done));
   replace(box, table('jobs', jobColumns(context.t), rows, context.t('jobs.none')));
 }
 

@@ -162,7 +162,7 @@ export async function render(context) {
   const drawBackups = () => {
     const pick = (side, id) => h('input', { type: 'radio', name: `backup-${side}`, value: id, 'aria-label': `${side} ${id}`,
       checked: selection[side] === String(id), onchange: () => { selection[side] = String(id); } });
-    const rows = backups.slice().reverse().map((b) => h('tr', { 'data-backup': b.id },
+    const rows = backups.map((b) => h('tr', { 'data-backup': b.id },
       h('td', {}, `#${b.id}`), h('td', {}, localTime(b.taken)), h('td', {}, b.source), h('td', {}, jobLink(b.job)),
       h('td', { class: 'pick' }, pick('a', b.id)), h('td', { class: 'pick' }, pick('b', b.id)),
       h('td', { class: 'actions' },
@@ -262,17 +262,17 @@ export async function render(context) {
     if (!context.current()) return;
     drawFacts();
     await loadJobs(context, jobsBox, problem, { object });
-    const list = await api('GET', `backups${query({ object, limit: 1000 })}`);
+    const list = await api('GET', `backups${query({ object, order: 'newest', limit: 1000 })}`);
     if (!context.current()) return;
     backups = list.items;
     if (JSON.stringify(backups) !== shownBackups) {
       shownBackups = JSON.stringify(backups);
       // The two newest are compared unless the user picked others.
-      if (!selection.a && backups.length > 1) selection.a = String(backups[backups.length - 2].id);
-      if (!selection.b && backups.length > 0) selection.b = String(backups[backups.length - 1].id);
+      if (!selection.a && backups.length > 1) selection.a = String(backups[1].id);
+      if (!selection.b && backups.length > 0) selection.b = String(backups[0].id);
       drawBackups();
     }
-    const audit = await api('GET', `audit${query({ object, limit: 1000 })}`);
+    const audit = await api('GET', `audit${query({ object, order: 'newest', limit: 500 })}`);
     if (!context.current()) return;
     if (JSON.stringify(audit.items) !== shownAudit) {
       shownAudit = JSON.stringify(audit.items);
