@@ -281,9 +281,19 @@ class Console(unittest.TestCase):
         self.browser.execute_script("document.getElementById('module-backups').parentElement.scrollIntoView()")
         self.no_horizontal_scroll()
         self.shot("4-difference")
+        # Backup A against a settings document picked on the computer.
+        self.find("#compare-file")[0].send_keys(self.settings)
+        self.wait(lambda: self.text("#detail h2") == f"Difference: backup #{ids[-1]} → apn.json",
+                  "no difference with the file")
+        self.assertEqual(self.texts("#difference tr[data-key] td"), ["object.apn", "internet", "fleet.apn"])
+        self.assertEqual(self.texts("#difference thead th"), ["Field", f"Backup #{ids[-1]}", "apn.json"])
         # A backup's settings, page by page.
         self.click(f"[data-settings='{ids[0]}']")
         self.wait(lambda: "object.apn\tfleet.apn" in self.text("#settings"), "the settings do not show the APN")
+        self.browser.execute_script("document.getElementById('detail').scrollIntoView()")
+        self.shot("4-settings")
+        self.click("[data-page=gsm]")
+        self.wait(lambda: self.text("#settings").startswith("gsm."), "the page tabs do not change the page")
 
     def test_5_a_viewer_sees_no_button_that_changes_anything_and_a_forged_request_is_refused(self):
         self.ctl(["fleet", "queue", "read", "--object", "7777"])  # never calls: stays queued
