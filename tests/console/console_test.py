@@ -115,6 +115,7 @@ class Console(unittest.TestCase):
                          "--hide-scrollbars", f"--user-data-dir={os.path.join(cls.dir, 'chromium')}"):
             options.add_argument(argument)
         options.add_experimental_option("prefs", {"intl.accept_languages": "en-US,en"})
+        options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
         service = Service(shutil.which("chromedriver") or "/usr/bin/chromedriver", port=free_port())
         cls.browser = webdriver.Chrome(service=service, options=options)
         cls.browser.set_page_load_timeout(WAIT_S)
@@ -365,6 +366,11 @@ class Console(unittest.TestCase):
         self.no_horizontal_scroll()
         self.shot("8-russian")
         Select(self.find("#lang")[0]).select_by_value("en")
+
+    def test_9_nothing_the_page_did_broke_its_security_policy_or_threw(self):
+        problems = [entry["message"] for entry in self.browser.get_log("browser")
+                    if "Content Security Policy" in entry["message"] or "Uncaught" in entry["message"]]
+        self.assertEqual(problems, [])
 
 
 def main():
