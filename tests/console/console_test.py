@@ -201,6 +201,17 @@ class Console(unittest.TestCase):
               .then((r) => done(r.status), (e) => done(String(e)));""", method, path, body)
 
     # The tests, in the order of an operator's session.
+    def test_0_every_text_is_in_both_languages_with_the_same_blanks(self):
+        texts = self.browser.execute_async_script("""
+            const done = arguments[0];
+            import('/console/i18n.js').then((m) => done(m.texts), (e) => done(String(e)));""")
+        self.assertEqual(sorted(texts), ["en", "ru"], texts)
+        self.assertEqual(sorted(texts["en"]), sorted(texts["ru"]))
+        for key, english in texts["en"].items():
+            self.assertEqual(sorted(re.findall(r"\{\w+\}", english)), sorted(re.findall(r"\{\w+\}", texts["ru"][key])), key)
+            self.assertNotRegex(english, "[А-Яа-яЁё]", key)
+            self.assertTrue(texts["ru"][key].strip(), key)
+
     def test_1_a_wrong_key_is_refused_and_a_right_one_signs_in(self):
         self.wait(lambda: self.find("#sign-in"), "no sign-in form")
         self.assertEqual(self.browser.title, "KV6 fleet console")
