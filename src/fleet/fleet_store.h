@@ -61,8 +61,8 @@ struct AuditRecord {
 };
 
 // Pages of the lists, each in the order of its key (a module's object
-// number, a job's or an audit line's id): at most `limit` records whose key
-// comes after `after`. Records added or removed between two pages make no
+// number, a job's or an audit line's id), or newest (highest) first: at
+// most `limit` records whose key comes after `after` in that order. Records added or removed between two pages make no
 // duplicate and no gap.
 struct ModuleQuery {
     bool connectedOnly = false;
@@ -70,13 +70,15 @@ struct ModuleQuery {
     std::string object;    // exactly this one; empty: any
     std::string after;     // the last object number already seen
     std::size_t limit = 100;
+    bool newestFirst = false;
 };
 struct JobQuery {
     std::optional<std::string> object;
     std::optional<JobState> state;
     std::int64_t id = 0;     // exactly this one; 0: any
-    std::int64_t after = 0;  // the last id already seen
+    std::int64_t after = 0;  // the last id already seen; 0: none
     std::size_t limit = 100;
+    bool newestFirst = false;
 };
 struct AuditQuery {
     std::optional<std::string> object;
@@ -84,6 +86,7 @@ struct AuditQuery {
     std::string since;  // lines at or after this UTC time (or its first part); empty: all
     std::int64_t after = 0;
     std::size_t limit = 100;
+    bool newestFirst = false;
 };
 // How many jobs of one kind are in one state.
 struct JobTally {

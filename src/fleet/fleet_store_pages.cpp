@@ -9,7 +9,8 @@ namespace kv6::fleet {
 namespace {
 
 template <class Record, class Keep, class KeyAfter>
-std::vector<Record> cut(std::vector<Record> all, std::size_t limit, Keep keep, KeyAfter keyAfter) {
+std::vector<Record> cut(std::vector<Record> all, std::size_t limit, bool newestFirst, Keep keep, KeyAfter keyAfter) {
+    if (newestFirst) std::reverse(all.begin(), all.end());
     std::vector<Record> page;
     for (Record& record : all) {
         if (page.size() >= limit) break;
@@ -22,25 +23,27 @@ std::vector<Record> cut(std::vector<Record> all, std::size_t limit, Keep keep, K
 
 std::optional<std::vector<ModuleRecord>> FleetStore::modulesPage(const ModuleQuery& query) {
     return cut(
-        modules(query.connectedOnly), query.limit,
+        modules(query.connectedOnly), query.limit, query.newestFirst,
         [&](const ModuleRecord& m) {
             return (query.object.empty() || m.object == query.object) &&
                    m.object.find(query.contains) != std::string::npos;
         },
-        [&](const ModuleRecord& m) { return m.object > query.after; });
+        [&](const ModuleRecord& m) {
+            return query.after.empty() || (query.newestFirst ? m.object < query.after : m.object > query.after);
+        });
 }
 
 std::optional<std::vector<JobRecord>> FleetStore::jobsPage(const JobQuery& query) {
     return cut(
-        jobs(query.object, query.state), query.limit, [&](const JobRecord& j) { return query.id == 0 || j.id == query.id; },
-        [&](const JobRecord& j) { return j.id > query.after; });
+        jobs(query.object, query.state), query.limit, query.newestFirst, [&](const JobRecord& j) { return query.id == 0 || j.id == query.id; },
+        [&](const JobRecord& j) { return query.after == 0 || (query.newestFirst ? j.id < query.after : j.id > query.after); });
 }
 
 std::optional<std::vector<AuditRecord>> FleetStore::auditPage(const AuditQuery& query) {
     return cut(
-        audit(query.object), query.limit,
+        audit(query.object), query.limit, query.newestFirst,
         [&](const AuditRecord& a) { return (!query.by || a.by == *query.by) && a.at >= query.since; },
-        [&](const AuditRecord& a) { return a.id > query.after; });
+        [&](const AuditRecord& a) { return query.after == 0 || (query.newestFirst ? a.id < query.after : a.id > query.after); });
 }
 
 std::optional<std::vector<JobTally>> FleetStore::jobTallies() {

@@ -234,7 +234,7 @@ std::vector<JobRecord> SqlFleetStore::jobs(const std::optional<std::string>& obj
 std::optional<std::vector<JobRecord>> SqlFleetStore::jobsPage(const JobQuery& q) {
     QString sql = QStringLiteral(
         "SELECT id, object, kind, state, attempts, queued_at, started_at, finished_at, result, renumber, "
-        "password_from_file, queued_by, cancelled_by FROM jobs WHERE id > ?");
+        "password_from_file, queued_by, cancelled_by FROM jobs WHERE ") + afterId(q.after, q.newestFirst);
     QVariantList values{qlonglong{q.after}};
     if (q.object) {
         sql += QStringLiteral(" AND object = ?");
@@ -248,7 +248,8 @@ std::optional<std::vector<JobRecord>> SqlFleetStore::jobsPage(const JobQuery& q)
         sql += QStringLiteral(" AND id = ?");
         values << qlonglong{q.id};
     }
-    sql += QStringLiteral(" ORDER BY id") + limitClause(q.limit, values);
+    sql += QStringLiteral(" ORDER BY id") + (q.newestFirst ? QStringLiteral(" DESC") : QString()) +
+           limitClause(q.limit, values);
     QSqlQuery query(m_db);
     if (!run(query, sql, values)) return std::nullopt;
     std::vector<JobRecord> records;

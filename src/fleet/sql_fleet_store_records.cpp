@@ -68,7 +68,8 @@ std::vector<ModuleRecord> SqlFleetStore::modules(bool connectedOnly) {
 
 std::optional<std::vector<ModuleRecord>> SqlFleetStore::modulesPage(const ModuleQuery& q) {
     QString sql = QStringLiteral("SELECT object, peer, identification, first_seen, last_seen, connected FROM modules "
-                                 "WHERE object > ?");
+                                 "WHERE ") +
+                  (q.after.empty() ? QStringLiteral("? = ''") : q.newestFirst ? QStringLiteral("object < ?") : QStringLiteral("object > ?"));
     QVariantList values{qText(q.after)};
     if (q.connectedOnly) sql += QStringLiteral(" AND connected = 1");
     if (!q.object.empty()) {
@@ -79,7 +80,8 @@ std::optional<std::vector<ModuleRecord>> SqlFleetStore::modulesPage(const Module
         sql += QStringLiteral(" AND ") + m_dialect.holds(QStringLiteral("object"));
         values << qText(q.contains);
     }
-    sql += QStringLiteral(" ORDER BY object") + limitClause(q.limit, values);
+    sql += QStringLiteral(" ORDER BY object") + (q.newestFirst ? QStringLiteral(" DESC") : QString()) +
+           limitClause(q.limit, values);
     QSqlQuery query(m_db);
     if (!run(query, sql, values)) return std::nullopt;
     std::vector<ModuleRecord> records;
@@ -176,7 +178,8 @@ std::vector<AuditRecord> SqlFleetStore::audit(const std::optional<std::string>& 
 }
 
 std::optional<std::vector<AuditRecord>> SqlFleetStore::auditPage(const AuditQuery& q) {
-    QString sql = QStringLiteral("SELECT id, at, object, job_id, difference, outcome, queued_by FROM audit WHERE id > ?");
+    QString sql = QStringLiteral("SELECT id, at, object, job_id, difference, outcome, queued_by FROM audit WHERE ") +
+                  afterId(q.after, q.newestFirst);
     QVariantList values{qlonglong{q.after}};
     if (q.object) {
         sql += QStringLiteral(" AND object = ?");
@@ -190,7 +193,8 @@ std::optional<std::vector<AuditRecord>> SqlFleetStore::auditPage(const AuditQuer
         sql += QStringLiteral(" AND at >= ?");
         values << qText(q.since);
     }
-    sql += QStringLiteral(" ORDER BY id") + limitClause(q.limit, values);
+    sql += QStringLiteral(" ORDER BY id") + (q.newestFirst ? QStringLiteral(" DESC") : QString()) +
+           limitClause(q.limit, values);
     QSqlQuery query(m_db);
     if (!run(query, sql, values)) return std::nullopt;
     std::vector<AuditRecord> records;

@@ -34,6 +34,13 @@ private:
     QElapsedTimer m_clock;
 };
 
+// The condition on `id` of a page after `after` (one placeholder: `after`),
+// in either order; 0 starts at either end.
+inline QString afterId(long long after, bool newestFirst) {
+    if (after == 0) return QStringLiteral("? = 0");
+    return newestFirst ? QStringLiteral("id < ?") : QStringLiteral("id > ?");
+}
+
 // " LIMIT ?" with its value added, or nothing for a whole list (the largest limit).
 inline QString limitClause(std::size_t limit, QVariantList& values) {
     if (limit == std::numeric_limits<std::size_t>::max()) return {};

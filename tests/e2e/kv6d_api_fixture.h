@@ -18,6 +18,12 @@ struct ApiAnswer {
     int status = 0;  // 0: no HTTP answer
     QByteArray body;
     QNetworkReply::NetworkError error = QNetworkReply::NoError;
+    QList<QNetworkReply::RawHeaderPair> headers;
+    [[nodiscard]] QByteArray header(const QByteArray& name) const {
+        for (const auto& [key, value] : headers)
+            if (key.compare(name, Qt::CaseInsensitive) == 0) return value;
+        return {};
+    }
 };
 
 class Kv6dApi : public Kv6dGuard {
@@ -50,6 +56,7 @@ protected:
         answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         answer.body = reply->readAll();
         answer.error = reply->error();
+        answer.headers = reply->rawHeaderPairs();
         reply->abort();
         reply->deleteLater();
         return answer;

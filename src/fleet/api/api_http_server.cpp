@@ -12,6 +12,8 @@
 #include <QTimer>
 #include <QUrlQuery>
 
+#include "fleet/api/console_files.h"
+
 namespace kv6::fleet::api {
 
 namespace {
@@ -50,6 +52,26 @@ std::string methodName(QHttpServerRequest::Method method) {
     case QHttpServerRequest::Method::Patch: return "PATCH";
     default: return "OTHER";
     }
+}
+
+// Every answer, the console's files and the API's alike, says the console
+// runs no inline script and loads nothing but its own files, is never framed
+// by another site, and is never read as another type than it says.
+void answer(QHttpServerResponder& responder, QHttpServerResponder::StatusCode status, const QByteArray& contentType,
+            const QByteArray& body, const QList<std::pair<QByteArray, QByteArray>>& extra = {}) {
+    responder.writeStatusLine(status);
+    responder.writeHeaders(
+        {{"Content-Security-Policy",
+          "default-src 'self'; script-src 'self'; style-src 'self'; img-src 'self' data:; connect-src 'self'; "
+          "frame-ancestors 'none'; base-uri 'none'; form-action 'none'"},
+         {"X-Frame-Options", "DENY"},
+         {"X-Content-Type-Options", "nosniff"},
+         {"Referrer-Policy", "no-referrer"},
+         {"Cache-Control", "no-store"}});
+    for (const auto& [name, value] : extra) responder.writeHeader(name, value);
+    responder.writeHeader("Content-Type", contentType);
+    responder.writeHeader("Content-Length", QByteArray::number(body.size()));
+    responder.writeBody(body);
 }
 
 std::string header(const QHttpServerRequest& request, const QByteArray& name) {
@@ -145,9 +167,14 @@ void ApiHttpServer::answered(QTcpSocket* socket) { socket->setProperty(kUnanswer
 bool ApiHttpServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
     if (socket->property(kUnanswered).toLongLong() > kMaxUnanswered) return true;  // answered already
     answered(socket);
+    const QString path = request.url().path(QUrl::FullyDecoded);
+    if (ConsoleFiles::owns(path)) {
+        serveConsole(request, socket, path);
+        return true;
+    }
     ApiRequest in;
     in.method = methodName(request.method());
-    in.path = request.url().path(QUrl::FullyDecoded).toStdString();
+    in.path = path.toStdString();
     const auto items = request.query().queryItems(QUrl::FullyDecoded);
     for (const auto& [key, value] : items) in.query.emplace(key.toStdString(), value.toStdString());
     in.authorization = header(request, "Authorization");
@@ -158,14 +185,31 @@ bool ApiHttpServer::handleRequest(const QHttpServerRequest& request, QTcpSocket*
     const ApiResponse out = m_service.handle(in);
     QByteArray data(out.body.data(), static_cast<qsizetype>(out.body.size()));
     auto responder = makeResponder(request, socket);
-    responder.write(data, {{"Content-Type", QByteArray::fromStdString(out.contentType)}, {"Cache-Control", "no-store"}},
-                    static_cast<QHttpServerResponder::StatusCode>(out.status));
+    answer(responder, static_cast<QHttpServerResponder::StatusCode>(out.status),
+           QByteArray::fromStdString(out.contentType), data);
     return true;
 }
 
+void ApiHttpServer::serveConsole(const QHttpServerRequest& request, QTcpSocket* socket, const QString& path) {
+    auto responder = makeResponder(request, socket);
+    const bool get = request.method() == QHttpServerRequest::Method::Get;
+    if (!get && request.method() != QHttpServerRequest::Method::Head) {
+        answer(responder, QHttpServerResponder::StatusCode::MethodNotAllowed, "text/plain; charset=utf-8",
+               "the console's files are only read (GET)\n", {{"Allow", "GET, HEAD"}});
+        return;
+    }
+    const auto file = ConsoleFiles::find(path);
+    if (!file) {
+        answer(responder, QHttpServerResponder::StatusCode::NotFound, "text/plain; charset=utf-8", "no such file\n");
+        return;
+    }
+    answer(responder, QHttpServerResponder::StatusCode::Ok, file->contentType, get ? file->body : QByteArray());
+}
+
 void ApiHttpServer::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) {
-    makeResponder(request, socket).write(QByteArray("{\"error\": \"no such resource\"}\n"), "application/json",
-                                         QHttpServerResponder::StatusCode::NotFound);
+    auto responder = makeResponder(request, socket);
+    answer(responder, QHttpServerResponder::StatusCode::NotFound, "application/json",
+           "{\"error\": \"no such resource\"}\n");
 }
 
 }  // namespace kv6::fleet::api

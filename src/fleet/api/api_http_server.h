@@ -11,7 +11,9 @@ class QTcpServer;
 namespace kv6::fleet::api {
 
 // The operator API over HTTP (or HTTPS): Qt HTTP Server parses each request
-// on the server's own event loop; ApiService answers it.
+// on the server's own event loop; ApiService answers it. The web console's
+// files come from the same listener, so the console reaches the API as its
+// own origin.
 //
 // Qt's server reads a request's whole body before it hands it over, so each
 // connection has a budget: beyond kMaxUnanswered bytes without a request
@@ -41,6 +43,8 @@ private:
     // Sets the connection's budget before Qt's server reads from it.
     void guard(QTcpSocket* socket);
     void answered(QTcpSocket* socket);
+    // The web console's files (see ConsoleFiles), with the same headers as the API.
+    void serveConsole(const QHttpServerRequest& request, QTcpSocket* socket, const QString& path);
 
     ApiService& m_service;
     QTcpServer* m_listener = nullptr;

@@ -74,6 +74,13 @@ std::optional<Page> Page::fromQuery(const std::map<std::string, std::string>& qu
         }
         page.limit = value;
     }
+    if (const auto order = query.find("order"); order != query.end()) {
+        if (order->second != "newest" && order->second != "oldest") {
+            error = "order: newest or oldest is needed, not '" + order->second.substr(0, 32) + "'";
+            return std::nullopt;
+        }
+        page.newestFirst = order->second == "newest";
+    }
     if (const auto cursor = query.find("cursor"); cursor != query.end()) {
         page.after = decodeCursor(cursor->second);
         if (!page.after) {

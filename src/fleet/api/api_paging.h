@@ -17,8 +17,11 @@ struct Page {
 
     std::size_t limit = kDefaultLimit;
     std::optional<std::string> after;  // the key of the last item already seen
+    // "order=newest": from the highest key down, as a live list of jobs is
+    // read; the cursor then goes on to lower keys.
+    bool newestFirst = false;
 
-    // From the query's "limit" and "cursor"; none with `error` naming the value at fault.
+    // From the query's "limit", "cursor" and "order"; none with `error` naming the value at fault.
     [[nodiscard]] static std::optional<Page> fromQuery(const std::map<std::string, std::string>& query,
                                                        std::string& error);
 };

@@ -6,6 +6,7 @@
 
 #include "fleet/api/api_paging.h"
 #include "fleet/api/api_service.h"
+#include "fleet/api/document_diff.h"
 #include "fleet/api/job_request.h"
 #include "fleet/queue_checks.h"
 #include "pages/configuration.h"
@@ -72,7 +73,7 @@ ApiResponse paged(FleetStore& store, const ApiRequest& request, Fetch fetch, Key
     std::string error;
     const auto page = Page::fromQuery(request.query, error);
     if (!page) return errorResponse(400, error);
-    const auto items = fetch(page->after.value_or(std::string()), page->limit + 1);
+    const auto items = fetch(page->after.value_or(std::string()), page->limit + 1, page->newestFirst);
     if (!items) return storeFailed(store);
     Json list = Json::array();
     const std::size_t shown = std::min(items->size(), page->limit);
@@ -94,6 +95,13 @@ std::int64_t idAfter(const std::string& key) {
 
 std::string jobKey(const JobRecord& j) { return numberKey(j.id); }
 
+Json diffItems(const settings::ConfigDiff& difference) {
+    Json list = Json::array();
+    for (const auto& f : difference.fields) list.push_back({{"key", f.key}, {"a", f.before}, {"b", f.after}});
+    for (const auto& r : difference.otherBytes) list.push_back({{"bytes", {r.first, r.last}}});
+    return list;
+}
+
 }  // namespace
 
 ApiResponse ApiService::listModules(const ApiRequest& request) {
@@ -108,14 +116,29 @@ ApiResponse ApiService::listModules(const ApiRequest& request) {
             return errorResponse(400, "q: a part of an object number (up to four letters or digits) is needed");
         query.contains = *q;
     }
+    // A list shows each module as a table row does: with its newest job and
+    // backup, looked up for the page's rows only.
+    const auto row = [this](const ModuleRecord& m) {
+        Json item = moduleJson(m);
+        JobQuery last;
+        last.object = m.object;
+        last.newestFirst = true;
+        last.limit = 1;
+        const auto jobs = m_store.jobsPage(last);
+        item["lastJob"] = jobs && !jobs->empty() ? jobJson(jobs->front()) : Json(nullptr);
+        const std::vector<BackupRecord> backups = m_store.backups(m.object);
+        item["lastBackup"] = backups.empty() ? Json(nullptr) : backupJson(backups.back());
+        return item;
+    };
     return paged(
         m_store, request,
-        [&](const std::string& after, std::size_t limit) {
+        [&](const std::string& after, std::size_t limit, bool newestFirst) {
             query.after = after;
             query.limit = limit;
+            query.newestFirst = newestFirst;
             return m_store.modulesPage(query);
         },
-        [](const ModuleRecord& m) { return m.object; }, moduleJson);
+        [](const ModuleRecord& m) { return m.object; }, row);
 }
 
 ApiResponse ApiService::oneModule(const std::string& object) {
@@ -147,9 +170,10 @@ ApiResponse ApiService::listJobs(const ApiRequest& request) {
     }
     return paged(
         m_store, request,
-        [&](const std::string& after, std::size_t limit) {
+        [&](const std::string& after, std::size_t limit, bool newestFirst) {
             query.after = idAfter(after);
             query.limit = limit;
+            query.newestFirst = newestFirst;
             return m_store.jobsPage(query);
         },
         jobKey, jobJson);
@@ -217,11 +241,14 @@ ApiResponse ApiService::listBackups(const ApiRequest& request) {
     // One module's backups are few (the retention keeps them so): cut from its list.
     return paged(
         m_store, request,
-        [&](const std::string& after, std::size_t limit) {
+        [&](const std::string& after, std::size_t limit, bool newestFirst) {
+            std::vector<BackupRecord> all = m_store.backups(*object);
+            if (newestFirst) std::reverse(all.begin(), all.end());
             std::vector<BackupRecord> page;
-            const std::int64_t first = idAfter(after);
-            for (BackupRecord& backup : m_store.backups(*object))
-                if (backup.id > first && page.size() < limit) page.push_back(std::move(backup));
+            const std::int64_t from = idAfter(after);
+            for (BackupRecord& backup : all)
+                if ((from == 0 || (newestFirst ? backup.id < from : backup.id > from)) && page.size() < limit)
+                    page.push_back(std::move(backup));
             return std::optional(std::move(page));
         },
         [](const BackupRecord& b) { return numberKey(b.id); }, backupJson);
@@ -261,11 +288,57 @@ ApiResponse ApiService::diff(const ApiRequest& request) {
         images[i] = m_store.backupImage(*id);
         if (!images[i]) return errorResponse(404, std::string(keys[i]) + ": no backup " + *text);
     }
-    const settings::ConfigDiff difference = settings::diffImages(*images[0], *images[1]);
-    Json list = Json::array();
-    for (const auto& f : difference.fields) list.push_back({{"key", f.key}, {"a", f.before}, {"b", f.after}});
-    for (const auto& r : difference.otherBytes) list.push_back({{"bytes", {r.first, r.last}}});
-    return jsonResponse(200, Json{{"items", std::move(list)}});
+    return jsonResponse(200, Json{{"items", diffItems(settings::diffImages(*images[0], *images[1]))}});
+}
+
+ApiResponse ApiService::diffDocument(const ApiRequest& request) {
+    const Json body = Json::parse(request.body, nullptr, false);
+    if (body.is_discarded() || !body.is_object()) return errorResponse(400, "the body is no JSON object");
+    for (const auto& item : body.items())
+        if (item.key() != "backup" && item.key() != "object" && item.key() != "settings" && item.key() != "prg")
+            return errorResponse(400, "unknown key '" + item.key().substr(0, 64) + "'");
+    // The image: a backup named, or the object's newest.
+    std::int64_t backupId = 0;
+    if (body.contains("backup") == body.contains("object"))
+        return errorResponse(400, "backup: either \"backup\" (a backup's number) or \"object\" is needed");
+    if (const auto backup = body.find("backup"); backup != body.end()) {
+        if (!backup->is_number_integer() || backup->get<long long>() <= 0)
+            return errorResponse(400, "backup: a backup's number is needed");
+        backupId = backup->get<std::int64_t>();
+    } else {
+        const Json& object = body["object"];
+        if (!object.is_string() || !validObjectNumber(object.get_ref<const std::string&>()))
+            return errorResponse(400, "object: one to four letters or digits are needed");
+        const std::vector<BackupRecord> backups = m_store.backups(object.get<std::string>());
+        if (backups.empty())
+            return errorResponse(404, "object: no backup of " + object.get<std::string>() + " yet");
+        backupId = backups.back().id;
+    }
+    const auto image = m_store.backupImage(backupId);
+    if (!image) return errorResponse(404, "backup: no backup " + std::to_string(backupId));
+    if (body.contains("settings") == body.contains("prg"))
+        return errorResponse(400, "settings: either \"settings\" (a kv6-settings document) or \"prg\" (base64) is needed");
+    Json answer = {{"backup", backupId}};
+    if (const auto prg = body.find("prg"); prg != body.end()) {
+        const auto bytes = prg->is_string() ? decodeBase64(prg->get_ref<const std::string&>()) : std::nullopt;
+        if (!bytes || bytes->size() != image::kImageSize)
+            return errorResponse(400, "prg: the bytes of a .prg (" + std::to_string(image::kImageSize) +
+                                          ") in base64 are needed");
+        image::Image other{};
+        std::copy(bytes->begin(), bytes->end(), other.begin());
+        answer["items"] = diffItems(settings::diffImages(*image, other));
+        return jsonResponse(200, answer);
+    }
+    const Json& document = body["settings"];
+    if (!document.is_object()) return errorResponse(400, "settings: a kv6-settings document (a JSON object) is needed");
+    const DocumentDiff result = DocumentDiff::of(*image, document);
+    if (!result.problems.empty()) {
+        Json refusal = {{"error", "settings." + result.problems.front()}, {"problems", Json::array()}};
+        for (const std::string& problem : result.problems) refusal["problems"].push_back("settings." + problem);
+        return jsonResponse(400, refusal);
+    }
+    answer["items"] = diffItems(result.difference);
+    return jsonResponse(200, answer);
 }
 
 ApiResponse ApiService::listAudit(const ApiRequest& request) {
@@ -283,9 +356,10 @@ ApiResponse ApiService::listAudit(const ApiRequest& request) {
     }
     return paged(
         m_store, request,
-        [&](const std::string& after, std::size_t limit) {
+        [&](const std::string& after, std::size_t limit, bool newestFirst) {
             query.after = idAfter(after);
             query.limit = limit;
+            query.newestFirst = newestFirst;
             return m_store.auditPage(query);
         },
         [](const AuditRecord& a) { return numberKey(a.id); }, auditJson);

@@ -140,7 +140,16 @@ ApiResponse ApiService::route(const ApiRequest& request, const Caller& caller) {
         if (n == 3) return listBackups(request);
         return backup(parts[3], n == 5 ? parts[4] : "");
     }
-    if (resource == "diff" && n == 3) return method == "GET" ? diff(request) : methodNotAllowed();
+    if (resource == "diff" && n == 3) {
+        if (method == "GET") return diff(request);
+        // Reads only, as GET does: the document travels in the body.
+        if (method == "POST") return diffDocument(request);
+        return methodNotAllowed();
+    }
+    if (resource == "whoami" && n == 3) {
+        if (method != "GET") return methodNotAllowed();
+        return jsonResponse(200, settings::Json{{"name", caller.name}, {"role", std::string(roleName(caller.role))}});
+    }
     if (resource == "audit" && n == 3) return method == "GET" ? listAudit(request) : methodNotAllowed();
     if (resource == "keys" && n <= 4) {
         if (!allows(caller.role, Action::ManageKeys)) return forbidden(request, caller, "manage keys");
