@@ -95,6 +95,20 @@ std::int64_t idAfter(const std::string& key) {
 
 std::string jobKey(const JobRecord& j) { return numberKey(j.id); }
 
+// A module with its newest job and backup, as its row and its page show it.
+Json moduleWithLast(FleetStore& store, const ModuleRecord& m) {
+    Json item = moduleJson(m);
+    JobQuery last;
+    last.object = m.object;
+    last.newestFirst = true;
+    last.limit = 1;
+    const auto jobs = store.jobsPage(last);
+    item["lastJob"] = jobs && !jobs->empty() ? jobJson(jobs->front()) : Json(nullptr);
+    const std::vector<BackupRecord> backups = store.backups(m.object);
+    item["lastBackup"] = backups.empty() ? Json(nullptr) : backupJson(backups.back());
+    return item;
+}
+
 Json diffItems(const settings::ConfigDiff& difference) {
     Json list = Json::array();
     for (const auto& f : difference.fields) list.push_back({{"key", f.key}, {"a", f.before}, {"b", f.after}});
@@ -118,18 +132,7 @@ ApiResponse ApiService::listModules(const ApiRequest& request) {
     }
     // A list shows each module as a table row does: with its newest job and
     // backup, looked up for the page's rows only.
-    const auto row = [this](const ModuleRecord& m) {
-        Json item = moduleJson(m);
-        JobQuery last;
-        last.object = m.object;
-        last.newestFirst = true;
-        last.limit = 1;
-        const auto jobs = m_store.jobsPage(last);
-        item["lastJob"] = jobs && !jobs->empty() ? jobJson(jobs->front()) : Json(nullptr);
-        const std::vector<BackupRecord> backups = m_store.backups(m.object);
-        item["lastBackup"] = backups.empty() ? Json(nullptr) : backupJson(backups.back());
-        return item;
-    };
+    const auto row = [this](const ModuleRecord& m) { return moduleWithLast(m_store, m); };
     return paged(
         m_store, request,
         [&](const std::string& after, std::size_t limit, bool newestFirst) {
@@ -149,11 +152,7 @@ ApiResponse ApiService::oneModule(const std::string& object) {
     const auto modules = m_store.modulesPage(one);
     if (!modules) return storeFailed(m_store);
     if (modules->empty()) return errorResponse(404, "object: no module " + object + " ever called");
-    Json body = moduleJson(modules->front());
-    const std::vector<BackupRecord> backups = m_store.backups(object);
-    body["lastBackup"] = backups.empty() ? Json(nullptr) : backupJson(backups.back());
-    const std::vector<JobRecord> jobs = m_store.jobs(object, std::nullopt);
-    body["lastJob"] = jobs.empty() ? Json(nullptr) : jobJson(jobs.back());
+    Json body = moduleWithLast(m_store, modules->front());
     // Whether one is recorded; the password itself never leaves the store.
     body["password"] = m_store.recordedPassword(object) ? "recorded" : "none";
     return jsonResponse(200, body);
