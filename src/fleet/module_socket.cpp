@@ -8,6 +8,7 @@ namespace kv6::fleet {
 
 struct ModuleSocket::Handle {
     uv_tcp_t tcp{};
+    uv_connect_t connect{};
     ModuleSocket* owner = nullptr;  // none once the owner closed it or is gone
 };
 
@@ -43,6 +44,49 @@ bool ModuleSocket::open(int descriptor, DataCallback onData, ClosedCallback onCl
     m_handle = handle;
     m_onData = std::move(onData);
     m_onClosed = std::move(onClosed);
+    return startReading();
+}
+
+bool ModuleSocket::connectTo(const sockaddr& address, ConnectedCallback onConnected, DataCallback onData,
+                             ClosedCallback onClosed) {
+    abort();
+    auto* handle = new Handle;
+    uv_tcp_init(m_loop.loop(), &handle->tcp);
+    handle->owner = this;
+    handle->tcp.data = handle;
+    handle->connect.data = handle;
+    const int started = uv_tcp_connect(&handle->connect, &handle->tcp, &address, [](uv_connect_t* request, int status) {
+        ModuleSocket* socket = static_cast<Handle*>(request->data)->owner;
+        if (socket == nullptr || status == UV_ECANCELED) return;  // aborted meanwhile
+        const ConnectedCallback onConnected = std::exchange(socket->m_onConnected, {});
+        if (status != 0) {
+            socket->abort();
+            socket->m_onData = {};
+            socket->m_onClosed = {};
+            if (onConnected) onConnected(status);  // may destroy the socket
+            return;
+        }
+        if (!socket->startReading()) {
+            if (onConnected) onConnected(UV_EIO);
+            return;
+        }
+        if (onConnected) onConnected(0);
+    });
+    if (started != 0) {
+        uv_close(reinterpret_cast<uv_handle_t*>(&handle->tcp), freeHandle);
+        m_loop.kick();
+        return false;
+    }
+    m_handle = handle;
+    m_onConnected = std::move(onConnected);
+    m_onData = std::move(onData);
+    m_onClosed = std::move(onClosed);
+    m_loop.kick();
+    return true;
+}
+
+bool ModuleSocket::startReading() {
+    Handle* handle = m_handle;
     const auto allocate = [](uv_handle_t* h, std::size_t, uv_buf_t* buffer) {
         *buffer = uv_buf_init(reinterpret_cast<char*>(ModuleLoop::of(h->loop).readBuffer()),
                               static_cast<unsigned>(ModuleLoop::kReadBufferSize));

@@ -177,3 +177,62 @@ TEST_F(ModuleSocketTest, AnAbortedConnectionEndsForTheModuleWithoutBeingToldBack
 }
 
 }  // namespace kv6::fleet::test
+
+namespace kv6::fleet::test {
+
+// The simulated modules call out on the same loop: a call that is answered
+// carries bytes both ways, one that is refused says so once with the
+// system's reason, and one given up before it was answered says nothing.
+TEST_F(ModuleSocketTest, ACallOutConnectsOrSaysWhyAndAnAbortedOneStaysSilent) {
+    const int listening = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listening, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(::listen(listening, 4), 0);
+    ASSERT_EQ(::getsockname(listening, reinterpret_cast<sockaddr*>(&address), &length), 0);
+
+    std::vector<int> statuses;
+    std::vector<std::uint8_t> got;
+    ModuleSocket caller(loop);
+    ASSERT_TRUE(caller.connectTo(
+        reinterpret_cast<const sockaddr&>(address), [&](int status) { statuses.push_back(status); },
+        [&](std::span<const std::uint8_t> bytes) { got.insert(got.end(), bytes.begin(), bytes.end()); }, [] {}));
+    ASSERT_TRUE(waitFor([&] { return !statuses.empty(); }));
+    EXPECT_EQ(statuses, std::vector<int>{0});
+    const int answered = ::accept(listening, nullptr, nullptr);
+    ASSERT_GE(answered, 0);
+    const std::vector<std::uint8_t> greeting{0x23, 0x30, 0x31};
+    ASSERT_EQ(::send(answered, greeting.data(), greeting.size(), 0), 3);
+    ASSERT_TRUE(waitFor([&] { return got.size() == 3; }));
+    EXPECT_EQ(got, greeting);
+    caller.write(std::vector<std::uint8_t>{0x7E, 0x01});
+    std::uint8_t reply[2]{};
+    ASSERT_EQ(::recv(answered, reply, sizeof reply, MSG_WAITALL), 2);
+    EXPECT_EQ(reply[0], 0x7E);
+    ::close(answered);
+
+    // Nobody listens any more: the next call is refused.
+    ::close(listening);
+    statuses.clear();
+    ModuleSocket refused(loop);
+    ASSERT_TRUE(refused.connectTo(reinterpret_cast<const sockaddr&>(address),
+                                  [&](int status) { statuses.push_back(status); }, [](auto) {}, [] {}));
+    ASSERT_TRUE(waitFor([&] { return !statuses.empty(); }));
+    EXPECT_EQ(statuses, std::vector<int>{-ECONNREFUSED});
+    EXPECT_FALSE(refused.isOpen());
+
+    statuses.clear();
+    {
+        ModuleSocket abandoned(loop);
+        ASSERT_TRUE(abandoned.connectTo(reinterpret_cast<const sockaddr&>(address),
+                                        [&](int status) { statuses.push_back(status); }, [](auto) {}, [] {}));
+    }
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 200) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_TRUE(statuses.empty());
+}
+
+}  // namespace kv6::fleet::test

@@ -1,5 +1,6 @@
 #include "remote_fleet.h"
 
+#include "fleet/module_loop.h"
 #include "remote_simulator.h"
 
 #include <QDir>
@@ -23,12 +24,18 @@ RemoteFleet::RemoteFleet(const ModuleMemory& firstMemory, const SimOptions& opti
     module.heldAtStart = module.memory.objectNumber();
     m_modules.push_back(std::move(module));
   }
+  if (options.modules > 1) m_loop = std::make_unique<fleet::ModuleLoop>();
   m_errorTimer.setSingleShot(true);
   m_errorTimer.setInterval(kErrorGatherMs);
   connect(&m_errorTimer, &QTimer::timeout, this, &RemoteFleet::sayErrors);
 }
 
-RemoteFleet::~RemoteFleet() { sayErrors(); }
+RemoteFleet::~RemoteFleet() {
+  sayErrors();
+  // The calls (those ended and waiting for deleteLater too) go before the
+  // loop their sockets live in.
+  qDeleteAll(findChildren<RemoteSimulator*>(Qt::FindDirectChildrenOnly));
+}
 
 QString RemoteFleet::objectNumber(const QString& first, int index) {
   if (index == 0) return first;  // one module keeps --object as given, letters included
@@ -66,7 +73,7 @@ void RemoteFleet::call(std::size_t index) {
   // it another, it calls with that one.
   const QString held = module.memory.objectNumber();
   const QString calling = held != module.heldAtStart && !held.isEmpty() ? held : module.object;
-  module.link = new RemoteSimulator(module.memory, m_options, calling, logName(index), this);
+  module.link = new RemoteSimulator(module.memory, m_options, calling, logName(index), m_loop.get(), this);
   connect(module.link, &RemoteSimulator::failed, this,
           [this, index](const QString& errorText) { onFailed(index, errorText); });
   connect(module.link, &RemoteSimulator::finished, this, [this, index](int exitCode) { onEnded(index, exitCode); });

@@ -9,7 +9,12 @@
 #include <QTimer>
 
 #include <map>
+#include <memory>
 #include <vector>
+
+namespace kv6::fleet {
+class ModuleLoop;
+}
 
 namespace kv6::sim {
 
@@ -79,6 +84,8 @@ class RemoteFleet : public QObject {
   QString m_host;
   QRandomGenerator m_jitter{0x6B7636};  // fixed seed: runs are repeatable
   std::map<QString, ErrorTally> m_errors;
+  // Many modules' connections, on epoll; one module keeps Qt's socket, which also takes a host name.
+  std::unique_ptr<fleet::ModuleLoop> m_loop;
   QTimer m_errorTimer;
   int m_down = 0;
   int m_exitCode = 0;

@@ -10,6 +10,14 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <memory>
+#include <span>
+
+namespace kv6::fleet {
+class ModuleLoop;
+class ModuleSocket;
+}  // namespace kv6::fleet
+
 namespace kv6::sim {
 
 // The module calling in over GPRS: connects to the tool, takes the greeting,
@@ -26,8 +34,12 @@ class RemoteSimulator : public QObject {
 
   // `object` is the number this module identifies itself with; `logName`
   // starts each of its lines on stderr.
+  // With `loop`, the connection is a socket in that loop (epoll: thousands
+  // of modules cost no scan of every socket at each turn) and `host` must be
+  // an address; without, a QTcpSocket that also takes a host name.
   RemoteSimulator(ModuleMemory& memory, const SimOptions& options, QString object, QString logName,
-                  QObject* parent = nullptr);
+                  fleet::ModuleLoop* loop = nullptr, QObject* parent = nullptr);
+  ~RemoteSimulator() override;
 
   // `host` is a name or an address; many modules get the address looked up once.
   void start(const QString& host);
@@ -42,6 +54,8 @@ class RemoteSimulator : public QObject {
  private:
   void onConnected();
   void onReadyRead();
+  void received(QByteArray bytes);
+  void onCalled(int status);
   void onError(QAbstractSocket::SocketError error);
   void onStale();
   void process(const std::vector<QByteArray>& frames);
@@ -50,7 +64,8 @@ class RemoteSimulator : public QObject {
   const SimOptions& m_options;
   const QString m_object;
   const QString m_logName;
-  QTcpSocket m_socket;
+  QTcpSocket m_socket;                         // without a loop
+  std::unique_ptr<fleet::ModuleSocket> m_loopSocket;  // with one
   RemoteFrameParser m_parser;
   RemoteResponder m_responder;
   OutputPacer m_pacer;
