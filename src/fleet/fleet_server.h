@@ -65,6 +65,7 @@ public:
         int identifySeconds = JobRunner::kDefaultIdentifyTicks;
         int maxAttempts = 5;         // attempts before an interrupted job fails
         bool inventoryRead = true;   // a first-seen module gets one read job
+        int backupEveryDays = 0;     // a module whose newest backup is older gets a read job when it calls; 0: never
         int objectMismatchLimit = 3;    // password mismatches of one object number before it is locked out
         int addressMismatchLimit = 30;  // ... from one address (0: addresses are never locked out)
         int backoffSeconds = 600;       // how long a lock-out lasts

@@ -1,4 +1,7 @@
 // Who a connection speaks for: identification, a second claim and its proof, a job's end, lock-outs.
+#include <QDateTime>
+
+#include "fleet/backup_policy.h"
 #include "fleet/fleet_server.h"
 #include "fleet/fleet_server_connection.h"
 
@@ -69,6 +72,17 @@ void FleetServer::take(Connection& c) {
         read.object = object;
         read.kind = JobKind::Read;
         if (m_store.queueJob(read) == 0) (void)storeFailed(QStringLiteral("the inventory read of object %1").arg(q(object)));
+    }
+    if (m_options.backupEveryDays > 0) {
+        const auto due = BackupPolicy(m_options.backupEveryDays).apply(m_store, object, QDateTime::currentSecsSinceEpoch());
+        if (due.action == BackupPolicy::Decision::Action::StoreFailed)
+            (void)storeFailed(QStringLiteral("the backup policy's read of object %1").arg(q(object)));
+        else if (due.action == BackupPolicy::Decision::Action::Queued)
+            log(QStringLiteral("object %1: read job %2 queued to keep a recent backup (every %3 d): %4")
+                    .arg(q(object))
+                    .arg(due.jobId)
+                    .arg(m_options.backupEveryDays)
+                    .arg(q(due.why)));
     }
     startNextLater(c.id);
 }

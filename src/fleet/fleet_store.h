@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "fleet/drift_query.h"
 #include "fleet/duration_histogram.h"
 #include "fleet/fleet_job.h"
 #include "image/image.h"
@@ -205,6 +206,10 @@ public:
     [[nodiscard]] virtual std::optional<std::vector<JobRecord>> jobsPage(const JobQuery& query);
     [[nodiscard]] virtual std::optional<std::vector<AuditRecord>> auditPage(const AuditQuery& query);
     [[nodiscard]] virtual std::optional<std::vector<JobTally>> jobTallies();
+    // What a write of a document or image would change in each module of a
+    // target, against its newest backup; a page at a time. A store may leave
+    // it to this, which compares each module's backup here.
+    [[nodiscard]] virtual std::optional<DriftPage> driftPage(const DriftQuery& query);
     // How long this store's statements took, where it times them.
     [[nodiscard]] virtual const DurationHistogram* statementTimes() const { return nullptr; }
 

@@ -2,6 +2,7 @@
 // from the whole list.
 #include <algorithm>
 
+#include "fleet/fleet_drift.h"
 #include "fleet/fleet_store.h"
 
 namespace kv6::fleet {
@@ -58,5 +59,7 @@ std::optional<std::vector<JobTally>> FleetStore::jobTallies() {
     }
     return tallies;
 }
+
+std::optional<DriftPage> FleetStore::driftPage(const DriftQuery& query) { return FleetDrift::page(*this, query); }
 
 }  // namespace kv6::fleet

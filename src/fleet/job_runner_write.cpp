@@ -4,23 +4,15 @@
 
 #include "fleet/job_runner.h"
 #include "fleet/module_image_layout.h"
+#include "fleet/write_image.h"
 #include "settings/config_diff.h"
 #include "settings/image_edit.h"
-#include "settings/owned_bits.h"
 #include "settings/settings_json.h"
 #include "settings/write_verification.h"
 
 namespace kv6::fleet {
 
 using namespace layout;
-
-namespace {
-
-void markBytes(image::Image& mask, std::size_t offset, std::size_t length, std::uint8_t bits) {
-    std::fill_n(mask.begin() + static_cast<std::ptrdiff_t>(offset), length, bits);
-}
-
-}  // namespace
 
 // What the write changes, field by field; the object number and the read
 // password only where the job says so, and named with its option.
@@ -38,11 +30,8 @@ std::string JobRunner::writeDifference() const {
 }
 
 // What a write sends, onto the image just read: a settings document applied
-// as `kv6ctl apply` does, or a whole image. Either way only the bits the
-// pages own come from the job, and of those neither the object number nor
-// the read password unless the job names them, nor ever the clock: the
-// rest is the module's own (its state, bytes no page reads). Fills
-// m_images->written.
+// as `kv6ctl apply` does, or a whole image, kept to what writtenImage()
+// lets a job change. Fills m_images->written.
 bool JobRunner::prepareWrite(std::string& problem) {
     FleetJob& job = *m_job;
     auto& workspace = m_configuration->workspace;
@@ -76,13 +65,7 @@ bool JobRunner::prepareWrite(std::string& problem) {
         problem = "the write job holds nothing to write";
         return false;
     }
-    image::Image mask = settings::ownedBits(source);
-    if (!job.options.renumber) markBytes(mask, kObjectNumberOffset, kObjectNumberLength, 0x00);
-    // A clock in a job is as old as the job: the module keeps its own.
-    markBytes(mask, kClockOffset, kClockLength, 0x00);
-    // No page owns the password; a whole image brings it only when asked.
-    markBytes(mask, kPasswordOffset, 2, job.options.passwordFromFile ? 0xFF : 0x00);
-    m_images->written = settings::withBitsOf(m_images->before, source, mask, settings::writeAllRanges());
+    m_images->written = writtenImage(m_images->before, source, job.options);
     workspace.ConfigImage = m_images->written;
     return true;
 }

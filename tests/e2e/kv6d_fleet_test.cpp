@@ -427,6 +427,8 @@ TEST(Kv6dArguments, ABadArgumentIsNamedWithWhatItNeeds) {
         {{"--max-unidentified-per-address", "many"}, "kv6d: --max-unidentified-per-address needs a number 0..1000000\n"},
         {{"--keep-backups", "0"}, "kv6d: --keep-backups needs a number 1..100000\n"},
         {{"--keep-days=-1"}, "kv6d: --keep-days needs days 0..3650\n"},
+        {{"--backup-every", "0"}, "kv6d: --backup-every needs days 1..3650\n"},
+        {{"--backup-every=weekly"}, "kv6d: --backup-every needs days 1..3650\n"},
     };
     for (const auto& [arguments, line] : cases) {
         QProcess server;

@@ -4,6 +4,9 @@
 #include <QNetworkReply>
 #include <QTimer>
 #include <QUrlQuery>
+#include <algorithm>
+
+#include "fleet/drift_json.h"
 
 namespace kv6::ctl {
 
@@ -220,6 +223,58 @@ int ApiFleetStore::revokeApiKey(const std::string& name) {
     const Answer answer = send("DELETE", "/api/v1/keys/" + encoded(name));
     if (answer.status == 200) return 1;
     return answer.status == 404 ? 0 : -1;
+}
+
+std::optional<fleet::DriftPage> ApiFleetStore::driftPage(const fleet::DriftQuery& query) {
+    Json body;
+    if (query.source.format == fleet::WriteFormat::Prg) {
+        const QByteArray prg(reinterpret_cast<const char*>(query.source.prg.data()),
+                             static_cast<qsizetype>(query.source.prg.size()));
+        body["prg"] = prg.toBase64().toStdString();
+    } else {
+        body["settings"] = query.source.document;
+    }
+    // The API pages at most this many modules at a time.
+    const std::size_t limit = std::clamp<std::size_t>(query.limit, 1, 1000);
+    QString path = QStringLiteral("/api/v1/drift?limit=%1").arg(limit);
+    fleet::DriftPage page;
+    std::size_t remaining = 0;
+    if (query.target.kind == fleet::FleetTarget::Kind::Objects) {
+        // A long list goes a part at a time, each small enough for a request's body;
+        // the continuation is the last object sent.
+        const auto& all = query.target.objects;
+        const auto from = query.after.empty() ? all.begin() : std::upper_bound(all.begin(), all.end(), query.after);
+        const auto count = std::min<std::size_t>(limit, static_cast<std::size_t>(all.end() - from));
+        const std::vector<std::string> part(from, from + static_cast<std::ptrdiff_t>(count));
+        if (part.empty()) return page;
+        body["target"] = part;
+        remaining = static_cast<std::size_t>(all.end() - from) - count;
+        if (remaining > 0) page.next = part.back();
+    } else {
+        body["target"] = query.target.kind == fleet::FleetTarget::Kind::All ? std::string("all") : "tag:" + query.target.tag;
+        if (!query.after.empty()) path += "&cursor=" + encoded(query.after);
+    }
+    const Answer answer = send("POST", path, QByteArray::fromStdString(body.dump()));
+    if (answer.status == 400 && answer.error.rfind("target: ", 0) == 0) {
+        page.error = answer.error.substr(8);
+        return page;
+    }
+    if (answer.status != 200) return std::nullopt;
+    const Json json = Json::parse(answer.body.constData(), answer.body.constData() + answer.body.size(), nullptr, false);
+    if (!json.is_object() || !json.contains("items") || !json["items"].is_array()) {
+        m_lastError = "the server's answer is no list";
+        return std::nullopt;
+    }
+    for (const Json& item : json["items"]) {
+        auto row = fleet::driftRowFromJson(item);
+        if (!row) {
+            m_lastError = "the server's answer holds a row that is no drift";
+            return std::nullopt;
+        }
+        page.rows.push_back(std::move(*row));
+    }
+    if (query.target.kind != fleet::FleetTarget::Kind::Objects) page.next = text(json, "next");
+    return page;
 }
 
 }  // namespace kv6::ctl

@@ -34,6 +34,8 @@ public:
     [[nodiscard]] std::optional<image::Image> backupImage(std::int64_t id) override;
     [[nodiscard]] std::vector<journal::JournalRow> journal(std::int64_t backupId) override;
     [[nodiscard]] std::vector<fleet::AuditRecord> audit(const std::optional<std::string>& object) override;
+    // Compared on the server, against the backups it holds: no image comes here.
+    [[nodiscard]] std::optional<fleet::DriftPage> driftPage(const fleet::DriftQuery& query) override;
 
     // The server's own work: not through the API.
     [[nodiscard]] std::optional<fleet::FleetJob> claimNextJob(const std::string&) override { return none(); }

@@ -25,6 +25,12 @@ const char* const kFleetUsage =
     "       kv6ctl fleet lockouts [--json] [--clear OBJECT|ADDRESS|--all] [--db FILE|URL]\n"
     "       kv6ctl fleet key (add NAME --role viewer|operator|admin | list [--json] | revoke NAME)\n"
     "                        [--db FILE|URL]\n"
+    "       kv6ctl fleet drift (--settings FILE | --prg FILE) --target all|objects:FILE|tag:T\n"
+    "                          [--json] [--db FILE|URL]\n"
+    "drift lists, for each module of the target, the fields a write of the file would change\n"
+    "against its newest backup, and the backup's age; it queues nothing. objects:FILE holds\n"
+    "object numbers separated by blanks, commas or lines. Exit codes: 0 done (whether or not\n"
+    "modules differ), 1 the store or server failed, 2 bad arguments or files.\n"
     "Instead of --db: --server URL (kv6d's operator API, e.g. http://127.0.0.1:8098) with the key\n"
     "in KV6_API_KEY or --key-file FILE, for every command but lockouts (key needs an admin's key).\n";
 }  // namespace
@@ -70,7 +76,7 @@ int runFleet(const QStringList& args) {
     const std::map<QString, std::function<int(fleet::FleetStore&, const FleetOptions&)>> subcommands = {
         {"queue", fleetQueue},   {"jobs", fleetJobs},     {"modules", fleetModules}, {"backups", fleetBackups},
         {"backup", fleetBackup}, {"cancel", fleetCancel}, {"audit", fleetAudit},     {"lockouts", fleetLockouts},
-        {"key", fleetKey},
+        {"key", fleetKey},       {"drift", fleetDrift},
     };
     if (args.isEmpty()) return fleetUsageError(QStringLiteral("a subcommand is needed"));
     if (args.first() == QLatin1String("--help")) {

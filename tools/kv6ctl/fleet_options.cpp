@@ -13,7 +13,7 @@ bool validObjectNumber(const QString& text) {
 
 FleetOptions parseFleetOptions(const QStringList& args) {
     static const QStringList withValue = {"--db", "--object", "--password", "--new", "--state", "--out", "--clear", "--role",
-                                        "--server", "--key-file"};
+                                        "--server", "--key-file", "--settings", "--prg", "--target"};
     FleetOptions o;
     for (int i = 0; i < args.size() && o.error.isEmpty(); ++i) {
         QString name = args[i];
@@ -57,6 +57,9 @@ FleetOptions parseFleetOptions(const QStringList& args) {
             o.keyFile = value;
         } else if (name == "--role") {
             o.role = value;
+        } else if (name == "--settings" || name == "--prg" || name == "--target") {
+            if (value.isEmpty()) bad();
+            (name == "--settings" ? o.settings : name == "--prg" ? o.prg : o.target) = value;
         } else if (name == "--out") {
             if (value.isEmpty()) bad();
             o.out = value;

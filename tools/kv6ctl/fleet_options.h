@@ -16,6 +16,9 @@ struct FleetOptions {
     std::optional<quint16> newPassword;  // --new N
     std::optional<QString> state;      // --state S
     QString out;                       // --out FILE.prg
+    QString settings;                  // --settings FILE (drift)
+    QString prg;                       // --prg FILE (drift)
+    QString target;                    // --target all|objects:FILE|tag:T
     std::optional<QString> clear;      // --clear OBJECT|ADDRESS|--all
     std::optional<QString> role;       // --role viewer|operator|admin (key add)
     bool force = false;                // --force

@@ -30,7 +30,7 @@ const char* const kUsage =
     "  or:  kv6ctl journal   FILE.prg [--json] [--parame FILE] [--force]\n"
     "  or:  kv6ctl state     FILE.prg [--force]\n"
     "  or:  kv6ctl clear-journal (--port DEV | --remote [--listen-port N] [--wait S]) [--password N] [--yes]\n"
-    "  or:  kv6ctl fleet     (queue | jobs | modules | backups | backup | cancel | audit | lockouts) ... [--db FILE]\n"
+    "  or:  kv6ctl fleet     (queue | jobs | modules | backups | backup | cancel | audit | lockouts | drift) ... [--db FILE]\n"
     "Reads the configuration of a KV6 alarm transmission module into a .prg file\n"
     "and writes one back, over a serial cable (--port) or while the module\n"
     "connects in over GPRS (--remote); shows and changes .prg files; changes the\n"

@@ -21,7 +21,8 @@ std::optional<int> number(const QString& text, int low, int high) {
 // Also the source of the manual page (help2man).
 const char* daemonUsage() {
     return "Usage: kv6d [--port N | --listen ADDRESS:PORT] [--db FILE|URL] [--time-zone N]\n"
-           "            [--pace module] [--no-inventory-read] [--max-attempts N]\n"
+           "            [--pace module] [--no-inventory-read] [--backup-every DAYS]\n"
+           "            [--max-attempts N]\n"
            "            [--identify-timeout S] [--lease S]\n"
            "            [--status-port N | --status-listen ADDRESS:PORT]\n"
            "            [--mismatch-limit N] [--address-mismatch-limit N] [--backoff S]\n"
@@ -52,6 +53,12 @@ const char* daemonUsage() {
            "  --pace P             reactive (the default): each request goes out as soon\n"
            "                       as the module has answered; module: one per tick\n"
            "  --no-inventory-read  do not queue a read for a module seen the first time\n"
+           "  --backup-every DAYS  a module that calls while its newest backup is older\n"
+           "                       than DAYS days (1..3650), or that has none, gets a read\n"
+           "                       job, unless a job of it is queued or running; a failed\n"
+           "                       one is tried again a day later at the soonest (default:\n"
+           "                       off). Each read keeps a backup of about 7.3 KB: the\n"
+           "                       retention (--keep-backups, --keep-days) bounds them\n"
            "  --max-attempts N     attempts of a job whose connection drops before it\n"
            "                       fails (default 5)\n"
            "  --identify-timeout S seconds a connection may stay unidentified (default 60)\n"
@@ -148,6 +155,8 @@ DaemonOptions parseDaemonOptions(const QStringList& args) {
             o.version = true;
         } else if (name == "--no-inventory-read") {
             o.server.inventoryRead = false;
+        } else if (name == "--backup-every") {
+            numeric(1, 3650, "days", [&](int n) { o.server.backupEveryDays = n; });
         } else if (name == "--port") {
             numeric(0, 65535, "a number",
                     [&](int n) { o.modules = fleet::ListenAddress(QHostAddress::Any, static_cast<quint16>(n)); });

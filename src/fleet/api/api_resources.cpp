@@ -8,6 +8,7 @@
 #include "fleet/api/api_service.h"
 #include "fleet/api/document_diff.h"
 #include "fleet/api/job_request.h"
+#include "fleet/drift_json.h"
 #include "fleet/queue_checks.h"
 #include "pages/configuration.h"
 #include "settings/config_diff.h"
@@ -109,12 +110,7 @@ Json moduleWithLast(FleetStore& store, const ModuleRecord& m) {
     return item;
 }
 
-Json diffItems(const settings::ConfigDiff& difference) {
-    Json list = Json::array();
-    for (const auto& f : difference.fields) list.push_back({{"key", f.key}, {"a", f.before}, {"b", f.after}});
-    for (const auto& r : difference.otherBytes) list.push_back({{"bytes", {r.first, r.last}}});
-    return list;
-}
+Json diffItems(const settings::ConfigDiff& difference) { return diffItemsJson(difference); }
 
 }  // namespace
 

@@ -146,6 +146,8 @@ ApiResponse ApiService::route(const ApiRequest& request, const Caller& caller) {
         if (method == "POST") return diffDocument(request);
         return methodNotAllowed();
     }
+    // Reads only: a viewer may ask it too.
+    if (resource == "drift" && n == 3) return method == "POST" ? drift(request) : methodNotAllowed();
     if (resource == "whoami" && n == 3) {
         if (method != "GET") return methodNotAllowed();
         return jsonResponse(200, settings::Json{{"name", caller.name}, {"role", std::string(roleName(caller.role))}});

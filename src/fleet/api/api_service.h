@@ -22,6 +22,7 @@ namespace kv6::fleet::api {
 //   GET    /api/v1/modules[/OBJECT]       GET /api/v1/jobs[/ID]   POST /api/v1/jobs
 //   DELETE /api/v1/jobs/ID                GET /api/v1/backups?object=N, /backups/ID[/settings|/journal]
 //   GET    /api/v1/diff?from=ID&to=ID     POST /api/v1/diff (a document against a backup)
+//   POST   /api/v1/drift                  (a document against each module's newest backup)
 //   GET    /api/v1/audit                  GET /api/v1/whoami
 //   GET    /api/v1/keys                   POST /api/v1/keys   DELETE /api/v1/keys/NAME
 class ApiService {
@@ -73,6 +74,7 @@ private:
     [[nodiscard]] ApiResponse backup(const std::string& id, const std::string& part);
     [[nodiscard]] ApiResponse diff(const ApiRequest& request);
     [[nodiscard]] ApiResponse diffDocument(const ApiRequest& request);
+    [[nodiscard]] ApiResponse drift(const ApiRequest& request);
     [[nodiscard]] ApiResponse listAudit(const ApiRequest& request);
     [[nodiscard]] ApiResponse listKeys();
     [[nodiscard]] ApiResponse addKey(const ApiRequest& request, const Caller& caller);

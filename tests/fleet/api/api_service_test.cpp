@@ -239,4 +239,56 @@ TEST_F(ApiServiceTest, HealthSaysWhyTheStoreIsDownWithoutAKey) {
     EXPECT_NE(metrics.body.find("kv6_jobs{state=\"queued\"} 0\n"), std::string::npos) << metrics.body;
 }
 
+TEST_F(ApiServiceTest, DriftIsAViewersPagedByModuleAndRefusesBadBodiesNamingTheKey) {
+    ASSERT_TRUE(store.moduleSeen("1001", "198.51.100.7", "KV6"));
+    ASSERT_GT(store.addBackup("1001", 0, "read", image::Image{}, {}), 0);
+    ASSERT_TRUE(store.moduleSeen("1002", "198.51.100.8", "KV6"));
+    const std::string document =
+        R"("settings": {"format": "kv6-settings", "version": 1, "object": {"apn": "fleet.apn"}})";
+    const ApiResponse first =
+        call("POST", "/api/v1/drift", "kv6_viewer", {{"limit", "1"}}, R"({"target": "all", )" + document + "}");
+    ASSERT_EQ(first.status, 200) << first.body;
+    const Json page = json(first);
+    ASSERT_EQ(page["items"].size(), 1u);
+    EXPECT_EQ(page["items"][0]["object"], "1001");
+    EXPECT_EQ(page["items"][0]["state"], "differs");
+    EXPECT_EQ(page["items"][0]["ageDays"], 0);
+    EXPECT_EQ(page["items"][0]["items"], Json::parse(R"([{"key": "object.apn", "a": "", "b": "fleet.apn"}])"));
+    ASSERT_TRUE(page["next"].is_string());
+    const ApiResponse second = call("POST", "/api/v1/drift", "kv6_viewer",
+                                    {{"limit", "1"}, {"cursor", page["next"].get<std::string>()}},
+                                    R"({"target": "all", )" + document + "}");
+    ASSERT_EQ(second.status, 200) << second.body;
+    EXPECT_EQ(json(second)["items"][0]["object"], "1002");
+    EXPECT_EQ(json(second)["items"][0]["state"], "no backup");
+    EXPECT_TRUE(json(second)["items"][0]["backup"].is_null());
+    EXPECT_TRUE(json(second)["next"].is_null());
+    EXPECT_EQ(jobCount(), 0u);
+
+    const auto refused = [&](const std::string& body, const std::string& message,
+                             std::map<std::string, std::string> query = {}) {
+        const ApiResponse answer = call("POST", "/api/v1/drift", "kv6_operator", std::move(query), body);
+        EXPECT_EQ(answer.status, 400) << body;
+        EXPECT_EQ(error(answer), message) << body;
+    };
+    refused("{" + document + "}", R"(target: "all", "tag:NAME" or a list of object numbers is needed)");
+    refused(R"({"target": ["1001", 5], )" + document + "}", "target: each object number is a string");
+    refused(R"({"target": ["12345"], )" + document + "}",
+            "target: '12345' is no object number (one to four letters or digits)");
+    refused(R"({"target": [], )" + document + "}", "target: no object number given");
+    refused(R"({"target": "tag:north", )" + document + "}", "target: no module carries tags in this store (tag 'north')");
+    refused(R"({"target": "all"})", R"(settings: either "settings" (a kv6-settings document) or "prg" (base64) is needed)");
+    refused(R"({"target": "all", "prg": "AAAA"})", "prg: the bytes of a .prg (4096) in base64 are needed");
+    refused(R"({"target": "all", "object": "1001", )" + document + "}", "unknown key 'object'");
+    refused(R"({"target": "all", )" + document + "}", "order: drift lists modules in object order only",
+            {{"order", "newest"}});
+    const ApiResponse tooLong = call("POST", "/api/v1/drift", "kv6_viewer", {},
+                                     R"({"target": "all", "settings": {"format": "kv6-settings", "version": 1, )"
+                                     R"("object": {"apn": ")" + std::string(41, 'a') + R"("}}})");
+    EXPECT_EQ(tooLong.status, 400);
+    EXPECT_EQ(error(tooLong).rfind("settings.object.apn: ", 0), 0u) << tooLong.body;
+    EXPECT_EQ(call("GET", "/api/v1/drift", "kv6_viewer").status, 405);
+    EXPECT_EQ(jobCount(), 0u);
+}
+
 }  // namespace kv6::fleet::api::test

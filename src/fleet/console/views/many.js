@@ -60,25 +60,36 @@ export async function render(context) {
       return rows[object];
     });
     replace(result, table('many-preview', ['col.object', 'many.changes', 'many.job'].map((l) => ({ label: t(l) })), body, ''));
+    // One request per page of modules: the server compares each with its newest backup.
     let ready = 0;
-    await Promise.all(list.map(async (object) => {
-      const cell = rows[object].children[1];
-      try {
-        const answer = await api('POST', 'diff', { object, settings: upload.settings, prg: upload.prg });
-        ++ready;
-        replace(cell, answer.items.length
-          ? h('ul', { class: 'changes' }, answer.items.map((i) => h('li', {}, i.key ? [h('span', { class: 'mono' }, i.key), `: ${i.a} → ${i.b}`]
-            : t('diff.bytes', { first: i.bytes[0], last: i.bytes[1] }))))
-          : h('span', { class: 'muted' }, t('many.nothing')));
-      } catch (error) {
-        if (error.status === 404) {
-          ++ready;
-          replace(cell, h('span', { class: 'muted' }, t('many.noBackup')));
-        } else {
-          replace(cell, h('span', { class: 'error' }, error.body && error.body.problems ? error.body.problems.join('; ') : error.message));
-        }
+    const show = (row) => {
+      const cell = rows[row.object] && rows[row.object].children[1];
+      if (!cell) return;
+      if (row.state === 'refused') {
+        replace(cell, h('span', { class: 'error' }, row.problems.join('; ')));
+        return;
       }
-    }));
+      ++ready;
+      if (row.state === 'no backup') {
+        replace(cell, h('span', { class: 'muted' }, t('many.noBackup')));
+        return;
+      }
+      replace(cell, row.items.length
+        ? h('ul', { class: 'changes' }, row.items.map((i) => h('li', {}, i.key ? [h('span', { class: 'mono' }, i.key), `: ${i.a} → ${i.b}`]
+          : t('diff.bytes', { first: i.bytes[0], last: i.bytes[1] }))))
+        : h('span', { class: 'muted' }, t('many.nothing')));
+    };
+    try {
+      let cursor = null;
+      do {
+        const page = `drift?limit=1000${cursor ? `&cursor=${encodeURIComponent(cursor)}` : ''}`;
+        const answer = await api('POST', page, { target: list, settings: upload.settings, prg: upload.prg });
+        answer.items.forEach(show);
+        cursor = answer.next;
+      } while (cursor);
+    } catch (error) {
+      problem.textContent = error.body && error.body.problems ? error.body.problems.join('; ') : error.message;
+    }
     if (!context.current()) return;
     plan = { upload, objects: list, rows };
     queueButton.disabled = ready !== list.length;
