@@ -13,7 +13,10 @@ namespace {
 bool outOfDescriptors(int error) { return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM; }
 }  // namespace
 
-AcceptLoop::AcceptLoop(bool keepReserve, QObject* parent) : QObject(parent), m_keepReserve(keepReserve) {
+AcceptLoop::AcceptLoop(bool keepReserve, QObject* parent) : AcceptLoop(keepReserve, m_ownServer, parent) {}
+
+AcceptLoop::AcceptLoop(bool keepReserve, QTcpServer& server, QObject* parent)
+    : QObject(parent), m_server(server), m_keepReserve(keepReserve) {
     m_retry.setSingleShot(true);
     m_retry.setInterval(kRetryMs);
     connect(&m_retry, &QTimer::timeout, this, &AcceptLoop::descriptorFreed);
@@ -31,7 +34,13 @@ bool AcceptLoop::listen(const QHostAddress& address, quint16 port, int backlog) 
     if (!m_server.listen(address, port)) return false;
     // Qt's own accepting stays off: it retries a failed accept at once, forever.
     m_server.pauseAccepting();
-    m_notifier = std::make_unique<QSocketNotifier>(m_server.socketDescriptor(), QSocketNotifier::Read);
+    // Watched through a descriptor of its own: a server given to the loop may
+    // switch its own notifier on again (QTcpServer::nextPendingConnection()
+    // does), and Qt allows one read notifier per descriptor.
+    const int watched = &m_server == &m_ownServer ? -1 : ::dup(static_cast<int>(m_server.socketDescriptor()));
+    m_watched = watched;
+    m_notifier = std::make_unique<QSocketNotifier>(watched >= 0 ? watched : m_server.socketDescriptor(),
+                                                   QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &AcceptLoop::acceptPending);
     m_waiting = false;
     update();
@@ -40,6 +49,8 @@ bool AcceptLoop::listen(const QHostAddress& address, quint16 port, int backlog) 
 
 void AcceptLoop::close() {
     m_notifier.reset();
+    if (m_watched >= 0) ::close(m_watched);
+    m_watched = -1;
     m_retry.stop();
     m_server.close();
 }

@@ -27,6 +27,9 @@ public:
     static constexpr int kBatch = 256;  // connections taken per wake-up: the loop serves others between
 
     explicit AcceptLoop(bool keepReserve, QObject* parent = nullptr);
+    // Accepts for `server`'s socket instead of one of its own (a QSslServer
+    // whose owner hands it each descriptor); the server outlives the loop.
+    AcceptLoop(bool keepReserve, QTcpServer& server, QObject* parent = nullptr);
     ~AcceptLoop() override;
     AcceptLoop(const AcceptLoop&) = delete;
     AcceptLoop& operator=(const AcceptLoop&) = delete;
@@ -58,8 +61,10 @@ private:
     void update();
     void takeReserve();
 
-    QTcpServer m_server;
+    QTcpServer m_ownServer;
+    QTcpServer& m_server;  // m_ownServer unless another was given
     std::unique_ptr<QSocketNotifier> m_notifier;
+    int m_watched = -1;  // the listening socket's duplicate the notifier watches, for a given server
     QTimer m_retry;
     bool m_keepReserve;
     bool m_bareDescriptors = false;

@@ -226,6 +226,10 @@ public:
     virtual void expireLockouts(int seconds) = 0;
     // Every subject with a count or a lock-out; `lockedOnly`: those locked out now.
     [[nodiscard]] virtual std::vector<LockoutRecord> lockouts(bool lockedOnly) = 0;
+    // The same, none when the store could not be read (an empty list is no answer to show then).
+    [[nodiscard]] virtual std::optional<std::vector<LockoutRecord>> listLockouts(bool lockedOnly) {
+        return lockouts(lockedOnly);
+    }
     // Ends the lock-out and the count of one subject, or of every subject
     // (none given); how many subjects had one, or -1 when the store could not be changed.
     virtual int clearLockouts(const std::optional<std::string>& subject) = 0;

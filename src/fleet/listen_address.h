@@ -6,7 +6,7 @@
 
 namespace kv6::fleet {
 
-// Where a port of the server listens, from --listen / --status-listen:
+// Where the module port of the server listens, from --listen:
 // "ADDRESS:PORT" with an IPv4 address, a bracketed IPv6 address ("[::1]:8099")
 // or "*" for every address of the machine, IPv4 and IPv6. A name is refused:
 // it could stand for several addresses, or for none once the server runs.

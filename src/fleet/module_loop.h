@@ -17,7 +17,7 @@ namespace kv6::fleet {
 // with nothing to read. Qt watches only libuv's one epoll descriptor and runs
 // libuv when it is readable (and when libuv's own work is due), so thousands
 // of idle module sockets add nothing to a turn of Qt's loop. The listening
-// socket, the status port, the store and the timers stay Qt's.
+// socket, the operator API, the store and the timers stay Qt's.
 class ModuleLoop final : public QObject {
     Q_OBJECT
 public:

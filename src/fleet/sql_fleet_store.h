@@ -84,6 +84,7 @@ public:
     void clearMismatches(const std::string& object) override;
     void expireLockouts(int seconds) override;
     [[nodiscard]] std::vector<LockoutRecord> lockouts(bool lockedOnly) override;
+    [[nodiscard]] std::optional<std::vector<LockoutRecord>> listLockouts(bool lockedOnly) override;
     int clearLockouts(const std::optional<std::string>& subject) override;
 
     [[nodiscard]] std::optional<Pruned> pruneBackups(int keepNewest, int days, const std::string& cursor,

@@ -70,13 +70,18 @@ void SqlFleetStore::expireLockouts(int seconds) {
 }
 
 std::vector<LockoutRecord> SqlFleetStore::lockouts(bool lockedOnly) {
+    return listLockouts(lockedOnly).value_or(std::vector<LockoutRecord>());
+}
+
+std::optional<std::vector<LockoutRecord>> SqlFleetStore::listLockouts(bool lockedOnly) {
     QSqlQuery query(m_db);
-    std::vector<LockoutRecord> records;
     const QString now = m_dialect.clock();
-    if (run(query, QStringLiteral("SELECT kind, subject, mismatches, last_at, CASE WHEN locked_until > %1 THEN "
-                                  "locked_until ELSE '' END FROM lockouts %2 ORDER BY kind DESC, subject")
-                       .arg(now, lockedOnly ? QStringLiteral("WHERE locked_until > %1").arg(now) : QString())))
-        while (query.next()) records.push_back(lockoutOf(query));
+    if (!run(query, QStringLiteral("SELECT kind, subject, mismatches, last_at, CASE WHEN locked_until > %1 THEN "
+                                   "locked_until ELSE '' END FROM lockouts %2 ORDER BY kind DESC, subject")
+                        .arg(now, lockedOnly ? QStringLiteral("WHERE locked_until > %1").arg(now) : QString())))
+        return std::nullopt;
+    std::vector<LockoutRecord> records;
+    while (query.next()) records.push_back(lockoutOf(query));
     return records;
 }
 

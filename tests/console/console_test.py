@@ -94,8 +94,7 @@ class Console(unittest.TestCase):
 
     @classmethod
     def _start(cls):
-        server = Process([ARGS.kv6d, "--port", "0", "--api-listen", "127.0.0.1:0", "--status-port", "0",
-                          "--db", cls.db])
+        server = Process([ARGS.kv6d, "--port", "0", "--api-listen", "127.0.0.1:0", "--db", cls.db])
         cls.processes.append(server)
         cls.server = server
         port = server.wait_for(r"listening on port (\d+)").group(1)

@@ -13,6 +13,7 @@
 
 #include "fleet/sql_fleet_store.h"
 #include "frame_tap.h"
+#include "health_check.h"
 #include "kv6ctl_serial_fixture.h"
 #include "support/throwaway_postgres.h"
 
@@ -36,25 +37,25 @@ struct Server {
     QProcess process;
     QByteArray log;
     QString port;
-    QString statusPort;
+    QString apiPort;  // the operator API's, where HAProxy checks its health
 
     void start(const QString& db, const QStringList& more = {}) {
         process.setProcessEnvironment(quietLeaks());
         // HAProxy (on this machine) names each module in a PROXY header;
         // every simulated module calls from 127.0.0.1, all at once.
-        process.start(QStringLiteral(KV6D_PATH), QStringList{"--port", "0", "--api-listen", "127.0.0.1:0", "--status-port", "0", "--db", db, "--lease",
+        process.start(QStringLiteral(KV6D_PATH), QStringList{"--port", "0", "--api-listen", "127.0.0.1:0", "--db", db, "--lease",
                                                              "3", "--no-inventory-read", "--proxy-from", "127.0.0.1",
                                                              "--max-unidentified-per-address", "0"} +
                                                      more);
         const QRegularExpression listening(QStringLiteral("listening on port (\\d+)"));
-        const QRegularExpression checks(QStringLiteral("health checks on port (\\d+)"));
+        const QRegularExpression api(QStringLiteral("operator API on http://127\\.0\\.0\\.1:(\\d+)"));
         QElapsedTimer clock;
         clock.start();
-        while (statusPort.isEmpty() && clock.elapsed() < 30000) {
+        while (apiPort.isEmpty() && clock.elapsed() < 30000) {
             process.waitForReadyRead(100);
             log += process.readAllStandardError();
             port = listening.match(QString::fromUtf8(log)).captured(1);
-            statusPort = checks.match(QString::fromUtf8(log)).captured(1);
+            apiPort = api.match(QString::fromUtf8(log)).captured(1);
         }
     }
     void stop() {
@@ -189,7 +190,7 @@ protected:
         if (HasFatalFailure()) return;
         for (Server& server : servers) {
             server.start(storeUrl);
-            ASSERT_FALSE(server.statusPort.isEmpty()) << "kv6d did not start: " << server.log.toStdString();
+            ASSERT_FALSE(server.apiPort.isEmpty()) << "kv6d did not start: " << server.log.toStdString();
         }
         clock.start();
         startHaproxy();
@@ -219,7 +220,7 @@ protected:
         for (int i = 0; i < 3; ++i) {
             environment.insert(QStringLiteral("KV6D_%1").arg(i + 1),
                                "127.0.0.1:" + (backends[i].isEmpty() ? servers[i].port : backends[i]));
-            environment.insert(QStringLiteral("KV6D_%1_STATUS").arg(i + 1), servers[i].statusPort);
+            environment.insert(QStringLiteral("KV6D_%1_API_PORT").arg(i + 1), servers[i].apiPort);
         }
         haproxy.setProcessEnvironment(environment);
         haproxy.setProcessChannelMode(QProcess::MergedChannels);
@@ -255,21 +256,8 @@ protected:
                 if (line.contains("store") || line.contains("database")) states += line.toStdString() + '\n';
         return states;
     }
-    // The health check's answer of server i, empty when none came within `ms`.
-    QByteArray health(int i, int ms) {
-        QTcpSocket check;
-        check.connectToHost(QHostAddress::LocalHost, servers[i].statusPort.toUShort());
-        if (!check.waitForConnected(ms)) return {};
-        check.write("GET / HTTP/1.0\r\n\r\n");
-        QElapsedTimer waited;
-        waited.start();
-        QByteArray answer;
-        while (waited.elapsed() < ms && check.state() == QAbstractSocket::ConnectedState) {
-            check.waitForReadyRead(static_cast<int>(std::max<qint64>(1, ms - waited.elapsed())));
-            answer += check.readAll();
-        }
-        return answer + check.readAll();
-    }
+    // The health check's answer of server i (status 0 when none came within `ms`).
+    HealthAnswer health(int i, int ms) { return askHealth(servers[i].apiPort.toUShort(), ms); }
     QString ownerOf(int i) { return QStringLiteral("kv6d@%:%1").arg(servers[i].process.processId()); }
     // A number the database gives for `sql`.
     int count(const QString& sql) {
@@ -334,16 +322,11 @@ TEST_F(Cluster, EveryJobRunsOnceWhileOneOfThreeServersIsKilled) {
     EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM pg_stat_activity a JOIN pg_stat_ssl s USING (pid) "
                                    "WHERE a.usename = 'kv6d' AND NOT s.ssl")),
               0);
-    QTcpSocket check;  // what HAProxy asks each server
-    check.connectToHost(QHostAddress::LocalHost, servers[1].statusPort.toUShort());
-    ASSERT_TRUE(check.waitForConnected(5000));
-    check.write("GET / HTTP/1.0\r\n\r\n");
-    while (check.waitForReadyRead(5000)) {
-    }
-    const QByteArray answer = check.readAll();  // connections 0 or 1: HAProxy's probe may still be counted
-    EXPECT_TRUE(answer.startsWith("HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 17\r\n"
-                                  "Connection: close\r\n\r\nup\nconnections "))
-        << answer.toStdString();
+    // What HAProxy asks each server: no key, and nothing but the state and the connection count.
+    const HealthAnswer answer = health(1, 5000);
+    EXPECT_EQ(answer.status, 200) << answer.head.toStdString();
+    // Connections 0 or 1: HAProxy's probe may still be counted.
+    EXPECT_TRUE(answer.body == "up\nconnections 0\n" || answer.body == "up\nconnections 1\n") << answer.body.toStdString();
     startModules(kModules, {"--delay", "5", "--dump-dir", dir.filePath("dump")});
 
     // In the middle of the run, a server dies while it runs jobs: whichever
@@ -456,7 +439,7 @@ TEST_F(Cluster, AServerStalledLongerThanItsLeaseSendsNothingMoreForItsJobsWhileT
     const QStringList bounds{"--lock-timeout", "1", "--statement-timeout", "2", "--idle-transaction-timeout", "2"};
     for (Server& server : servers) {
         server.start(storeUrl, bounds);
-        ASSERT_FALSE(server.statusPort.isEmpty()) << "kv6d did not start: " << server.log.toStdString();
+        ASSERT_FALSE(server.apiPort.isEmpty()) << "kv6d did not start: " << server.log.toStdString();
     }
     FrameTap tap(servers[0].port.toUShort());  // what server 0 sends its modules
     backends[0] = QString::number(tap.port());
@@ -484,8 +467,8 @@ TEST_F(Cluster, AServerStalledLongerThanItsLeaseSendsNothingMoreForItsJobsWhileT
     while (stall.elapsed() < 10000)
         for (int i : {1, 2}) {
             const qint64 asked = stall.elapsed();
-            const QByteArray answer = health(i, 4000);
-            if (!answer.startsWith("HTTP/1.0 200 OK\r\n") && !answer.startsWith("HTTP/1.0 503 Service Unavailable\r\n"))
+            const int status = health(i, 4000).status;
+            if (status != 200 && status != 503)
                 unanswered << QStringLiteral("server %1 at %2 ms").arg(i).arg(asked);
             QThread::msleep(300);
         }
@@ -498,22 +481,16 @@ TEST_F(Cluster, AServerStalledLongerThanItsLeaseSendsNothingMoreForItsJobsWhileT
         QStringLiteral("SELECT 1 - least(1, count(*)) FROM jobs WHERE lease_owner LIKE '%1'").arg(ownerOf(0)), 1))
         << said();
     // A health check waits for it: the first thing it says awake.
-    QTcpSocket wakeCheck;
-    wakeCheck.connectToHost(QHostAddress::LocalHost, servers[0].statusPort.toUShort());
-    ASSERT_TRUE(wakeCheck.waitForConnected(5000));
-    wakeCheck.write("GET / HTTP/1.0\r\n\r\n");
-    ASSERT_TRUE(wakeCheck.waitForBytesWritten(5000));
+    HealthCheck wakeCheck;
+    ASSERT_TRUE(wakeCheck.send(QHostAddress::LocalHost, servers[0].apiPort.toUShort(), 5000));
     tap.markResumed();
     ::kill(stalled, SIGCONT);
-    while (wakeCheck.state() == QAbstractSocket::ConnectedState && wakeCheck.waitForReadyRead(10000)) {
-    }
-    const QByteArray woken = wakeCheck.readAll();
+    const HealthAnswer woken = wakeCheck.read(10000);
     // It finds its lease lapsed, or its session ended by the database (if it
     // stopped inside a transaction): either way it gives its jobs up.
-    EXPECT_TRUE(woken.startsWith("HTTP/1.0 503 Service Unavailable\r\n")) << woken.toStdString();
-    EXPECT_TRUE(woken.contains("\r\n\r\ndown: no heartbeat kept for ") ||
-                woken.contains("\r\n\r\ndown: the store failed: "))
-        << woken.toStdString();
+    EXPECT_EQ(woken.status, 503) << woken.head.toStdString();
+    EXPECT_TRUE(woken.body.startsWith("down: no heartbeat kept for ") || woken.body.startsWith("down: the store failed: "))
+        << woken.body.toStdString();
 
     EXPECT_TRUE(
         waitFor(QStringLiteral("SELECT count(*) FROM jobs WHERE state = 'done' AND result = 'verified'"), kStalled))

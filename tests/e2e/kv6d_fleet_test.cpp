@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "fleet/sql_fleet_store.h"
+#include "health_check.h"
 #include "kv6ctl_serial_fixture.h"
 #include "kv6d_log.h"
 #include "support/file_size_limit.h"
@@ -42,31 +43,20 @@ protected:
                      QStringList{"--port", "0", "--api-listen", "127.0.0.1:0", "--db", db()} +
                          (defaults ? QStringList{} : QStringList{"--no-inventory-read"}) + options);
         const QRegularExpression listening(QStringLiteral("listening on port (\\d+)"));
+        const QRegularExpression api(QStringLiteral("operator API on http://127\\.0\\.0\\.1:(\\d+)"));
         QElapsedTimer clock;
         clock.start();
         while (clock.elapsed() < 20000) {
             serverLog += server.readAllStandardError();
-            if (const auto match = listening.match(QString::fromUtf8(serverLog)); match.hasMatch()) {
-                port = match.captured(1);
-                statusPort = QRegularExpression(QStringLiteral("health checks on port (\\d+)"))
-                                 .match(QString::fromUtf8(serverLog))
-                                 .captured(1);
-                if (!options.contains("--status-port") || !statusPort.isEmpty()) return;
-            }
+            port = listening.match(QString::fromUtf8(serverLog)).captured(1);
+            apiPort = api.match(QString::fromUtf8(serverLog)).captured(1);
+            if (!apiPort.isEmpty()) return;
             server.waitForReadyRead(100);
         }
         FAIL() << "kv6d did not start: " << serverLog.toStdString();
     }
     // The health check's answer, its body only.
-    QByteArray health() {
-        QTcpSocket check;
-        check.connectToHost(QHostAddress::LocalHost, statusPort.toUShort());
-        if (!check.waitForConnected(5000)) return {};
-        check.write("GET / HTTP/1.0\r\n\r\n");
-        QByteArray answer;
-        while (check.waitForReadyRead(5000)) answer += check.readAll();
-        return answer.mid(answer.indexOf("\r\n\r\n") + 4);
-    }
+    QByteArray health() { return askHealth(apiPort.toUShort(), 5000).body; }
     void startModule(QProcess& module, const QStringList& options) {
         module.setProcessEnvironment(quietLeaks());
         module.start(QStringLiteral(KV6SIM_PATH), QStringList{"--connect", "127.0.0.1:" + port} + options);
@@ -125,7 +115,7 @@ protected:
     QProcess server;
     QByteArray serverLog;
     QString port;
-    QString statusPort;
+    QString apiPort;
     QProcess module1;
     QProcess module2;
 };
@@ -489,7 +479,7 @@ TEST_F(FleetRun, NothingIsSentToAModuleWhileTheStoreCannotKeepItsBackup) {
     auto image = randomImage(3);
     image[244] = image[245] = 0;
     writeFile(dir.filePath("module.prg"), image);
-    startServer({"--status-port", "0", "--lease", "3600"});
+    startServer({"--lease", "3600"});
     const auto id = queue({"write", dir.filePath("apn.json"), "--object", "1001", "--password", "0"});
     // Slow answers: the read alone takes over a second.
     startModule(module1, {"--object", "1001", "--delay", "100", "--image", dir.filePath("module.prg"), "--save",

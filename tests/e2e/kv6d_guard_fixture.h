@@ -12,6 +12,7 @@
 #include <list>
 
 #include "fleet/sql_fleet_store.h"
+#include "health_check.h"
 #include "kv6ctl_serial_fixture.h"
 #include "kv6d_log.h"
 
@@ -84,21 +85,21 @@ protected:
     void startServer(const QStringList& extra = {}) {
         serverLog.clear();
         port.clear();
-        statusPort.clear();
+        apiPort.clear();
         server.setProcessEnvironment(withoutLeakChecks());
         server.start(QStringLiteral(KV6D_PATH),
-                     QStringList{"--port", "0", "--api-listen", "127.0.0.1:0", "--status-port", "0", "--db", db(), "--no-inventory-read"} + extra);
+                     QStringList{"--port", "0", "--api-listen", "127.0.0.1:0", "--db", db(), "--no-inventory-read"} + extra);
         const QRegularExpression listening(QStringLiteral("listening on port (\\d+)"));
-        const QRegularExpression checks(QStringLiteral("health checks on port (\\d+)"));
+        const QRegularExpression api(QStringLiteral("operator API on https?://\\S+:(\\d+)"));
         QElapsedTimer clock;
         clock.start();
-        while (statusPort.isEmpty() && clock.elapsed() < 20000 && server.state() != QProcess::NotRunning) {
+        while (apiPort.isEmpty() && clock.elapsed() < 20000 && server.state() != QProcess::NotRunning) {
             server.waitForReadyRead(100);
             serverLog += server.readAllStandardError();
             port = listening.match(QString::fromUtf8(serverLog)).captured(1);
-            statusPort = checks.match(QString::fromUtf8(serverLog)).captured(1);
+            apiPort = api.match(QString::fromUtf8(serverLog)).captured(1);
         }
-        ASSERT_FALSE(statusPort.isEmpty()) << "kv6d did not start: " << serverLog.toStdString();
+        ASSERT_FALSE(apiPort.isEmpty()) << "kv6d did not start: " << serverLog.toStdString();
     }
     QProcess& startModule(const QStringList& options) {
         QProcess& module = modules.emplace_back();
@@ -152,16 +153,8 @@ protected:
     static bool ended(const fleet::JobRecord& job) {
         return job.state == fleet::JobState::Done || job.state == fleet::JobState::Failed;
     }
-    // What kv6d's status port answers (empty when it does not within the time).
-    QByteArray health() {
-        QTcpSocket check;
-        check.connectToHost(QHostAddress::LocalHost, statusPort.toUShort());
-        if (!check.waitForConnected(3000)) return {};
-        check.write("GET / HTTP/1.0\r\n\r\n");
-        QByteArray answer;
-        while (check.waitForReadyRead(3000)) answer += check.readAll();
-        return answer;
-    }
+    // What kv6d's health check answers (status 0 when it does not within the time).
+    HealthAnswer health() { return askHealth(apiPort.toUShort()); }
     void writeText(const QString& name, const QByteArray& text) {
         QFile file(dir.filePath(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -172,7 +165,7 @@ protected:
     QProcess server;
     QByteArray serverLog;
     QString port;
-    QString statusPort;
+    QString apiPort;  // the operator API's, where the health check is
     std::list<QProcess> modules;
 };
 

@@ -4,6 +4,7 @@
 #include <QSqlQuery>
 #include <QTcpSocket>
 
+#include "health_check.h"
 #include "kv6d_guard_fixture.h"
 
 using namespace kv6::e2e;
@@ -51,14 +52,14 @@ protected:
                                                                              : QStringList{"--api-listen", "127.0.0.1:0"};
         server.start(QStringLiteral(KV6D_PATH), QStringList{"--db", db()} + api + args);
         const QRegularExpression listening(QStringLiteral("listening on port (\\d+)"));
-        const QRegularExpression checks(QStringLiteral("health checks on port (\\d+)"));
+        const QRegularExpression apiLine(QStringLiteral("operator API on http://[0-9.]+:(\\d+)"));
         QElapsedTimer clock;
         clock.start();
-        while (statusPort == 0 && clock.elapsed() < 20000 && server.state() != QProcess::NotRunning) {
+        while (apiPort == 0 && clock.elapsed() < 20000 && server.state() != QProcess::NotRunning) {
             server.waitForReadyRead(100);
             log += server.readAllStandardError();
             port = listening.match(QString::fromUtf8(log)).captured(1).toUShort();
-            statusPort = checks.match(QString::fromUtf8(log)).captured(1).toUShort();
+            apiPort = apiLine.match(QString::fromUtf8(log)).captured(1).toUShort();
         }
     }
     [[nodiscard]] QString db() const { return dir.filePath(QStringLiteral("fleet.sqlite")); }
@@ -67,19 +68,20 @@ protected:
     QProcess server;
     QByteArray log;
     quint16 port = 0;
-    quint16 statusPort = 0;
+    quint16 apiPort = 0;
 };
 
 }  // namespace
 
-// The module port faces the modules (or the load balancer), the health port
-// only the load balancer: each listens where it is told and nowhere else.
+// The module port faces the modules (or the load balancer), the operator API
+// with its health check only the operators and the balancer's checks: each
+// listens where it is told and nowhere else.
 TEST_F(Kv6dStartup, EachPortListensOnTheAddressItIsGivenOnly) {
-    start({"--listen", "127.0.0.2:0", "--status-listen", "127.0.0.3:0"});
-    ASSERT_NE(statusPort, 0) << log.toStdString();
+    start({"--listen", "127.0.0.2:0", "--api-listen", "127.0.0.3:0"});
+    ASSERT_NE(apiPort, 0) << log.toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral("kv6d: listening on port %1 at 127.0.0.2, store ").arg(port).toUtf8()))
         << log.toStdString();
-    EXPECT_TRUE(log.contains(QStringLiteral("kv6d: health checks on port %1 at 127.0.0.3\n").arg(statusPort).toUtf8()))
+    EXPECT_TRUE(log.contains(QStringLiteral("kv6d: operator API on http://127.0.0.3:%1\n").arg(apiPort).toUtf8()))
         << log.toStdString();
 
     HandModule module;  // connects to 127.0.0.1: refused
@@ -89,26 +91,18 @@ TEST_F(Kv6dStartup, EachPortListensOnTheAddressItIsGivenOnly) {
     ASSERT_TRUE(call.waitForConnected(3000));
     EXPECT_TRUE(call.waitForReadyRead(5000)) << "no greeting on the module port";
 
-    EXPECT_FALSE(accepts(QStringLiteral("127.0.0.1"), statusPort));
-    EXPECT_FALSE(accepts(QStringLiteral("127.0.0.2"), statusPort));
-    QTcpSocket check;
-    check.connectToHost(QHostAddress(QStringLiteral("127.0.0.3")), statusPort);
-    ASSERT_TRUE(check.waitForConnected(3000));
-    check.write("GET / HTTP/1.0\r\n\r\n");
-    QByteArray answer;
-    while (check.waitForReadyRead(3000)) answer += check.readAll();
-    EXPECT_TRUE(answer.startsWith("HTTP/1.0 200 OK\r\n")) << answer.toStdString();
+    EXPECT_FALSE(accepts(QStringLiteral("127.0.0.1"), apiPort));
+    EXPECT_FALSE(accepts(QStringLiteral("127.0.0.2"), apiPort));
+    const HealthAnswer check = askHealth(QHostAddress(QStringLiteral("127.0.0.3")), apiPort);
+    EXPECT_EQ(check.status, 200) << check.head.toStdString();
+    EXPECT_EQ(check.body, "up\nconnections 1\n");  // the call on 127.0.0.2
 }
 
-TEST_F(Kv6dStartup, WithoutAnAddressThePortsListenOnEveryAddressAsBefore) {
-    start({"--port", "0", "--status-port", "0"});
-    ASSERT_NE(statusPort, 0) << log.toStdString();
+TEST_F(Kv6dStartup, WithoutAnAddressTheModulePortListensOnEveryAddressAsBefore) {
+    start({"--port", "0"});
+    ASSERT_NE(apiPort, 0) << log.toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral("kv6d: listening on port %1, store ").arg(port).toUtf8())) << log.toStdString();
-    EXPECT_TRUE(log.contains(QStringLiteral("kv6d: health checks on port %1\n").arg(statusPort).toUtf8()));
-    for (const char* address : {"127.0.0.1", "127.0.0.2"}) {
-        EXPECT_TRUE(accepts(QString::fromLatin1(address), port)) << address;
-        EXPECT_TRUE(accepts(QString::fromLatin1(address), statusPort)) << address;
-    }
+    for (const char* address : {"127.0.0.1", "127.0.0.2"}) EXPECT_TRUE(accepts(QString::fromLatin1(address), port)) << address;
 }
 
 // Unusable addresses end kv6d before it opens the store, with the status of
@@ -118,13 +112,17 @@ TEST_F(Kv6dStartup, RefusesAnAddressItCannotUseAndSaysWhy) {
         {{"--listen", "localhost:8099"},
          "kv6d: --listen needs ADDRESS:PORT: 'localhost' is not an IP address (127.0.0.1, [::1], or * for every "
          "address)\n"},
-        {{"--status-listen", "127.0.0.1:80990"}, "kv6d: --status-listen needs ADDRESS:PORT: '80990' is not a port 0..65535\n"},
         {{"--listen", "8099"}, "kv6d: --listen needs ADDRESS:PORT: '8099' has no port: give ADDRESS:PORT\n"},
         {{"--listen"}, "kv6d: --listen needs a value\n"},
         {{"--port", "8099", "--listen", "127.0.0.1:8099"},
          "kv6d: --port and --listen both say where one port listens: give one\n"},
-        {{"--status-listen", "127.0.0.1:8098", "--status-port", "8097"},
-         "kv6d: --status-listen and --status-port both say where one port listens: give one\n"},
+        // The health check moved to the operator API: a unit of an older release is told where.
+        {{"--status-port", "8097"},
+         "kv6d: --status-port is gone: the health check is GET /healthz on the operator API's port (--api-listen "
+         "ADDRESS:PORT)\n"},
+        {{"--port", "8099", "--status-listen", "10.0.0.11:8097"},
+         "kv6d: --status-listen is gone: the health check is GET /healthz on the operator API's port (--api-listen "
+         "ADDRESS:PORT)\n"},
         {{"--listen", "10.0.0.1:8099", "--listen", "10.0.0.2:8099"},
          "kv6d: --listen and --listen both say where one port listens: give one\n"},
     };

@@ -1,4 +1,4 @@
-// Where kv6d's ports listen, as --listen and --status-listen take it.
+// Where kv6d's module port listens, as --listen takes it.
 #include <gtest/gtest.h>
 
 #include "fleet/listen_address.h"

@@ -277,4 +277,34 @@ std::optional<fleet::DriftPage> ApiFleetStore::driftPage(const fleet::DriftQuery
     return page;
 }
 
+std::optional<std::vector<fleet::LockoutRecord>> ApiFleetStore::listLockouts(bool lockedOnly) {
+    const auto items = list(lockedOnly ? QStringLiteral("/api/v1/lockouts?locked=true") : QStringLiteral("/api/v1/lockouts"));
+    if (!items) return std::nullopt;
+    std::vector<fleet::LockoutRecord> records;
+    for (const Json& l : *items) {
+        fleet::LockoutRecord r;
+        r.kind = text(l, "kind") == "address" ? fleet::LockoutKind::Address : fleet::LockoutKind::Object;
+        r.subject = text(l, "subject");
+        r.mismatches = static_cast<int>(number(l, "mismatches"));
+        r.lastAt = text(l, "last");
+        r.lockedUntil = text(l, "lockedUntil");
+        records.push_back(std::move(r));
+    }
+    return records;
+}
+
+int ApiFleetStore::clearLockouts(const std::optional<std::string>& subject) {
+    const Answer answer =
+        send("DELETE", subject ? "/api/v1/lockouts/" + encoded(*subject) : QStringLiteral("/api/v1/lockouts"));
+    if (answer.status == 404 && subject) return 0;
+    if (answer.status != 200) return -1;
+    const Json json = Json::parse(answer.body.constData(), answer.body.constData() + answer.body.size(), nullptr, false);
+    const auto cleared = json.is_object() ? json.find("cleared") : json.end();
+    if (!json.is_object() || cleared == json.end() || !cleared->is_number_integer()) {
+        m_lastError = "the server's answer holds no count";
+        return -1;
+    }
+    return cleared->get<int>();
+}
+
 }  // namespace kv6::ctl

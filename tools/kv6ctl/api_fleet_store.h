@@ -13,7 +13,7 @@ namespace kv6::ctl {
 // The store as `kv6ctl fleet --server URL` sees it: each list and change
 // goes through kv6d's operator API with the caller's key, so that the
 // fleet commands run unchanged, with the same output. What the API does not
-// offer (the server's own work, lock-outs, keys) fails with a reason.
+// offer (the server's own work) fails with a reason.
 class ApiFleetStore final : public fleet::FleetStore {
 public:
     ApiFleetStore(const QString& url, const QByteArray& key);
@@ -61,8 +61,12 @@ public:
     }
     void clearMismatches(const std::string&) override {}
     void expireLockouts(int) override {}
-    [[nodiscard]] std::vector<fleet::LockoutRecord> lockouts(bool) override { return {}; }
-    int clearLockouts(const std::optional<std::string>&) override { return refuse() ? 0 : -1; }
+    [[nodiscard]] std::vector<fleet::LockoutRecord> lockouts(bool lockedOnly) override {
+        return listLockouts(lockedOnly).value_or(std::vector<fleet::LockoutRecord>());
+    }
+    [[nodiscard]] std::optional<std::vector<fleet::LockoutRecord>> listLockouts(bool lockedOnly) override;
+    // An admin's.
+    int clearLockouts(const std::optional<std::string>& subject) override;
     // An admin's: the key made here, only its SHA-256 sent.
     [[nodiscard]] bool addApiKey(const std::string& name, const std::string& role,
                                  const std::string& sha256Hex) override;

@@ -32,18 +32,14 @@ const char* const kFleetUsage =
     "object numbers separated by blanks, commas or lines. Exit codes: 0 done (whether or not\n"
     "modules differ), 1 the store or server failed, 2 bad arguments or files.\n"
     "Instead of --db: --server URL (kv6d's operator API, e.g. http://127.0.0.1:8098) with the key\n"
-    "in KV6_API_KEY or --key-file FILE, for every command but lockouts (key needs an admin's key).\n";
+    "in KV6_API_KEY or --key-file FILE, for every command (lockouts --clear and key need an admin's key).\n";
 }  // namespace
 
 namespace {
 
 // The same subcommand through kv6d's operator API, with the caller's key.
-int runFleetOverApi(const QString& subcommand, const std::function<int(fleet::FleetStore&, const FleetOptions&)>& run,
-                    const FleetOptions& options) {
+int runFleetOverApi(const std::function<int(fleet::FleetStore&, const FleetOptions&)>& run, const FleetOptions& options) {
     if (!options.db.isEmpty()) return fleetUsageError(QStringLiteral("--server and --db exclude each other"));
-    // Lock-outs are cleared on the store, by whoever may change it.
-    if (subcommand == QLatin1String("lockouts"))
-        return fleetUsageError(QStringLiteral("%1 needs --db: it is not offered through the API").arg(subcommand));
     QByteArray key = qgetenv("KV6_API_KEY");
     if (!options.keyFile.isEmpty()) {
         QFile file(options.keyFile);
@@ -96,7 +92,7 @@ int runFleet(const QStringList& args) {
     const FleetOptions options = parseFleetOptions(rest);
     if (!options.error.isEmpty()) return fleetUsageError(options.error);
 
-    if (!options.server.isEmpty()) return runFleetOverApi(args[at], found->second, options);
+    if (!options.server.isEmpty()) return runFleetOverApi(found->second, options);
 
     const QString location = options.db.isEmpty() ? fleet::SqlFleetStore::defaultLocation() : options.db;
     fleet::SqlFleetStore store(location);

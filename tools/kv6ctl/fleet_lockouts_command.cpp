@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "fleet_commands.h"
 #include "settings/settings_json.h"
@@ -15,7 +17,7 @@ int fleetLockouts(fleet::FleetStore& store, const FleetOptions& options) {
         const bool all = *options.clear == QLatin1String("--all");
         const int cleared = store.clearLockouts(all ? std::nullopt : std::optional(options.clear->toStdString()));
         if (cleared < 0) {
-            std::fputs("kv6ctl fleet: the store could not be changed\n", stderr);
+            std::fprintf(stderr, "kv6ctl fleet: the lock-outs could not be cleared: %s\n", store.lastError().c_str());
             return 1;
         }
         if (cleared == 0 && !all) {
@@ -26,10 +28,20 @@ int fleetLockouts(fleet::FleetStore& store, const FleetOptions& options) {
         std::printf("cleared %d\n", cleared);
         return 0;
     }
-    const auto records = store.lockouts(false);
+    auto records = store.listLockouts(false);
+    if (!records) {
+        std::fprintf(stderr, "kv6ctl fleet: the lock-outs could not be read: %s\n", store.lastError().c_str());
+        return 1;
+    }
+    // Objects first, then addresses, each by its text's bytes: one order
+    // whatever store or server the list comes from.
+    std::sort(records->begin(), records->end(), [](const fleet::LockoutRecord& a, const fleet::LockoutRecord& b) {
+        return std::pair(a.kind == fleet::LockoutKind::Address, a.subject) <
+               std::pair(b.kind == fleet::LockoutKind::Address, b.subject);
+    });
     if (options.json) {
         settings::Json list = settings::Json::array();
-        for (const auto& r : records)
+        for (const auto& r : *records)
             list.push_back({{"kind", fleet::lockoutKindName(r.kind)},
                             {"subject", r.subject},
                             {"mismatches", r.mismatches},
@@ -40,7 +52,7 @@ int fleetLockouts(fleet::FleetStore& store, const FleetOptions& options) {
         return 0;
     }
     TextTable table({"KIND", "SUBJECT", "MISMATCHES", "LAST MISMATCH", "LOCKED OUT UNTIL"});
-    for (const auto& r : records)
+    for (const auto& r : *records)
         table.add({std::string(fleet::lockoutKindName(r.kind)), r.subject, std::to_string(r.mismatches), r.lastAt,
                    r.lockedUntil.empty() ? "-" : r.lockedUntil});
     const std::string text = table.text();

@@ -24,13 +24,12 @@ const char* daemonUsage() {
            "            [--pace module] [--no-inventory-read] [--backup-every DAYS]\n"
            "            [--max-attempts N]\n"
            "            [--identify-timeout S] [--lease S]\n"
-           "            [--status-port N | --status-listen ADDRESS:PORT]\n"
            "            [--mismatch-limit N] [--address-mismatch-limit N] [--backoff S]\n"
            "            [--proxy-from ADDRESS[/BITS],...] [--max-unidentified N]\n"
            "            [--max-unidentified-per-address N] [--keep-backups N] [--keep-days D]\n"
            "            [--lock-timeout S] [--statement-timeout S]\n"
            "            [--idle-transaction-timeout S]\n"
-            "            [--api-listen ADDRESS:PORT] [--tls-cert FILE --tls-key FILE] [--api-plain-http]\n"
+           "            [--api-listen ADDRESS:PORT] [--tls-cert FILE --tls-key FILE] [--api-plain-http]\n"
            "The programming server of a fleet of KV6 alarm transmission modules: every\n"
            "module that connects in over GPRS is identified by its object number and\n"
            "carries out the jobs queued for it with `kv6ctl fleet queue` (read, write,\n"
@@ -62,13 +61,6 @@ const char* daemonUsage() {
            "  --max-attempts N     attempts of a job whose connection drops before it\n"
            "                       fails (default 5)\n"
            "  --identify-timeout S seconds a connection may stay unidentified (default 60)\n"
-           "  --status-port N      answer health checks on this TCP port: HTTP 200 while\n"
-           "                       the store is reachable (\"up\", or \"slow: ...\" while\n"
-           "                       its heartbeats take long), 503 while it is not or no\n"
-           "                       heartbeat was kept for a whole lease\n"
-           "  --status-listen ADDRESS:PORT\n"
-           "                       the health checks on one address only (the load\n"
-           "                       balancer's side; 127.0.0.1:8097 for checks from this host)\n"
            "  --lease S            seconds before a running job of a server that stopped\n"
            "                       may be taken by another (default 30)\n"
            "  --mismatch-limit N   password mismatches of one object number before it is\n"
@@ -107,10 +99,14 @@ const char* daemonUsage() {
            "                       database: the jobs running here go back to the queue\n"
            "                       and kv6d connects again. Keep all three below --lease\n"
            "  --api-listen ADDRESS:PORT\n"
-           "                       the operator API (HTTP, keys and roles, /healthz,\n"
-           "                       /metrics) listens here (default 127.0.0.1:8098); an\n"
-           "                       address other than loopback needs --tls-cert and\n"
-           "                       --tls-key, or --api-plain-http\n"
+           "                       the operator API (HTTP, keys and roles, /metrics)\n"
+           "                       listens here (default 127.0.0.1:8098); an address\n"
+           "                       other than loopback needs --tls-cert and --tls-key,\n"
+           "                       or --api-plain-http. It also answers the load\n"
+           "                       balancer's health check, GET /healthz without a key:\n"
+           "                       200 while the store is reachable (\"up\", or \"slow:\n"
+           "                       ...\" while its heartbeats take long), 503 while it is\n"
+           "                       not or no heartbeat was kept for a whole lease\n"
            "  --tls-cert FILE      the API's certificate (PEM, with its chain): HTTPS\n"
            "  --tls-key FILE       the certificate's private key (PEM)\n"
            "  --api-plain-http     plain HTTP beyond loopback, on purpose (behind a TLS\n"
@@ -121,8 +117,7 @@ const char* daemonUsage() {
 
 DaemonOptions parseDaemonOptions(const QStringList& args) {
     DaemonOptions o;
-    QStringList givenPort;    // --port or --listen, as often as given
-    QStringList givenStatus;  // the same for the health checks
+    QStringList givenPort;  // --port or --listen, as often as given
     for (int i = 0; i < args.size() && o.error.isEmpty(); ++i) {
         QString name = args[i];
         QString value;
@@ -161,17 +156,19 @@ DaemonOptions parseDaemonOptions(const QStringList& args) {
             numeric(0, 65535, "a number",
                     [&](int n) { o.modules = fleet::ListenAddress(QHostAddress::Any, static_cast<quint16>(n)); });
             givenPort << name;
-        } else if (name == "--listen" || name == "--status-listen") {
+        } else if (name == "--listen") {
             if (!takeValue()) break;
             QString problem;
             const auto where = fleet::ListenAddress::parse(value, problem);
             if (!where)
                 o.error = name + " needs ADDRESS:PORT: " + problem;
-            else if (name == "--listen")
-                o.modules = *where;
             else
-                o.status = *where;
-            (name == "--listen" ? givenPort : givenStatus) << name;
+                o.modules = *where;
+            givenPort << name;
+        } else if (name == "--status-port" || name == "--status-listen") {
+            // A unit or script of an older release: say where its checks go now.
+            o.error = name + " is gone: the health check is GET /healthz on the operator API's port (--api-listen "
+                             "ADDRESS:PORT)";
         } else if (name == "--db") {
             if (!takeValue()) break;
             if (value.isEmpty()) o.error = "--db needs a file";
@@ -185,10 +182,6 @@ DaemonOptions parseDaemonOptions(const QStringList& args) {
             else o.error = "--pace needs module or reactive";
         } else if (name == "--max-attempts") {
             numeric(1, 1000, "a number", [&](int n) { o.server.maxAttempts = n; });
-        } else if (name == "--status-port") {
-            numeric(0, 65535, "a number",
-                    [&](int n) { o.status = fleet::ListenAddress(QHostAddress::Any, static_cast<quint16>(n)); });
-            givenStatus << name;
         } else if (name == "--lease") {
             numeric(3, 3600, "seconds", [&](int n) { o.server.leaseSeconds = n; });
         } else if (name == "--identify-timeout") {
@@ -237,14 +230,12 @@ DaemonOptions parseDaemonOptions(const QStringList& args) {
     }
     // A second address would be silently unused (one port listens on one
     // address); a repeated --port is taken as before: the last one counts.
-    for (const QStringList* given : {&givenPort, &givenStatus}) {
-        const auto listen = std::find_if(given->begin(), given->end(),
-                                         [](const QString& n) { return n.endsWith(QLatin1String("listen")); });
-        if (!o.error.isEmpty() || given->size() < 2 || listen == given->end()) continue;
+    const auto listen = std::find(givenPort.begin(), givenPort.end(), QStringLiteral("--listen"));
+    if (o.error.isEmpty() && givenPort.size() >= 2 && listen != givenPort.end()) {
         // Named in the order given: the first option and the listen one, or
         // the listen one and the next.
-        const QString& first = listen == given->begin() ? *listen : given->first();
-        const QString& second = listen == given->begin() ? *(listen + 1) : *listen;
+        const QString& first = listen == givenPort.begin() ? *listen : givenPort.first();
+        const QString& second = listen == givenPort.begin() ? *(listen + 1) : *listen;
         o.error = first + " and " + second + " both say where one port listens: give one";
     }
     if (!o.error.isEmpty()) return o;

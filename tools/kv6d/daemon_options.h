@@ -16,7 +16,6 @@ struct DaemonOptions {
 
     fleet::ListenAddress modules{QHostAddress::Any, kDefaultPort};  // --port, --listen
     QString db;  // empty: the default store
-    std::optional<fleet::ListenAddress> status;  // --status-port, --status-listen; none: no health checks
     fleet::FleetServer::Options server;
     // PostgreSQL sessions: well below --lease, so that a server waiting on a
     // stalled peer's lock gives up (and gives its jobs back) before its own

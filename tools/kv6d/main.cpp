@@ -11,7 +11,6 @@
 #include "fleet/retention_pruner.h"
 #include "fleet/sql_location.h"
 #include "fleet/sql_fleet_store.h"
-#include "fleet/status_server.h"
 #include "process/log_handler.h"
 #include "operator_api.h"
 #include "process/termination_watcher.h"
@@ -122,15 +121,6 @@ int main(int argc, char** argv) {
     }
     qInfo("listening on port %u%s, store %s", server.serverPort(), qPrintable(at(modules)),
           qPrintable(store.displayLocation()));
-    kv6::fleet::StatusServer status(server);
-    if (options.status) {
-        if (!status.listen(options.status->port(), options.status->address())) {
-            qCritical("cannot listen on status port %u%s: %s", options.status->port(), qPrintable(at(*options.status)),
-                      qPrintable(status.errorString()));
-            return 1;
-        }
-        qInfo("health checks on port %u%s", status.serverPort(), qPrintable(at(*options.status)));
-    }
 
     kv6::fleet::RetentionPruner pruner(store, options.retention);
     const auto retained = [&store](int backups, int jobs, bool failed) {

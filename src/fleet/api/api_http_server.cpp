@@ -11,6 +11,7 @@
 #include <QTcpServer>
 #include <QTimer>
 #include <QUrlQuery>
+#include <unistd.h>
 
 #include "fleet/api/console_files.h"
 
@@ -25,12 +26,21 @@ class GuardedTcpServer final : public QTcpServer {
 public:
     GuardedTcpServer(std::function<void(QTcpSocket*)> guard, QObject* parent)
         : QTcpServer(parent), m_guard(std::move(guard)) {}
+    // A connection the accept loop took.
+    void take(int descriptor) { incomingConnection(descriptor); }
+    // Qt switches its own accepting on again here; the accept loop accepts.
+    QTcpSocket* nextPendingConnection() override {
+        QTcpSocket* socket = QTcpServer::nextPendingConnection();
+        pauseAccepting();
+        return socket;
+    }
 
 protected:
     void incomingConnection(qintptr descriptor) override {
         auto* socket = new QTcpSocket(this);
         if (!socket->setSocketDescriptor(descriptor)) {
             delete socket;
+            ::close(static_cast<int>(descriptor));
             return;
         }
         m_guard(socket);
@@ -39,6 +49,18 @@ protected:
 
 private:
     std::function<void(QTcpSocket*)> m_guard;
+};
+
+// QSslServer starts each connection's handshake as it takes it.
+class TakingSslServer final : public QSslServer {
+public:
+    using QSslServer::QSslServer;
+    void take(int descriptor) { incomingConnection(descriptor); }
+    QTcpSocket* nextPendingConnection() override {
+        QTcpSocket* socket = QSslServer::nextPendingConnection();
+        pauseAccepting();
+        return socket;
+    }
 };
 
 std::string methodName(QHttpServerRequest::Method method) {
@@ -84,6 +106,8 @@ std::string header(const QHttpServerRequest& request, const QByteArray& name) {
 
 ApiHttpServer::ApiHttpServer(ApiService& service, QObject* parent) : QAbstractHttpServer(parent), m_service(service) {}
 
+ApiHttpServer::~ApiHttpServer() = default;
+
 bool ApiHttpServer::useTls(const QString& certificateFile, const QString& keyFile, QString& error) {
     const QList<QSslCertificate> chain = QSslCertificate::fromPath(certificateFile, QSsl::Pem);
     if (chain.isEmpty()) {
@@ -108,19 +132,28 @@ bool ApiHttpServer::useTls(const QString& certificateFile, const QString& keyFil
     configuration.setLocalCertificateChain(chain);
     configuration.setPrivateKey(key);
     configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
-    auto* server = new QSslServer(this);
+    auto* server = new TakingSslServer(this);
     server->setSslConfiguration(configuration);
     connect(server, &QSslServer::startedEncryptionHandshake, this, [this](QSslSocket* socket) { guard(socket); });
     m_listener = server;
+    m_take = [server](int descriptor) { server->take(descriptor); };
     m_tls = true;
     return true;
 }
 
 bool ApiHttpServer::listenOn(const QHostAddress& address, quint16 port, QString& error) {
-    if (!m_listener) m_listener = new GuardedTcpServer([this](QTcpSocket* socket) { guard(socket); }, this);
+    if (!m_listener) {
+        auto* server = new GuardedTcpServer([this](QTcpSocket* socket) { guard(socket); }, this);
+        m_listener = server;
+        m_take = [server](int descriptor) { server->take(descriptor); };
+    }
     m_listener->setMaxPendingConnections(kMaxConnections);
-    if (!m_listener->listen(address, port)) {
+    m_accept = std::make_unique<AcceptLoop>(true, *m_listener);
+    m_accept->handOverDescriptors(true);
+    connect(m_accept.get(), &AcceptLoop::acceptedDescriptor, this, [this](int descriptor) { m_take(descriptor); });
+    if (!m_accept->listen(address, port, kMaxConnections)) {
         error = m_listener->errorString();
+        m_accept.reset();
         return false;
     }
     m_port = m_listener->serverPort();
@@ -129,6 +162,8 @@ bool ApiHttpServer::listenOn(const QHostAddress& address, quint16 port, QString&
 }
 
 void ApiHttpServer::guard(QTcpSocket* socket) {
+    // Its descriptor is closed: accepting goes on if it had run out, and the reserve is taken back.
+    connect(socket, &QObject::destroyed, m_accept.get(), &AcceptLoop::descriptorFreed);
     if (m_open >= kMaxConnections) {
         socket->abort();
         socket->deleteLater();

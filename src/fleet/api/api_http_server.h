@@ -3,7 +3,10 @@
 #include <QAbstractHttpServer>
 #include <QHostAddress>
 #include <QString>
+#include <functional>
+#include <memory>
 
+#include "fleet/accept_loop.h"
 #include "fleet/api/api_service.h"
 
 class QTcpServer;
@@ -19,6 +22,10 @@ namespace kv6::fleet::api {
 // connection has a budget: beyond kMaxUnanswered bytes without a request
 // answered it is answered 413 and closed, and a connection silent for
 // kIdleMs is closed; at most kMaxConnections are open at once.
+//
+// It answers the load balancer's health check (/healthz), so it accepts as
+// the module port does (AcceptLoop): out of descriptors it waits instead of
+// giving up accepting, and a descriptor kept in reserve still lets a check in.
 class ApiHttpServer final : public QAbstractHttpServer {
     Q_OBJECT
 public:
@@ -27,6 +34,9 @@ public:
     static constexpr int kMaxConnections = 256;
 
     explicit ApiHttpServer(ApiService& service, QObject* parent = nullptr);
+    ~ApiHttpServer() override;
+    ApiHttpServer(const ApiHttpServer&) = delete;
+    ApiHttpServer& operator=(const ApiHttpServer&) = delete;
 
     // HTTPS with this certificate and key (PEM files); false with `error`. Before listen().
     bool useTls(const QString& certificateFile, const QString& keyFile, QString& error);
@@ -48,6 +58,8 @@ private:
 
     ApiService& m_service;
     QTcpServer* m_listener = nullptr;
+    std::function<void(int descriptor)> m_take;  // hands an accepted descriptor to m_listener
+    std::unique_ptr<AcceptLoop> m_accept;        // before m_listener goes (a child)
     bool m_tls = false;
     quint16 m_port = 0;
     int m_open = 0;

@@ -1,6 +1,7 @@
 // The resources of the operator API: lists paged by their key, single
 // records, jobs queued and cancelled with the checks of `kv6ctl fleet queue`.
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <limits>
 
@@ -108,6 +109,27 @@ Json moduleWithLast(FleetStore& store, const ModuleRecord& m) {
     const std::vector<BackupRecord> backups = store.backups(m.object);
     item["lastBackup"] = backups.empty() ? Json(nullptr) : backupJson(backups.back());
     return item;
+}
+
+Json lockoutJson(const LockoutRecord& r) {
+    return {{"kind", lockoutKindName(r.kind)},
+            {"subject", r.subject},
+            {"mismatches", r.mismatches},
+            {"last", r.lastAt},
+            {"lockedUntil", r.lockedUntil}};
+}
+
+// Objects before addresses, each by its text's bytes: an order of the API's
+// own, whatever collation the database sorts text by.
+std::string lockoutKey(const LockoutRecord& r) { return (r.kind == LockoutKind::Object ? "0" : "1") + r.subject; }
+
+// An object number or an address as a module's connection names it; nothing
+// that could break a log line.
+bool validLockoutSubject(const std::string& subject) {
+    return !subject.empty() && subject.size() <= 64 &&
+           std::all_of(subject.begin(), subject.end(), [](unsigned char c) {
+               return std::isalnum(c) != 0 || c == '.' || c == ':' || c == '%' || c == '_' || c == '-';
+           });
 }
 
 Json diffItems(const settings::ConfigDiff& difference) { return diffItemsJson(difference); }
@@ -402,6 +424,51 @@ ApiResponse ApiService::revokeKey(const ApiRequest& request, const Caller& calle
     if (revoked == 0) return errorResponse(404, "name: no good key named " + name.substr(0, 64));
     log("api: key '" + caller.name + "' revoked key '" + name + "' from " + request.peer);
     return jsonResponse(200, Json{{"name", name}, {"revoked", true}});
+}
+
+ApiResponse ApiService::listLockouts(const ApiRequest& request) {
+    bool lockedOnly = false;
+    if (const auto locked = queryValue(request, "locked")) {
+        if (*locked == "true" || *locked == "1") lockedOnly = true;
+        else if (*locked != "false" && *locked != "0")
+            return errorResponse(400, "locked: true or false is needed");
+    }
+    // Few (a count lasts as long as the back-off): cut from the whole list.
+    return paged(
+        m_store, request,
+        [&](const std::string& after, std::size_t limit,
+            bool newestFirst) -> std::optional<std::vector<LockoutRecord>> {
+            auto all = m_store.listLockouts(lockedOnly);
+            if (!all) return std::nullopt;
+            std::sort(all->begin(), all->end(), [newestFirst](const LockoutRecord& a, const LockoutRecord& b) {
+                return newestFirst ? lockoutKey(a) > lockoutKey(b) : lockoutKey(a) < lockoutKey(b);
+            });
+            std::vector<LockoutRecord> page;
+            for (LockoutRecord& record : *all) {
+                const std::string key = lockoutKey(record);
+                if (!after.empty() && (newestFirst ? key >= after : key <= after)) continue;
+                if (page.size() == limit) break;
+                page.push_back(std::move(record));
+            }
+            return page;
+        },
+        lockoutKey, lockoutJson);
+}
+
+ApiResponse ApiService::clearLockouts(const ApiRequest& request, const Caller& caller,
+                                      const std::optional<std::string>& subject) {
+    if (subject && !validLockoutSubject(*subject))
+        return errorResponse(400, "subject: an object number or an address is needed");
+    const int cleared = m_store.clearLockouts(subject);
+    if (cleared < 0) return errorResponse(503, "the store could not be changed: " + m_store.lastError());
+    if (subject && cleared == 0) return errorResponse(404, "subject: no lock-out or mismatch count for " + *subject);
+    // The servers let the subjects in again at their next heartbeat.
+    log("api: key '" + caller.name + "' cleared " +
+        (subject ? "the lock-out and count of " + *subject : "every lock-out and count (" + std::to_string(cleared) + ")") +
+        " from " + request.peer);
+    Json answer{{"cleared", cleared}};
+    if (subject) answer["subject"] = *subject;
+    return jsonResponse(200, answer);
 }
 
 ApiResponse ApiService::metrics() {

@@ -22,6 +22,8 @@ bool allows(Role role, Action action, JobKind kind) {
     case Action::Read: return true;
     case Action::CancelJob: return role != Role::Viewer;
     case Action::ManageKeys: return role == Role::Admin;
+    // Lets in again a module or an address that guessed passwords.
+    case Action::ClearLockouts: return role == Role::Admin;
     case Action::QueueJob:
         if (role == Role::Admin) return true;
         // What an operator queues cannot lock anyone out of a module or wipe it.

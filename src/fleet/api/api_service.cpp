@@ -160,6 +160,14 @@ ApiResponse ApiService::route(const ApiRequest& request, const Caller& caller) {
         if (n == 4 && method == "DELETE") return revokeKey(request, caller, parts[3]);
         return methodNotAllowed();
     }
+    if (resource == "lockouts" && n <= 4) {
+        if (n == 3 && method == "GET") return listLockouts(request);
+        if (method == "DELETE") {
+            if (!allows(caller.role, Action::ClearLockouts)) return forbidden(request, caller, "clear lock-outs");
+            return clearLockouts(request, caller, n == 4 ? std::optional(parts[3]) : std::nullopt);
+        }
+        return methodNotAllowed();
+    }
     return errorResponse(404, "no such resource: " + request.path.substr(0, 200));
 }
 

@@ -25,6 +25,7 @@ namespace kv6::fleet::api {
 //   POST   /api/v1/drift                  (a document against each module's newest backup)
 //   GET    /api/v1/audit                  GET /api/v1/whoami
 //   GET    /api/v1/keys                   POST /api/v1/keys   DELETE /api/v1/keys/NAME
+//   GET    /api/v1/lockouts[?locked=true] DELETE /api/v1/lockouts[/SUBJECT]
 class ApiService {
 public:
     // Bodies beyond this are refused (413): a whole settings export is some
@@ -79,6 +80,10 @@ private:
     [[nodiscard]] ApiResponse listKeys();
     [[nodiscard]] ApiResponse addKey(const ApiRequest& request, const Caller& caller);
     [[nodiscard]] ApiResponse revokeKey(const ApiRequest& request, const Caller& caller, const std::string& name);
+    [[nodiscard]] ApiResponse listLockouts(const ApiRequest& request);
+    // One subject's lock-out and count, or every subject's (none given).
+    [[nodiscard]] ApiResponse clearLockouts(const ApiRequest& request, const Caller& caller,
+                                            const std::optional<std::string>& subject);
     [[nodiscard]] ApiResponse metrics();
 
     void log(const std::string& line) const;

@@ -20,6 +20,7 @@ TEST(ApiRoles, EachRoleMayDoWhatTheOneBeforeMayAndNoMore) {
         {Role::Viewer, Action::QueueJob, JobKind::Write, false},
         {Role::Viewer, Action::CancelJob, JobKind::Read, false},
         {Role::Viewer, Action::ManageKeys, JobKind::Read, false},
+        {Role::Viewer, Action::ClearLockouts, JobKind::Read, false},
         {Role::Operator, Action::QueueJob, JobKind::Read, true},
         {Role::Operator, Action::QueueJob, JobKind::Write, true},
         {Role::Operator, Action::QueueJob, JobKind::Password, false},
@@ -27,11 +28,13 @@ TEST(ApiRoles, EachRoleMayDoWhatTheOneBeforeMayAndNoMore) {
         {Role::Operator, Action::QueueJob, JobKind::Reset, false},
         {Role::Operator, Action::CancelJob, JobKind::Read, true},
         {Role::Operator, Action::ManageKeys, JobKind::Read, false},
+        {Role::Operator, Action::ClearLockouts, JobKind::Read, false},
         {Role::Admin, Action::QueueJob, JobKind::Password, true},
         {Role::Admin, Action::QueueJob, JobKind::ClearJournal, true},
         {Role::Admin, Action::QueueJob, JobKind::Reset, true},
         {Role::Admin, Action::CancelJob, JobKind::Read, true},
         {Role::Admin, Action::ManageKeys, JobKind::Read, true},
+        {Role::Admin, Action::ClearLockouts, JobKind::Read, true},
     };
     for (const Case& c : cases)
         EXPECT_EQ(allows(c.role, c.action, c.kind), c.allowed)
