@@ -23,6 +23,14 @@ struct FleetOptions {
     bool passwordFromFile = false;     // --password-from-file: a write sends the .prg's read password
     bool connected = false;            // --connected
     bool json = false;                 // --json
+    QString from;                      // --from FILE: object numbers, one a line (tag)
+    QString tag;                       // --tag T (modules)
+    QString settingsFile;              // --settings FILE (rollout create)
+    QString prgFile;                   // --prg FILE (rollout create)
+    QString target;                    // --target tag:T|objects:FILE|all
+    QString waves;                     // --waves 1%,10%,100% or counts
+    QString maxFailed;                 // --max-failed 5% or a count
+    bool dynamic = false;              // --dynamic: modules tagged later join the last wave
     QStringList positional;
     QString error;
 };
