@@ -57,7 +57,7 @@ protected:
     }
     ApiResponse create(const std::string& key, const std::string& waves = "10%,100%") {
         const Json body = {{"name", "apn"},
-                           {"settings", {{"gsm", {{"apn", "internet.new"}}}}},
+                           {"settings", {{"format", "kv6-settings"}, {"version", 1}, {"object", {{"apn", "fleet.apn"}}}}},
                            {"target", "tag:north"},
                            {"waves", waves},
                            {"maxFailed", "5%"}};
@@ -143,7 +143,8 @@ TEST_F(ApiRolloutsTest, BadRolloutsAreRefusedWithTheirReasonAndNothingIsStored) 
 
 TEST_F(ApiRolloutsTest, HaltsAndRolloutsByStateAreInTheMetrics) {
     tag(2);
-    ASSERT_EQ(create("kv6_operator", "100%").status, 201);
+    const ApiResponse created = create("kv6_operator", "100%");
+    ASSERT_EQ(created.status, 201) << created.body;
     ASSERT_EQ(call("POST", "/api/v1/rollouts/1/approve", "kv6_admin", "{}").status, 200);
     ASSERT_EQ(call("POST", "/api/v1/rollouts/1/start", "kv6_admin", "{}").status, 200);
     const auto job = store.claimNextJob("2000");
