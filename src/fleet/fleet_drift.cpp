@@ -10,12 +10,19 @@ namespace kv6::fleet {
 
 namespace {
 
-// The modules carrying a tag: the store keeps no tags yet, so a tag
-// target is refused rather than taken for an empty fleet.
-std::optional<std::vector<std::string>> taggedObjects(FleetStore&, const std::string& tag, const std::string&,
-                                                      std::size_t, std::string& refusal) {
-    refusal = "no module carries tags in this store (tag '" + tag + "')";
-    return std::vector<std::string>{};
+// The modules carrying a tag, a page at a time in object order.
+std::optional<std::vector<std::string>> taggedObjects(FleetStore& store, const std::string& tag,
+                                                      const std::string& after, std::size_t limit, std::string&) {
+    ModuleQuery query;
+    query.tag = tag;
+    query.after = after;
+    query.limit = limit;
+    const auto modules = store.modulesPage(query);
+    if (!modules) return std::nullopt;
+    std::vector<std::string> objects;
+    objects.reserve(modules->size());
+    for (const ModuleRecord& module : *modules) objects.push_back(module.object);
+    return objects;
 }
 
 }  // namespace

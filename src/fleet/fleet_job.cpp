@@ -15,12 +15,13 @@ constexpr std::array<std::pair<JobKind, std::string_view>, 5> kKinds{{
     {JobKind::Reset, "reset"},
 }};
 
-constexpr std::array<std::pair<JobState, std::string_view>, 5> kStates{{
+constexpr std::array<std::pair<JobState, std::string_view>, 6> kStates{{
     {JobState::Queued, "queued"},
     {JobState::Running, "running"},
     {JobState::Done, "done"},
     {JobState::Failed, "failed"},
     {JobState::Cancelled, "cancelled"},
+    {JobState::Held, "held"},
 }};
 
 }  // namespace

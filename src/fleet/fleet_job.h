@@ -9,7 +9,8 @@
 namespace kv6::fleet {
 
 enum class JobKind { Read, Write, Password, ClearJournal, Reset };
-enum class JobState { Queued, Running, Done, Failed, Cancelled };
+// Held: queued, but kept back while its rollout is paused or halted.
+enum class JobState { Queued, Running, Done, Failed, Cancelled, Held };
 
 // The names the store keeps and the operator types.
 [[nodiscard]] std::string_view kindName(JobKind kind);

@@ -11,6 +11,7 @@
 #include "fleet/drift_query.h"
 #include "fleet/duration_histogram.h"
 #include "fleet/fleet_job.h"
+#include "fleet/rollout_record.h"
 #include "image/image.h"
 #include "pages/journal/journal_model.h"
 
@@ -69,6 +70,7 @@ struct ModuleQuery {
     bool connectedOnly = false;
     std::string contains;  // a part of the object number; empty: any
     std::string object;    // exactly this one; empty: any
+    std::string tag;       // only modules with this tag; empty: any
     std::string after;     // the last object number already seen
     std::size_t limit = 100;
     bool newestFirst = false;
@@ -213,6 +215,32 @@ public:
     // How long this store's statements took, where it times them.
     [[nodiscard]] virtual const DurationHistogram* statementTimes() const { return nullptr; }
 
+    // --- tags: names that group modules, many to a module ---
+    // Adds the tag to each object (or removes it); how many objects changed,
+    // -1 when the store failed (then none did).
+    [[nodiscard]] virtual long long changeTags(const std::string& tag, const std::vector<std::string>& objects,
+                                               bool add) = 0;
+    // The object's tags in name order; none when the store failed.
+    [[nodiscard]] virtual std::optional<std::vector<std::string>> tagsOf(const std::string& object) = 0;
+
+    // --- rollouts: one write to many modules, in waves ---
+    // Checks the rollout, resolves its targets and splits them into waves;
+    // it then awaits approval. Done with its id, or why not (nothing stored).
+    [[nodiscard]] virtual RolloutOutcome createRollout(const NewRollout& rollout) = 0;
+    // One operator's step, audited with `by`. Approval is refused to the
+    // rollout's creator; a step the rollout's state does not take is a conflict.
+    [[nodiscard]] virtual RolloutOutcome stepRollout(std::int64_t id, RolloutStep step, const std::string& by) = 0;
+    // Every rollout, oldest first, or the one with `id`; none when the store failed.
+    [[nodiscard]] virtual std::optional<std::vector<RolloutRecord>> rollouts(std::int64_t id) = 0;
+    // Each wave's modules by their job's state; none when the store failed.
+    [[nodiscard]] virtual std::optional<std::vector<RolloutWaveStatus>> rolloutWaves(std::int64_t id) = 0;
+    // The server's pass over the running rollouts: each halted as soon as its
+    // wave has too many failures, its next wave queued once the current one
+    // ended within the limit, modules tagged since added to a dynamic one.
+    // Each change is one conditional transaction, so that servers sharing the
+    // store never start a wave twice. What happened; none when the store failed.
+    [[nodiscard]] virtual std::optional<std::vector<RolloutEvent>> advanceRollouts() = 0;
+
     // --- password back-off, shared by every server of the store ---
     // One password mismatch more for the subject; the count starts again when
     // its last mismatch is older than `seconds`. At `limit` mismatches the
@@ -251,7 +279,8 @@ public:
                                                              int limit) = 0;
     // At most `limit` jobs that ended (done, failed, cancelled) more than
     // `days` ago, looked at in the order they were queued. Their audit lines
-    // stay: they are the record of what was changed.
+    // stay: they are the record of what was changed. The jobs of a rollout
+    // still under way stay too: its waves are judged on them.
     [[nodiscard]] virtual std::optional<Pruned> pruneJobs(int days, const std::string& cursor, int limit) = 0;
 
     // --- operators' keys ---

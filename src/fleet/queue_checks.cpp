@@ -41,6 +41,18 @@ std::vector<std::string> settingsProblems(FleetStore& store, const std::string& 
     return problems;
 }
 
+std::vector<std::string> rolloutProblems(FleetStore& store, const NewRollout& rollout) {
+    if (rollout.format == WriteFormat::Prg) {
+        if (rollout.payload.size() == image::kImageSize) return {};
+        return {"prg: a .prg holds exactly " + std::to_string(image::kImageSize) + " bytes"};
+    }
+    const settings::Json document = settings::Json::parse(rollout.payload.begin(), rollout.payload.end(), nullptr, false);
+    if (document.is_discarded() || !document.is_object()) return {"settings: no kv6-settings document"};
+    // Each module keeps its own object number and read password: a rollout's
+    // write names neither option.
+    return settingsProblems(store, std::string(), document);
+}
+
 bool namesObjectNumber(const settings::Json& document) {
     const auto page = document.find("object");
     return page != document.end() && page->is_object() && page->contains("objectNumber");

@@ -22,6 +22,11 @@ namespace kv6::fleet {
 [[nodiscard]] std::vector<std::string> settingsProblems(FleetStore& store, const std::string& object,
                                                         const settings::Json& document);
 
+// A rollout's payload, checked as a write's: a settings document as for an
+// object never read (one document goes to many modules), a .prg by its size.
+// Each problem starts with its key; none: the rollout may be created.
+[[nodiscard]] std::vector<std::string> rolloutProblems(FleetStore& store, const NewRollout& rollout);
+
 // Whether the document sets object.objectNumber (a renumbering write needs it).
 [[nodiscard]] bool namesObjectNumber(const settings::Json& document);
 

@@ -250,7 +250,8 @@ bool SqlFleetStore::heartbeat() {
         return false;
     }
     if (!commit()) return false;
-    const QString expired = QStringLiteral("UPDATE jobs SET state = 'queued', result = 'the server running it stopped', "
+    const QString expired = QStringLiteral("UPDATE jobs SET state = ") + backInQueue() +
+                            QStringLiteral(", result = 'the server running it stopped', "
                                            "lease_owner = NULL, lease_at = NULL, ") +
                             givenBack() +
                             QStringLiteral(" WHERE state = 'running' AND lease_at < %1 RETURNING object")
@@ -265,7 +266,8 @@ bool SqlFleetStore::reconnect(std::string& error) {
     if (!connectDatabase(error)) return false;
     if (m_queued) watchQueued(m_queued);
     QSqlQuery query(m_db);
-    const QString sql = QStringLiteral("UPDATE jobs SET state = 'queued', result = 'the server lost its database during the "
+    const QString sql = QStringLiteral("UPDATE jobs SET state = ") + backInQueue() +
+                        QStringLiteral(", result = 'the server lost its database during the "
                                        "job', lease_owner = NULL, lease_at = NULL, ") +
                         givenBack() + QStringLiteral(" WHERE state = 'running' AND lease_owner = ? RETURNING object");
     if (!run(query, sql, {m_leaseOwner}) || announce(query, sql) < 0) {

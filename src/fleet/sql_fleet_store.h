@@ -79,6 +79,15 @@ public:
     [[nodiscard]] bool addAudit(const std::string& object, std::int64_t jobId, const std::string& difference) override;
     [[nodiscard]] std::vector<AuditRecord> audit(const std::optional<std::string>& object) override;
 
+    [[nodiscard]] long long changeTags(const std::string& tag, const std::vector<std::string>& objects,
+                                       bool add) override;
+    [[nodiscard]] std::optional<std::vector<std::string>> tagsOf(const std::string& object) override;
+    [[nodiscard]] RolloutOutcome createRollout(const NewRollout& rollout) override;
+    [[nodiscard]] RolloutOutcome stepRollout(std::int64_t id, RolloutStep step, const std::string& by) override;
+    [[nodiscard]] std::optional<std::vector<RolloutRecord>> rollouts(std::int64_t id) override;
+    [[nodiscard]] std::optional<std::vector<RolloutWaveStatus>> rolloutWaves(std::int64_t id) override;
+    [[nodiscard]] std::optional<std::vector<RolloutEvent>> advanceRollouts() override;
+
     std::optional<LockoutRecord> countMismatch(LockoutKind kind, const std::string& subject, int limit,
                                                int seconds) override;
     void clearMismatches(const std::string& object) override;
@@ -133,6 +142,9 @@ private:
     int announce(QSqlQuery& query, const QString& sql);
     // The SET clause that gives back the attempt a stopped server cut short.
     [[nodiscard]] static QString givenBack();
+    // The state a job goes back to: queued, unless its rollout was paused or
+    // halted meanwhile (held) or cancelled.
+    [[nodiscard]] static QString backInQueue();
     // Prepares and runs a statement; a failure is logged, kept for
     // lastError() and returns false.
     bool run(QSqlQuery& query, const QString& sql, const QVariantList& values = {});
@@ -159,6 +171,15 @@ private:
     [[nodiscard]] QString literal(const QVariant& value) const;
     // The statement with each question mark replaced by the next literal.
     [[nodiscard]] QString inlined(const QString& sql, const QVariantList& values) const;
+    // Every row a statement gives; none (logged, kept for lastError()) when it failed.
+    std::optional<std::vector<QVariantList>> selectRows(const QString& sql, const QVariantList& values = {});
+    // A rollout's step as an audit line: object "*", no job, `by` who took it.
+    bool auditRollout(std::int64_t id, const std::string& name, const std::string& text, const std::string& by);
+    // Queues the write job of each module of the rollout in the waves `waves`
+    // ("= ?" or "<= ?" of `wave`) that has none; how many, -1 when the store failed.
+    long long queueRolloutJobs(std::int64_t id, const QString& waves, int wave);
+    // One pass of advanceRollouts() over one running rollout, in its own transaction.
+    bool advanceRollout(const QVariantList& row, std::vector<RolloutEvent>& events);
     bool migrate(std::string& error);
     bool lockAndMigrate(std::string& error);
     bool migrateLocked(std::string& error);

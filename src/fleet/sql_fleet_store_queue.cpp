@@ -170,15 +170,22 @@ bool SqlFleetStore::requeueJob(std::int64_t id, const std::string& result, int m
         return finishJob(id, JobState::Failed, "gave up after " + std::to_string(attempts) + " attempts: " + result);
     const QString count = attempt == Attempt::Counted ? QStringLiteral("attempts = attempts") : givenBack();
     if (!run(query,
-             QStringLiteral("UPDATE jobs SET state = 'queued', result = ?, %1, lease_owner = NULL, "
+             QStringLiteral("UPDATE jobs SET state = %2, result = ?, %1, lease_owner = NULL, "
                             "lease_at = NULL WHERE id = ? AND state = 'running' AND lease_owner = ?")
-                 .arg(count),
+                 .arg(count, backInQueue()),
              {qText(result), qlonglong{id}, m_leaseOwner}))
         return false;
     // The module may already have called another server.
     m_endDiscarded = query.numRowsAffected() != 1;
     if (!m_endDiscarded) notifyQueued(object);
     return true;
+}
+
+QString SqlFleetStore::backInQueue() {
+    return QStringLiteral(
+        "CASE WHEN rollout_id IS NULL THEN 'queued' ELSE COALESCE((SELECT CASE r.state WHEN 'paused' THEN 'held' "
+        "WHEN 'halted' THEN 'held' WHEN 'cancelled' THEN 'cancelled' END FROM rollouts r WHERE r.id = jobs.rollout_id), "
+        "'queued') END");
 }
 
 QString SqlFleetStore::givenBack() {
@@ -190,7 +197,8 @@ int SqlFleetStore::recoverLeases() {
     const QString which = m_dialect.shared()
                               ? QStringLiteral("state = 'running' AND lease_at < %1").arg(m_dialect.clock(m_leaseSeconds))
                               : QStringLiteral("state = 'running'");
-    const QString sql = QStringLiteral("UPDATE jobs SET state = 'queued', result = 'the server stopped during the job', "
+    const QString sql = QStringLiteral("UPDATE jobs SET state = ") + backInQueue() +
+                        QStringLiteral(", result = 'the server stopped during the job', "
                                        "lease_owner = NULL, lease_at = NULL, ") +
                         givenBack() + QStringLiteral(" WHERE ") + which + QStringLiteral(" RETURNING object");
     if (!run(query, sql)) return -1;

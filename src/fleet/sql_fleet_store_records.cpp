@@ -76,6 +76,10 @@ std::optional<std::vector<ModuleRecord>> SqlFleetStore::modulesPage(const Module
         sql += QStringLiteral(" AND object = ?");
         values << qText(q.object);
     }
+    if (!q.tag.empty()) {
+        sql += QStringLiteral(" AND object IN (SELECT object FROM module_tags WHERE tag = ?)");
+        values << qText(q.tag);
+    }
     if (!q.contains.empty()) {
         sql += QStringLiteral(" AND ") + m_dialect.holds(QStringLiteral("object"));
         values << qText(q.contains);

@@ -118,7 +118,8 @@ std::optional<FleetStore::Pruned> SqlFleetStore::pruneJobs(int days, const std::
     // The state is checked again: a job is deleted only as it was when chosen.
     if (!run(query,
              QStringLiteral(
-                 "DELETE FROM jobs WHERE id IN (%1) AND state IN ('done', 'failed', 'cancelled')")
+                 "DELETE FROM jobs WHERE id IN (%1) AND state IN ('done', 'failed', 'cancelled') AND (rollout_id IS "
+                 "NULL OR rollout_id IN (SELECT id FROM rollouts WHERE state IN ('finished', 'cancelled')))")
                  .arg(idList(ids))))
         return std::nullopt;
     pruned.deleted = query.numRowsAffected();

@@ -77,6 +77,27 @@ const std::vector<QStringList>& schemaMigrations() {
             QStringLiteral("CREATE INDEX audit_by ON audit (queued_by, id)"),
             QStringLiteral("CREATE INDEX modules_connected ON modules (connected, object)"),
         },
+        {
+            // Tags group modules (a module may carry many, an object may be tagged
+            // before it ever called); a rollout writes one payload to its modules
+            // in waves, each module's job marked with the rollout.
+            QStringLiteral("CREATE TABLE module_tags (tag VARCHAR(64) NOT NULL, object VARCHAR(8) NOT NULL, "
+                           "tagged_at VARCHAR(20) NOT NULL, PRIMARY KEY (tag, object))"),
+            QStringLiteral("CREATE INDEX module_tags_object ON module_tags (object, tag)"),
+            QStringLiteral("CREATE TABLE rollouts (id {id}, name VARCHAR(200) NOT NULL, state VARCHAR(24) NOT NULL, "
+                           "target TEXT NOT NULL, waves VARCHAR(200) NOT NULL, max_failed VARCHAR(16) NOT NULL, "
+                           "dynamic INTEGER NOT NULL, payload_format VARCHAR(8) NOT NULL, payload {blob} NOT NULL, "
+                           "wave INTEGER NOT NULL, wave_count INTEGER NOT NULL, halts INTEGER NOT NULL, "
+                           "halt_reason TEXT NOT NULL, created_by VARCHAR(200) NOT NULL, created_at VARCHAR(20) NOT NULL, "
+                           "approved_by VARCHAR(200) NOT NULL, updated_at VARCHAR(20) NOT NULL)"),
+            QStringLiteral("CREATE INDEX rollouts_state ON rollouts (state, id)"),
+            QStringLiteral("CREATE TABLE rollout_modules (rollout_id BIGINT NOT NULL, object VARCHAR(8) NOT NULL, "
+                           "wave INTEGER NOT NULL, job_id BIGINT, PRIMARY KEY (rollout_id, object))"),
+            QStringLiteral("CREATE INDEX rollout_modules_wave ON rollout_modules (rollout_id, wave)"),
+            QStringLiteral("CREATE INDEX rollout_modules_object ON rollout_modules (object)"),
+            QStringLiteral("ALTER TABLE jobs ADD COLUMN rollout_id BIGINT"),
+            QStringLiteral("CREATE INDEX jobs_rollout ON jobs (rollout_id, object, id)"),
+        },
     };
     return migrations;
 }

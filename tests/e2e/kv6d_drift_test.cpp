@@ -87,10 +87,17 @@ TEST_F(Kv6dDrift, DriftNamesExactlyTheChangedFieldsTheSameOnTheStoreAndThroughTh
     EXPECT_TRUE(same.out.endsWith("1 module: 0 differ, 1 the same, 0 without a backup\n")) << same.out.toStdString();
     EXPECT_EQ(jobCount(), jobsBefore);
 
+    // A tag takes only the modules that carry it.
+    ASSERT_EQ(fleet({"tag", "add", "north", "1001"}).exitCode, 0);
     for (const bool throughApi : {false, true}) {
-        const CtlResult tag = drift(QStringList{"--settings", dir.filePath("apn.json"), "--target", "tag:north"}, throughApi);
-        EXPECT_EQ(tag.exitCode, 1);
-        EXPECT_EQ(tag.err, "kv6ctl fleet: --target: no module carries tags in this store (tag 'north')\n");
+        const CtlResult tag =
+            drift(QStringList{"--settings", dir.filePath("apn.json"), "--target", "tag:north", "--json"}, throughApi);
+        EXPECT_EQ(tag.exitCode, 0) << tag.err.toStdString();
+        EXPECT_EQ(tag.out, json.out);
+        const CtlResult nobody =
+            drift(QStringList{"--settings", dir.filePath("apn.json"), "--target", "tag:south"}, throughApi);
+        EXPECT_EQ(nobody.exitCode, 0) << nobody.err.toStdString();
+        EXPECT_TRUE(nobody.out.endsWith("0 modules: 0 differ, 0 the same, 0 without a backup\n")) << nobody.out.toStdString();
         EXPECT_EQ(drift(QStringList{"--settings", dir.filePath("apn.json"), "--target", "some"}, throughApi).exitCode, 2);
         EXPECT_EQ(drift(QStringList{"--target", "all"}, throughApi).exitCode, 2);
     }

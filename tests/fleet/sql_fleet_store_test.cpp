@@ -54,7 +54,7 @@ TEST_F(StoreTest, CreatesTheSchemaOnceAndRefusesANewerOne) {
     SqlFleetStore newer(path());
     std::string error;
     EXPECT_FALSE(newer.open(error));
-    EXPECT_EQ(error, "the store has schema version 99, newer than this program's 7");
+    EXPECT_EQ(error, "the store has schema version 99, newer than this program's 8");
 }
 
 TEST_F(StoreTest, ProgramsOpeningANewStoreAtOnceAllGetTheSchema) {

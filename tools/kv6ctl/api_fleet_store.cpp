@@ -8,6 +8,8 @@
 
 #include "fleet/drift_json.h"
 
+#include "fleet/api/rollout_json.h"
+
 namespace kv6::ctl {
 
 namespace {
@@ -293,6 +295,25 @@ std::optional<std::vector<fleet::LockoutRecord>> ApiFleetStore::listLockouts(boo
     return records;
 }
 
+std::optional<std::vector<fleet::ModuleRecord>> ApiFleetStore::modulesPage(const fleet::ModuleQuery& query) {
+    QUrlQuery params;
+    if (query.connectedOnly) params.addQueryItem("connected", "true");
+    if (!query.tag.empty()) params.addQueryItem("tag", encoded(query.tag));
+    if (!query.contains.empty()) params.addQueryItem("q", encoded(query.contains));
+    const auto items = list("/api/v1/modules?" + params.toString(QUrl::FullyEncoded));
+    if (!items) return std::nullopt;
+    std::vector<fleet::ModuleRecord> records;
+    for (const Json& m : *items) {
+        const auto connected = m.find("connected");
+        fleet::ModuleRecord r{text(m, "object"), text(m, "peer"), text(m, "identification"), text(m, "firstSeen"),
+                              text(m, "lastSeen"), connected != m.end() && connected->is_boolean() && connected->get<bool>()};
+        if ((query.object.empty() || r.object == query.object) && (query.after.empty() || r.object > query.after) &&
+            records.size() < query.limit)
+            records.push_back(std::move(r));
+    }
+    return records;
+}
+
 int ApiFleetStore::clearLockouts(const std::optional<std::string>& subject) {
     const Answer answer =
         send("DELETE", subject ? "/api/v1/lockouts/" + encoded(*subject) : QStringLiteral("/api/v1/lockouts"));
@@ -305,6 +326,93 @@ int ApiFleetStore::clearLockouts(const std::optional<std::string>& subject) {
         return -1;
     }
     return cleared->get<int>();
+}
+
+long long ApiFleetStore::changeTags(const std::string& tag, const std::vector<std::string>& objects, bool add) {
+    // A request's body is bounded: the objects go a thousand at a time.
+    constexpr std::size_t kBatch = 1000;
+    long long changed = 0;
+    for (std::size_t from = 0; from < objects.size(); from += kBatch) {
+        const std::vector<std::string> part(objects.begin() + static_cast<std::ptrdiff_t>(from),
+                                            objects.begin() + static_cast<std::ptrdiff_t>(std::min(objects.size(), from + kBatch)));
+        const Answer answer = send("POST", "/api/v1/tags/" + encoded(tag) + (add ? "/add" : "/remove"),
+                                   QByteArray::fromStdString(Json{{"objects", part}}.dump()));
+        if (answer.status != 200) return -1;
+        const Json json = Json::parse(answer.body.constData(), answer.body.constData() + answer.body.size(), nullptr, false);
+        changed += json.is_object() ? number(json, "changed") : 0;
+    }
+    return changed;
+}
+
+std::optional<std::vector<std::string>> ApiFleetStore::tagsOf(const std::string& object) {
+    const Answer answer = send("GET", "/api/v1/modules/" + encoded(object));
+    if (answer.status != 200) return std::nullopt;
+    const Json json = Json::parse(answer.body.constData(), answer.body.constData() + answer.body.size(), nullptr, false);
+    std::vector<std::string> tags;
+    if (json.is_object() && json.contains("tags") && json["tags"].is_array())
+        for (const Json& t : json["tags"])
+            if (t.is_string()) tags.push_back(t.get<std::string>());
+    return tags;
+}
+
+fleet::RolloutOutcome ApiFleetStore::rolloutOutcome(const Answer& answer) const {
+    fleet::RolloutOutcome outcome;
+    using Status = fleet::RolloutOutcome::Status;
+    switch (answer.status) {
+        case 200:
+        case 201: outcome.status = Status::Done; break;
+        case 400: outcome.status = Status::Invalid; break;
+        case 403: outcome.status = Status::Forbidden; break;
+        case 404: outcome.status = Status::NotFound; break;
+        case 409: outcome.status = Status::Conflict; break;
+        default: outcome.status = Status::StoreFailed; break;
+    }
+    outcome.message = answer.error;
+    if (outcome.done()) {
+        const Json json = Json::parse(answer.body.constData(), answer.body.constData() + answer.body.size(), nullptr, false);
+        const fleet::RolloutRecord r = json.is_object() ? fleet::api::rolloutFromJson(json) : fleet::RolloutRecord{};
+        outcome.id = r.id;
+        outcome.message = "rollout " + std::to_string(r.id) + " '" + r.name + "' " + r.state;
+    }
+    return outcome;
+}
+
+fleet::RolloutOutcome ApiFleetStore::createRollout(const fleet::NewRollout& rollout) {
+    return rolloutOutcome(send("POST", QStringLiteral("/api/v1/rollouts"),
+                               QByteArray::fromStdString(fleet::api::newRolloutJson(rollout).dump())));
+}
+
+fleet::RolloutOutcome ApiFleetStore::stepRollout(std::int64_t id, fleet::RolloutStep step, const std::string&) {
+    // The server names who takes the step: the key's name.
+    return rolloutOutcome(send("POST", QStringLiteral("/api/v1/rollouts/%1/%2").arg(id).arg(QString::fromUtf8(
+                                           fleet::rolloutStepName(step).data(), static_cast<qsizetype>(fleet::rolloutStepName(step).size()))),
+                               QByteArrayLiteral("{}")));
+}
+
+std::optional<std::vector<fleet::RolloutRecord>> ApiFleetStore::rollouts(std::int64_t id) {
+    std::vector<fleet::RolloutRecord> records;
+    if (id != 0) {
+        const Answer answer = send("GET", QStringLiteral("/api/v1/rollouts/%1").arg(id));
+        if (answer.status == 404) return records;
+        if (answer.status != 200) return std::nullopt;
+        const Json json = Json::parse(answer.body.constData(), answer.body.constData() + answer.body.size(), nullptr, false);
+        if (json.is_object()) records.push_back(fleet::api::rolloutFromJson(json));
+        return records;
+    }
+    const auto items = list(QStringLiteral("/api/v1/rollouts"));
+    if (!items) return std::nullopt;
+    for (const Json& r : *items) records.push_back(fleet::api::rolloutFromJson(r));
+    return records;
+}
+
+std::optional<std::vector<fleet::RolloutWaveStatus>> ApiFleetStore::rolloutWaves(std::int64_t id) {
+    const Answer answer = send("GET", QStringLiteral("/api/v1/rollouts/%1").arg(id));
+    if (answer.status != 200) return std::nullopt;
+    const Json json = Json::parse(answer.body.constData(), answer.body.constData() + answer.body.size(), nullptr, false);
+    std::vector<fleet::RolloutWaveStatus> waves;
+    if (json.is_object() && json.contains("waveStatus") && json["waveStatus"].is_array())
+        for (const Json& w : json["waveStatus"]) waves.push_back(fleet::api::waveFromJson(w));
+    return waves;
 }
 
 }  // namespace kv6::ctl

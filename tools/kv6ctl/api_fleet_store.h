@@ -37,7 +37,18 @@ public:
     // Compared on the server, against the backups it holds: no image comes here.
     [[nodiscard]] std::optional<fleet::DriftPage> driftPage(const fleet::DriftQuery& query) override;
 
+    [[nodiscard]] std::optional<std::vector<fleet::ModuleRecord>> modulesPage(const fleet::ModuleQuery& query) override;
+    [[nodiscard]] long long changeTags(const std::string& tag, const std::vector<std::string>& objects,
+                                       bool add) override;
+    [[nodiscard]] std::optional<std::vector<std::string>> tagsOf(const std::string& object) override;
+    [[nodiscard]] fleet::RolloutOutcome createRollout(const fleet::NewRollout& rollout) override;
+    [[nodiscard]] fleet::RolloutOutcome stepRollout(std::int64_t id, fleet::RolloutStep step,
+                                                    const std::string& by) override;
+    [[nodiscard]] std::optional<std::vector<fleet::RolloutRecord>> rollouts(std::int64_t id) override;
+    [[nodiscard]] std::optional<std::vector<fleet::RolloutWaveStatus>> rolloutWaves(std::int64_t id) override;
+
     // The server's own work: not through the API.
+    [[nodiscard]] std::optional<std::vector<fleet::RolloutEvent>> advanceRollouts() override { return none(); }
     [[nodiscard]] std::optional<fleet::FleetJob> claimNextJob(const std::string&) override { return none(); }
     [[nodiscard]] bool finishJob(std::int64_t, fleet::JobState, const std::string&) override { return refuse(); }
     [[nodiscard]] bool requeueJob(std::int64_t, const std::string&, int, Attempt) override { return refuse(); }
@@ -91,6 +102,8 @@ private:
         std::string error;  // the API's "error", or the network's reason
     };
     Answer send(const QByteArray& method, const QString& path, const QByteArray& body = {});
+    // A rollout's answer as the store's: the status from the HTTP status.
+    [[nodiscard]] fleet::RolloutOutcome rolloutOutcome(const Answer& answer) const;
     // Every page of a list.
     std::optional<std::vector<settings::Json>> list(const QString& path);
     bool refuse() {

@@ -17,7 +17,13 @@ const char* const kFleetUsage =
     "                          --object NNNN [--password N] [--db FILE|URL]\n"
     "                          (write only: [--renumber] [--password-from-file])\n"
     "       kv6ctl fleet jobs [--object N] [--state S] [--json] [--db FILE|URL]\n"
-    "       kv6ctl fleet modules [--connected] [--json] [--db FILE|URL]\n"
+    "       kv6ctl fleet modules [--connected] [--tag T] [--json] [--db FILE|URL]\n"
+    "       kv6ctl fleet tag (add | remove) TAG (OBJECT... | --from FILE) [--db FILE|URL]\n"
+    "       kv6ctl fleet rollout create NAME (--settings FILE | --prg FILE)\n"
+    "                          --target tag:T|objects:FILE|all --waves 1%,10%,100% (or counts)\n"
+    "                          --max-failed 5% (or a count) [--dynamic] [--db FILE|URL]\n"
+    "       kv6ctl fleet rollout (approve | start | pause | resume | cancel | retry-failed) ID\n"
+    "       kv6ctl fleet rollout (status ID | list) [--json] [--db FILE|URL]\n"
     "       kv6ctl fleet backups --object N [--json] [--db FILE|URL]\n"
     "       kv6ctl fleet backup ID --out FILE.prg [--db FILE|URL]\n"
     "       kv6ctl fleet cancel JOB [--db FILE|URL]\n"
@@ -32,7 +38,10 @@ const char* const kFleetUsage =
     "object numbers separated by blanks, commas or lines. Exit codes: 0 done (whether or not\n"
     "modules differ), 1 the store or server failed, 2 bad arguments or files.\n"
     "Instead of --db: --server URL (kv6d's operator API, e.g. http://127.0.0.1:8098) with the key\n"
-    "in KV6_API_KEY or --key-file FILE, for every command (lockouts --clear and key need an admin's key).\n";
+    "in KV6_API_KEY or --key-file FILE, for every command (lockouts --clear and key need an admin's key).\n"
+    "A rollout awaits approval by someone other than its creator (an operator's key or more; an\n"
+    "admin's for more than 1000 modules); its waves start one after the other, each once the last\n"
+    "has no job left and no more failures than --max-failed; past that it halts and holds its jobs.\n";
 }  // namespace
 
 namespace {
@@ -72,7 +81,7 @@ int runFleet(const QStringList& args) {
     const std::map<QString, std::function<int(fleet::FleetStore&, const FleetOptions&)>> subcommands = {
         {"queue", fleetQueue},   {"jobs", fleetJobs},     {"modules", fleetModules}, {"backups", fleetBackups},
         {"backup", fleetBackup}, {"cancel", fleetCancel}, {"audit", fleetAudit},     {"lockouts", fleetLockouts},
-        {"key", fleetKey},       {"drift", fleetDrift},
+        {"key", fleetKey},       {"drift", fleetDrift},       {"tag", fleetTag},       {"rollout", fleetRollout},
     };
     if (args.isEmpty()) return fleetUsageError(QStringLiteral("a subcommand is needed"));
     if (args.first() == QLatin1String("--help")) {
@@ -103,7 +112,10 @@ int runFleet(const QStringList& args) {
     }
     const bool changes = args[at] == QLatin1String("queue") || args[at] == QLatin1String("cancel") ||
                          (args[at] == QLatin1String("lockouts") && options.clear) ||
-                         (args[at] == QLatin1String("key") && options.positional.value(0) != QLatin1String("list"));
+                         (args[at] == QLatin1String("key") && options.positional.value(0) != QLatin1String("list")) ||
+                         args[at] == QLatin1String("tag") ||
+                         (args[at] == QLatin1String("rollout") && options.positional.value(0) != QLatin1String("list") &&
+                          options.positional.value(0) != QLatin1String("status"));
     if (changes && store.readOnly()) {
         std::fprintf(stderr, "kv6ctl fleet: the store %s is read-only: %s needs write access to it and to its folder\n",
                      qPrintable(store.displayLocation()), qPrintable(args[at]));

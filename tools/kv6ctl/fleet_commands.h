@@ -17,6 +17,8 @@ int fleetAudit(fleet::FleetStore& store, const FleetOptions& options);
 int fleetLockouts(fleet::FleetStore& store, const FleetOptions& options);
 int fleetKey(fleet::FleetStore& store, const FleetOptions& options);
 int fleetDrift(fleet::FleetStore& store, const FleetOptions& options);
+int fleetTag(fleet::FleetStore& store, const FleetOptions& options);
+int fleetRollout(fleet::FleetStore& store, const FleetOptions& options);
 
 // Prints "kv6ctl fleet: message" and the fleet usage; returns 2.
 int fleetUsageError(const QString& message);

@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <limits>
 
 #include "fleet_commands.h"
 #include "io/prg_file.h"
@@ -48,7 +49,7 @@ int fleetJobs(fleet::FleetStore& store, const FleetOptions& options) {
     std::optional<fleet::JobState> state;
     if (options.state) {
         state = fleet::stateFromName(options.state->toStdString());
-        if (!state) return fleetUsageError(QStringLiteral("--state is queued, running, done, failed or cancelled"));
+        if (!state) return fleetUsageError(QStringLiteral("--state is queued, held, running, done, failed or cancelled"));
     }
     const auto jobs = store.jobs(objectFilter(options), state);
     if (options.json) {
@@ -79,7 +80,16 @@ int fleetJobs(fleet::FleetStore& store, const FleetOptions& options) {
 
 int fleetModules(fleet::FleetStore& store, const FleetOptions& options) {
     if (!noPositional(options, "modules")) return 2;
-    const auto modules = store.modules(options.connected);
+    fleet::ModuleQuery query;
+    query.connectedOnly = options.connected;
+    query.tag = options.tag.toStdString();
+    query.limit = std::numeric_limits<std::size_t>::max();
+    const auto page = store.modulesPage(query);
+    if (!page) {
+        std::fprintf(stderr, "kv6ctl fleet: the store could not be read: %s\n", store.lastError().c_str());
+        return 1;
+    }
+    const auto& modules = *page;
     if (options.json) {
         settings::Json list = settings::Json::array();
         for (const auto& m : modules)

@@ -13,7 +13,8 @@ bool validObjectNumber(const QString& text) {
 
 FleetOptions parseFleetOptions(const QStringList& args) {
     static const QStringList withValue = {"--db", "--object", "--password", "--new", "--state", "--out", "--clear", "--role",
-                                        "--server", "--key-file", "--settings", "--prg", "--target"};
+                                        "--server", "--key-file", "--from", "--tag", "--settings", "--prg",
+                                        "--target", "--waves", "--max-failed"};
     FleetOptions o;
     for (int i = 0; i < args.size() && o.error.isEmpty(); ++i) {
         QString name = args[i];
@@ -57,9 +58,19 @@ FleetOptions parseFleetOptions(const QStringList& args) {
             o.keyFile = value;
         } else if (name == "--role") {
             o.role = value;
-        } else if (name == "--settings" || name == "--prg" || name == "--target") {
+        } else if (name == "--from" || name == "--tag" || name == "--settings" || name == "--prg" ||
+                   name == "--target" || name == "--waves" || name == "--max-failed") {
             if (value.isEmpty()) bad();
-            (name == "--settings" ? o.settings : name == "--prg" ? o.prg : o.target) = value;
+            (name == "--from"       ? o.from
+             : name == "--tag"      ? o.tag
+             : name == "--settings" ? o.settings
+             : name == "--prg"      ? o.prg
+             : name == "--target"   ? o.target
+             : name == "--waves"    ? o.waves
+                                    : o.maxFailed) = value;
+        } else if (name == "--dynamic") {
+            if (equals > 0) o.error = QStringLiteral("%1 takes no value").arg(name);
+            o.dynamic = true;
         } else if (name == "--out") {
             if (value.isEmpty()) bad();
             o.out = value;

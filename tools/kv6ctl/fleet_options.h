@@ -16,8 +16,8 @@ struct FleetOptions {
     std::optional<quint16> newPassword;  // --new N
     std::optional<QString> state;      // --state S
     QString out;                       // --out FILE.prg
-    QString settings;                  // --settings FILE (drift)
-    QString prg;                       // --prg FILE (drift)
+    QString settings;                  // --settings FILE (drift, rollout create)
+    QString prg;                       // --prg FILE (drift, rollout create)
     QString target;                    // --target all|objects:FILE|tag:T
     std::optional<QString> clear;      // --clear OBJECT|ADDRESS|--all
     std::optional<QString> role;       // --role viewer|operator|admin (key add)
@@ -26,6 +26,11 @@ struct FleetOptions {
     bool passwordFromFile = false;     // --password-from-file: a write sends the .prg's read password
     bool connected = false;            // --connected
     bool json = false;                 // --json
+    QString from;                      // --from FILE: object numbers, one a line (tag)
+    QString tag;                       // --tag T (modules)
+    QString waves;                     // --waves 1%,10%,100% or counts
+    QString maxFailed;                 // --max-failed 5% or a count
+    bool dynamic = false;              // --dynamic: modules tagged later join the last wave
     QStringList positional;
     QString error;
 };

@@ -27,7 +27,7 @@ const char* daemonUsage() {
            "            [--mismatch-limit N] [--address-mismatch-limit N] [--backoff S]\n"
            "            [--proxy-from ADDRESS[/BITS],...] [--max-unidentified N]\n"
            "            [--max-unidentified-per-address N] [--keep-backups N] [--keep-days D]\n"
-           "            [--lock-timeout S] [--statement-timeout S]\n"
+           "            [--lock-timeout S] [--statement-timeout S] [--rollout-interval S]\n"
            "            [--idle-transaction-timeout S]\n"
            "            [--api-listen ADDRESS:PORT] [--tls-cert FILE --tls-key FILE] [--api-plain-http]\n"
            "The programming server of a fleet of KV6 alarm transmission modules: every\n"
@@ -86,6 +86,9 @@ const char* daemonUsage() {
            "  --keep-days D        older backups beyond those, and jobs that ended, are\n"
            "                       deleted after D days (default 90; 0: never); the audit\n"
            "                       is kept whole\n"
+           "  --rollout-interval S seconds between two looks at the running rollouts: a\n"
+           "                       wave that failed beyond its limit halts, one that ended\n"
+           "                       starts the next (default 2)\n"
            "  --lock-timeout S     PostgreSQL: seconds a statement may wait for a row\n"
            "                       another server holds (default 5; 0: no limit)\n"
            "  --statement-timeout S\n"
@@ -198,6 +201,8 @@ DaemonOptions parseDaemonOptions(const QStringList& args) {
             numeric(0, 1000000, "a number", [&](int n) { o.server.unidentified.perAddress = n; });
         } else if (name == "--keep-backups") {
             numeric(1, 100000, "a number", [&](int n) { o.retention.keepBackups = n; });
+        } else if (name == "--rollout-interval") {
+            numeric(1, 3600, "seconds", [&](int n) { o.rolloutSeconds = n; });
         } else if (name == "--keep-days") {
             numeric(0, 3650, "days", [&](int n) { o.retention.keepDays = n; });
         } else if (name == "--lock-timeout") {

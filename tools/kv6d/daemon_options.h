@@ -23,6 +23,7 @@ struct DaemonOptions {
     fleet::SqlDialect::Timeouts timeouts{5000, 10000, 5000};
     QStringList proxyFrom;  // --proxy-from, as given
     fleet::RetentionPruner::Policy retention;
+    int rolloutSeconds = 2;  // --rollout-interval S
     QString apiListen = QStringLiteral("127.0.0.1:8098");  // --api-listen ADDRESS:PORT
     QString tlsCert;      // --tls-cert FILE
     QString tlsKey;       // --tls-key FILE

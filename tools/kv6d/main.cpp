@@ -13,6 +13,7 @@
 #include "fleet/sql_fleet_store.h"
 #include "process/log_handler.h"
 #include "operator_api.h"
+#include "rollout_driver.h"
 #include "process/termination_watcher.h"
 
 namespace {
@@ -131,6 +132,9 @@ int main(int argc, char** argv) {
     };
     QObject::connect(&pruner, &kv6::fleet::RetentionPruner::passEnded, &pruner, retained);
     pruner.start();
+
+    kv6::daemon::RolloutDriver rollouts(store, options.rolloutSeconds, [&server] { return server.storeReachable(); });
+    rollouts.start();
 
     kv6::daemon::OperatorApi api(store, server, options);
     if (QString problem; !api.start(problem)) {

@@ -108,6 +108,7 @@ Json moduleWithLast(FleetStore& store, const ModuleRecord& m) {
     item["lastJob"] = jobs && !jobs->empty() ? jobJson(jobs->front()) : Json(nullptr);
     const std::vector<BackupRecord> backups = store.backups(m.object);
     item["lastBackup"] = backups.empty() ? Json(nullptr) : backupJson(backups.back());
+    item["tags"] = store.tagsOf(m.object).value_or(std::vector<std::string>{});
     return item;
 }
 
@@ -142,6 +143,10 @@ ApiResponse ApiService::listModules(const ApiRequest& request) {
         if (*connected == "true" || *connected == "1") query.connectedOnly = true;
         else if (*connected != "false" && *connected != "0")
             return errorResponse(400, "connected: true or false is needed");
+    }
+    if (const auto tag = queryValue(request, "tag")) {
+        if (tag->empty() || tag->size() > 64) return errorResponse(400, "tag: a tag's name is needed");
+        query.tag = *tag;
     }
     if (const auto q = queryValue(request, "q")) {
         if (q->empty() || q->size() > 4 || !validObjectNumber(*q))
@@ -183,7 +188,7 @@ ApiResponse ApiService::listJobs(const ApiRequest& request) {
         return errorResponse(400, "object: one to four letters or digits are needed");
     if (const auto name = queryValue(request, "state")) {
         query.state = stateFromName(*name);
-        if (!query.state) return errorResponse(400, "state: queued, running, done, failed or cancelled is needed");
+        if (!query.state) return errorResponse(400, "state: queued, held, running, done, failed or cancelled is needed");
     }
     return paged(
         m_store, request,
@@ -478,7 +483,7 @@ ApiResponse ApiService::metrics() {
     long long writesDone = 0;
     long long writesFailed = 0;
     text += "# HELP kv6_jobs Jobs in the store, by state.\n# TYPE kv6_jobs gauge\n";
-    for (const JobState state : {JobState::Queued, JobState::Running, JobState::Done, JobState::Failed,
+    for (const JobState state : {JobState::Queued, JobState::Held, JobState::Running, JobState::Done, JobState::Failed,
                                  JobState::Cancelled}) {
         long long jobs = 0;
         for (const JobTally& tally : *tallies) {
@@ -497,6 +502,7 @@ ApiResponse ApiService::metrics() {
             "# TYPE kv6_api_refusals_total counter\n";
     text += "kv6_api_refusals_total{status=\"401\"} " + std::to_string(m_unauthorized) + "\n";
     text += "kv6_api_refusals_total{status=\"403\"} " + std::to_string(m_forbidden) + "\n";
+    text += rolloutMetrics();
     if (m_hooks.metrics) text += m_hooks.metrics();
     return {200, "text/plain; version=0.0.4", text};
 }

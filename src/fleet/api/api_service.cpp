@@ -4,6 +4,8 @@
 #include <cctype>
 #include <vector>
 
+#include "fleet/api/job_request.h"
+
 namespace kv6::fleet::api {
 
 namespace {
@@ -117,6 +119,22 @@ ApiResponse ApiService::route(const ApiRequest& request, const Caller& caller) {
         if (!isJson(request.contentType))
             return errorResponse(415, "Content-Type: application/json is needed, not '" +
                                           request.contentType.substr(0, 64) + "'");
+    }
+    if (resource == "modules" && n == 6 && parts[4] == "tags") {
+        if (method != "POST" && method != "DELETE") return methodNotAllowed();
+        if (!validObjectNumber(parts[3])) return errorResponse(400, "object: one to four letters or digits are needed");
+        return changeTags(request, caller, parts[5], {parts[3]}, method == "POST");
+    }
+    if (resource == "tags") return routeTags(request, caller, parts);
+    if (resource == "rollouts" && n <= 5) {
+        if (n == 3 && method == "GET") return listRollouts();
+        if (n == 3 && method == "POST") {
+            if (caller.role == Role::Viewer) return forbidden(request, caller, "create rollouts");
+            return createRollout(request, caller);
+        }
+        if (n == 4 && method == "GET") return oneRollout(parts[3]);
+        if (n == 5 && method == "POST") return stepRollout(request, caller, parts[3], parts[4]);
+        return methodNotAllowed();
     }
     if (resource == "modules" && n <= 4) {
         if (method != "GET") return methodNotAllowed();

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "fleet/api/api_message.h"
 #include "fleet/api/api_role.h"
@@ -26,6 +27,10 @@ namespace kv6::fleet::api {
 //   GET    /api/v1/audit                  GET /api/v1/whoami
 //   GET    /api/v1/keys                   POST /api/v1/keys   DELETE /api/v1/keys/NAME
 //   GET    /api/v1/lockouts[?locked=true] DELETE /api/v1/lockouts[/SUBJECT]
+//   GET    /api/v1/rollouts[/ID]          POST /api/v1/rollouts
+//   POST   /api/v1/rollouts/ID/approve|start|pause|resume|cancel|retry-failed
+//   GET    /api/v1/modules?tag=T          POST /api/v1/tags/TAG/add|remove {"objects": [...]}
+//   POST|DELETE /api/v1/modules/OBJECT/tags/TAG
 class ApiService {
 public:
     // Bodies beyond this are refused (413): a whole settings export is some
@@ -85,6 +90,17 @@ private:
     [[nodiscard]] ApiResponse clearLockouts(const ApiRequest& request, const Caller& caller,
                                             const std::optional<std::string>& subject);
     [[nodiscard]] ApiResponse metrics();
+    [[nodiscard]] ApiResponse listRollouts();
+    [[nodiscard]] ApiResponse oneRollout(const std::string& id);
+    [[nodiscard]] ApiResponse createRollout(const ApiRequest& request, const Caller& caller);
+    [[nodiscard]] ApiResponse stepRollout(const ApiRequest& request, const Caller& caller, const std::string& id,
+                                          const std::string& step);
+    [[nodiscard]] ApiResponse changeTags(const ApiRequest& request, const Caller& caller, const std::string& tag,
+                                         const std::vector<std::string>& objects, bool add);
+    [[nodiscard]] ApiResponse routeTags(const ApiRequest& request, const Caller& caller,
+                                        const std::vector<std::string>& parts);
+    // The rollouts' figures of /metrics: by state, and the halts so far (every server's).
+    [[nodiscard]] std::string rolloutMetrics();
 
     void log(const std::string& line) const;
 

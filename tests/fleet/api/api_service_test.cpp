@@ -276,7 +276,6 @@ TEST_F(ApiServiceTest, DriftIsAViewersPagedByModuleAndRefusesBadBodiesNamingTheK
     refused(R"({"target": ["12345"], )" + document + "}",
             "target: '12345' is no object number (one to four letters or digits)");
     refused(R"({"target": [], )" + document + "}", "target: no object number given");
-    refused(R"({"target": "tag:north", )" + document + "}", "target: no module carries tags in this store (tag 'north')");
     refused(R"({"target": "all"})", R"(settings: either "settings" (a kv6-settings document) or "prg" (base64) is needed)");
     refused(R"({"target": "all", "prg": "AAAA"})", "prg: the bytes of a .prg (4096) in base64 are needed");
     refused(R"({"target": "all", "object": "1001", )" + document + "}", "unknown key 'object'");

@@ -4,7 +4,7 @@ import { api, may, query } from '../api.js';
 import { h, replace } from '../dom.js';
 import { errorLine, jobLink, kindText, localTime, moduleLink, stateBadge, table } from './common.js';
 
-const kStates = ['', 'queued', 'running', 'done', 'failed', 'cancelled'];
+const kStates = ['', 'queued', 'held', 'running', 'done', 'failed', 'cancelled'];
 const kShown = 200; // the newest jobs; a filter by object or state finds older ones
 
 function cancelButton(context, job, done) {

@@ -1,0 +1,33 @@
+#include "fleet/rollout_record.h"
+
+#include <array>
+#include <utility>
+
+namespace kv6::fleet {
+
+namespace {
+
+constexpr std::array<std::pair<RolloutStep, std::string_view>, 6> kSteps{{
+    {RolloutStep::Approve, "approve"},
+    {RolloutStep::Start, "start"},
+    {RolloutStep::Pause, "pause"},
+    {RolloutStep::Resume, "resume"},
+    {RolloutStep::Cancel, "cancel"},
+    {RolloutStep::RetryFailed, "retry-failed"},
+}};
+
+}  // namespace
+
+std::string_view rolloutStepName(RolloutStep step) {
+    for (const auto& [s, name] : kSteps)
+        if (s == step) return name;
+    return {};
+}
+
+std::optional<RolloutStep> rolloutStepFromName(std::string_view name) {
+    for (const auto& [s, n] : kSteps)
+        if (n == name) return s;
+    return std::nullopt;
+}
+
+}  // namespace kv6::fleet
