@@ -2,7 +2,9 @@
 #include "fleet/fleet_server.h"
 
 #include <QLoggingCategory>
+#include <QPointer>
 #include <algorithm>
+#include <utility>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -29,11 +31,12 @@ std::span<const std::uint8_t> bytesOf(const QByteArray& data) {
 }
 }  // namespace
 
-FleetServer::FleetServer(FleetStore& store, const Options& options, QObject* parent)
+FleetServer::FleetServer(StoreThread& store, const Options& options, QObject* parent)
     : QObject(parent),
       m_store(store),
+      m_shared(store.call([](FleetStore& s) { return s.shared(); })),
       m_options(options),
-      m_backoff(store, {options.objectMismatchLimit, options.addressMismatchLimit, options.backoffSeconds, {}}),
+      m_backoff({options.objectMismatchLimit, options.addressMismatchLimit, options.backoffSeconds, {}}),
       m_unidentified(options.unidentified),
       m_fence(std::int64_t{options.leaseSeconds} * 1000) {
     m_monotonic.start();
@@ -60,14 +63,57 @@ FleetServer::FleetServer(FleetStore& store, const Options& options, QObject* par
 FleetServer::~FleetServer() { shutdown(); }
 
 bool FleetServer::listen(quint16 port, const QHostAddress& address) {
-    if (!m_store.clearConnected()) (void)storeFailed(QStringLiteral("the connected modules"));
+    // Before any module is served, so waited for here: the store as this
+    // server starts it, and the first heartbeat, without which no lease holds.
+    const Kept cleared =
+        m_store.call([](FleetStore& store) { return store.clearConnected() ? Kept{true, {}} : Kept{false, store.lastError()}; });
+    if (!cleared.ok) (void)storeFailed(QStringLiteral("the connected modules"), cleared.error);
     if (!m_acceptor.listen(address, port, kListenBacklog)) return false;
-    const bool notified = m_store.watchQueued([this](const std::string& object) { queuedFor(object); });
+    // Notifications come on the store's thread; they are handled on this one.
+    StoreThread* storeThread = &m_store;
+    const QPointer<QObject> receiver(this);
+    const auto queued = [storeThread, receiver](const std::string& object) {
+        storeThread->reply(receiver, [receiver, object] {
+            if (auto* server = qobject_cast<FleetServer*>(receiver.data())) server->queuedFor(object);
+        });
+    };
+    const bool notified = m_store.call([queued](FleetStore& store) { return store.watchQueued(queued); });
     m_pollTimer.start(notified ? kNotifiedPollMs : kPollMs);
-    (void)renewLease();
-    m_backoff.refresh();
+    const std::int64_t started = monotonicMs();
+    if (m_store.call([](FleetStore& store) { return store.heartbeat(); })) m_fence.renewed(started, monotonicMs());
+    m_backoff.replaceLocked(m_store.call([seconds = m_backoff.options().seconds](FleetStore& store) {
+        return MismatchBackoff::readLocked(store, seconds);
+    }));
     m_heartbeatTimer.start(std::max(1, m_options.leaseSeconds / 3) * 1000);
+    publish();
     return true;
+}
+
+void FleetServer::publish() {
+    ServerState state;
+    state.storeReachable = m_storeReachable;
+    state.storeProblem = m_storeProblem.toStdString();
+    const auto [healthy, health] = healthAnswer();
+    state.healthy = healthy;
+    state.health = health.toStdString();
+    state.connections = connectionCount();
+    state.passwordMismatches = m_counters.passwordMismatches;
+    state.refusedLockedOut = m_counters.refusedLockedOut;
+    state.storeFailures = m_counters.storeFailures;
+    state.jobSeconds = m_counters.jobSeconds;
+    state.statementTimes = m_statementTimes;
+    m_snapshot.publish(std::move(state));
+    // The store's own figures live on its thread: fetched for the next time.
+    if (m_timesInFlight || m_stopping) return;
+    m_timesInFlight = ask(
+        [](FleetStore& store) {
+            const DurationHistogram* times = store.statementTimes();
+            return times ? std::optional<DurationHistogram>(*times) : std::nullopt;
+        },
+        [this](const std::optional<DurationHistogram>& times) {
+            m_timesInFlight = false;
+            m_statementTimes = times;
+        });
 }
 
 void FleetServer::shutdown() {
@@ -90,8 +136,19 @@ void FleetServer::shutdown() {
     m_contenders.clear();
     m_withJob.clear();
     m_deadlines = TickDeadlines();
-    if (!m_store.clearConnected() || !m_store.leave())
-        log(QStringLiteral("the store could not record the stop: %1").arg(q(m_store.lastError())), QtWarningMsg);
+    if (std::exchange(m_shutDown, true)) return;
+    // Behind the ends of the jobs given back above; the store's thread runs
+    // them all before it stops, whether or not this server is still there.
+    const auto logLine = m_options.log;
+    const bool posted = m_store.post([logLine](FleetStore& store) {
+        if (store.clearConnected() && store.leave()) return;
+        const QString line = QStringLiteral("the store could not record the stop: %1").arg(q(store.lastError()));
+        if (logLine)
+            logLine(line);
+        else
+            qCWarning(lcFleet).noquote() << line;
+    });
+    if (!posted) log(QStringLiteral("the store could not record the stop: its queue is full"), QtWarningMsg);
 }
 
 void FleetServer::sendBytes(int connectionId, std::span<const std::uint8_t> bytes) {
@@ -217,14 +274,20 @@ void FleetServer::onDisconnected(int id) {
         const auto owner = m_byObject.find(object);
         if (owner != m_byObject.end() && owner->second == id) {
             m_byObject.erase(owner);
-            if (!m_store.moduleGone(object))
-                log(QStringLiteral("the store could not record that object %1 left: %2").arg(q(object), q(m_store.lastError())),
-                    QtWarningMsg);
+            const auto logged = [this, object](const Kept& kept) {
+                if (!kept.ok)
+                    log(QStringLiteral("the store could not record that object %1 left: %2").arg(q(object), q(kept.error)),
+                        QtWarningMsg);
+            };
+            if (!ask([object](FleetStore& store) {
+                    return store.moduleGone(object) ? Kept{true, {}} : Kept{false, store.lastError()};
+                }, logged))
+                logged(Kept{false, "the store is busy"});
             log(QStringLiteral("object %1 disconnected").arg(q(object)));
             // A later connection that waited (with no password to prove) speaks for the object now.
             if (const auto waiting = m_contenders.find(object); waiting != m_contenders.end()) {
                 Connection& next = *m_connections.at(waiting->second);
-                if (!next.runner.proving() && !next.closing) {
+                if (!next.runner.proving() && !next.askingPassword && !next.closing) {
                     m_contenders.erase(waiting);
                     take(next);
                 }
@@ -289,11 +352,31 @@ void FleetServer::startNext(int id) {
     if (it == m_connections.end()) return;
     Connection& c = *it->second;
     JobRunner& runner = c.runner;
-    if (!holdsLeases() || !m_storeReachable || c.closing || c.stage != Connection::Stage::Serving ||
+    if (!holdsLeases() || !m_storeReachable || c.closing || c.claiming || c.stage != Connection::Stage::Serving ||
         !runner.identified() || !runner.idle())
         return;
-    std::optional<FleetJob> job = m_store.claimNextJob(runner.object());
+    c.claiming = true;
+    // A busy store is asked again at the next poll of the queue.
+    if (!ask([object = runner.object()](FleetStore& store) { return store.claimNextJob(object); },
+             [this, id](std::optional<FleetJob> job) { claimed(id, std::move(job)); }))
+        c.claiming = false;
+}
+
+void FleetServer::claimed(int id, std::optional<FleetJob> job) {
+    const auto it = m_connections.find(id);
+    if (it != m_connections.end()) it->second->claiming = false;
     if (!job) return;
+    if (it == m_connections.end()) {
+        giveBack(*job, "the connection dropped before the job started");
+        return;
+    }
+    Connection& c = *it->second;
+    JobRunner& runner = c.runner;
+    // Anything may have changed while the store claimed it.
+    if (c.closing || !runner.idle() || !m_storeReachable || !holdsLeases()) {
+        giveBack(*job, "the job could not start on this connection");
+        return;
+    }
     log(QStringLiteral("object %1 job %2 %3 started").arg(q(job->object)).arg(job->id).arg(q(std::string(kindName(job->kind)))));
     m_withJob.insert(id);  // before the start, which may end the job at once
     c.jobStartedMs = monotonicMs();
@@ -301,6 +384,19 @@ void FleetServer::startNext(int id) {
     catchUp(c);
     runner.start(std::move(*job));
     reschedule(id);
+}
+
+void FleetServer::giveBack(const FleetJob& job, const std::string& why) {
+    const auto given = [this, jobId = job.id](const Kept& kept) {
+        if (!kept.ok && m_storeReachable) (void)storeFailed(QStringLiteral("the end of job %1").arg(jobId), kept.error);
+    };
+    if (!ask([jobId = job.id, why, max = m_options.maxAttempts](FleetStore& store) {
+            if (store.requeueJob(jobId, why, max, FleetStore::Attempt::GivenBack)) return Kept{true, {}};
+            return Kept{false, store.lastError()};
+        }, given))
+        // Left running under this server's lease: only dropping the store's
+        // hold (its reconnection gives back what ran here) frees it.
+        storeLost(q(storeBusy(QStringLiteral("the end of job %1").arg(job.id))));
 }
 
 void FleetServer::closeLater(int id) {

@@ -11,6 +11,7 @@
 #include <span>
 
 #include "fleet/accept_loop.h"
+#include "fleet/backup_policy.h"
 #include "fleet/duration_histogram.h"
 #include "fleet/fleet_store.h"
 #include "fleet/job_runner.h"
@@ -18,6 +19,8 @@
 #include "fleet/module_loop.h"
 #include "fleet/mismatch_backoff.h"
 #include "fleet/proxy_sources.h"
+#include "fleet/server_snapshot.h"
+#include "fleet/store_thread.h"
 #include "fleet/tick_deadlines.h"
 #include "fleet/unidentified_tally.h"
 #include "remote/frame_sink.h"
@@ -41,6 +44,14 @@ namespace kv6::fleet {
 // may be another server's then, so it sends nothing more for them, drops
 // their connections (the modules call again), and joins again, announcing
 // the connections it keeps.
+//
+// The store lives on a thread of its own (StoreThread): the server posts
+// each step and goes on with its answer when it comes, so no statement
+// holds up module frames, ticks or the health answer. An answer is for a
+// connection id, looked up again: the connection may have gone meanwhile.
+// Steps that must be ordered (a backup and its audit line before the write,
+// a job's password before its end, a claim before the job's start) are
+// posted in that order, and the store runs them in it.
 //
 // A connection from a listed load balancer first gives the module's address
 // in a PROXY protocol v2 header. An object number is only a claim: a second
@@ -76,7 +87,7 @@ public:
         std::function<void(const QString&)> log;
     };
 
-    FleetServer(FleetStore& store, const Options& options, QObject* parent = nullptr);
+    FleetServer(StoreThread& store, const Options& options, QObject* parent = nullptr);
     ~FleetServer() override;
     FleetServer(const FleetServer&) = delete;
     FleetServer& operator=(const FleetServer&) = delete;
@@ -86,6 +97,7 @@ public:
     [[nodiscard]] QString errorString() const { return m_acceptor.errorString(); }
     [[nodiscard]] int connectionCount() const { return static_cast<int>(m_connections.size()); }
     [[nodiscard]] bool storeReachable() const { return m_storeReachable; }
+    [[nodiscard]] StoreThread& storeThread() { return m_store; }
     // The store as this server last saw it, without asking it: for the health check.
     enum class StoreState { Up, Slow, Unreachable };
     struct StoreHealth {
@@ -110,6 +122,14 @@ public:
         std::map<std::string, DurationHistogram> jobSeconds;  // claim to end, by the job's kind
     };
     [[nodiscard]] const Counters& counters() const { return m_counters; }
+    // What this server shows of itself to other threads (its operator API):
+    // published when asked (publish()), and whenever its store is lost or found.
+    [[nodiscard]] const ServerSnapshot& snapshot() const { return m_snapshot; }
+    void publish();
+    // How long the store's statements took, as last fetched from its thread (with the heartbeat).
+    [[nodiscard]] const DurationHistogram* statementTimes() const {
+        return m_statementTimes ? &*m_statementTimes : nullptr;
+    }
 
     // remote::FrameSink
     void sendBytes(int connectionId, std::span<const std::uint8_t> bytes) override;
@@ -135,18 +155,44 @@ private:
     void armTicks();
     void pollQueue();
     void onHeartbeat();
-    // Heartbeats the store; true, with the lease renewed, when it was kept.
-    [[nodiscard]] bool renewLease();
+    // Heartbeats the store; `then` learns whether it was kept (the lease renewed).
+    void renewLease(std::function<void(bool kept, const std::string& error)> then);
     // Whether this server may act for the jobs it claimed; if not, it
     // drops them and joins again. Always true on a store of its own.
     bool holdsLeases();
     [[nodiscard]] std::int64_t monotonicMs() const { return m_monotonic.elapsed(); }
     // A change the store did not keep: logged with the store's reason, and the
     // store treated as lost until it keeps changes again. Returns the reason.
-    std::string storeFailed(const QString& what);
+    std::string storeFailed(const QString& what, const std::string& error);
+    // A step the store's queue refused: it is full. Logged and counted; the
+    // reason, for the step's end.
+    std::string storeBusy(const QString& what);
+    // Posts store work whose answer comes back to this server.
+    template <class Work, class Done>
+    [[nodiscard]] bool ask(Work work, Done done) {
+        return m_store.post(std::move(work), this, std::move(done));
+    }
+    // What a change's work tells: kept, or the store's reason why not.
+    struct Kept {
+        bool ok = false;
+        std::string error;
+    };
+    // A backup or an audit line of a connection's job, posted; its answer
+    // goes to the runner. None: it comes later; else why it was refused.
+    [[nodiscard]] std::optional<std::string> keepForJob(int id, std::int64_t jobId, const QString& what,
+                                                        std::function<Kept(FleetStore&)> work);
+    void claimed(int id, std::optional<FleetJob> job);
+    // A job claimed for a connection that can no longer run it goes back to the queue.
+    void giveBack(const FleetJob& job, const std::string& why);
+    void refreshBackoff();
+    void recordProved(const std::string& object);
+    void seen(int id, const std::string& object, const std::optional<bool>& first, const std::string& error,
+              const std::optional<BackupPolicy::Decision>& due);
     // The jobs running here go back to the queue; the store is tried again with a back-off.
     void storeLost(const QString& problem);
     void reconnectStore();
+    // The store keeps changes again: the connections this server holds are announced.
+    void storeFound();
     void queuedFor(const std::string& object);
     // Gives an idle identified connection its object's next job, later (outside runner callbacks).
     void startNextLater(int id);
@@ -165,7 +211,8 @@ private:
     // One line of the server's log; failures at QtWarningMsg, so that their repeats fold.
     void log(const QString& line, QtMsgType level = QtInfoMsg) const;
 
-    FleetStore& m_store;
+    StoreThread& m_store;
+    bool m_shared = false;  // the store's shared(), asked once
     Options m_options;
     AcceptLoop m_acceptor{false};
     ModuleLoop m_moduleLoop;  // before the connections, whose sockets it serves
@@ -183,6 +230,11 @@ private:
     bool m_storeReachable = true;
     QString m_storeProblem;
     bool m_stopping = false;
+    bool m_shutDown = false;
+    bool m_heartbeatInFlight = false;
+    bool m_pollInFlight = false;
+    // Counts the store's losses: an answer posted before the last one is not trusted after it.
+    int m_storeEpoch = 0;
     bool m_holding = false;  // accepting held: the unidentified connections are at their limit
     int m_reconnectMs = 1000;
     std::map<int, std::unique_ptr<Connection>> m_connections;
@@ -193,6 +245,9 @@ private:
     std::set<int> m_withJob;
     int m_nextId = 1;
     Counters m_counters;
+    std::optional<DurationHistogram> m_statementTimes;
+    ServerSnapshot m_snapshot;
+    bool m_timesInFlight = false;
 };
 
 }  // namespace kv6::fleet

@@ -43,17 +43,25 @@ public:
     void moduleIdentified(const std::string& object, const std::string& text) override {
         m_server.identified(*this, object, text);
     }
-    std::string imageRead(const FleetJob& job, const image::Image& image, const std::string& source,
-                          const std::vector<journal::JournalRow>& journal) override {
-        if (m_server.m_store.addBackup(job.object, job.id, source, image, journal) != 0) return {};
-        return m_server.storeFailed(QStringLiteral("the backup of object %1 (job %2)").arg(detail::q(job.object)).arg(job.id));
+    std::optional<std::string> imageRead(const FleetJob& job, const image::Image& image, const std::string& source,
+                                         const std::vector<journal::JournalRow>& journal) override {
+        return m_server.keepForJob(
+            id, job.id, QStringLiteral("the backup of object %1 (job %2)").arg(detail::q(job.object)).arg(job.id),
+            [object = job.object, jobId = job.id, source, image, journal](FleetStore& store) {
+                if (store.addBackup(object, jobId, source, image, journal) != 0) return Kept{true, {}};
+                return Kept{false, store.lastError()};
+            });
     }
-    std::string changeSent(const FleetJob& job, const std::string& difference) override {
-        if (m_server.m_store.addAudit(job.object, job.id, difference)) return {};
-        return m_server.storeFailed(QStringLiteral("the audit line of object %1 (job %2)").arg(detail::q(job.object)).arg(job.id));
+    std::optional<std::string> changeSent(const FleetJob& job, const std::string& difference) override {
+        return m_server.keepForJob(
+            id, job.id, QStringLiteral("the audit line of object %1 (job %2)").arg(detail::q(job.object)).arg(job.id),
+            [object = job.object, jobId = job.id, difference](FleetStore& store) {
+                if (store.addAudit(object, jobId, difference)) return Kept{true, {}};
+                return Kept{false, store.lastError()};
+            });
     }
     void jobEnded(const FleetJob& job, const JobOutcome& outcome) override { m_server.jobEnded(*this, job, outcome); }
-    void passwordProved(const FleetJob& job) override { m_server.m_backoff.proved(job.object); }
+    void passwordProved(const FleetJob& job) override { m_server.recordProved(job.object); }
     void proofEnded(Proof proof) override { m_server.proofEnded(*this, proof); }
     void closeRequested(const std::string& reason) override {
         m_server.log(QStringLiteral("closing the connection from %1: %2").arg(peer, detail::q(reason)));
@@ -67,7 +75,7 @@ public:
         o.zoneHours = options.zoneHours;
         o.identifyTicks = options.identifySeconds;
         // Only where another server may take a job over.
-        if (server.m_store.shared()) {
+        if (server.m_shared) {
             o.fence = &server.m_fence;
             o.monotonicMs = [&server] { return server.monotonicMs(); };
         }
@@ -81,6 +89,8 @@ public:
     QString peer;  // the module's address: the socket's, or the one its PROXY header gave
     Stage stage = Stage::Unidentified;
     bool closing = false;
+    bool claiming = false;  // a claim for it is with the store: not a second one
+    bool askingPassword = false;  // contending: the recorded password is being read
     bool tallied = false;  // counted among the unidentified connections, under tallyKey
     std::string tallyKey;
     QByteArray proxyBytes;

@@ -33,58 +33,101 @@ void FleetServer::identified(Connection& c, const std::string& object, const std
     }
     m_contenders[object] = c.id;
     c.stage = Connection::Stage::Contending;
-    const std::optional<std::uint16_t> recorded = m_store.recordedPassword(object);
-    if (!recorded) {
-        log(QStringLiteral("object %1 called again from %2; with no password recorded to prove it, it waits until "
-                           "the older connection ends")
-                .arg(q(object), c.peer));
-        return;
-    }
-    log(QStringLiteral("object %1 called again from %2; the older connection stays until this one proves the "
-                       "recorded password")
-            .arg(q(object), c.peer));
     const int id = c.id;
-    const std::uint16_t password = *recorded;
-    QMetaObject::invokeMethod(
-        this,
-        [this, id, password] {
-            const auto it = m_connections.find(id);
-            if (it == m_connections.end() || it->second->closing) return;
-            catchUp(*it->second);
-            it->second->runner.prove(password);
-            reschedule(id);
-        },
-        Qt::QueuedConnection);
+    // Until the store answers it counts as proving: the older connection's
+    // end does not hand it the object.
+    c.askingPassword = true;
+    const auto recorded = [this, id, object](const std::optional<std::uint16_t>& password) {
+        const auto it = m_connections.find(id);
+        if (it == m_connections.end()) return;
+        Connection& contender = *it->second;
+        contender.askingPassword = false;
+        const auto claim = m_contenders.find(object);
+        if (contender.closing || claim == m_contenders.end() || claim->second != id) return;
+        if (!password) {
+            log(QStringLiteral("object %1 called again from %2; with no password recorded to prove it, it waits until "
+                               "the older connection ends")
+                    .arg(q(object), contender.peer));
+            // The older one may have ended while the store was asked.
+            if (m_byObject.count(object) == 0) {
+                m_contenders.erase(claim);
+                take(contender);
+            }
+            return;
+        }
+        log(QStringLiteral("object %1 called again from %2; the older connection stays until this one proves the "
+                           "recorded password")
+                .arg(q(object), contender.peer));
+        catchUp(contender);
+        contender.runner.prove(*password);
+        reschedule(id);
+    };
+    if (!ask([object](FleetStore& store) { return store.recordedPassword(object); }, recorded)) {
+        log(QStringLiteral("refusing object %1 from %2: %3").arg(q(object), c.peer, q(storeBusy(QStringLiteral("a password check")))));
+        closeLater(c.id);
+    }
 }
 
 void FleetServer::take(Connection& c) {
     const std::string& object = c.runner.object();
     c.stage = Connection::Stage::Serving;
     m_byObject[object] = c.id;
-    const std::optional<bool> first = m_store.moduleSeen(object, c.peer.toStdString(), c.identification);
+    struct Seen {
+        std::optional<bool> first;
+        std::string error;
+        std::optional<BackupPolicy::Decision> due;  // with --backup-every
+    };
+    // Its inventory read in the same step: queued even if the connection ends meanwhile.
+    const int id = c.id;
+    const bool posted = ask(
+        [object, peer = c.peer.toStdString(), text = c.identification, inventory = m_options.inventoryRead,
+         backupEvery = m_options.backupEveryDays, now = QDateTime::currentSecsSinceEpoch()](FleetStore& store) {
+            Seen seen;
+            seen.first = store.moduleSeen(object, peer, text);
+            if (!seen.first) {
+                seen.error = store.lastError();
+                return seen;
+            }
+            if (*seen.first && inventory) {
+                NewJob read;
+                read.object = object;
+                read.kind = JobKind::Read;
+                if (store.queueJob(read) == 0) seen.error = store.lastError().empty() ? "no reason given" : store.lastError();
+            }
+            if (seen.error.empty() && backupEvery > 0) {
+                seen.due = BackupPolicy(backupEvery).apply(store, object, now);
+                if (seen.due->action == BackupPolicy::Decision::Action::StoreFailed)
+                    seen.due->why = store.lastError().empty() ? "no reason given" : store.lastError();
+            }
+            return seen;
+        },
+        [this, id, object](const Seen& seen) { this->seen(id, object, seen.first, seen.error, seen.due); });
+    if (!posted) storeLost(q(storeBusy(QStringLiteral("that object %1 called").arg(q(object)))));
+}
+
+void FleetServer::seen(int id, const std::string& object, const std::optional<bool>& first, const std::string& error,
+                       const std::optional<BackupPolicy::Decision>& due) {
     if (!first) {
-        (void)storeFailed(QStringLiteral("that object %1 called").arg(q(object)));
+        (void)storeFailed(QStringLiteral("that object %1 called").arg(q(object)), error);
         return;
     }
-    log(QStringLiteral("object %1 identified from %2%3").arg(q(object), c.peer, *first ? QStringLiteral(" (first seen)") : QString()));
-    if (*first && m_options.inventoryRead) {
-        NewJob read;
-        read.object = object;
-        read.kind = JobKind::Read;
-        if (m_store.queueJob(read) == 0) (void)storeFailed(QStringLiteral("the inventory read of object %1").arg(q(object)));
+    const auto it = m_connections.find(id);
+    if (it != m_connections.end())
+        log(QStringLiteral("object %1 identified from %2%3")
+                .arg(q(object), it->second->peer, *first ? QStringLiteral(" (first seen)") : QString()));
+    if (!error.empty()) {
+        (void)storeFailed(QStringLiteral("the inventory read of object %1").arg(q(object)), error);
+        return;
     }
-    if (m_options.backupEveryDays > 0) {
-        const auto due = BackupPolicy(m_options.backupEveryDays).apply(m_store, object, QDateTime::currentSecsSinceEpoch());
-        if (due.action == BackupPolicy::Decision::Action::StoreFailed)
-            (void)storeFailed(QStringLiteral("the backup policy's read of object %1").arg(q(object)));
-        else if (due.action == BackupPolicy::Decision::Action::Queued)
-            log(QStringLiteral("object %1: read job %2 queued to keep a recent backup (every %3 d): %4")
-                    .arg(q(object))
-                    .arg(due.jobId)
-                    .arg(m_options.backupEveryDays)
-                    .arg(q(due.why)));
-    }
-    startNextLater(c.id);
+    if (due && due->action == BackupPolicy::Decision::Action::StoreFailed)
+        (void)storeFailed(QStringLiteral("the backup policy's read of object %1").arg(q(object)), due->why);
+    else if (due && due->action == BackupPolicy::Decision::Action::Queued)
+        log(QStringLiteral("object %1: read job %2 queued to keep a recent backup (every %3 d): %4")
+                .arg(q(object))
+                .arg(due->jobId)
+                .arg(m_options.backupEveryDays)
+                .arg(q(due->why)));
+    startNextLater(id);
 }
 
 void FleetServer::proofEnded(Connection& c, Proof proof) {
@@ -93,7 +136,7 @@ void FleetServer::proofEnded(Connection& c, Proof proof) {
     if (c.closing) return;
     switch (proof) {
         case Proof::Proved: {
-            m_backoff.proved(object);
+            recordProved(object);
             const auto owner = m_byObject.find(object);
             if (owner != m_byObject.end() && owner->second != c.id) {
                 const Connection& older = *m_connections.at(owner->second);
@@ -132,38 +175,56 @@ void FleetServer::jobEnded(Connection& connection, const FleetJob& job, const Jo
         (void)holdsLeases();
         return;
     }
-    // The password first: a job whose end is not stored runs again, and
-    // proves the object with what is recorded.
-    bool stored = !outcome.recordedPassword || m_store.recordPassword(job.object, *outcome.recordedPassword);
     // An attempt this server cut short (it stops, its store failed) is not the module's.
     const auto attempt = m_stopping || !m_storeReachable || outcome.end == JobEnd::StoreFailed
                              ? FleetStore::Attempt::GivenBack
                              : FleetStore::Attempt::Counted;
-    switch (outcome.end) {
-        case JobEnd::Done:
-            stored = stored && m_store.finishJob(job.id, JobState::Done, outcome.result);
-            break;
-        case JobEnd::Failed:
-            stored = stored && m_store.finishJob(job.id, JobState::Failed, outcome.result);
-            break;
-        case JobEnd::Interrupted:
-        case JobEnd::StoreFailed:
-            stored = stored && m_store.requeueJob(job.id, outcome.result, m_options.maxAttempts, attempt);
-            break;
-        case JobEnd::LeaseLost:  // ended above
-            break;
+    struct Ended {
+        bool stored = false;
+        bool discarded = false;
+        std::string error;
+    };
+    // One step: the password first, so that a job whose end is not stored
+    // runs again and proves the object with what is recorded.
+    const auto work = [job = job.id, object = job.object, outcome, attempt,
+                       maxAttempts = m_options.maxAttempts](FleetStore& store) {
+        Ended ended;
+        bool stored = !outcome.recordedPassword || store.recordPassword(object, *outcome.recordedPassword);
+        switch (outcome.end) {
+            case JobEnd::Done:
+                stored = stored && store.finishJob(job, JobState::Done, outcome.result);
+                break;
+            case JobEnd::Failed:
+                stored = stored && store.finishJob(job, JobState::Failed, outcome.result);
+                break;
+            case JobEnd::Interrupted:
+            case JobEnd::StoreFailed:
+                stored = stored && store.requeueJob(job, outcome.result, maxAttempts, attempt);
+                break;
+            case JobEnd::LeaseLost:
+                break;
+        }
+        ended.stored = stored;
+        ended.discarded = stored && store.lastEndDiscarded();
+        if (!stored) ended.error = store.lastError();
+        return ended;
+    };
+    const auto done = [this, object = job.object, jobId = job.id](const Ended& ended) {
+        if (!ended.stored && m_storeReachable) (void)storeFailed(QStringLiteral("the end of job %1").arg(jobId), ended.error);
+        if (ended.discarded)
+            log(QStringLiteral("object %1 job %2: outcome discarded, the job is no longer this server's (its lease "
+                               "lapsed and another server took it or queued it again)")
+                    .arg(q(object))
+                    .arg(jobId));
+    };
+    if (!ask(work, done)) {
+        const std::string busy = storeBusy(QStringLiteral("the end of job %1").arg(job.id));
+        if (m_storeReachable && !m_stopping) storeLost(q(busy));
     }
-    const bool discarded = stored && m_store.lastEndDiscarded();
-    if (!stored && m_storeReachable) (void)storeFailed(QStringLiteral("the end of job %1").arg(job.id));
     log(QStringLiteral("object %1 job %2 %3: %4")
             .arg(q(job.object))
             .arg(job.id)
             .arg(q(std::string(kindName(job.kind))), q(outcome.result)));
-    if (discarded)
-        log(QStringLiteral("object %1 job %2: outcome discarded, the job is no longer this server's (its lease "
-                           "lapsed and another server took it or queued it again)")
-                .arg(q(job.object))
-                .arg(job.id));
     if (outcome.passwordMismatch) noteMismatch(connection, job.object);
     startNextLater(connection.id);
 }
@@ -171,21 +232,58 @@ void FleetServer::jobEnded(Connection& connection, const FleetJob& job, const Jo
 void FleetServer::noteMismatch(Connection& c, const std::string& object) {
     const std::string address = c.peer.toStdString();
     ++m_counters.passwordMismatches;
-    for (const LockoutRecord& record : m_backoff.mismatch(object, address)) {
-        if (record.kind == LockoutKind::Object)
-            log(QStringLiteral("locking out object %1 until %2 after %3 password mismatches")
-                    .arg(q(record.subject), q(record.lockedUntil))
-                    .arg(record.mismatches));
-        else
-            log(QStringLiteral("locking out %1 until %2 after %3 password mismatches from it")
-                    .arg(q(record.subject), q(record.lockedUntil))
-                    .arg(record.mismatches));
-    }
-    // Its other jobs would fail alike: a locked-out module is not served on.
-    if (!c.closing && (m_backoff.lockedOut(LockoutKind::Object, object) || m_backoff.lockedOut(LockoutKind::Address, address))) {
-        log(QStringLiteral("closing the connection from %1 (object %2): locked out").arg(c.peer, q(object)));
-        closeLater(c.id);
-    }
+    using Count = std::pair<LockoutKind, std::optional<LockoutRecord>>;
+    const MismatchBackoff::Options& o = m_backoff.options();
+    const auto work = [object, address, o](FleetStore& store) {
+        std::vector<Count> counts;
+        counts.emplace_back(LockoutKind::Object,
+                            MismatchBackoff::countIn(store, LockoutKind::Object, object, o.objectLimit, o.seconds));
+        if (o.addressLimit > 0)
+            counts.emplace_back(LockoutKind::Address,
+                                MismatchBackoff::countIn(store, LockoutKind::Address, address, o.addressLimit, o.seconds));
+        return counts;
+    };
+    const auto done = [this, id = c.id, object, address](const std::vector<Count>& counts) {
+        for (const auto& [kind, record] : counts) {
+            const auto started = m_backoff.counted(kind, kind == LockoutKind::Object ? object : address, record);
+            if (!started) continue;
+            if (started->kind == LockoutKind::Object)
+                log(QStringLiteral("locking out object %1 until %2 after %3 password mismatches")
+                        .arg(q(started->subject), q(started->lockedUntil))
+                        .arg(started->mismatches));
+            else
+                log(QStringLiteral("locking out %1 until %2 after %3 password mismatches from it")
+                        .arg(q(started->subject), q(started->lockedUntil))
+                        .arg(started->mismatches));
+        }
+        // Its other jobs would fail alike: a locked-out module is not served on.
+        const auto it = m_connections.find(id);
+        if (it == m_connections.end() || it->second->closing) return;
+        if (m_backoff.lockedOut(LockoutKind::Object, object) || m_backoff.lockedOut(LockoutKind::Address, address)) {
+            log(QStringLiteral("closing the connection from %1 (object %2): locked out").arg(it->second->peer, q(object)));
+            closeLater(id);
+        }
+    };
+    if (!ask(work, done)) (void)storeBusy(QStringLiteral("a password mismatch of object %1").arg(q(object)));
+}
+
+void FleetServer::recordProved(const std::string& object) {
+    (void)ask([object](FleetStore& store) { store.clearMismatches(object); }, [] {});
+}
+
+std::optional<std::string> FleetServer::keepForJob(int id, std::int64_t jobId, const QString& what,
+                                                   std::function<Kept(FleetStore&)> work) {
+    const bool posted = ask(std::move(work), [this, id, jobId, what](const Kept& kept) {
+        // Counted and logged even when the connection has gone meanwhile.
+        const std::string problem = kept.ok ? std::string() : storeFailed(what, kept.error);
+        const auto it = m_connections.find(id);
+        if (it == m_connections.end()) return;
+        catchUp(*it->second);
+        it->second->runner.storeAnswered(jobId, problem);
+        reschedule(id);
+    });
+    if (!posted) return storeBusy(what);
+    return std::nullopt;
 }
 
 }  // namespace kv6::fleet

@@ -254,18 +254,56 @@ std::vector<journal::JournalRow> JobRunner::journalRows() const {
 
 std::uint16_t JobRunner::storedPassword() const { return passwordOf(m_configuration->workspace.ReceivedImage); }
 
-bool JobRunner::kept(const image::Image& image, const std::string& source, const char* consequence) {
-    const std::string problem = m_listener.imageRead(*m_job, image, source, journalRows());
-    if (problem.empty()) return true;
-    end(JobEnd::StoreFailed, "the store could not keep the backup: " + problem + consequence);
-    return false;
+void JobRunner::keep(const image::Image& image, const std::string& source, std::string consequence, AfterStore next) {
+    m_pending = {true, std::move(consequence), next};
+    m_phase = Phase::Storing;
+    m_ticks = 0;
+    answered(m_listener.imageRead(*m_job, image, source, journalRows()));
 }
 
-bool JobRunner::audited(const std::string& difference) {
-    const std::string problem = m_listener.changeSent(*m_job, difference);
-    if (problem.empty()) return true;
-    end(JobEnd::StoreFailed, "the store could not keep the audit line: " + problem + "; nothing sent");
-    return false;
+void JobRunner::audit(const std::string& difference, AfterStore next) {
+    m_pending = {false, "; nothing sent", next};
+    m_phase = Phase::Storing;
+    m_ticks = 0;
+    answered(m_listener.changeSent(*m_job, difference));
+}
+
+void JobRunner::storeAnswered(std::int64_t jobId, const std::string& problem) {
+    if (m_phase != Phase::Storing || !m_job || m_job->id != jobId) return;
+    answered(problem);
+}
+
+void JobRunner::answered(const std::optional<std::string>& answer) {
+    if (!answer) return;  // the answer comes later; until then the module hears nothing of the job
+    if (!answer->empty()) {
+        end(JobEnd::StoreFailed, std::string(m_pending.backup ? "the store could not keep the backup: "
+                                                              : "the store could not keep the audit line: ") +
+                                     *answer + m_pending.consequence);
+        return;
+    }
+    afterStore(m_pending.next);
+}
+
+void JobRunner::afterStore(AfterStore next) {
+    switch (next) {
+        case AfterStore::ReadDone:
+            end(JobEnd::Done,
+                m_job->password ? "read, backup kept" : "read, backup kept (no password recorded to check)");
+            break;
+        case AfterStore::AlreadyPassword:
+            m_passwordAfter = m_job->newPassword;
+            end(JobEnd::Done, "the module already holds the new password");
+            break;
+        case AfterStore::Audit:
+            audit(changeDifference(), AfterStore::SendChange);
+            break;
+        case AfterStore::SendChange:
+            sendChange();
+            break;
+        case AfterStore::VerifyDone:
+            judgeVerifyRead();
+            break;
+    }
 }
 
 void JobRunner::afterFirstRead() {
@@ -288,8 +326,7 @@ void JobRunner::afterFirstRead() {
         }
         // Whoever claims a new object number gets its first read: without a
         // recorded password nothing says the image is that object's.
-        if (!kept(read, "read job " + jobNumber + (proved ? "" : ", password not proven"), "")) return;
-        end(JobEnd::Done, job.password ? "read, backup kept" : "read, backup kept (no password recorded to check)");
+        keep(read, "read job " + jobNumber + (proved ? "" : ", password not proven"), "", AfterStore::ReadDone);
         return;
     }
     std::string problem;
@@ -300,9 +337,7 @@ void JobRunner::afterFirstRead() {
     if (job.kind == JobKind::Write && job.options.passwordFromFile)
         proved = proved || stored == passwordOf(m_images->written);
     if (job.kind == JobKind::Password && stored == job.newPassword) {
-        if (!kept(read, "before job " + jobNumber, "")) return;
-        m_passwordAfter = job.newPassword;
-        end(JobEnd::Done, "the module already holds the new password");
+        keep(read, "before job " + jobNumber, "", AfterStore::AlreadyPassword);
         return;
     }
     if (!proved) {
@@ -312,26 +347,43 @@ void JobRunner::afterFirstRead() {
         return;
     }
     // Nothing goes to the module before its backup and its audit line are kept.
-    if (!kept(read, "before job " + jobNumber, "; nothing sent")) return;
-    switch (job.kind) {
+    keep(read, "before job " + jobNumber, "; nothing sent", AfterStore::Audit);
+}
+
+// The audit line of the change the job makes; a journal clear is prepared here.
+std::string JobRunner::changeDifference() {
+    switch (m_job->kind) {
         case JobKind::Write:
-            if (!audited(writeDifference())) return;
-            startWrite();
-            break;
+            return writeDifference();
         case JobKind::ClearJournal:
             journal::JournalModel::ClearJournal(m_configuration->workspace);
             m_images->written = m_configuration->workspace.ConfigImage;
-            if (!audited(settings::diffText(settings::diffImages(m_images->before, m_images->written)))) return;
+            return settings::diffText(settings::diffImages(m_images->before, m_images->written));
+        case JobKind::Password:
+            return "read password changed\n";
+        case JobKind::Reset:
+            return "factory reset\n";
+        case JobKind::Read:
+            break;
+    }
+    return {};
+}
+
+void JobRunner::sendChange() {
+    const FleetJob& job = *m_job;
+    switch (job.kind) {
+        case JobKind::Write:
+        case JobKind::ClearJournal:
             startWrite();
             break;
         case JobKind::Password:
-            if (!audited("read password changed\n") || !leaseHeld()) return;
+            if (!leaseHeld()) return;
             m_phase = Phase::AwaitingAnswer;
             m_ticks = 0;
             m_session->sendPassword(*job.password, job.newPassword);
             break;
         case JobKind::Reset:
-            if (!audited("factory reset\n") || !leaseHeld()) return;
+            if (!leaseHeld()) return;
             m_phase = Phase::AwaitingAnswer;
             m_ticks = 0;
             m_session->sendReset();

@@ -41,7 +41,9 @@ namespace kv6::fleet {
 //
 // Every change starts with a whole read of the module, so a job that was
 // interrupted anywhere is simply run again from the start; nothing is sent
-// until that read's backup and the change's audit line are kept. Before
+// until that read's backup and the change's audit line are kept; a store
+// that answers later (storeAnswered) is waited for in Storing, where the
+// module hears nothing but keep-alives. Before
 // each frame that changes the module, and each frame of the read that
 // verifies it, the runner asks the server's lease fence: once the server
 // may have lost its lease the job ends LeaseLost, nothing more goes out and
@@ -105,9 +107,24 @@ public:
     [[nodiscard]] bool proving() const { return m_phase == Phase::Proving; }
     [[nodiscard]] std::optional<std::int64_t> jobId() const;
     [[nodiscard]] int connectionId() const { return m_connectionId; }
+    // Waiting for the store to keep a backup or an audit line; nothing is sent meanwhile.
+    [[nodiscard]] bool storing() const { return m_phase == Phase::Storing; }
+    // The store's answer to the backup or audit line the listener left
+    // pending: empty when kept, else why not (the attempt then ends
+    // StoreFailed). An answer for another job, or one that comes after the
+    // attempt ended (the connection dropped), does nothing.
+    void storeAnswered(std::int64_t jobId, const std::string& problem);
 
 private:
-    enum class Phase { Unidentified, Idle, Proving, Reading, Writing, Verifying, AwaitingAnswer, Closed };
+    enum class Phase { Unidentified, Idle, Proving, Reading, Storing, Writing, Verifying, AwaitingAnswer, Closed };
+    // What follows once the store has kept a backup or an audit line.
+    enum class AfterStore {
+        ReadDone,          // a read job's backup: the job is done
+        AlreadyPassword,   // the module already holds the new password
+        Audit,             // the backup before a change: its audit line next
+        SendChange,        // the audit line: the change goes out
+        VerifyDone,        // the backup after a write: judge what the module holds
+    };
 
     class QuietSinks;
 
@@ -128,10 +145,16 @@ private:
     void afterVerifyRead();
     [[nodiscard]] bool prepareWrite(std::string& problem);
     [[nodiscard]] std::string writeDifference() const;
-    // Hand the listener a backup or an audit line; when the store cannot keep
-    // it the attempt ends there (StoreFailed) and false is returned.
-    [[nodiscard]] bool kept(const image::Image& image, const std::string& source, const char* consequence);
-    [[nodiscard]] bool audited(const std::string& difference);
+    // Hand the listener a backup or an audit line; once the store keeps it
+    // the job goes on with `next`, and when it cannot the attempt ends
+    // there (StoreFailed) with `consequence` told.
+    void keep(const image::Image& image, const std::string& source, std::string consequence, AfterStore next);
+    void audit(const std::string& difference, AfterStore next);
+    void answered(const std::optional<std::string>& answer);
+    void afterStore(AfterStore next);
+    [[nodiscard]] std::string changeDifference();
+    void sendChange();
+    void judgeVerifyRead();
     void startWrite();
     // Whether a frame that changes the module (or verifies it) may go out
     // now; if not, the job ends LeaseLost and the close is asked.
@@ -157,11 +180,19 @@ private:
     struct JobImages {
         image::Image before{};   // the module's image read at the job's start
         image::Image written{};  // what a write sent
+        image::Image verified{};  // what the read after it found
     };
     std::unique_ptr<JobImages> m_images;
     std::optional<std::uint16_t> m_passwordAfter;
     std::uint16_t m_proofPassword = 0;
     int m_ticks = 0;           // ticks in the current phase
+    // While Storing: what the store is keeping, and what follows.
+    struct Pending {
+        bool backup = true;
+        std::string consequence;
+        AfterStore next = AfterStore::ReadDone;
+    };
+    Pending m_pending;
 };
 
 }  // namespace kv6::fleet

@@ -45,13 +45,16 @@ public:
     virtual void moduleIdentified(const std::string& object, const std::string& text) = 0;
     // A whole image was read for a job: keep it as a backup, with the journal
     // it holds. Returns an empty text when it is kept, else why not: then
-    // the attempt ends, and nothing that follows the read is sent.
-    [[nodiscard]] virtual std::string imageRead(const FleetJob& job, const image::Image& image, const std::string& source,
-                                                const std::vector<journal::JournalRow>& journal) = 0;
+    // the attempt ends, and nothing that follows the read is sent. None:
+    // the store answers later, through JobRunner::storeAnswered(), and the
+    // runner sends nothing until it does.
+    [[nodiscard]] virtual std::optional<std::string> imageRead(const FleetJob& job, const image::Image& image,
+                                                               const std::string& source,
+                                                               const std::vector<journal::JournalRow>& journal) = 0;
     // A change is about to be sent: the field-by-field difference (module
     // before -> after). Returns as imageRead; the change goes out only once
     // its audit line is kept.
-    [[nodiscard]] virtual std::string changeSent(const FleetJob& job, const std::string& difference) = 0;
+    [[nodiscard]] virtual std::optional<std::string> changeSent(const FleetJob& job, const std::string& difference) = 0;
     virtual void jobEnded(const FleetJob& job, const JobOutcome& outcome) = 0;
     // The module proved the read password recorded for the job's object.
     virtual void passwordProved(const FleetJob& /*job*/) {}

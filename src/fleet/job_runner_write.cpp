@@ -95,9 +95,15 @@ void JobRunner::writeFinished(bool ok) {
 }
 
 void JobRunner::afterVerifyRead() {
-    const image::Image& read = m_configuration->workspace.ReceivedImage;
+    // Judged as read: nothing that comes while the backup is being kept counts.
+    m_images->verified = m_configuration->workspace.ReceivedImage;
     // Run again, the write is sent again: the same bytes, then a backup that is kept.
-    if (!kept(read, "after job " + std::to_string(m_job->id), " after the write")) return;
+    keep(m_images->verified, "after job " + std::to_string(m_job->id), " after the write",
+         AfterStore::VerifyDone);
+}
+
+void JobRunner::judgeVerifyRead() {
+    const image::Image& read = m_images->verified;
     const settings::ConfigDiff diff =
         settings::compareWritten(m_images->written, read, kRemoteReadBytes, settings::writeAllRanges());
     if (diff.empty()) {
@@ -110,7 +116,7 @@ void JobRunner::afterVerifyRead() {
     for (const auto& r : diff.otherBytes)
         held += (held.empty() ? "bytes " : ", bytes ") + std::to_string(r.first) + ".." + std::to_string(r.last);
     // Whatever the module now holds, its password is what the read found.
-    m_passwordAfter = storedPassword();
+    m_passwordAfter = passwordOf(read);
     end(JobEnd::Failed, "did not hold: " + held);
 }
 

@@ -17,15 +17,24 @@ std::string systemNow() {
 
 }  // namespace
 
-MismatchBackoff::MismatchBackoff(FleetStore& store, Options options) : m_store(store), m_options(std::move(options)) {}
+MismatchBackoff::MismatchBackoff(FleetStore& store, Options options) : m_store(&store), m_options(std::move(options)) {}
+
+MismatchBackoff::MismatchBackoff(Options options) : m_options(std::move(options)) {}
 
 std::string MismatchBackoff::now() const { return m_options.clock ? m_options.clock() : systemNow(); }
 
 void MismatchBackoff::refresh() {
-    m_store.expireLockouts(m_options.seconds);
+    if (m_store) replaceLocked(readLocked(*m_store, m_options.seconds));
+}
+
+std::vector<LockoutRecord> MismatchBackoff::readLocked(FleetStore& store, int seconds) {
+    store.expireLockouts(seconds);
+    return store.lockouts(true);
+}
+
+void MismatchBackoff::replaceLocked(const std::vector<LockoutRecord>& records) {
     m_locked.clear();
-    for (const LockoutRecord& record : m_store.lockouts(true))
-        m_locked[{record.kind, record.subject}] = record.lockedUntil;
+    for (const LockoutRecord& record : records) m_locked[{record.kind, record.subject}] = record.lockedUntil;
 }
 
 std::optional<std::string> MismatchBackoff::lockedOut(LockoutKind kind, const std::string& subject) const {
@@ -36,8 +45,18 @@ std::optional<std::string> MismatchBackoff::lockedOut(LockoutKind kind, const st
 }
 
 std::optional<LockoutRecord> MismatchBackoff::count(LockoutKind kind, const std::string& subject, int limit) {
+    if (!m_store) return std::nullopt;
+    return counted(kind, subject, countIn(*m_store, kind, subject, limit, m_options.seconds));
+}
+
+std::optional<LockoutRecord> MismatchBackoff::countIn(FleetStore& store, LockoutKind kind, const std::string& subject,
+                                                      int limit, int seconds) {
+    return store.countMismatch(kind, subject, limit, seconds);
+}
+
+std::optional<LockoutRecord> MismatchBackoff::counted(LockoutKind kind, const std::string& subject,
+                                                      const std::optional<LockoutRecord>& record) {
     const bool wasLocked = lockedOut(kind, subject).has_value();
-    const auto record = m_store.countMismatch(kind, subject, limit, m_options.seconds);
     if (!record || record->lockedUntil.empty()) return std::nullopt;
     m_locked[{kind, subject}] = record->lockedUntil;
     if (wasLocked) return std::nullopt;
@@ -52,6 +71,8 @@ std::vector<LockoutRecord> MismatchBackoff::mismatch(const std::string& object, 
     return started;
 }
 
-void MismatchBackoff::proved(const std::string& object) { m_store.clearMismatches(object); }
+void MismatchBackoff::proved(const std::string& object) {
+    if (m_store) m_store->clearMismatches(object);
+}
 
 }  // namespace kv6::fleet

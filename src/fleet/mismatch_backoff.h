@@ -30,15 +30,28 @@ public:
     };
 
     MismatchBackoff(FleetStore& store, Options options);
+    // Without a store at hand (it is on another thread): only the two-step
+    // calls below and lockedOut() are used.
+    explicit MismatchBackoff(Options options);
 
     // Reads the lock-outs in force again (other servers', and clears).
     void refresh();
+    // The same in two steps, for a store on another thread: the store's
+    // part there, what it found kept here.
+    [[nodiscard]] static std::vector<LockoutRecord> readLocked(FleetStore& store, int seconds);
+    void replaceLocked(const std::vector<LockoutRecord>& records);
     // Until when the subject is locked out; none when it is not.
     [[nodiscard]] std::optional<std::string> lockedOut(LockoutKind kind, const std::string& subject) const;
     // One mismatch of `object` from `address`: the lock-outs it started.
     [[nodiscard]] std::vector<LockoutRecord> mismatch(const std::string& object, const std::string& address);
     // The object proved its password.
     void proved(const std::string& object);
+    // One count in two steps, as readLocked(): the store's count, then what
+    // it found kept here; the lock-out the count started, if it did.
+    [[nodiscard]] static std::optional<LockoutRecord> countIn(FleetStore& store, LockoutKind kind,
+                                                              const std::string& subject, int limit, int seconds);
+    [[nodiscard]] std::optional<LockoutRecord> counted(LockoutKind kind, const std::string& subject,
+                                                       const std::optional<LockoutRecord>& record);
 
     [[nodiscard]] const Options& options() const { return m_options; }
 
@@ -46,7 +59,7 @@ private:
     [[nodiscard]] std::string now() const;
     [[nodiscard]] std::optional<LockoutRecord> count(LockoutKind kind, const std::string& subject, int limit);
 
-    FleetStore& m_store;
+    FleetStore* m_store = nullptr;
     Options m_options;
     std::map<std::pair<LockoutKind, std::string>, std::string> m_locked;  // -> until
 };

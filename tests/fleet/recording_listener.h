@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,19 +23,30 @@ struct RecordingListener : JobRunnerListener {
     // What the store answers when asked to keep a backup or an audit line ("" = kept).
     std::string backupProblem;
     std::string auditProblem;
+    // The store answers later (JobRunner::storeAnswered): what was asked waits here.
+    bool deferred = false;
+    std::vector<std::string> asked;  // "backup SOURCE" or "audit DIFFERENCE", in order
 
     void moduleIdentified(const std::string& object, const std::string& text) override {
         identified.push_back(object);
         texts.push_back(text);
     }
-    std::string imageRead(const FleetJob&, const image::Image& image, const std::string& source,
-                          const std::vector<journal::JournalRow>&) override {
+    std::optional<std::string> imageRead(const FleetJob&, const image::Image& image, const std::string& source,
+                                         const std::vector<journal::JournalRow>&) override {
+        if (deferred) {
+            asked.push_back("backup " + source);
+            return std::nullopt;
+        }
         if (!backupProblem.empty()) return backupProblem;
         sources.push_back(source);
         images.push_back(image);
-        return {};
+        return std::string();  // kept ({} would be no answer yet)
     }
-    std::string changeSent(const FleetJob&, const std::string& difference) override {
+    std::optional<std::string> changeSent(const FleetJob&, const std::string& difference) override {
+        if (deferred) {
+            asked.push_back("audit " + difference);
+            return std::nullopt;
+        }
         if (auditProblem.empty()) differences.push_back(difference);
         return auditProblem;
     }

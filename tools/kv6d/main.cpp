@@ -1,6 +1,7 @@
 #include <QCoreApplication>
 #include <QHostInfo>
 #include <cstdio>
+#include <memory>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include "fleet/retention_pruner.h"
 #include "fleet/sql_location.h"
 #include "fleet/sql_fleet_store.h"
+#include "fleet/store_thread.h"
 #include "process/log_handler.h"
 #include "operator_api.h"
 #include "rollout_driver.h"
@@ -77,66 +79,78 @@ int main(int argc, char** argv) {
 
     const QString location = options.db.isEmpty() ? kv6::fleet::SqlFleetStore::defaultLocation() : options.db;
     const QString owner = QStringLiteral("kv6d@%1:%2").arg(QHostInfo::localHostName()).arg(getpid());
-    kv6::fleet::SqlFleetStore store(location, owner, options.server.leaseSeconds);
-    store.setTimeouts(options.timeouts);
-    std::string error;
     if (const QString problem = passfileProblem(location); !problem.isEmpty()) {
         qCritical("%s", qPrintable(problem));
         return 1;
     }
-    if (!store.open(error)) {
-        qCritical("%s", error.c_str());
-        if (!store.schemaNewer()) return 1;
-        // Waiting would not help: a store is never migrated back. The unit's
-        // RestartPreventExitStatus= keeps systemd from starting it again.
-        qCritical("a newer kv6d migrated this store: install that version here, then start kv6d again "
-                  "(exit status %d: not restarted)",
-                  kExitStoreNewer);
-        return kExitStoreNewer;
-    }
-    if (store.readOnly()) {
-        qCritical("the store %s is read-only: kv6d needs write access to it and to its folder",
-                  qPrintable(store.displayLocation()));
-        return 1;
-    }
-    // A second server on the same SQLite file would run every job twice.
-    if (!store.lockForServer(error)) {
-        qCritical("%s", error.c_str());
-        return 1;
-    }
-    // Whatever was running when this server (or, on a shared database, a
-    // server whose lease expired) stopped or was killed goes back to the queue.
-    const int recovered = store.recoverLeases();
-    if (recovered < 0) {
-        qCritical("the store keeps no change: %s", store.lastError().c_str());
-        return 1;
-    }
-    if (recovered > 0) qInfo("%d interrupted job(s) back in the queue", recovered);
+    // The modules' store lives on a thread of its own: opened, used and
+    // closed there, so that no statement holds up the module connections.
+    auto modulesStore = std::make_unique<kv6::fleet::SqlFleetStore>(location, owner, options.server.leaseSeconds);
+    modulesStore->setTimeouts(options.timeouts);
+    kv6::fleet::SqlFleetStore& store = *modulesStore;  // only ever touched on the store's thread
+    kv6::fleet::StoreThread storeThread(std::move(modulesStore));
+    struct Opened {
+        int exitCode = 0;  // 0: open, and the jobs of stopped servers back in the queue
+        int recovered = 0;
+        QString display;
+    };
+    const Opened opened = storeThread.call([&store](kv6::fleet::FleetStore&) {
+        Opened result;
+        std::string error;
+        if (!store.open(error)) {
+            qCritical("%s", error.c_str());
+            result.exitCode = 1;
+            if (!store.schemaNewer()) return result;
+            // Waiting would not help: a store is never migrated back. The unit's
+            // RestartPreventExitStatus= keeps systemd from starting it again.
+            qCritical("a newer kv6d migrated this store: install that version here, then start kv6d again "
+                      "(exit status %d: not restarted)",
+                      kExitStoreNewer);
+            result.exitCode = kExitStoreNewer;
+            return result;
+        }
+        result.display = store.displayLocation();
+        if (store.readOnly()) {
+            qCritical("the store %s is read-only: kv6d needs write access to it and to its folder",
+                      qPrintable(store.displayLocation()));
+            result.exitCode = 1;
+            return result;
+        }
+        // A second server on the same SQLite file would run every job twice.
+        if (!store.lockForServer(error)) {
+            qCritical("%s", error.c_str());
+            result.exitCode = 1;
+            return result;
+        }
+        // Whatever was running when this server (or, on a shared database, a
+        // server whose lease expired) stopped or was killed goes back to the queue.
+        result.recovered = store.recoverLeases();
+        if (result.recovered < 0) {
+            qCritical("the store keeps no change: %s", store.lastError().c_str());
+            result.exitCode = 1;
+        }
+        return result;
+    });
+    if (opened.exitCode != 0) return opened.exitCode;
+    if (opened.recovered > 0) qInfo("%d interrupted job(s) back in the queue", opened.recovered);
 
-    kv6::fleet::FleetServer server(store, options.server);
+    kv6::fleet::FleetServer server(storeThread, options.server);
     const kv6::fleet::ListenAddress& modules = options.modules;
     if (!server.listen(modules.port(), modules.address())) {
         qCritical("cannot listen on port %u%s: %s", modules.port(), qPrintable(at(modules)),
                   qPrintable(server.errorString()));
         return 1;
     }
-    qInfo("listening on port %u%s, store %s", server.serverPort(), qPrintable(at(modules)),
-          qPrintable(store.displayLocation()));
+    qInfo("listening on port %u%s, store %s", server.serverPort(), qPrintable(at(modules)), qPrintable(opened.display));
 
-    kv6::fleet::RetentionPruner pruner(store, options.retention);
-    const auto retained = [&store](int backups, int jobs, bool failed) {
-        if (failed)
-            qWarning("retention: the store could not delete old records: %s", store.lastError().c_str());
-        else if (backups > 0 || jobs > 0)
-            qInfo("retention: deleted %d old backup(s) and %d ended job(s)", backups, jobs);
-    };
-    QObject::connect(&pruner, &kv6::fleet::RetentionPruner::passEnded, &pruner, retained);
-    pruner.start();
-
-    kv6::daemon::RolloutDriver rollouts(store, options.rolloutSeconds, [&server] { return server.storeReachable(); });
+    kv6::daemon::RolloutDriver rollouts(storeThread, options.rolloutSeconds, [&server] { return server.storeReachable(); });
     rollouts.start();
 
-    kv6::daemon::OperatorApi api(store, server, options);
+    // The operator API reads and queues on a connection and a thread of its own.
+    auto apiStore = std::make_unique<kv6::fleet::SqlFleetStore>(location, owner + QStringLiteral(" api"),
+                                                                options.server.leaseSeconds);
+    apiStore->setTimeouts(options.timeouts);
+    kv6::daemon::OperatorApi api(std::move(apiStore), server, options);
     if (QString problem; !api.start(problem)) {
         qCritical("cannot start the operator API on %s: %s", qPrintable(options.apiListen),
                      qPrintable(problem));
@@ -144,11 +158,28 @@ int main(int argc, char** argv) {
     }
     qInfo("operator API on %s", qPrintable(api.url()));
 
+    // Retention runs its batches on the store's thread, between the modules' statements.
+    std::unique_ptr<kv6::fleet::RetentionPruner> pruner;
+    storeThread.call([&pruner, &options](kv6::fleet::FleetStore& onThread) {
+        pruner = std::make_unique<kv6::fleet::RetentionPruner>(onThread, options.retention);
+        const auto retained = [&onThread](int backups, int jobs, bool failed) {
+            if (failed)
+                qWarning("retention: the store could not delete old records: %s", onThread.lastError().c_str());
+            else if (backups > 0 || jobs > 0)
+                qInfo("retention: deleted %d old backup(s) and %d ended job(s)", backups, jobs);
+        };
+        QObject::connect(pruner.get(), &kv6::fleet::RetentionPruner::passEnded, pruner.get(), retained);
+        pruner->start();
+    });
+
     kv6::process::TerminationWatcher watcher;
     QObject::connect(&watcher, &kv6::process::TerminationWatcher::terminationRequested, &app, [&](int signalNumber) {
         qInfo("signal %d, stopping", signalNumber);
         server.shutdown();
         app.quit();
     });
-    return app.exec();
+    const int exitStatus = app.exec();
+    // Its timers are the store thread's: stopped there.
+    storeThread.call([&pruner](kv6::fleet::FleetStore&) { pruner.reset(); });
+    return exitStatus;
 }
