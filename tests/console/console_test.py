@@ -377,6 +377,45 @@ class Console(unittest.TestCase):
         self.shot("8-russian")
         Select(self.find("#lang")[0]).select_by_value("en")
 
+    def test_8b_a_rollout_is_approved_by_another_key_and_started_from_its_page(self):
+        self.sign_in(self.keys["desk"])
+        self.wait(lambda: self.text("#who") == "desk (operator)", "the operator did not sign in")
+        document = {"format": "kv6-settings", "version": 1, "object": {"apn": "wave.apn"}}
+        self.assertEqual(self.api_status("POST", "/api/v1/rollouts", {
+            "name": "new apn", "settings": document, "target": "objects", "objects": ["1001", "1002", "1003"],
+            "waves": "100%", "maxFailed": "0"}), 201)
+        self.go("#/rollouts")
+        self.wait(lambda: self.texts("#rollouts [data-rollout-state]") == ["awaiting approval"],
+                  "the new rollout is not listed awaiting approval")
+        self.find("#rollouts tr[data-rollout] a")[0].click()
+        self.wait(lambda: self.attributes("#rollout-steps button", "data-step") == ["approve", "cancel"],
+                  "the steps of a rollout awaiting approval are not offered")
+        # Its creator may not approve it: the server says why, and nothing changes.
+        self.click("#rollout-steps [data-step=approve]")
+        self.wait(lambda: self.find("#confirm[open]"), "no confirmation")
+        self.assertEqual(self.text("#confirm-text"), 'Approve rollout #1 "new apn"?')
+        self.click("#confirm-yes")
+        self.wait(lambda: "another person must approve it" in self.text("main .error"), "the creator's approval was taken")
+        self.assertIn("awaiting approval", self.ctl(["fleet", "rollout", "list"]))
+
+        self.sign_in(self.keys["chief"])
+        self.wait(lambda: self.text("#who") == "chief (admin)", "the admin did not sign in")
+        self.go("#/rollout/1")
+        for step, state in (("approve", "approved"), ("start", "running")):
+            self.click(f"#rollout-steps [data-step={step}]")
+            self.wait(lambda: self.find("#confirm[open]"), "no confirmation")
+            self.click("#confirm-yes")
+            self.wait(lambda: self.texts("#rollout [data-rollout-state]") in ([state], ["finished"]),
+                      f"the rollout is not {state}")
+        self.wait(lambda: self.texts("#rollout [data-rollout-state]") == ["finished"], "the rollout did not finish",
+                  seconds=60)
+        waves = self.browser.execute_script(
+            "return [...document.querySelectorAll('#waves tr[data-wave] td')].map((e) => e.innerText)")
+        # Wave 1: 3 modules, none waiting, queued, held or running, 3 verified, none failed or cancelled.
+        self.assertEqual(waves[:9], ["1", "3", "0", "0", "0", "0", "3", "0", "0"])
+        self.no_horizontal_scroll()
+        self.shot("8b-rollout")
+
     def test_9_nothing_the_page_did_broke_its_security_policy_or_threw(self):
         problems = [entry["message"] for entry in self.browser.get_log("browser")
                     if "Content Security Policy" in entry["message"] or "Uncaught" in entry["message"]]

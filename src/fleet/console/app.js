@@ -8,6 +8,7 @@ import * as jobsView from './views/jobs.js';
 import * as manyView from './views/many.js';
 import * as moduleView from './views/module.js';
 import * as modulesView from './views/modules.js';
+import * as rolloutsView from './views/rollouts.js';
 
 const kRoutes = {
   modules: modulesView,
@@ -16,6 +17,8 @@ const kRoutes = {
   job: jobsView,
   audit: auditView,
   many: manyView,
+  rollouts: rolloutsView,
+  rollout: rolloutsView,
 };
 
 let user = null; // {name, role}
@@ -82,7 +85,7 @@ function renderBar(current) {
   const link = (name, label) =>
     h('a', { href: `#/${name}`, id: `nav-${name}`, class: current === name ? 'current' : null }, label);
   replace(nav, link('modules', t('nav.modules')), may(user.role, 'operator') ? link('many', t('nav.many')) : null,
-    link('jobs', t('nav.jobs')), link('audit', t('nav.audit')));
+    link('jobs', t('nav.jobs')), link('rollouts', t('nav.rollouts')), link('audit', t('nav.audit')));
   who.textContent = t('signedInAs', { name: user.name, role: t(`role.${user.role}`) });
   out.textContent = t('signOut');
   out.hidden = false;
