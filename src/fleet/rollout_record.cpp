@@ -1,5 +1,7 @@
 #include "fleet/rollout_record.h"
 
+#include <algorithm>
+
 #include <array>
 #include <utility>
 
@@ -28,6 +30,14 @@ std::optional<RolloutStep> rolloutStepFromName(std::string_view name) {
     for (const auto& [s, n] : kSteps)
         if (n == name) return s;
     return std::nullopt;
+}
+
+bool validTagName(std::string_view tag) {
+    if (tag.empty() || tag.size() > 64) return false;
+    return std::all_of(tag.begin(), tag.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '.' || c == '_' ||
+               c == '-';
+    });
 }
 
 }  // namespace kv6::fleet

@@ -82,6 +82,9 @@ struct RolloutOutcome {
 enum class RolloutStep { Approve, Start, Pause, Resume, Cancel, RetryFailed };
 
 [[nodiscard]] std::string_view rolloutStepName(RolloutStep step);
+
+// A tag's name: 1..64 letters, digits, '.', '_' and '-'.
+[[nodiscard]] bool validTagName(std::string_view tag);
 [[nodiscard]] std::optional<RolloutStep> rolloutStepFromName(std::string_view name);
 
 // What the server's driver did to the rollouts in one pass, for its log.

@@ -7,9 +7,13 @@
 #include "fleet/failure_reason.h"
 #include "fleet/rollout_waves.h"
 #include "fleet/sql_fleet_store.h"
+#include "fleet/sql_rollout_text.h"
 #include "fleet/sql_store_text.h"
 
 namespace kv6::fleet {
+
+using rollout_sql::kModuleState;
+using rollout_sql::kUnfinished;
 
 namespace {
 
@@ -27,23 +31,8 @@ RolloutOutcome outcome(Status status, std::string message, std::int64_t id = 0) 
 
 QString q(std::string_view text) { return qText(text); }
 
-// The states in which a rollout still holds its modules.
-const QString kUnfinished = QStringLiteral("('awaiting approval', 'approved', 'running', 'paused', 'halted')");
-
-// A module's state in its wave: "waiting" before its job is queued; a job
-// deleted since counts as ended.
-const QString kModuleState = QStringLiteral("CASE WHEN m.job_id IS NULL THEN 'waiting' ELSE COALESCE(j.state, 'done') END");
-
 std::string rolloutLabel(std::int64_t id, const std::string& name) {
     return "rollout " + std::to_string(id) + " '" + name + "'";
-}
-
-bool validTag(const std::string& tag) {
-    if (tag.empty() || tag.size() > 64) return false;
-    return std::all_of(tag.begin(), tag.end(), [](char c) {
-        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '.' || c == '_' ||
-               c == '-';
-    });
 }
 
 }  // namespace
@@ -87,7 +76,7 @@ RolloutOutcome SqlFleetStore::createRollout(const NewRollout& r) {
     if (!waves) return outcome(Status::Invalid, error);
     if (!FailureLimit::parse(r.maxFailed, error)) return outcome(Status::Invalid, error);
     const bool byTag = r.target.rfind("tag:", 0) == 0;
-    if (byTag && !validTag(r.target.substr(4)))
+    if (byTag && !validTagName(r.target.substr(4)))
         return outcome(Status::Invalid, "target: tag:NAME with 1..64 letters, digits, '.', '_' or '-' is needed");
     if (!byTag && r.target != "all" && r.target != "objects")
         return outcome(Status::Invalid, "target: tag:NAME, objects or all is needed");
@@ -340,115 +329,6 @@ std::optional<std::vector<RolloutWaveStatus>> SqlFleetStore::rolloutWaves(std::i
     for (const QVariantList& v : *failures) ++waveOf(v.at(0).toInt()).failures[std::string(failureReason(stdText(v.at(1))))];
     std::sort(waves.begin(), waves.end(), [](const auto& a, const auto& b) { return a.wave < b.wave; });
     return waves;
-}
-
-std::optional<std::vector<RolloutEvent>> SqlFleetStore::advanceRollouts() {
-    const auto running = selectRows(QStringLiteral("SELECT id, name, wave, wave_count, max_failed, dynamic, target "
-                                                   "FROM rollouts WHERE state = 'running' ORDER BY id"));
-    if (!running) return std::nullopt;
-    std::vector<RolloutEvent> events;
-    for (const QVariantList& row : *running)
-        if (!advanceRollout(row, events)) return std::nullopt;
-    return events;
-}
-
-bool SqlFleetStore::advanceRollout(const QVariantList& row, std::vector<RolloutEvent>& events) {
-    const std::int64_t id = row.at(0).toLongLong();
-    const std::string name = stdText(row.at(1));
-    const int wave = row.at(2).toInt();
-    const int waveCount = row.at(3).toInt();
-    std::string error;
-    const auto limit = FailureLimit::parse(stdText(row.at(4)), error);
-    const bool dynamic = row.at(5).toInt() != 0;
-    const std::string target = stdText(row.at(6));
-    const auto event = [&](std::string what, bool halted = false) { events.push_back({id, name, std::move(what), halted}); };
-    const std::string by = m_leaseOwner.toStdString();
-    const auto failed = [&] {
-        m_db.rollback();
-        return false;
-    };
-
-    m_db.transaction();
-    QSqlQuery query(m_db);
-    // Taken first: the row stays locked to this server until the commit, and
-    // a rollout another server moved on (or an operator paused) is left alone.
-    if (!run(query, QStringLiteral("UPDATE rollouts SET updated_at = ? WHERE id = ? AND state = 'running' AND wave = ?"),
-             {now(), qlonglong{id}, wave}))
-        return failed();
-    if (query.numRowsAffected() != 1) {
-        m_db.rollback();
-        return true;
-    }
-    if (dynamic && target.rfind("tag:", 0) == 0) {
-        if (!run(query,
-                 QStringLiteral("INSERT INTO rollout_modules (rollout_id, object, wave) SELECT ?, t.object, ? FROM "
-                                "module_tags t WHERE t.tag = ? AND NOT EXISTS (SELECT 1 FROM rollout_modules o JOIN "
-                                "rollouts x ON x.id = o.rollout_id WHERE o.object = t.object AND (o.rollout_id = ? OR "
-                                "x.state IN ") + kUnfinished + QStringLiteral("))"),
-                 {qlonglong{id}, waveCount, qText(target.substr(4)), qlonglong{id}}))
-            return failed();
-        const long long joined = query.numRowsAffected();
-        if (joined > 0) {
-            event(std::to_string(joined) + " newly tagged modules joined wave " + std::to_string(waveCount));
-            if (wave == waveCount && queueRolloutJobs(id, QStringLiteral("= ?"), wave) < 0) return failed();
-            if (!auditRollout(id, name, events.back().what, by)) return failed();
-        }
-    }
-    const auto tally = selectRows(QStringLiteral("SELECT ") + kModuleState +
-                                      QStringLiteral(", COUNT(*) FROM rollout_modules m LEFT JOIN jobs j ON j.id = "
-                                                     "m.job_id WHERE m.rollout_id = ? AND m.wave = ? GROUP BY 1"),
-                                  {qlonglong{id}, wave});
-    if (!tally) return failed();
-    WaveTally current;
-    for (const QVariantList& v : *tally) {
-        const std::string state = stdText(v.at(0));
-        const long long n = v.at(1).toLongLong();
-        current.size += n;
-        if (state == "failed") current.failed += n;
-        if (state == "waiting" || state == "queued" || state == "held" || state == "running") current.pending += n;
-    }
-    const WaveDecision decision = limit ? limit->decide(current, wave >= waveCount) : WaveDecision::Halt;
-    const std::string waveText = "wave " + std::to_string(wave) + " of " + std::to_string(waveCount);
-    switch (decision) {
-        case WaveDecision::Wait: break;
-        case WaveDecision::Halt: {
-            const std::string reason = waveText + ": " + std::to_string(current.failed) + " of " +
-                                       std::to_string(current.size) + " modules failed, more than " +
-                                       (limit ? limit->text() : std::string("the limit"));
-            if (!run(query,
-                     QStringLiteral("UPDATE rollouts SET state = 'halted', halts = halts + 1, halt_reason = ? "
-                                    "WHERE id = ? AND state = 'running'"),
-                     {qText(reason), qlonglong{id}}))
-                return failed();
-            if (!run(query, QStringLiteral("UPDATE jobs SET state = 'held' WHERE rollout_id = ? AND state = 'queued'"),
-                     {qlonglong{id}}))
-                return failed();
-            event("halted: " + reason + "; " + std::to_string(query.numRowsAffected()) + " queued jobs held", true);
-            if (!auditRollout(id, name, events.back().what, by)) return failed();
-            break;
-        }
-        case WaveDecision::NextWave: {
-            if (!run(query, QStringLiteral("UPDATE rollouts SET wave = wave + 1 WHERE id = ? AND wave = ? AND state = 'running'"),
-                     {qlonglong{id}, wave}))
-                return failed();
-            const long long queued = queueRolloutJobs(id, QStringLiteral("= ?"), wave + 1);
-            if (queued < 0) return failed();
-            event("wave " + std::to_string(wave + 1) + " of " + std::to_string(waveCount) + " started (" +
-                  std::to_string(queued) + " modules)");
-            if (!auditRollout(id, name, events.back().what, by)) return failed();
-            break;
-        }
-        case WaveDecision::Finished:
-            // A dynamic rollout stays to take the modules tagged later, until cancelled.
-            if (dynamic) break;
-            if (!run(query, QStringLiteral("UPDATE rollouts SET state = 'finished' WHERE id = ? AND state = 'running'"),
-                     {qlonglong{id}}))
-                return failed();
-            event("finished");
-            if (!auditRollout(id, name, "finished", by)) return failed();
-            break;
-    }
-    return commit();
 }
 
 }  // namespace kv6::fleet

@@ -55,10 +55,7 @@ std::optional<std::vector<std::string>> objectsFromFile(const QString& path) {
     return objects;
 }
 
-bool validTagName(const QString& tag) {
-    static const QRegularExpression pattern(QStringLiteral("^[0-9A-Za-z._-]{1,64}$"));
-    return pattern.match(tag).hasMatch();
-}
+bool validTagName(const QString& tag) { return fleet::validTagName(tag.toStdString()); }
 
 int storeFailed(fleet::FleetStore& store) {
     std::fprintf(stderr, "kv6ctl fleet: the store could not be read: %s\n", store.lastError().c_str());

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "fleet/api/api_paging.h"
+#include "fleet/api/api_resource_helpers.h"
 #include "fleet/api/api_service.h"
 #include "fleet/api/document_diff.h"
 #include "fleet/api/job_request.h"
@@ -19,6 +20,7 @@ namespace kv6::fleet::api {
 namespace {
 
 using settings::Json;
+using namespace resources;
 
 Json jobJson(const JobRecord& j) {
     return {{"id", j.id},
@@ -49,42 +51,6 @@ Json auditJson(const AuditRecord& a) {
             {"difference", a.difference}, {"by", a.by}};
 }
 
-std::optional<std::int64_t> idValue(const std::string& text) {
-    std::int64_t value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value <= 0) return std::nullopt;
-    return value;
-}
-
-std::optional<std::string> queryValue(const ApiRequest& request, const char* key) {
-    const auto found = request.query.find(key);
-    if (found == request.query.end()) return std::nullopt;
-    return found->second;
-}
-
-ApiResponse storeFailed(FleetStore& store) {
-    return errorResponse(503, "the store could not be read: " + store.lastError());
-}
-
-// One page as {"items": [...], "next": CURSOR|null}: `fetch(after, limit)`
-// gives the store's records after that key, one more than the page holds to
-// tell whether another page follows. `after` is the cursor's key as the
-// store's list orders it.
-template <class Fetch, class KeyOf, class ToJson>
-ApiResponse paged(FleetStore& store, const ApiRequest& request, Fetch fetch, KeyOf keyOf, ToJson toJson) {
-    std::string error;
-    const auto page = Page::fromQuery(request.query, error);
-    if (!page) return errorResponse(400, error);
-    const auto items = fetch(page->after.value_or(std::string()), page->limit + 1, page->newestFirst);
-    if (!items) return storeFailed(store);
-    Json list = Json::array();
-    const std::size_t shown = std::min(items->size(), page->limit);
-    for (std::size_t i = 0; i < shown; ++i) list.push_back(toJson((*items)[i]));
-    Json body = {{"items", std::move(list)}, {"next", nullptr}};
-    if (items->size() > page->limit) body["next"] = encodeCursor(keyOf((*items)[shown - 1]));
-    return jsonResponse(200, body);
-}
-
 // A job's or an audit line's id from a cursor's key (a number key): 0
 // before the first, the largest id (an empty page) for a key no number list gave.
 std::int64_t idAfter(const std::string& key) {
@@ -110,27 +76,6 @@ Json moduleWithLast(FleetStore& store, const ModuleRecord& m) {
     item["lastBackup"] = backups.empty() ? Json(nullptr) : backupJson(backups.back());
     item["tags"] = store.tagsOf(m.object).value_or(std::vector<std::string>{});
     return item;
-}
-
-Json lockoutJson(const LockoutRecord& r) {
-    return {{"kind", lockoutKindName(r.kind)},
-            {"subject", r.subject},
-            {"mismatches", r.mismatches},
-            {"last", r.lastAt},
-            {"lockedUntil", r.lockedUntil}};
-}
-
-// Objects before addresses, each by its text's bytes: an order of the API's
-// own, whatever collation the database sorts text by.
-std::string lockoutKey(const LockoutRecord& r) { return (r.kind == LockoutKind::Object ? "0" : "1") + r.subject; }
-
-// An object number or an address as a module's connection names it; nothing
-// that could break a log line.
-bool validLockoutSubject(const std::string& subject) {
-    return !subject.empty() && subject.size() <= 64 &&
-           std::all_of(subject.begin(), subject.end(), [](unsigned char c) {
-               return std::isalnum(c) != 0 || c == '.' || c == ':' || c == '%' || c == '_' || c == '-';
-           });
 }
 
 Json diffItems(const settings::ConfigDiff& difference) { return diffItemsJson(difference); }
@@ -385,95 +330,6 @@ ApiResponse ApiService::listAudit(const ApiRequest& request) {
             return m_store.auditPage(query);
         },
         [](const AuditRecord& a) { return numberKey(a.id); }, auditJson);
-}
-
-ApiResponse ApiService::listKeys() {
-    Json list = Json::array();
-    for (const ApiKeyRecord& k : m_store.apiKeys())
-        list.push_back({{"name", k.name}, {"role", k.role}, {"created", k.created}, {"revoked", k.revoked}});
-    return jsonResponse(200, Json{{"items", std::move(list)}});
-}
-
-ApiResponse ApiService::addKey(const ApiRequest& request, const Caller& caller) {
-    const Json body = Json::parse(request.body, nullptr, false);
-    if (body.is_discarded() || !body.is_object()) return errorResponse(400, "the body is no JSON object");
-    for (const auto& item : body.items())
-        if (item.key() != "name" && item.key() != "role" && item.key() != "sha256")
-            return errorResponse(400, "unknown key '" + item.key().substr(0, 64) + "'");
-    const auto name = body.find("name");
-    if (name == body.end() || !name->is_string() || !validKeyName(name->get_ref<const std::string&>()))
-        return errorResponse(400, "name: 1..64 letters, digits, '.', '_', '@' or '-' are needed");
-    const auto role = body.find("role");
-    if (role == body.end() || !role->is_string() || !roleFromName(role->get_ref<const std::string&>()))
-        return errorResponse(400, "role: viewer, operator or admin is needed");
-    // A client that made the key itself sends only its SHA-256, and gets no key back.
-    const auto given = body.find("sha256");
-    if (given != body.end() &&
-        (!given->is_string() || given->get_ref<const std::string&>().size() != 64 ||
-         given->get_ref<const std::string&>().find_first_not_of("0123456789abcdef") != std::string::npos))
-        return errorResponse(400, "sha256: 64 lowercase hexadecimal digits are needed");
-    const std::string key = given == body.end() ? m_hooks.newKey() : std::string();
-    const std::string hash = given == body.end() ? m_hooks.sha256Hex(key) : given->get<std::string>();
-    if (!m_store.addApiKey(name->get<std::string>(), role->get<std::string>(), hash))
-        return errorResponse(409, "name: " + m_store.lastError());
-    log("api: key '" + caller.name + "' added key '" + name->get<std::string>() + "' (" + role->get<std::string>() +
-        ") from " + request.peer);
-    Json answer{{"name", *name}, {"role", *role}};
-    if (!key.empty()) answer["key"] = key;
-    return jsonResponse(201, answer);
-}
-
-ApiResponse ApiService::revokeKey(const ApiRequest& request, const Caller& caller, const std::string& name) {
-    const int revoked = m_store.revokeApiKey(name);
-    if (revoked < 0) return errorResponse(503, "the store could not be changed: " + m_store.lastError());
-    if (revoked == 0) return errorResponse(404, "name: no good key named " + name.substr(0, 64));
-    log("api: key '" + caller.name + "' revoked key '" + name + "' from " + request.peer);
-    return jsonResponse(200, Json{{"name", name}, {"revoked", true}});
-}
-
-ApiResponse ApiService::listLockouts(const ApiRequest& request) {
-    bool lockedOnly = false;
-    if (const auto locked = queryValue(request, "locked")) {
-        if (*locked == "true" || *locked == "1") lockedOnly = true;
-        else if (*locked != "false" && *locked != "0")
-            return errorResponse(400, "locked: true or false is needed");
-    }
-    // Few (a count lasts as long as the back-off): cut from the whole list.
-    return paged(
-        m_store, request,
-        [&](const std::string& after, std::size_t limit,
-            bool newestFirst) -> std::optional<std::vector<LockoutRecord>> {
-            auto all = m_store.listLockouts(lockedOnly);
-            if (!all) return std::nullopt;
-            std::sort(all->begin(), all->end(), [newestFirst](const LockoutRecord& a, const LockoutRecord& b) {
-                return newestFirst ? lockoutKey(a) > lockoutKey(b) : lockoutKey(a) < lockoutKey(b);
-            });
-            std::vector<LockoutRecord> page;
-            for (LockoutRecord& record : *all) {
-                const std::string key = lockoutKey(record);
-                if (!after.empty() && (newestFirst ? key >= after : key <= after)) continue;
-                if (page.size() == limit) break;
-                page.push_back(std::move(record));
-            }
-            return page;
-        },
-        lockoutKey, lockoutJson);
-}
-
-ApiResponse ApiService::clearLockouts(const ApiRequest& request, const Caller& caller,
-                                      const std::optional<std::string>& subject) {
-    if (subject && !validLockoutSubject(*subject))
-        return errorResponse(400, "subject: an object number or an address is needed");
-    const int cleared = m_store.clearLockouts(subject);
-    if (cleared < 0) return errorResponse(503, "the store could not be changed: " + m_store.lastError());
-    if (subject && cleared == 0) return errorResponse(404, "subject: no lock-out or mismatch count for " + *subject);
-    // The servers let the subjects in again at their next heartbeat.
-    log("api: key '" + caller.name + "' cleared " +
-        (subject ? "the lock-out and count of " + *subject : "every lock-out and count (" + std::to_string(cleared) + ")") +
-        " from " + request.peer);
-    Json answer{{"cleared", cleared}};
-    if (subject) answer["subject"] = *subject;
-    return jsonResponse(200, answer);
 }
 
 ApiResponse ApiService::metrics() {

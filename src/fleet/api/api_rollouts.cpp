@@ -3,6 +3,7 @@
 #include <charconv>
 #include <map>
 
+#include "fleet/api/api_resource_helpers.h"
 #include "fleet/api/api_service.h"
 #include "fleet/api/job_request.h"
 #include "fleet/api/rollout_json.h"
@@ -13,23 +14,7 @@ namespace kv6::fleet::api {
 namespace {
 
 using settings::Json;
-
-// Tags as kv6ctl takes them: letters, digits, '.', '_' and '-'.
-bool validTag(const std::string& tag) {
-    if (tag.empty() || tag.size() > 64) return false;
-    for (const char c : tag)
-        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '.' || c == '_' ||
-              c == '-'))
-            return false;
-    return true;
-}
-
-std::optional<std::int64_t> rolloutId(const std::string& text) {
-    std::int64_t value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value <= 0) return std::nullopt;
-    return value;
-}
+using resources::idValue;
 
 int statusOf(RolloutOutcome::Status status) {
     switch (status) {
@@ -54,7 +39,7 @@ ApiResponse ApiService::listRollouts() {
 }
 
 ApiResponse ApiService::oneRollout(const std::string& id) {
-    const auto value = rolloutId(id);
+    const auto value = idValue(id);
     if (!value) return errorResponse(400, "id: a rollout's number is needed");
     const auto found = m_store.rollouts(*value);
     const auto waves = found ? m_store.rolloutWaves(*value) : std::nullopt;
@@ -89,7 +74,7 @@ ApiResponse ApiService::stepRollout(const ApiRequest& request, const Caller& cal
                                     const std::string& stepName) {
     const auto step = rolloutStepFromName(stepName);
     if (!step) return errorResponse(404, "no such resource: rollouts/" + id + "/" + stepName.substr(0, 64));
-    const auto value = rolloutId(id);
+    const auto value = idValue(id);
     if (!value) return errorResponse(400, "id: a rollout's number is needed");
     if (caller.role == Role::Viewer) return forbidden(request, caller, "change rollouts");
     if (*step == RolloutStep::Approve && caller.role != Role::Admin) {
@@ -110,7 +95,7 @@ ApiResponse ApiService::stepRollout(const ApiRequest& request, const Caller& cal
 ApiResponse ApiService::changeTags(const ApiRequest& request, const Caller& caller, const std::string& tag,
                                    const std::vector<std::string>& objects, bool add) {
     if (caller.role == Role::Viewer) return forbidden(request, caller, "change tags");
-    if (!validTag(tag)) return errorResponse(400, "tag: 1..64 letters, digits, '.', '_' or '-' are needed");
+    if (!validTagName(tag)) return errorResponse(400, "tag: 1..64 letters, digits, '.', '_' or '-' are needed");
     for (const std::string& object : objects)
         if (!validObjectNumber(object)) return errorResponse(400, "objects: each one to four letters or digits");
     const long long changed = m_store.changeTags(tag, objects, add);
