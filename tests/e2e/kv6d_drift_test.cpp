@@ -1,3 +1,4 @@
+#include <QFile>
 #include <gtest/gtest.h>
 
 #include <QDateTime>
@@ -101,6 +102,14 @@ TEST_F(Kv6dDrift, DriftNamesExactlyTheChangedFieldsTheSameOnTheStoreAndThroughTh
         EXPECT_EQ(drift(QStringList{"--settings", dir.filePath("apn.json"), "--target", "some"}, throughApi).exitCode, 2);
         EXPECT_EQ(drift(QStringList{"--target", "all"}, throughApi).exitCode, 2);
     }
+    // A file far larger than any settings document is refused before it is read whole.
+    QFile big(dir.filePath("big.json"));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    big.write(QByteArray((4 << 20) + 1, ' '));
+    big.close();
+    const CtlResult large = drift(QStringList{"--settings", big.fileName(), "--target", "all"}, false);
+    EXPECT_EQ(large.exitCode, 2);
+    EXPECT_EQ(large.err, "kv6ctl fleet: " + big.fileName() + " is too large\n");
 }
 
 TEST_F(Kv6dDrift, AModuleWhoseBackupIsOlderThanThePolicyGetsOneReadWhenItCallsAndAFreshOneNone) {

@@ -10,38 +10,22 @@
 #include "fleet/queue_checks.h"
 #include "fleet/utc_time.h"
 #include "fleet_commands.h"
+#include "fleet_input_file.h"
 #include "settings/settings_json.h"
 
 namespace kv6::ctl {
 
 namespace {
 
-// A whole settings export is some tens of kilobytes; an objects file of a
-// fleet of 100,000 under a megabyte.
-constexpr qint64 kMaxFileBytes = 4 << 20;
 // Modules compared per page: each costs its backup image, read and dropped.
 constexpr std::size_t kPageModules = 100;
 
 void print(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
-std::optional<QByteArray> readFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "kv6ctl fleet: cannot read %s: %s\n", qPrintable(path), qPrintable(file.errorString()));
-        return std::nullopt;
-    }
-    QByteArray bytes = file.read(kMaxFileBytes + 1);
-    if (bytes.size() > kMaxFileBytes) {
-        std::fprintf(stderr, "kv6ctl fleet: %s: too large\n", qPrintable(path));
-        return std::nullopt;
-    }
-    return bytes;
-}
-
 std::optional<fleet::DriftSource> loadSource(fleet::FleetStore& store, const FleetOptions& options) {
     fleet::DriftSource source;
     const QString& path = options.prg.isEmpty() ? options.settings : options.prg;
-    const auto bytes = readFile(path);
+    const auto bytes = readFleetInputFile(path);
     if (!bytes) return std::nullopt;
     if (!options.prg.isEmpty()) {
         if (bytes->size() != static_cast<qsizetype>(image::kImageSize)) {
@@ -73,7 +57,7 @@ std::optional<fleet::FleetTarget> loadTarget(const QString& text) {
     std::string error;
     if (text.startsWith(QLatin1String("objects:"))) {
         const QString path = text.mid(8);
-        const auto bytes = readFile(path);
+        const auto bytes = readFleetInputFile(path);
         if (!bytes) return std::nullopt;
         std::vector<std::string> objects;
         static const QRegularExpression separators(QStringLiteral("[\\s,;]+"));

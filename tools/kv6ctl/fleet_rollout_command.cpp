@@ -7,6 +7,7 @@
 #include "fleet/api/rollout_json.h"
 #include "fleet/queue_checks.h"
 #include "fleet_commands.h"
+#include "fleet_input_file.h"
 #include "local_user.h"
 #include "settings/settings_json.h"
 #include "text_table.h"
@@ -15,29 +16,13 @@ namespace kv6::ctl {
 
 namespace {
 
-// A list of object numbers or a settings document is far smaller.
-constexpr qint64 kMaxFileBytes = 4 << 20;
 
 void print(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
-
-std::optional<QByteArray> readFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "kv6ctl fleet: cannot read %s: %s\n", qPrintable(path), qPrintable(file.errorString()));
-        return std::nullopt;
-    }
-    QByteArray bytes = file.read(kMaxFileBytes + 1);
-    if (bytes.size() > kMaxFileBytes) {
-        std::fprintf(stderr, "kv6ctl fleet: %s is too large\n", qPrintable(path));
-        return std::nullopt;
-    }
-    return bytes;
-}
 
 // Object numbers one a line (blank lines and "#" comments skipped); none,
 // said, when a line is no object number.
 std::optional<std::vector<std::string>> objectsFromFile(const QString& path) {
-    const auto bytes = readFile(path);
+    const auto bytes = readFleetInputFile(path);
     if (!bytes) return std::nullopt;
     std::vector<std::string> objects;
     int line = 0;
@@ -105,7 +90,7 @@ int rolloutCreate(fleet::FleetStore& store, const FleetOptions& options) {
         return fleetUsageError(QStringLiteral("--target is tag:T, objects:FILE or all"));
     }
     const QString path = options.settings.isEmpty() ? options.prg : options.settings;
-    const auto bytes = readFile(path);
+    const auto bytes = readFleetInputFile(path);
     if (!bytes) return 2;
     rollout.payload.assign(bytes->begin(), bytes->end());
     if (options.prg.isEmpty()) {
