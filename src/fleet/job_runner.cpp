@@ -248,8 +248,16 @@ void JobRunner::remoteReadCompleted() {
     }
 }
 
-std::vector<journal::JournalRow> JobRunner::journalRows() const {
-    return m_configuration->journal.rows(m_options.zoneHours, {});
+std::vector<journal::JournalRow> JobRunner::journalRowsOf(const image::Image& image) {
+    using journal::JournalModel;
+    const auto first = image.begin() + JournalModel::kRegionOffset;
+    const auto last = first + JournalModel::kRegionSize;
+    JobImages& images = *m_images;
+    if (!std::equal(first, last, images.journalBytes.begin(), images.journalBytes.end())) {
+        images.journalBytes.assign(first, last);
+        images.journalRows = m_configuration->journal.rows(m_options.zoneHours, {});
+    }
+    return images.journalRows;
 }
 
 std::uint16_t JobRunner::storedPassword() const { return passwordOf(m_configuration->workspace.ReceivedImage); }
@@ -258,7 +266,7 @@ void JobRunner::keep(const image::Image& image, const std::string& source, std::
     m_pending = {true, std::move(consequence), next};
     m_phase = Phase::Storing;
     m_ticks = 0;
-    answered(m_listener.imageRead(*m_job, image, source, journalRows()));
+    answered(m_listener.imageRead(*m_job, image, source, journalRowsOf(image)));
 }
 
 void JobRunner::audit(const std::string& difference, AfterStore next) {

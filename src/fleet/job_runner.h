@@ -162,7 +162,8 @@ private:
     void end(JobEnd end, std::string result, bool mismatch = false);
     void react();
     [[nodiscard]] std::uint16_t storedPassword() const;
-    [[nodiscard]] std::vector<journal::JournalRow> journalRows() const;
+    // The rows of `image`'s journal, which the journal model was just decoded from.
+    [[nodiscard]] std::vector<journal::JournalRow> journalRowsOf(const image::Image& image);
 
     int m_connectionId;
     JobRunnerListener& m_listener;
@@ -181,6 +182,10 @@ private:
         image::Image before{};   // the module's image read at the job's start
         image::Image written{};  // what a write sent
         image::Image verified{};  // what the read after it found
+        // The journal's rows as last made, with the bytes they were made of:
+        // the read after a write mostly finds the records the first one did.
+        std::vector<std::uint8_t> journalBytes;
+        std::vector<journal::JournalRow> journalRows;
     };
     std::unique_ptr<JobImages> m_images;
     std::optional<std::uint16_t> m_passwordAfter;

@@ -36,6 +36,11 @@ public:
     // a write to finish, a handle to close) at its next turn: one is asked
     // for at the next turn of Qt's loop.
     void kick();
+    // A timer of the loop was armed or closed: libuv's next deadline is
+    // taken at the end of a turn, or at once when outside one.
+    void deadlinesChanged() {
+        if (!m_running) kick();
+    }
     // How many turns libuv has run: it runs only when it has something to do.
     [[nodiscard]] std::uint64_t turns() const { return m_turns; }
 

@@ -37,9 +37,13 @@ void TickDeadlines::schedule(int id, int ticks) {
     const auto it = m_entries.find(id);
     if (it == m_entries.end()) return;
     Entry& entry = it->second;
+    // A connection in a job is rescheduled at each of its frames, mostly to
+    // the tick it is already due at: left in place, not taken out and put back.
+    const std::int64_t due = ticks == kNever ? -1 : entry.counted + std::max(1, ticks);
+    if (due == entry.due) return;
     unschedule(id, entry);
-    if (ticks == kNever) return;
-    entry.due = entry.counted + std::max(1, ticks);
+    if (due < 0) return;
+    entry.due = due;
     m_order.emplace(entry.due, id);
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <random>
 #include <utility>
 #include <string>
@@ -360,6 +362,51 @@ TEST_F(JobRunnerTest, ResetOnlyWithForceAndClearJournalZeroesTheRegion) {
     pump();
     EXPECT_EQ(module.resetFrames, 1);
     EXPECT_EQ(events.outcomes.back().result, "factory settings restored");
+}
+
+TEST_F(JobRunnerTest, EachBackupKeepsTheJournalItsOwnReadFound) {
+    connectAndIdentify();
+    // Fifty records of one event; another is logged while the write's
+    // backup and audit line are being kept.
+    for (int r = 0; r < 50; ++r) {
+        const std::array<std::uint8_t, 9> record{0x00, 0x10, 0x00, 0x20, 0x01, 0x30, 0x00, 1, 2};
+        std::copy(record.begin(), record.end(), module.memory.begin() + 246 + r * 9);
+    }
+    events.deferred = true;
+    runner.start(apnWrite("fleet.apn"));
+    pump();
+    ASSERT_EQ(events.asked, std::vector<std::string>{"backup before job 7"});
+    const std::array<std::uint8_t, 9> logged{0x00, 0x20, 0x00, 0x20, 0x02, 0x40, 0x00, 3, 14};
+    std::copy(logged.begin(), logged.end(), module.memory.begin() + 246);
+    runner.storeAnswered(7, "");
+    runner.storeAnswered(7, "");
+    pump();
+    ASSERT_EQ(events.asked.size(), 3u);
+    EXPECT_EQ(events.asked[2], "backup after job 7");
+    runner.storeAnswered(7, "");
+    EXPECT_EQ(events.outcomes.back().result, "verified");
+
+    ASSERT_EQ(events.journals.size(), 2u);
+    const auto zones = [](const std::vector<journal::JournalRow>& rows) {
+        std::vector<int> found;
+        for (const journal::JournalRow& row : rows) found.push_back(row.partition * 100 + row.zone);
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    EXPECT_EQ(zones(events.journals[0]), std::vector<int>(50, 102));
+    std::vector<int> after(49, 102);
+    after.push_back(314);
+    EXPECT_EQ(zones(events.journals[1]), after);
+    EXPECT_EQ(events.journals[1].front().zone, 14);  // the newest first
+
+    // A second write with nothing logged: both of its backups keep that journal.
+    events.deferred = false;
+    runner.start(apnWrite("other.apn"));
+    pump();
+    EXPECT_EQ(events.outcomes.back().result, "verified");
+    ASSERT_EQ(events.journals.size(), 4u);
+    EXPECT_EQ(events.journals[2], events.journals[1]);
+    EXPECT_EQ(events.journals[3], events.journals[1]);
 }
 
 TEST_F(JobRunnerTest, ADroppedConnectionOrASilentModuleInterruptsTheJob) {

@@ -12,6 +12,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "fleet/loop_timer.h"
 #include "fleet/module_loop.h"
 #include "fleet/module_socket.h"
 #include "support/core_app.h"
@@ -233,6 +234,61 @@ TEST_F(ModuleSocketTest, ACallOutConnectsOrSaysWhyAndAnAbortedOneStaysSilent) {
     settle.start();
     while (settle.elapsed() < 200) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     EXPECT_TRUE(statuses.empty());
+}
+
+}  // namespace kv6::fleet::test
+
+namespace kv6::fleet::test {
+
+// The simulator's thousands of answer delays run on these timers.
+TEST_F(ModuleSocketTest, ALoopTimerFiresOnceNotBeforeItsTimeAndNotAtAllOnceStoppedOrGone) {
+    QElapsedTimer clock;
+    int fired = 0;
+    qint64 firedAt = -1;
+    LoopTimer timer(loop, [&] {
+        ++fired;
+        firedAt = clock.elapsed();
+    });
+    const auto runFor = [](int ms) { (void)waitFor([] { return false; }, ms); };
+    // Armed outside a turn of the loop, long after the loop last ran.
+    runFor(120);
+    clock.start();
+    timer.start(100);
+    EXPECT_TRUE(timer.isActive());
+    ASSERT_TRUE(waitFor([&] { return fired > 0; }));
+    EXPECT_GE(firedAt, 99);  // libuv counts whole milliseconds
+    EXPECT_FALSE(timer.isActive());
+    runFor(150);
+    EXPECT_EQ(fired, 1);
+
+    // Restarted before it fires, it fires once, at the later time.
+    clock.restart();
+    timer.start(50);
+    timer.start(150);
+    ASSERT_TRUE(waitFor([&] { return fired == 2; }));
+    EXPECT_GE(firedAt, 149);
+
+    timer.start(30);
+    timer.stop();
+    EXPECT_FALSE(timer.isActive());
+    runFor(100);
+    EXPECT_EQ(fired, 2);
+
+    // A timer may end itself from its own callback; one gone never fires.
+    std::unique_ptr<LoopTimer> self;
+    bool selfFired = false;
+    self = std::make_unique<LoopTimer>(loop, [&] {
+        selfFired = true;
+        self.reset();
+    });
+    self->start(10);
+    auto gone = std::make_unique<LoopTimer>(loop, [&] { ++fired; });
+    gone->start(10);
+    gone.reset();
+    ASSERT_TRUE(waitFor([&] { return selfFired; }));
+    runFor(60);
+    EXPECT_EQ(self, nullptr);
+    EXPECT_EQ(fired, 2);
 }
 
 }  // namespace kv6::fleet::test

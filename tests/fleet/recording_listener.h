@@ -15,6 +15,7 @@ struct RecordingListener : JobRunnerListener {
     std::vector<std::string> texts;       // their identification texts
     std::vector<std::string> sources;     // of the backups kept
     std::vector<image::Image> images;     // the backups kept
+    std::vector<std::vector<journal::JournalRow>> journals;  // of each backup asked for
     std::vector<std::string> differences;  // the audit lines kept
     std::vector<JobOutcome> outcomes;
     std::vector<std::string> proved;
@@ -32,7 +33,8 @@ struct RecordingListener : JobRunnerListener {
         texts.push_back(text);
     }
     std::optional<std::string> imageRead(const FleetJob&, const image::Image& image, const std::string& source,
-                                         const std::vector<journal::JournalRow>&) override {
+                                         const std::vector<journal::JournalRow>& journal) override {
+        journals.push_back(journal);
         if (deferred) {
             asked.push_back("backup " + source);
             return std::nullopt;

@@ -4,11 +4,8 @@
 
 namespace kv6::sim {
 
-OutputPacer::OutputPacer(Sink sink, bool lineRate, QObject* parent)
-    : QObject(parent), m_sink(std::move(sink)), m_lineRate(lineRate) {
-  m_timer.setSingleShot(true);
-  m_timer.setTimerType(Qt::PreciseTimer);
-  connect(&m_timer, &QTimer::timeout, this, &OutputPacer::pump);
+OutputPacer::OutputPacer(Sink sink, bool lineRate, fleet::ModuleLoop* loop, QObject* parent)
+    : QObject(parent), m_sink(std::move(sink)), m_lineRate(lineRate), m_timer(loop, [this] { pump(); }) {
   m_clock.start();
 }
 

@@ -30,15 +30,13 @@ RemoteSimulator::RemoteSimulator(ModuleMemory& memory, const SimOptions& options
             m_socket.flush();  // each piece leaves as its own TCP write
             return written;
           },
-          false) {
+          false, loop),
+      m_staleTimer(loop, [this] { onStale(); }) {
   if (loop != nullptr) m_loopSocket = std::make_unique<fleet::ModuleSocket>(*loop);
-  m_staleTimer.setSingleShot(true);
-  m_staleTimer.setInterval(kStaleFrameMs);
   connect(&m_socket, &QTcpSocket::connected, this, &RemoteSimulator::onConnected);
   connect(&m_socket, &QTcpSocket::readyRead, this, &RemoteSimulator::onReadyRead);
   connect(&m_socket, &QTcpSocket::errorOccurred, this, &RemoteSimulator::onError);
   connect(&m_socket, &QTcpSocket::disconnected, this, [this] { finish(0); });
-  connect(&m_staleTimer, &QTimer::timeout, this, &RemoteSimulator::onStale);
 }
 
 QByteArray RemoteSimulator::identification(const QString& object) {
@@ -125,14 +123,14 @@ void RemoteSimulator::received(QByteArray bytes) {
   if (bytes.isEmpty()) return;
   process(m_parser.feed(bytes));
   if (m_parser.hasPending())
-    m_staleTimer.start();
+    m_staleTimer.start(kStaleFrameMs);
   else
     m_staleTimer.stop();
 }
 
 void RemoteSimulator::onStale() {
   process(m_parser.resync());
-  if (m_parser.hasPending()) m_staleTimer.start();
+  if (m_parser.hasPending()) m_staleTimer.start(kStaleFrameMs);
 }
 
 void RemoteSimulator::process(const std::vector<QByteArray>& frames) {

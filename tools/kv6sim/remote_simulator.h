@@ -1,6 +1,7 @@
 #pragma once
 
 #include "module_memory.h"
+#include "one_shot_timer.h"
 #include "output_pacer.h"
 #include "remote_frame_parser.h"
 #include "remote_responder.h"
@@ -8,7 +9,6 @@
 
 #include <QObject>
 #include <QTcpSocket>
-#include <QTimer>
 
 #include <memory>
 #include <span>
@@ -69,7 +69,7 @@ class RemoteSimulator : public QObject {
   RemoteFrameParser m_parser;
   RemoteResponder m_responder;
   OutputPacer m_pacer;
-  QTimer m_staleTimer;
+  OneShotTimer m_staleTimer;
   int m_greetingLeft = kGreetingSize;
   long long m_frameCount = 0;
   bool m_connected = false;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 #include "image/field_codec.h"
 #include "image/module_time.h"
@@ -63,11 +64,19 @@ JournalRow JournalModel::rowOf(const Record& r, int zoneHours, const std::vector
 std::vector<JournalRow> JournalModel::rows(int zoneHours, const std::vector<std::string>& descriptions) const {
     std::vector<JournalRow> rows;
     if (!m_decoded) return rows;
+    // Newest first; records of the same time keep their order. Each time
+    // is lowered once, not at every comparison.
+    std::vector<std::pair<std::string, std::size_t>> order;
+    order.reserve(kRecordCount);
+    std::vector<JournalRow> unsorted;
+    unsorted.reserve(kRecordCount);
+    for (const Record& record : m_records) {
+        unsorted.push_back(rowOf(record, zoneHours, descriptions));
+        order.emplace_back(lowered(unsorted.back().time), order.size());
+    }
+    std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
     rows.reserve(kRecordCount);
-    for (const Record& record : m_records) rows.push_back(rowOf(record, zoneHours, descriptions));
-    // Newest first; records of the same time keep their order.
-    std::stable_sort(rows.begin(), rows.end(),
-                     [](const JournalRow& a, const JournalRow& b) { return lowered(a.time) > lowered(b.time); });
+    for (const auto& [key, index] : order) rows.push_back(std::move(unsorted[index]));
     return rows;
 }
 
