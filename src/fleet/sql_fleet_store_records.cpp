@@ -5,6 +5,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <limits>
+#include <nlohmann/json.hpp>
 
 #include "fleet/sql_store_text.h"
 
@@ -108,21 +109,17 @@ std::int64_t SqlFleetStore::addBackup(const std::string& object, std::int64_t jo
         return 0;
     }
     const qlonglong id = added.rows.front().at(0).toLongLong();
-    // All entries in one statement, kept for the next backup with as many:
-    // a statement per entry, or one parsed anew each time, made the journal
-    // the dearest part of a backup.
+    // All entries in one statement with one value: a statement per entry,
+    // or six values bound per entry, made the journal the dearest part of a backup.
     bool ok = true;
     if (!journal.empty()) {
-        QString sql = QStringLiteral(
-            "INSERT INTO journal_entries (backup_id, position, event_time, code, partition_no, zone_no) VALUES ");
-        QVariantList values;
-        values.reserve(static_cast<qsizetype>(journal.size() * 6));
-        for (std::size_t i = 0; i < journal.size(); ++i) {
-            sql += i == 0 ? QStringLiteral("(?, ?, ?, ?, ?, ?)") : QStringLiteral(", (?, ?, ?, ?, ?, ?)");
-            values << id << static_cast<int>(i) << qText(journal[i].time) << qText(journal[i].code)
-                   << journal[i].partition << journal[i].zone;
-        }
-        ok = runKept(sql, values).ok;
+        nlohmann::json entries = nlohmann::json::array();
+        for (const journal::JournalRow& row : journal)
+            entries.push_back({row.time, row.code, row.partition, row.zone});
+        ok = runKept(QStringLiteral("INSERT INTO journal_entries (backup_id, position, event_time, code, partition_no, "
+                                    "zone_no) ") + m_dialect.journalRowsFromJson(),
+                     {id, QString::fromStdString(entries.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace))})
+                 .ok;
     }
     if (!ok) {
         qCWarning(lcStore) << "journal not stored";

@@ -53,7 +53,8 @@ inline void pruneOldRecords(FleetStore& store, const RawSql& raw) {
 
     image::Image image{};
     std::vector<journal::JournalRow> journal;
-    for (int i = 0; i < 30; ++i) journal.push_back({"2012-04-10 14-30-05", "1130", "", 1, i});
+    for (int i = 0; i < 30; ++i)
+        journal.push_back({"2012-04-10 14-30-" + std::to_string(10 + i), i % 2 ? "1130" : "3401", "", 1 + i % 8, i});
     std::vector<std::int64_t> of1001;
     for (int i = 0; i < 14; ++i)
         of1001.push_back(store.addBackup("1001", i == 1 ? queued : done1, "read", image, journal));
@@ -103,7 +104,8 @@ inline void pruneOldRecords(FleetStore& store, const RawSql& raw) {
     EXPECT_EQ(backupIds(store, "1003"), std::set<std::int64_t>{only1003});
     EXPECT_TRUE(store.journal(of1001[0]).empty());
     EXPECT_TRUE(store.journal(of1001[3]).empty());
-    EXPECT_EQ(store.journal(of1001[1]).size(), 30u);
+    // What stays comes back entry for entry, in its order.
+    EXPECT_EQ(store.journal(of1001[1]), journal);
 
     // One newest kept (none asked: still the newest), and those of the last
     // 90 days: 1001's two young ones stay. A running job's backup stays.
