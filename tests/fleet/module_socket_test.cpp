@@ -236,10 +236,6 @@ TEST_F(ModuleSocketTest, ACallOutConnectsOrSaysWhyAndAnAbortedOneStaysSilent) {
     EXPECT_TRUE(statuses.empty());
 }
 
-}  // namespace kv6::fleet::test
-
-namespace kv6::fleet::test {
-
 // The simulator's thousands of answer delays run on these timers.
 TEST_F(ModuleSocketTest, ALoopTimerFiresOnceNotBeforeItsTimeAndNotAtAllOnceStoppedOrGone) {
     QElapsedTimer clock;
