@@ -14,11 +14,13 @@ enum class FieldKind {
 };
 
 // One exported field of a page: a stable lowerCamelCase key, its value as
-// text, and what it accepts (for error messages of `kv6ctl set`).
+// text, and what it accepts (for error messages of `kv6ctl set`). Every page
+// lists all its fields for each comparison of two images, so what a field
+// accepts is a text that lives as long as the program, not a copy.
 struct PageField {
     std::string key;
     std::string value;
-    std::string accepts;
+    const char* accepts = "";
     FieldKind kind = FieldKind::Text;
 };
 

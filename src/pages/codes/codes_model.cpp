@@ -255,7 +255,8 @@ void CodesModel::contributeOptionBits(std::uint8_t& bits, std::uint8_t& ownedMas
 std::vector<image::PageField> CodesModel::fields() const {
     const Values& v = m_values;
     std::vector<image::PageField> list;
-    const std::string codeAccepts = std::to_string(codeLength()) + " digits (the code length), or empty";
+    const char* codeAccepts =
+        v.sixDigits ? "6 digits (the code length), or empty" : "4 digits (the code length), or empty";
     list.push_back({"codeLength", std::to_string(codeLength()), "4 or 6"});
     for (int n = 1; n <= kUserCodes; ++n) list.push_back({"code" + std::to_string(n), v.codes[n - 1], codeAccepts});
     for (int n = 1; n <= kUserCodes; ++n)

@@ -15,7 +15,7 @@ namespace kv6::pages {
 template <typename Values>
 struct FieldEntry {
     std::string key;
-    std::string accepts;
+    const char* accepts;
     std::function<std::string(const Values&)> get;
     std::function<bool(Values&, const std::string&)> set;
 };
