@@ -46,16 +46,6 @@ QString SqlDialect::claimLock() const {
     return m_kind == Kind::Postgres ? QStringLiteral(" FOR UPDATE SKIP LOCKED") : QString();
 }
 
-QString SqlDialect::journalRowsFromJson() const {
-    if (m_kind == Kind::Postgres)
-        return QStringLiteral(
-            "SELECT CAST(? AS BIGINT), CAST(e.n - 1 AS INTEGER), e.v->>0, e.v->>1, CAST(e.v->>2 AS INTEGER), "
-            "CAST(e.v->>3 AS INTEGER) FROM jsonb_array_elements(CAST(? AS jsonb)) WITH ORDINALITY AS e(v, n)");
-    return QStringLiteral(
-        "SELECT CAST(? AS INTEGER), CAST(key AS INTEGER), json_extract(value, '$[0]'), json_extract(value, '$[1]'), "
-        "json_extract(value, '$[2]'), json_extract(value, '$[3]') FROM json_each(?)");
-}
-
 QString SqlDialect::holds(const QString& column) const {
     return (m_kind == Kind::Postgres ? QStringLiteral("strpos(%1, ?) > 0") : QStringLiteral("instr(%1, ?) > 0")).arg(column);
 }

@@ -37,11 +37,6 @@ public:
     [[nodiscard]] QString schema(QString statement) const;
     // Appended to the SELECT that picks a job to claim.
     [[nodiscard]] QString claimLock() const;
-    // A SELECT of journal rows (backup id, position, time, code, partition,
-    // zone) from two placeholders: the backup's id and a JSON array of
-    // [time, code, partition, zone]. One value for a whole journal binds
-    // far faster than six per entry.
-    [[nodiscard]] QString journalRowsFromJson() const;
     // True where the column's text holds the next placeholder's text.
     [[nodiscard]] QString holds(const QString& column) const;
     // The statement that checks the database's own consistency; its first

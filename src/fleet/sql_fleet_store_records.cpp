@@ -4,6 +4,7 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <algorithm>
 #include <limits>
 #include <nlohmann/json.hpp>
 
@@ -99,34 +100,19 @@ std::optional<std::vector<ModuleRecord>> SqlFleetStore::modulesPage(const Module
 
 std::int64_t SqlFleetStore::addBackup(const std::string& object, std::int64_t jobId, const std::string& source,
                                       const image::Image& image, const std::vector<journal::JournalRow>& journal) {
-    m_db.transaction();
     const QByteArray bytes(reinterpret_cast<const char*>(image.data()), static_cast<qsizetype>(image.size()));
-    const Kept added = runKept(QStringLiteral("INSERT INTO backups (object, job_id, taken_at, source, image) "
-                                              "VALUES (?, ?, ?, ?, ?) RETURNING id"),
-                               {qText(object), qlonglong{jobId}, now(), qText(source), bytes});
-    if (added.rows.empty()) {
-        m_db.rollback();
-        return 0;
-    }
-    const qlonglong id = added.rows.front().at(0).toLongLong();
-    // All entries in one statement with one value: a statement per entry,
-    // or six values bound per entry, made the journal the dearest part of a backup.
-    bool ok = true;
-    if (!journal.empty()) {
-        nlohmann::json entries = nlohmann::json::array();
-        for (const journal::JournalRow& row : journal)
-            entries.push_back({row.time, row.code, row.partition, row.zone});
-        ok = runKept(QStringLiteral("INSERT INTO journal_entries (backup_id, position, event_time, code, partition_no, "
-                                    "zone_no) ") + m_dialect.journalRowsFromJson(),
-                     {id, QString::fromStdString(entries.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace))})
-                 .ok;
-    }
-    if (!ok) {
-        qCWarning(lcStore) << "journal not stored";
-        m_db.rollback();
-        return 0;
-    }
-    return commit() ? id : 0;
+    // The journal goes with its backup as one value, [[time, code, partition,
+    // zone], ...]: a row per entry cost the store more than the rest of the
+    // backup, and nothing reads a journal but whole.
+    nlohmann::json entries = nlohmann::json::array();
+    for (const journal::JournalRow& row : journal) entries.push_back({row.time, row.code, row.partition, row.zone});
+    const Kept added = runKept(
+        QStringLiteral("INSERT INTO backups (object, job_id, taken_at, source, image, journal) "
+                       "VALUES (?, ?, ?, ?, ?, ?) RETURNING id"),
+        {qText(object), qlonglong{jobId}, now(), qText(source), bytes,
+         QString::fromStdString(entries.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace))});
+    if (added.rows.empty()) return 0;
+    return added.rows.front().at(0).toLongLong();
 }
 
 std::vector<BackupRecord> SqlFleetStore::backups(const std::string& object) {
@@ -152,8 +138,26 @@ std::optional<image::Image> SqlFleetStore::backupImage(std::int64_t id) {
 }
 
 std::vector<journal::JournalRow> SqlFleetStore::journal(std::int64_t backupId) {
-    QSqlQuery query(m_db);
     std::vector<journal::JournalRow> rows;
+    const Kept found = runKept(QStringLiteral("SELECT journal FROM backups WHERE id = ?"), {qlonglong{backupId}});
+    if (found.rows.empty()) return rows;
+    const QVariant& stored = found.rows.front().at(0);
+    if (!stored.isNull()) {
+        const nlohmann::json entries = nlohmann::json::parse(stored.toString().toStdString(), nullptr, false);
+        const auto entryOk = [](const nlohmann::json& e) {
+            return e.is_array() && e.size() == 4 && e[0].is_string() && e[1].is_string() &&
+                   e[2].is_number_integer() && e[3].is_number_integer();
+        };
+        if (!entries.is_array() || !std::all_of(entries.begin(), entries.end(), entryOk)) {
+            qCWarning(lcStore) << "the journal of backup" << backupId << "is not readable";
+            return rows;
+        }
+        for (const nlohmann::json& e : entries)
+            rows.push_back({e[0].get<std::string>(), e[1].get<std::string>(), {}, e[2].get<int>(), e[3].get<int>()});
+        return rows;
+    }
+    // A backup stored before journals went with their backups keeps its entries as rows.
+    QSqlQuery query(m_db);
     if (run(query,
             QStringLiteral("SELECT event_time, code, partition_no, zone_no FROM journal_entries WHERE backup_id = ? "
                            "ORDER BY position"),

@@ -98,6 +98,11 @@ const std::vector<QStringList>& schemaMigrations() {
             QStringLiteral("ALTER TABLE jobs ADD COLUMN rollout_id BIGINT"),
             QStringLiteral("CREATE INDEX jobs_rollout ON jobs (rollout_id, object, id)"),
         },
+        {
+            // A backup's journal as one JSON value with the backup; the backups
+            // stored before keep their entries in journal_entries.
+            QStringLiteral("ALTER TABLE backups ADD COLUMN journal TEXT"),
+        },
     };
     return migrations;
 }

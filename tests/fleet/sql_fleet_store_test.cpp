@@ -54,7 +54,7 @@ TEST_F(StoreTest, CreatesTheSchemaOnceAndRefusesANewerOne) {
     SqlFleetStore newer(path());
     std::string error;
     EXPECT_FALSE(newer.open(error));
-    EXPECT_EQ(error, "the store has schema version 99, newer than this program's 8");
+    EXPECT_EQ(error, "the store has schema version 99, newer than this program's 9");
 }
 
 TEST_F(StoreTest, ProgramsOpeningANewStoreAtOnceAllGetTheSchema) {
@@ -179,6 +179,27 @@ TEST_F(StoreTest, InventoryBackupsJournalAndAudit) {
     EXPECT_EQ(rows[0].partition, 1);
     EXPECT_EQ(rows[0].zone, 5);
     EXPECT_EQ(store->backups("1001").at(0).source, "read job 3");
+    EXPECT_TRUE(store->journal(store->addBackup("1001", 4, "read job 4", image, {})).empty());
+
+    // A journal the store cannot read back is no journal, and its backup's image still reads.
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
+        db.setDatabaseName(path());
+        ASSERT_TRUE(db.open());
+        QSqlQuery query(db);
+        for (const char* stored : {"[[\"2012-04-10 14-30-05\", \"1130\", \"1\", 5]]", "{\"entries\": []}", "[[\"2012"}) {
+            SCOPED_TRACE(stored);
+            query.prepare(QStringLiteral("UPDATE backups SET journal = ? WHERE id = ?"));
+            query.addBindValue(QString::fromLatin1(stored));
+            query.addBindValue(qlonglong{backup});
+            ASSERT_TRUE(query.exec());
+            EXPECT_TRUE(store->journal(backup).empty());
+            EXPECT_EQ(store->backupImage(backup), std::optional<image::Image>(image));
+        }
+        query.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("raw"));
 
     EXPECT_TRUE(store->addAudit("1001", 3, "object.apn: internet -> fleet.apn\n"));
     EXPECT_TRUE(store->audit(std::string("2002")).empty());
