@@ -248,7 +248,7 @@ void JobRunner::remoteReadCompleted() {
     }
 }
 
-std::vector<journal::JournalRow> JobRunner::journalRowsOf(const image::Image& image) {
+const std::vector<journal::JournalRow>& JobRunner::journalRowsOf(const image::Image& image) {
     using journal::JournalModel;
     const auto first = image.begin() + JournalModel::kRegionOffset;
     const auto last = first + JournalModel::kRegionSize;

@@ -163,7 +163,7 @@ private:
     void react();
     [[nodiscard]] std::uint16_t storedPassword() const;
     // The rows of `image`'s journal, which the journal model was just decoded from.
-    [[nodiscard]] std::vector<journal::JournalRow> journalRowsOf(const image::Image& image);
+    [[nodiscard]] const std::vector<journal::JournalRow>& journalRowsOf(const image::Image& image);
 
     int m_connectionId;
     JobRunnerListener& m_listener;
