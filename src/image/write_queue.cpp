@@ -3,13 +3,18 @@
 namespace kv6::image {
 
 bool WriteQueue::push(WriteJob job) {
-    if (m_jobs.size() >= kCapacity) return false;
+    if (size() >= kCapacity) return false;
+    if (m_head >= kCapacity) {
+        m_jobs.erase(m_jobs.begin(), m_jobs.begin() + static_cast<std::ptrdiff_t>(m_head));
+        m_head = 0;
+    }
     m_jobs.push_back(job);
     return true;
 }
 
 void WriteQueue::popHead() {
-    if (!m_jobs.empty()) m_jobs.erase(m_jobs.begin());
+    if (empty()) return;
+    if (++m_head == m_jobs.size()) clear();
 }
 
 }  // namespace kv6::image

@@ -24,15 +24,24 @@ public:
     bool push(WriteJob job);
     // Removes the head job (the others move up, order kept).
     void popHead();
-    void clear() { m_jobs.clear(); }
+    void clear() {
+        m_jobs.clear();
+        m_head = 0;
+    }
 
-    [[nodiscard]] bool empty() const { return m_jobs.empty(); }
-    [[nodiscard]] std::size_t size() const { return m_jobs.size(); }
-    [[nodiscard]] const WriteJob& head() const { return m_jobs.front(); }
-    [[nodiscard]] const std::vector<WriteJob>& jobs() const { return m_jobs; }
+    [[nodiscard]] bool empty() const { return m_head == m_jobs.size(); }
+    [[nodiscard]] std::size_t size() const { return m_jobs.size() - m_head; }
+    [[nodiscard]] const WriteJob& head() const { return m_jobs[m_head]; }
+    // The queued jobs, head first.
+    [[nodiscard]] std::vector<WriteJob> jobs() const {
+        return {m_jobs.begin() + static_cast<std::ptrdiff_t>(m_head), m_jobs.end()};
+    }
 
 private:
+    // Jobs before m_head were sent: a pop moves nothing, and the sent ones
+    // are dropped together (a whole image is a few hundred jobs).
     std::vector<WriteJob> m_jobs;
+    std::size_t m_head = 0;
 };
 
 }  // namespace kv6::image

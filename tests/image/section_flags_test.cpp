@@ -24,6 +24,22 @@ TEST(WriteQueue, KeepsOrderAndDropsThe513thJob) {
     ws.queue.popHead();
     EXPECT_EQ(ws.queue.head().address, 1);
     EXPECT_EQ(ws.queue.jobs().back().address, 511);
+
+    // A sent job makes room for one more, however long the queue runs full.
+    for (int next = 512; next < 3000; ++next) {
+        ASSERT_TRUE(ws.QueueWrite(next, 1)) << next;
+        ASSERT_FALSE(ws.QueueWrite(next, 1)) << next;
+        ASSERT_EQ(ws.queue.head().address, next - 511);
+        ws.queue.popHead();
+    }
+    EXPECT_EQ(ws.queue.size(), 511u);
+    int expected = 2489;
+    for (const WriteJob& job : ws.queue.jobs()) EXPECT_EQ(job.address, expected++);
+    while (!ws.queue.empty()) ws.queue.popHead();
+    ws.queue.popHead();  // an empty queue stays empty
+    EXPECT_EQ(ws.queue.size(), 0u);
+    ASSERT_TRUE(ws.QueueWrite(7, 1));
+    EXPECT_EQ(ws.queue.head().address, 7);
 }
 
 TEST(WriteQueue, RefusesJobsPastTheImageAndReadsBytesAtSendTime) {

@@ -42,7 +42,7 @@ protected:
     EventsPage events{config.events, config.workspace, prompts, link, dialog};
     ZonesPage zones{config.zones, config.workspace, prompts, link, dialog};
     image::Image& rx = config.workspace.ReceivedImage;
-    const std::vector<WriteJob>& jobs() const { return config.workspace.queue.jobs(); }
+    std::vector<WriteJob> jobs() const { return config.workspace.queue.jobs(); }
 
     template <typename T>
     T* in(QWidget& parent, const char* name) {
