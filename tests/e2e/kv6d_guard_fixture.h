@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QTcpSocket>
 #include <QThread>
+#include <algorithm>
 #include <functional>
 #include <list>
 
@@ -117,6 +118,16 @@ protected:
             server.waitForReadyRead(50);
         return kv6::test::withoutStamps(serverLog).contains(needle.toUtf8());
     }
+    // Waits `ms` while reading kv6d's log. Sleeping instead leaves the log in
+    // its pipe: once that is full, kv6d's next line blocks its whole loop.
+    void pause(int ms) {
+        QElapsedTimer clock;
+        clock.start();
+        do {
+            server.waitForReadyRead(static_cast<int>(std::clamp<qint64>(ms - clock.elapsed(), 1, 50)));
+            serverLog += server.readAllStandardError();
+        } while (clock.elapsed() < ms);
+    }
     // The log lines that start with `prefix` (after "kv6d: ").
     int linesSaying(const QString& prefix) {
         serverLog += server.readAllStandardError();
@@ -145,7 +156,7 @@ protected:
             for (const auto& job : store.jobs(std::nullopt, std::nullopt))
                 if (job.id == id) last = job;
             if (done(last)) return last;
-            QThread::msleep(50);
+            pause(50);
         }
         ADD_FAILURE() << "job " << id << " stayed " << fleet::stateName(last.state) << ": " << last.result;
         return last;

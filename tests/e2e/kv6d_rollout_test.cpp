@@ -1,7 +1,6 @@
 // Rollouts run by kv6d over simulated modules: waves, the halt when a wave
 // fails beyond its limit, retry, pause, a module that calls late, a server
 // killed mid-wave, and a dynamic target.
-#include <QThread>
 
 #include "kv6d_api_fixture.h"
 
@@ -68,10 +67,11 @@ protected:
         while (clock.elapsed() < ms) {
             last = rollout();
             if (last.state == state) return last;
-            QThread::msleep(200);
+            pause(200);
         }
         ADD_FAILURE() << "rollout stayed " << last.state << " in wave " << last.wave << ": " << last.haltReason
-                      << "\n" << fleet({"rollout", "status", "1"}).out.toStdString();
+                      << "\n" << fleet({"rollout", "status", "1"}).out.toStdString() << "server's last words:\n"
+                      << serverLog.right(6000).toStdString();
         return last;
     }
     fleet::JobRecord jobOf(const std::string& object) {
@@ -108,12 +108,12 @@ TEST_F(Kv6dRollouts, AWaveWithTooManyWrongPasswordsHaltsAndRetryFinishesItOnceTh
     EXPECT_TRUE(status.contains("wave 3 failures: password mismatch ")) << status.toStdString();
     EXPECT_TRUE(call("GET", "/metrics", addKey("eye", "viewer")).body.contains("kv6_rollout_halts_total 1\n"));
     // Held jobs stay held: nothing of the rollout runs while it is halted.
-    QThread::msleep(2500);
+    pause(2500);
     fleet::SqlFleetStore store(db());
     std::string error;
     ASSERT_TRUE(store.open(error)) << error;
     const auto held = store.jobs(std::nullopt, fleet::JobState::Held).size();
-    QThread::msleep(1500);
+    pause(1500);
     EXPECT_EQ(store.jobs(std::nullopt, fleet::JobState::Held).size(), held);
     EXPECT_TRUE(store.jobs(std::nullopt, fleet::JobState::Queued).empty());
 
@@ -146,14 +146,14 @@ TEST_F(Kv6dRollouts, NoWaveStartsEarlyAcrossAKilledServerAndPauseHoldsWhatAModul
     for (QProcess& module : modules) stopProcess(module);
     startRolloutServer();
     startModule({"--object", "2002", "--modules", "8", "--reconnect", "--reconnect-after", "1"});
-    QThread::msleep(3000);
+    pause(3000);
     EXPECT_EQ(rollout().wave, 1);
     EXPECT_EQ(rollout().state, "running");
     EXPECT_EQ(jobOf("2002").id, 0);
 
     ASSERT_EQ(fleet({"rollout", "pause", "1"}).out, "rollout 1 'apn' paused: 1 queued jobs held\n");
     startModule({"--object", "2001", "--reconnect", "--reconnect-after", "1"});
-    QThread::msleep(3000);
+    pause(3000);
     EXPECT_EQ(jobOf("2001").state, fleet::JobState::Held);
     EXPECT_EQ(fleet({"jobs", "--state", "held", "--json"}).out.count("\"object\": \"2001\""), 1);
     ASSERT_EQ(overApi({"rollout", "resume", "1"}).exitCode, 0);
@@ -181,7 +181,7 @@ TEST_F(Kv6dRollouts, ADynamicRolloutWritesAModuleTaggedWhileItRuns) {
     EXPECT_EQ(tagged.out, "tagged 'north': 1 of 1 modules changed\n");
     QElapsedTimer clock;
     clock.start();
-    while (jobOf("2001").id == 0 && clock.elapsed() < 20000) QThread::msleep(200);
+    while (jobOf("2001").id == 0 && clock.elapsed() < 20000) pause(200);
     EXPECT_EQ(waitForJob(jobOf("2001").id, ended).result, "verified");
     EXPECT_EQ(rollout().state, "running");
     EXPECT_EQ(fleet({"modules", "--tag", "north", "--json"}).out.count("\"object\""), 2);
