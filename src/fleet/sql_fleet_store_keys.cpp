@@ -17,7 +17,10 @@ ApiKeyRecord keyOf(const QSqlQuery& query) {
 
 bool SqlFleetStore::addApiKey(const std::string& name, const std::string& role, const std::string& sha256Hex) {
     QSqlQuery query(m_db);
-    m_db.transaction();
+    // The write lock from the start (on SQLite): a transaction that reads
+    // first cannot take it later once another program has written, and fails
+    // at once instead of waiting.
+    if (!run(query, m_dialect.beginWriting())) return false;
     const QString live = QStringLiteral("SELECT count(*) FROM api_keys WHERE name = ? AND revoked_at IS NULL");
     if (!run(query, live, {qText(name)})) {
         m_db.rollback();

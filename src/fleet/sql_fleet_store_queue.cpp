@@ -90,7 +90,10 @@ std::optional<FleetJob> SqlFleetStore::claimNextJob(const std::string& object) {
     // waiting, and the conditional UPDATE guards SQLite the same way.
     const QString claimable =
         QStringLiteral("(state = 'queued' OR (state = 'running' AND lease_at < %1))").arg(m_dialect.clock(m_leaseSeconds));
-    m_db.transaction();
+    // The write lock from the start (on SQLite), as the claim reads before it
+    // writes: otherwise a job kv6ctl queued in between fails the claim at once.
+    QSqlQuery begin(m_db);
+    if (!run(begin, m_dialect.beginWriting())) return std::nullopt;
     const auto give_up = [&] {
         m_db.rollback();
         return std::nullopt;
