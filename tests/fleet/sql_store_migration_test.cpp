@@ -11,8 +11,8 @@
 
 #include "fleet/sql_fleet_store.h"
 #include "job_for.h"
-#include "writer_between_statements.h"
 #include "support/core_app.h"
+#include "writer_between_statements.h"
 
 namespace kv6::fleet::test {
 
